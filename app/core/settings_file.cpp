@@ -1,0 +1,300 @@
+#include "app/core/settings_file.h"
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <variant>
+
+#include "platform/atomic_file.h"
+#include "platform/paths.h"
+
+namespace core {
+namespace {
+
+using nlohmann::json;
+
+using FieldPointer = std::variant<std::atomic<int> Settings::*, std::atomic<float> Settings::*,
+                                  std::atomic<bool> Settings::*, SharedText Settings::*>;
+
+struct PersistedField {
+  const char* key;
+  FieldPointer field;
+};
+
+// Read in this order; a failing member stops the load, so the order is observable.
+const PersistedField kFirstGroup[] = {
+    {"osc_input_port", &Settings::osc_input_port},
+    {"owotrack_input_port", &Settings::owotrack_input_port},
+    {"deadzone", &Settings::deadzone},
+    {"max_angle_x", &Settings::max_angle_x},
+    {"max_angle_y", &Settings::max_angle_y},
+    {"keyboard_threshold", &Settings::keyboard_threshold},
+    {"keyboard_threshold_2", &Settings::keyboard_threshold_2},
+    {"enable_xbox_s2", &Settings::enable_xbox_s2},
+    {"xbox_threshold_2", &Settings::xbox_threshold_2},
+    {"enable_steamvr_s2", &Settings::enable_steamvr_s2},
+    {"steamvr_threshold_2", &Settings::steamvr_threshold_2},
+    {"enable_openxr_s2", &Settings::enable_openxr_s2},
+    {"openxr_threshold_2", &Settings::openxr_threshold_2},
+    {"progression", &Settings::progression},
+    {"mode", &Settings::mode},
+    {"target_controller", &Settings::target_controller},
+    {"debug_mode", &Settings::debug_mode},
+    {"fix_angle_discontinuity", &Settings::fix_angle_discontinuity},
+    {"start_on_launch", &Settings::start_on_launch},
+    {"bind_steamvr_toggle", &Settings::bind_steamvr_toggle},
+    {"slimevr_tap_toggle", &Settings::slimevr_tap_toggle},
+    {"steamvr_toggle_hand", &Settings::steamvr_toggle_hand},
+    {"enable_audio_feedback", &Settings::enable_audio_feedback},
+    {"audio_volume", &Settings::audio_volume},
+    {"slimevr_tap_sensitivity", &Settings::slimevr_tap_sensitivity},
+    {"slimevr_tap_axis", &Settings::slimevr_tap_axis},
+    {"check_for_updates", &Settings::check_for_updates},
+    {"enable_experimental_openxr", &Settings::enable_experimental_openxr},
+    {"key_fwd", &Settings::key_fwd},
+    {"key_back", &Settings::key_back},
+    {"key_left", &Settings::key_left},
+    {"key_right", &Settings::key_right},
+    {"key_fwd_2", &Settings::key_fwd_2},
+    {"key_back_2", &Settings::key_back_2},
+    {"key_left_2", &Settings::key_left_2},
+    {"key_right_2", &Settings::key_right_2},
+    {"xbox_button_2", &Settings::xbox_button_2},
+    {"steamvr_button_2", &Settings::steamvr_button_2},
+    {"openxr_button_2", &Settings::openxr_button_2},
+    {"jump_threshold", &Settings::jump_threshold},
+    {"jump_duration", &Settings::jump_duration},
+    {"jump_window", &Settings::jump_window},
+    {"jump_pitch_comp", &Settings::jump_pitch_comp},
+    {"jump_comp_axis", &Settings::jump_comp_axis},
+    {"jump_button", &Settings::jump_button},
+    {"jump_key", &Settings::jump_key},
+    {"jump_hook_button", &Settings::jump_hook_button},
+    {"jump_output_mode", &Settings::jump_output_mode},
+    {"jump_accel_axis", &Settings::jump_accel_axis},
+    {"jump_accel_threshold", &Settings::jump_accel_threshold},
+    {"jump_accel_smoothing", &Settings::jump_accel_smoothing},
+    {"jump_accel_suppress_threshold", &Settings::jump_accel_suppress_threshold},
+    {"squat_source", &Settings::squat_source},
+    {"squat_upper_threshold", &Settings::squat_upper_threshold},
+    {"squat_lower_threshold", &Settings::squat_lower_threshold},
+    {"squat_is_hold", &Settings::squat_is_hold},
+    {"squat_button", &Settings::squat_button},
+    {"squat_key", &Settings::squat_key},
+    {"squat_hook_button", &Settings::squat_hook_button},
+    {"squat_output_mode", &Settings::squat_output_mode},
+    {"hmd_source", &Settings::hmd_source},
+    {"tracker_source", &Settings::tracker_source},
+};
+
+// Read after the identifiers that have legacy names.
+const PersistedField kSecondGroup[] = {
+    {"slime_jump_tracker_name", &Settings::slime_jump_tracker_name},
+    {"slime_orientation", &Settings::slime_orientation},
+    {"slime_facing", &Settings::slime_facing},
+    {"solarxr_port", &Settings::solarxr_port},
+    {"steamvr_tracker_id", &Settings::steamvr_tracker_id},
+    {"steamvr_tracker_name", &Settings::steamvr_tracker_name},
+    {"hook_target_serial", &Settings::hook_target_serial},
+    {"hook_target_name", &Settings::hook_target_name},
+    {"vrchat_osc_address", &Settings::vrchat_osc_address},
+    {"vrchat_osc_port", &Settings::vrchat_osc_port},
+    {"orientation", &Settings::orientation},
+    {"screen_facing", &Settings::screen_facing},
+};
+
+struct AxisMapping {
+  const char* rollKey;
+  const char* pitchKey;
+  const char* yawKey;
+  std::atomic<int> Settings::*roll;
+  std::atomic<int> Settings::*pitch;
+  std::atomic<int> Settings::*yaw;
+};
+
+const AxisMapping kPhoneMapping = {"phone_map_roll", "phone_map_pitch", "phone_map_yaw",
+                                   &Settings::phone_map_roll, &Settings::phone_map_pitch, &Settings::phone_map_yaw};
+const AxisMapping kSlimeMapping = {"slime_map_roll", "slime_map_pitch", "slime_map_yaw",
+                                   &Settings::slime_map_roll, &Settings::slime_map_pitch, &Settings::slime_map_yaw};
+
+// An integer setting reads any JSON number or boolean, cutting fractions toward
+// zero. A value outside the int range is an error rather than a wrapped number.
+int readInt(const json& value, const char* key) {
+  if (value.is_number_float()) {
+    const double number = value.get<double>();
+    if (!(number > -2147483649.0 && number < 2147483648.0))
+      throw std::out_of_range(std::string("value of \"") + key + "\" is out of range");
+  } else if (value.is_number_unsigned()) {
+    if (value.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<int>::max()))
+      throw std::out_of_range(std::string("value of \"") + key + "\" is out of range");
+  } else if (value.is_number_integer()) {
+    const auto number = value.get<std::int64_t>();
+    if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
+      throw std::out_of_range(std::string("value of \"") + key + "\" is out of range");
+  }
+  return value.get<int>();
+}
+
+void readField(const json& document, const char* key, Settings& settings, const FieldPointer& field) {
+  const auto member = document.find(key);
+  if (member == document.end()) return;
+  const json& value = *member;
+  std::visit(
+      [&](auto pointer) {
+        auto& target = settings.*pointer;
+        using Target = std::remove_reference_t<decltype(target)>;
+        if constexpr (std::is_same_v<Target, std::atomic<int>>) {
+          target = readInt(value, key);
+        } else if constexpr (std::is_same_v<Target, std::atomic<float>>) {
+          target = value.get<float>();
+        } else if constexpr (std::is_same_v<Target, std::atomic<bool>>) {
+          target = value.get<bool>();
+        } else {
+          target = value.get<std::string>();
+        }
+      },
+      field);
+}
+
+// Reads `key`, else the older `legacyKey`; neither present keeps the current value.
+template <class Read>
+void readWithLegacy(const json& document, const char* key, const char* legacyKey, Read read) {
+  if (document.contains(key))
+    read(document.at(key));
+  else if (document.contains(legacyKey))
+    read(document.at(legacyKey));
+}
+
+// The mapping keys default to fixed texts (not the current values) when missing.
+void readMapping(const json& document, const AxisMapping& mapping, Settings& settings) {
+  const bool own = document.contains(mapping.rollKey);
+  const char* keys[3] = {own ? mapping.rollKey : "map_roll", own ? mapping.pitchKey : "map_pitch",
+                         own ? mapping.yawKey : "map_yaw"};
+  const char* defaults[3] = {"Y", "None", "X"};
+  std::atomic<int> Settings::*fields[3] = {mapping.roll, mapping.pitch, mapping.yaw};
+  for (int i = 0; i < 3; ++i) {
+    const std::string text = document.value(keys[i], std::string(defaults[i]));
+    settings.*fields[i] = axisFromText(text);
+  }
+}
+
+void readCenter(const json& document, Settings& settings) {
+  const auto member = document.find("center_offset");
+  if (member == document.end() || !member->is_array()) return;
+  // Missing elements read as null, which is not a number: the load fails and the centre is kept.
+  static const json kNull;
+  float values[3];
+  for (std::size_t i = 0; i < 3; ++i) values[i] = (i < member->size() ? (*member)[i] : kNull).get<float>();
+  settings.center_offset.set(values[0], values[1], values[2]);
+}
+
+json toJson(const Settings& settings, const FieldPointer& field) {
+  return std::visit(
+      [&](auto pointer) -> json {
+        const auto& source = settings.*pointer;
+        using Source = std::remove_cvref_t<decltype(source)>;
+        if constexpr (std::is_same_v<Source, std::atomic<float>>) {
+          return static_cast<double>(source.load());
+        } else if constexpr (std::is_same_v<Source, SharedText>) {
+          return source.get();
+        } else {
+          return source.load();
+        }
+      },
+      field);
+}
+
+std::string withLineEnding(const std::string& text, std::string_view lineEnding) {
+  if (lineEnding == "\n") return text;
+  std::string converted;
+  converted.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    if (c == '\n')
+      converted += lineEnding;
+    else
+      converted += c;
+  }
+  return converted;
+}
+
+}  // namespace
+
+SettingsFile::SettingsFile(FolderLookup dataFolder, std::string fallbackPath, std::ostream& out, std::ostream& err)
+    : dataFolder_(std::move(dataFolder)), fallbackPath_(std::move(fallbackPath)), out_(out), err_(err) {}
+
+std::string SettingsFile::path() const { return platform::joinPath(dataFolder_(), "usersettings.json"); }
+
+bool SettingsFile::load(Settings& settings) {
+  std::string sourcePath = path();
+  std::ifstream in(sourcePath, std::ios::binary);
+  if (!in.is_open()) {
+    sourcePath = fallbackPath_;
+    in.open(sourcePath, std::ios::binary);
+  }
+  if (!in.is_open()) {
+    out_ << "[Settings] No settings file found, using defaults." << std::endl;
+    return false;
+  }
+  out_ << "[Settings] Loading from " << sourcePath << std::endl;
+  try {
+    const json document = json::parse(in);
+    if (!document.is_object()) throw std::invalid_argument("the settings file does not hold a JSON object");
+
+    for (const auto& entry : kFirstGroup) readField(document, entry.key, settings, entry.field);
+    readWithLegacy(document, "slime_tracker_id", "slime_loco_id",
+                   [&](const json& v) { settings.slime_tracker_id = readInt(v, "slime_tracker_id"); });
+    readField(document, "openvr_hmd_id", settings, &Settings::openvr_hmd_id);
+    readWithLegacy(document, "slime_tracker_name", "slime_loco_name",
+                   [&](const json& v) { settings.slime_tracker_name = v.get<std::string>(); });
+    for (const auto& entry : kSecondGroup) readField(document, entry.key, settings, entry.field);
+    readMapping(document, kPhoneMapping, settings);
+    readMapping(document, kSlimeMapping, settings);
+    readCenter(document, settings);
+  } catch (const std::exception& error) {
+    err_ << "[Settings] Load error: " << error.what() << std::endl;
+    return false;
+  }
+  out_ << "[Settings] Loaded successfully." << std::endl;
+  return true;
+}
+
+std::string serializeSettings(const Settings& settings) {
+  json document = json::object();
+  for (const auto& entry : kFirstGroup) document[entry.key] = toJson(settings, entry.field);
+  for (const auto& entry : kSecondGroup) document[entry.key] = toJson(settings, entry.field);
+  document["slime_tracker_id"] = settings.slime_tracker_id.load();
+  document["openvr_hmd_id"] = settings.openvr_hmd_id.load();
+  document["slime_tracker_name"] = settings.slime_tracker_name.get();
+  for (const AxisMapping* mapping : {&kPhoneMapping, &kSlimeMapping}) {
+    document[mapping->rollKey] = axisToText(settings.*mapping->roll);
+    document[mapping->pitchKey] = axisToText(settings.*mapping->pitch);
+    document[mapping->yawKey] = axisToText(settings.*mapping->yaw);
+  }
+  const auto center = settings.center_offset.get();
+  document["center_offset"] = {static_cast<double>(center[0]), static_cast<double>(center[1]),
+                               static_cast<double>(center[2])};
+  return document.dump(4);
+}
+
+bool SettingsFile::save(const Settings& settings) {
+  std::lock_guard lock(saveMutex_);
+  std::string text;
+  try {
+    text = serializeSettings(settings);
+  } catch (const std::exception& error) {
+    err_ << "[Settings] Save error: " << error.what() << std::endl;
+    return false;
+  }
+  const std::string target = path();
+  std::string reason;
+  if (!platform::replaceFileAtomically(target, withLineEnding(text, platform::nativeLineEnding()), reason)) {
+    err_ << "[Settings] Failed to open file for writing: " << target << std::endl;
+    return false;
+  }
+  out_ << "[Settings] Saved to " << target << std::endl;
+  return true;
+}
+
+}  // namespace core

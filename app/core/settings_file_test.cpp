@@ -1,0 +1,360 @@
+#include "app/core/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "platform/atomic_file.h"
+#include "testing/support/temp_folder.h"
+
+namespace core {
+namespace {
+
+using testsupport::readFile;
+using testsupport::TempFolder;
+using testsupport::writeFile;
+
+// The file a fresh record saves, key by key as the settings table defines them.
+const char* const kDefaultFile = R"json({
+    "audio_volume": 0.5,
+    "bind_steamvr_toggle": false,
+    "center_offset": [
+        0.0,
+        0.0,
+        0.0
+    ],
+    "check_for_updates": true,
+    "deadzone": 3.0,
+    "debug_mode": true,
+    "enable_audio_feedback": true,
+    "enable_experimental_openxr": false,
+    "enable_openxr_s2": false,
+    "enable_steamvr_s2": false,
+    "enable_xbox_s2": false,
+    "fix_angle_discontinuity": false,
+    "hmd_source": "Phone (Acceleration)",
+    "hook_target_name": "Left Hand (Default)",
+    "hook_target_serial": "",
+    "jump_accel_axis": "Y",
+    "jump_accel_smoothing": 50.0,
+    "jump_accel_suppress_threshold": 5.0,
+    "jump_accel_threshold": 15.0,
+    "jump_button": "A",
+    "jump_comp_axis": "Roll",
+    "jump_duration": 0.15000000596046448,
+    "jump_hook_button": "Left: A",
+    "jump_key": "space",
+    "jump_output_mode": "Follow Main Output",
+    "jump_pitch_comp": 0.0,
+    "jump_threshold": 15.0,
+    "jump_window": 150.0,
+    "key_back": "s",
+    "key_back_2": "shift+s",
+    "key_fwd": "w",
+    "key_fwd_2": "shift+w",
+    "key_left": "a",
+    "key_left_2": "shift+a",
+    "key_right": "d",
+    "key_right_2": "shift+d",
+    "keyboard_threshold": 30.0,
+    "keyboard_threshold_2": 60.0,
+    "max_angle_x": 30.0,
+    "max_angle_y": 30.0,
+    "mode": "SteamVR Hook",
+    "openvr_hmd_id": 0,
+    "openxr_button_2": "Left: Grip",
+    "openxr_threshold_2": 80.0,
+    "orientation": "Vertical (Portrait)",
+    "osc_input_port": 9000,
+    "owotrack_input_port": 6969,
+    "phone_map_pitch": "None",
+    "phone_map_roll": "Y",
+    "phone_map_yaw": "X",
+    "progression": 0.0,
+    "screen_facing": "Screen Outward (Default)",
+    "slime_facing": "Screen Outward (Default)",
+    "slime_jump_tracker_name": "None",
+    "slime_map_pitch": "None",
+    "slime_map_roll": "Y",
+    "slime_map_yaw": "X",
+    "slime_orientation": "Vertical (Portrait)",
+    "slime_tracker_id": 1,
+    "slime_tracker_name": "None",
+    "slimevr_tap_axis": 2,
+    "slimevr_tap_sensitivity": 20.0,
+    "slimevr_tap_toggle": false,
+    "solarxr_port": 21110,
+    "squat_button": "B",
+    "squat_hook_button": "Left: B",
+    "squat_is_hold": false,
+    "squat_key": "ctrl",
+    "squat_lower_threshold": 110.0,
+    "squat_output_mode": "Follow Main Output",
+    "squat_source": "Disabled",
+    "squat_upper_threshold": 140.0,
+    "start_on_launch": true,
+    "steamvr_button_2": "Left: Grip",
+    "steamvr_threshold_2": 80.0,
+    "steamvr_toggle_hand": 0,
+    "steamvr_tracker_id": -1,
+    "steamvr_tracker_name": "None",
+    "target_controller": "Left",
+    "tracker_source": "Phone",
+    "vrchat_osc_address": "127.0.0.1",
+    "vrchat_osc_port": 9000,
+    "xbox_button_2": "LB",
+    "xbox_threshold_2": 80.0
+})json";
+
+std::string withNativeLineEnds(const std::string& text) {
+  std::string converted;
+  for (char c : text) {
+    if (c == '\n')
+      converted += platform::nativeLineEnding();
+    else
+      converted += c;
+  }
+  return converted;
+}
+
+struct SettingsFileTest : ::testing::Test {
+  TempFolder folder{"settings_file"};
+  std::string dataFolder = folder.file("data");
+  std::string fallback = folder.file("settings.json");
+  std::ostringstream out;
+  std::ostringstream err;
+  SettingsFile file{[this] {
+                      std::filesystem::create_directories(dataFolder);
+                      return dataFolder;
+                    },
+                    fallback, out, err};
+  Settings settings;
+
+  void writeUserFile(const std::string& json) {
+    std::filesystem::create_directories(dataFolder);
+    writeFile(file.path(), json);
+  }
+  std::string savedText() { return readFile(file.path()); }
+};
+
+TEST_F(SettingsFileTest, FreshRecordSavesExactlyTheDefaultFile) {
+  ASSERT_TRUE(file.save(settings));
+  EXPECT_EQ(savedText(), withNativeLineEnds(kDefaultFile));
+  EXPECT_EQ(out.str(), "[Settings] Saved to " + file.path() + "\n");
+}
+
+TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
+  settings.deadzone = 7.25f;
+  settings.mode = "Keyboard";
+  settings.hook_target_name = "Controller \xC3\xA9\xE2\x9C\x93";  // non-ASCII is written as UTF-8
+  settings.slime_map_yaw = AxisNegZ;
+  settings.center_offset.set(1.5f, -2.0f, 170.25f);
+  settings.steamvr_tracker_id = 3;
+  ASSERT_TRUE(file.save(settings));
+  EXPECT_NE(savedText().find("\"Controller \xC3\xA9\xE2\x9C\x93\""), std::string::npos);
+
+  Settings loaded;
+  ASSERT_TRUE(file.load(loaded));
+  EXPECT_EQ(loaded.deadzone, 7.25f);
+  EXPECT_EQ(loaded.mode.get(), "Keyboard");
+  EXPECT_EQ(loaded.hook_target_name.get(), settings.hook_target_name.get());
+  EXPECT_EQ(loaded.slime_map_yaw, AxisNegZ);
+  EXPECT_EQ(loaded.center_offset.get(), (std::array<float, 3>{1.5f, -2.0f, 170.25f}));
+  EXPECT_EQ(loaded.steamvr_tracker_id, 3);
+  EXPECT_EQ(serializeSettings(loaded), serializeSettings(settings));
+}
+
+TEST_F(SettingsFileTest, MissingFilesLeaveTheRecordAndSaySo) {
+  settings.deadzone = 9.0f;
+  EXPECT_FALSE(file.load(settings));
+  EXPECT_EQ(settings.deadzone, 9.0f);
+  EXPECT_EQ(out.str(), "[Settings] No settings file found, using defaults.\n");
+}
+
+TEST_F(SettingsFileTest, FallbackFileIsReadButNeverWritten) {
+  writeFile(fallback, R"({"deadzone": 5.5})");
+  ASSERT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.deadzone, 5.5f);
+  EXPECT_NE(out.str().find("[Settings] Loading from " + fallback + "\n"), std::string::npos);
+  EXPECT_NE(out.str().find("[Settings] Loaded successfully.\n"), std::string::npos);
+
+  ASSERT_TRUE(file.save(settings));
+  EXPECT_EQ(readFile(fallback), R"({"deadzone": 5.5})");
+  EXPECT_NE(savedText().find("\"deadzone\": 5.5"), std::string::npos);
+
+  // Once the user's file exists it wins over the fallback.
+  Settings again;
+  writeFile(fallback, R"({"deadzone": 1.0})");
+  ASSERT_TRUE(file.load(again));
+  EXPECT_EQ(again.deadzone, 5.5f);
+}
+
+TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing) {
+  writeUserFile(R"({"slime_loco_id": 4, "slime_loco_name": "hip", "map_roll": "X", "map_pitch": "-Z", "map_yaw": "None"})");
+  ASSERT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.slime_tracker_id, 4);
+  EXPECT_EQ(settings.slime_tracker_name.get(), "hip");
+  for (auto* roll : {&settings.phone_map_roll, &settings.slime_map_roll}) EXPECT_EQ(*roll, AxisX);
+  for (auto* pitch : {&settings.phone_map_pitch, &settings.slime_map_pitch}) EXPECT_EQ(*pitch, AxisNegZ);
+  for (auto* yaw : {&settings.phone_map_yaw, &settings.slime_map_yaw}) EXPECT_EQ(*yaw, AxisNone);
+
+  writeUserFile(R"({"slime_tracker_id": 7, "slime_loco_id": 4, "slime_tracker_name": "chest", "slime_loco_name": "hip"})");
+  ASSERT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.slime_tracker_id, 7);
+  EXPECT_EQ(settings.slime_tracker_name.get(), "chest");
+  // Legacy keys are never written back.
+  ASSERT_TRUE(file.save(settings));
+  EXPECT_EQ(savedText().find("slime_loco"), std::string::npos);
+  EXPECT_EQ(savedText().find("\"map_roll\""), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, MappingKeysDefaultToFixedTextsNotTheCurrentValues) {
+  settings.phone_map_pitch = AxisZ;
+  settings.phone_map_yaw = AxisNegY;
+  settings.slime_map_roll = AxisNegX;
+  writeUserFile(R"({"phone_map_roll": "Z"})");
+  ASSERT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.phone_map_roll, AxisZ);
+  EXPECT_EQ(settings.phone_map_pitch, AxisNone);
+  EXPECT_EQ(settings.phone_map_yaw, AxisX);
+  EXPECT_EQ(settings.slime_map_roll, AxisY);  // no slime keys and no legacy keys: fixed default
+
+  writeUserFile(R"({"phone_map_roll": "y", "slime_map_roll": "Sideways"})");
+  ASSERT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.phone_map_roll, AxisNone);
+  EXPECT_EQ(settings.slime_map_roll, AxisNone);
+}
+
+TEST_F(SettingsFileTest, WrongTypeStopsTheLoadKeepingWhatWasReadBefore) {
+  writeUserFile(R"({"osc_input_port": 9100, "owotrack_input_port": 7000, "deadzone": "3", "max_angle_x": 45})");
+  settings.deadzone = 4.0f;
+  EXPECT_FALSE(file.load(settings));
+  EXPECT_EQ(settings.osc_input_port, 9100);
+  EXPECT_EQ(settings.owotrack_input_port, 7000);
+  EXPECT_EQ(settings.deadzone, 4.0f);
+  EXPECT_EQ(settings.max_angle_x, 30.0f);  // after the failing key: untouched
+  EXPECT_EQ(err.str().rfind("[Settings] Load error: ", 0), 0u) << err.str();
+
+  // What start-up does next: save the record, so the good members survive and the bad one is replaced.
+  Settings fresh;
+  writeUserFile(R"({"osc_input_port": 9100, "owotrack_input_port": 7000, "deadzone": "3"})");
+  EXPECT_FALSE(file.load(fresh));
+  ASSERT_TRUE(file.save(fresh));
+  Settings reloaded;
+  ASSERT_TRUE(file.load(reloaded));
+  EXPECT_EQ(reloaded.osc_input_port, 9100);
+  EXPECT_EQ(reloaded.owotrack_input_port, 7000);
+  EXPECT_EQ(reloaded.deadzone, 3.0f);
+}
+
+TEST_F(SettingsFileTest, NumbersConvertLikeTypedReads) {
+  writeUserFile(R"({"osc_input_port": 9000.7, "owotrack_input_port": -12.9, "deadzone": true, "max_angle_x": 12})");
+  ASSERT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.osc_input_port, 9000);
+  EXPECT_EQ(settings.owotrack_input_port, -12);
+  EXPECT_EQ(settings.deadzone, 1.0f);
+  EXPECT_EQ(settings.max_angle_x, 12.0f);
+
+  writeUserFile(R"({"enable_xbox_s2": 1})");
+  EXPECT_FALSE(file.load(settings));
+  writeUserFile(R"({"mode": 5})");
+  EXPECT_FALSE(file.load(settings));
+}
+
+TEST_F(SettingsFileTest, IntegersOutsideTheIntRangeAreErrorsNotWrappedValues) {
+  for (const char* json : {R"({"osc_input_port": 1e20})", R"({"osc_input_port": 4294967297})",
+                           R"({"osc_input_port": -3000000000})"}) {
+    settings.osc_input_port = 9000;
+    writeUserFile(json);
+    EXPECT_FALSE(file.load(settings)) << json;
+    EXPECT_EQ(settings.osc_input_port, 9000) << json;
+  }
+}
+
+TEST_F(SettingsFileTest, CenterNeedsThreeNumbers) {
+  settings.center_offset.set(4, 5, 6);
+  writeUserFile(R"({"center_offset": [1, 2]})");
+  EXPECT_FALSE(file.load(settings));
+  EXPECT_EQ(settings.center_offset.get(), (std::array<float, 3>{4, 5, 6}));
+
+  writeUserFile(R"({"center_offset": "not an array"})");
+  EXPECT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.center_offset.get(), (std::array<float, 3>{4, 5, 6}));
+
+  writeUserFile(R"({"center_offset": [1, 2, 3, 99]})");
+  EXPECT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.center_offset.get(), (std::array<float, 3>{1, 2, 3}));
+}
+
+TEST_F(SettingsFileTest, MalformedDocumentsAreLoadErrorsThatChangeNothing) {
+  const std::vector<std::string> documents = {
+      "",
+      "{",
+      R"({"deadzone": 5.0,})",
+      "// comment\n{}",
+      "[1, 2, 3]",
+      "\"text\"",
+      "null",
+      std::string(64, '\0'),  // a file left full of zeros by a crash
+      std::string(100000, '['),
+      "\xFF\xFE\x00\x01",
+  };
+  for (const auto& document : documents) {
+    Settings target;
+    target.deadzone = 2.0f;
+    err.str("");
+    writeUserFile(document);
+    EXPECT_FALSE(file.load(target)) << document.substr(0, 40);
+    EXPECT_EQ(target.deadzone, 2.0f);
+    EXPECT_EQ(err.str().rfind("[Settings] Load error: ", 0), 0u);
+  }
+}
+
+TEST_F(SettingsFileTest, UnknownMembersAreIgnoredAndNotKept) {
+  writeUserFile(R"({"something_new": [1, {"a": 2}], "deadzone": 6})");
+  ASSERT_TRUE(file.load(settings));
+  EXPECT_EQ(settings.deadzone, 6.0f);
+  ASSERT_TRUE(file.save(settings));
+  EXPECT_EQ(savedText().find("something_new"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, UnserialisableTextFailsTheSaveAndKeepsThePreviousFile) {
+  ASSERT_TRUE(file.save(settings));
+  const std::string before = savedText();
+  settings.hook_target_name = "bad \xFF utf-8";
+  EXPECT_FALSE(file.save(settings));
+  EXPECT_EQ(err.str().rfind("[Settings] Save error: ", 0), 0u) << err.str();
+  EXPECT_EQ(savedText(), before);
+}
+
+TEST_F(SettingsFileTest, UnwritableFolderIsReportedAndNothingIsDestroyed) {
+  SettingsFile broken([this] { return folder.file("no/such/folder"); }, fallback, out, err);
+  EXPECT_FALSE(broken.save(settings));
+  EXPECT_EQ(err.str(), "[Settings] Failed to open file for writing: " + broken.path() + "\n");
+}
+
+TEST_F(SettingsFileTest, ConcurrentSavesNeverInterleave) {
+  std::vector<std::thread> savers;
+  for (int t = 0; t < 4; ++t) {
+    savers.emplace_back([&, t] {
+      for (int i = 0; i < 25; ++i) {
+        settings.deadzone = static_cast<float>(t * 100 + i);
+        file.save(settings);
+      }
+    });
+  }
+  for (auto& saver : savers) saver.join();
+  Settings loaded;
+  ASSERT_TRUE(file.load(loaded));  // a whole, parseable document
+  const int written = static_cast<int>(loaded.deadzone.load());
+  EXPECT_TRUE(written % 100 < 25 && written / 100 < 4) << written;
+  EXPECT_EQ(savedText(), withNativeLineEnds(serializeSettings(loaded)));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dataFolder), std::filesystem::directory_iterator()),
+            1);
+}
+
+}  // namespace
+}  // namespace core

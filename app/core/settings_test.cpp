@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "app/core/axis.h"
+#include "app/core/settings.h"
+
+namespace core {
+namespace {
+
+TEST(Axis, TextAndIntegerConvertBothWaysOnlyForExactTexts) {
+  const char* texts[] = {"X", "Y", "Z", "-X", "-Y", "-Z"};
+  for (int axis = 0; axis < 6; ++axis) {
+    EXPECT_EQ(axisFromText(texts[axis]), axis);
+    EXPECT_EQ(axisToText(axis), texts[axis]);
+  }
+  for (const char* other : {"None", "y", " X", "X ", "-x", "+X", "", "XX"}) EXPECT_EQ(axisFromText(other), AxisNone);
+  for (int outside : {6, 7, -1, 1000}) EXPECT_EQ(axisToText(outside), "None");
+}
+
+TEST(Settings, TextFieldsCanBeEditedWhileOtherThreadsReadThem) {
+  Settings settings;
+  std::atomic<bool> stop{false};
+  std::atomic<int> torn{0};
+  std::thread reader([&] {
+    while (!stop) {
+      const std::string mode = settings.mode.get();
+      if (mode != "Keyboard" && mode != "SteamVR Hook (a much longer text than the other one)") ++torn;
+    }
+  });
+  for (int i = 0; i < 20000; ++i)
+    settings.mode = (i % 2) ? "Keyboard" : "SteamVR Hook (a much longer text than the other one)";
+  stop = true;
+  reader.join();
+  EXPECT_EQ(torn, 0);
+  EXPECT_TRUE(settings.mode.equals("Keyboard"));
+}
+
+}  // namespace
+}  // namespace core

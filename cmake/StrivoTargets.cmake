@@ -1,0 +1,28 @@
+# Helpers shared by every folder's CMakeLists.
+
+# Warnings and definitions for our own code.
+function(strivo_target_defaults target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}")
+  if(WIN32)
+    target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+  endif()
+endfunction()
+
+# strivo_add_test(name SOURCES a_test.cpp ... LIBS lib ...)
+# One gtest executable; each test becomes one CTest entry (through Wine on the
+# Windows preset, via CMAKE_CROSSCOMPILING_EMULATOR).
+function(strivo_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  strivo_target_defaults(${name})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main Threads::Threads)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "STRIVO_DIST_DIR=${STRIVO_DIST_DIR}")
+endfunction()
+
+# A program shipped to users: built straight into the program folder.
+function(strivo_dist_executable target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${STRIVO_DIST_DIR}")
+endfunction()

@@ -1,0 +1,27 @@
+# Third-party libraries, all from Debian's archive. Each is wrapped once here as
+# a strivo:: target so the rest of the build never repeats its configuration.
+
+# Header-only libraries. For mingw we must never add /usr/include (glibc headers
+# break winnt.h), so expose just the needed folders through a build-tree folder of links.
+set(STRIVO_HEADER_LINKS "${CMAKE_BINARY_DIR}/third_party/include")
+file(MAKE_DIRECTORY "${STRIVO_HEADER_LINKS}")
+foreach(dir nlohmann)
+  if(NOT EXISTS "${STRIVO_HEADER_LINKS}/${dir}")
+    file(CREATE_LINK "/usr/include/${dir}" "${STRIVO_HEADER_LINKS}/${dir}" SYMBOLIC)
+  endif()
+endforeach()
+add_library(strivo_json INTERFACE)
+add_library(strivo::json ALIAS strivo_json)
+target_include_directories(strivo_json SYSTEM INTERFACE "${STRIVO_HEADER_LINKS}")
+
+find_package(Threads REQUIRED)
+
+if(WIN32)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest "${CMAKE_BINARY_DIR}/third_party/googletest" EXCLUDE_FROM_ALL)
+else()
+  find_package(GTest REQUIRED)
+  find_package(benchmark QUIET)
+endif()
+include(GoogleTest)

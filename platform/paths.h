@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// The per-user folder for the program's data, created if it does not exist.
+// Windows: %LOCALAPPDATA%\<appName>. Linux: $XDG_CONFIG_HOME/<appName>, else ~/.config/<appName>.
+// Returns "." when the user's folder cannot be determined.
+std::string userDataFolder(const std::string& appName);
+
+// Joins a folder and a file name with the platform's separator.
+std::string joinPath(const std::string& folder, const std::string& name);
+
+// The full path of the running executable; empty when unknown.
+std::string executablePath();
+
+// The folder holding the running executable; "." when unknown.
+std::string executableFolder();
+
+}  // namespace platform

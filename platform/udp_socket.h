@@ -1,0 +1,77 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace platform {
+
+// An IPv4 address and port, both in host byte order.
+struct Endpoint {
+  std::uint32_t address = 0;
+  std::uint16_t port = 0;
+
+  static Endpoint loopback(std::uint16_t port) { return {0x7F000001u, port}; }
+  // Parses dotted-quad text; false when it is not one.
+  static bool parse(const std::string& text, std::uint16_t port, Endpoint& out);
+  std::string addressText() const;
+  bool operator==(const Endpoint&) const = default;
+};
+
+enum class ReceiveStatus {
+  Received,   // bytes holds the datagram's length
+  Truncated,  // the datagram was longer than the buffer; its contents must not be used
+  TimedOut,   // the receive time-out passed (or a non-blocking socket had nothing)
+  Closed,     // the socket was closed
+  Failed,     // any other error; see errorCode
+};
+
+struct ReceiveResult {
+  ReceiveStatus status = ReceiveStatus::Failed;
+  std::size_t bytes = 0;
+  Endpoint from;
+  int errorCode = 0;
+};
+
+// One IPv4 UDP socket. Errors are reported as values with the platform's error
+// number (errno / WSAGetLastError), never as exceptions.
+class UdpSocket {
+ public:
+  UdpSocket() = default;
+  ~UdpSocket();
+  UdpSocket(UdpSocket&& other) noexcept;
+  UdpSocket& operator=(UdpSocket&& other) noexcept;
+  UdpSocket(const UdpSocket&) = delete;
+  UdpSocket& operator=(const UdpSocket&) = delete;
+
+  bool open();
+  bool isOpen() const;
+  void close();
+
+  // Binds to the given address ("0.0.0.0" for every local address) and port (0 = any free port).
+  bool bind(const Endpoint& local);
+  bool setReceiveTimeout(int milliseconds);
+  bool setBroadcast(bool enabled);
+  bool setReuseAddress(bool enabled);
+  bool connect(const Endpoint& remote);
+
+  ReceiveResult receiveFrom(std::span<std::byte> buffer);
+  // True when the whole datagram was sent.
+  bool sendTo(std::span<const std::byte> data, const Endpoint& to);
+  bool sendTo(const std::string& text, const Endpoint& to);
+
+  // The address and port the socket is bound to (after bind or connect).
+  bool localEndpoint(Endpoint& out) const;
+
+  // The platform error number of the last failed call on this socket.
+  int lastError() const { return lastError_; }
+  // True when lastError() means "address already in use".
+  bool lastErrorIsAddressInUse() const;
+
+ private:
+  std::intptr_t handle_ = -1;
+  int lastError_ = 0;
+};
+
+}  // namespace platform

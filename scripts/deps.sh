@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build, run and test StrivoVR
+# for Linux and Windows (mingw-w64 + Wine). Safe to run again: when everything is
+# present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake ninja-build g++ pkg-config
+  # Windows cross build and its test runner
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+  # libraries
+  nlohmann-json3-dev libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libsdl2-dev libsdl2-mixer-dev libimgui-dev libstb-dev libxtst-dev libx11-dev
+  libflatbuffers-dev flatbuffers-compiler libcurl4-openssl-dev libboost-dev
+  libopenxr-dev libopenxr-loader1
+  # test tools: virtual display, sound synthesis, OSC peers
+  xvfb xauth libgl1-mesa-dri sox libsox-fmt-mp3 lame liblo-tools
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+  [ "$status" = "installed" ] || missing+=("$package")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "deps: installing ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+else
+  echo "deps: all present"
+fi

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds both presets and runs every test: the Linux suite natively, then the
+# Windows test executables under Wine. Exits non-zero when anything fails.
+set -uo pipefail
+cd "$(dirname "$0")"
+
+scripts/deps.sh || exit 1
+
+for preset in linux windows; do
+  echo "== build: $preset"
+  cmake --preset "$preset" >/dev/null || exit 1
+  cmake --build --preset "$preset" || exit 1
+done
+
+status=0
+summaries=()
+
+run_ctest() {  # preset, ctest arguments...
+  local preset=$1; shift
+  local log
+  log=$(mktemp)
+  env -u DISPLAY ctest --preset "$preset" "$@" 2>&1 | tee "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  summaries+=("$preset: $(grep -E 'tests passed' "$log" | tail -n 1)")
+  rm -f "$log"
+}
+
+echo "== tests: linux"
+run_ctest linux -j 2
+
+echo "== tests: windows (Wine)"
+. scripts/wine-env.sh
+wine_start
+run_ctest windows -j 2 --timeout 120
+wine_stop
+
+echo "== summary"
+for line in "${summaries[@]}"; do echo "$line"; done
+exit $status
