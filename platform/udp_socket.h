@@ -52,6 +52,8 @@ class UdpSocket {
   // Binds to the given address ("0.0.0.0" for every local address) and port (0 = any free port).
   bool bind(const Endpoint& local);
   bool setReceiveTimeout(int milliseconds);
+  // A non-blocking socket's receiveFrom returns TimedOut at once when nothing waits.
+  bool setNonBlocking(bool enabled);
   bool setBroadcast(bool enabled);
   bool setReuseAddress(bool enabled);
   bool connect(const Endpoint& remote);

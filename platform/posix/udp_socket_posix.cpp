@@ -1,5 +1,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -74,6 +75,16 @@ bool UdpSocket::setReceiveTimeout(int milliseconds) {
   timeout.tv_sec = milliseconds / 1000;
   timeout.tv_usec = (milliseconds % 1000) * 1000;
   if (::setsockopt(static_cast<int>(handle_), SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout) != 0) {
+    lastError_ = errno;
+    return false;
+  }
+  return true;
+}
+
+bool UdpSocket::setNonBlocking(bool enabled) {
+  const int fd = static_cast<int>(handle_);
+  const int flags = ::fcntl(fd, F_GETFL, 0);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, enabled ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK)) != 0) {
     lastError_ = errno;
     return false;
   }

@@ -87,6 +87,15 @@ bool UdpSocket::setReceiveTimeout(int milliseconds) {
   return true;
 }
 
+bool UdpSocket::setNonBlocking(bool enabled) {
+  u_long value = enabled ? 1 : 0;
+  if (::ioctlsocket(native(handle_), FIONBIO, &value) == SOCKET_ERROR) {
+    lastError_ = WSAGetLastError();
+    return false;
+  }
+  return true;
+}
+
 bool UdpSocket::setBroadcast(bool enabled) {
   const BOOL value = enabled ? TRUE : FALSE;
   if (::setsockopt(native(handle_), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value),

@@ -1,0 +1,181 @@
+#include "common/hook/hook_protocol.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace hook {
+namespace {
+
+// Byte-wise, independent of the process locale (the driver lives in someone else's process).
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string lowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = lowerAscii(c);
+  return out;
+}
+
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+bool isHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// One "%f" conversion starting at `pos`. On success stores the value, moves `pos` past
+// the consumed text and returns true.
+bool scanOne(std::string_view text, std::size_t& pos, float& value) {
+  std::size_t at = pos;
+  while (at < text.size() && isSpace(text[at])) ++at;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+    negative = text[at] == '-';
+    ++at;
+  }
+  if (at >= text.size() || text[at] == '+' || text[at] == '-') return false;
+  const char* first = text.data() + at;
+  const char* last = text.data() + text.size();
+  double number = 0;
+  std::from_chars_result result{};
+  const bool hex = last - first > 2 && first[0] == '0' && (first[1] == 'x' || first[1] == 'X') &&
+                   (isHexDigit(first[2]) || first[2] == '.');
+  if (hex) {
+    result = std::from_chars(first + 2, last, number, std::chars_format::hex);
+  } else {
+    result = std::from_chars(first, last, number, std::chars_format::general);
+  }
+  if (result.ptr == first || (hex && result.ptr == first + 2)) return false;
+  if (result.ec == std::errc::result_out_of_range) {
+    // Too large gives infinity, too small gives zero, as the C conversion does.
+    const std::string_view consumed(first, static_cast<std::size_t>(result.ptr - first));
+    const bool tinyExponent = consumed.find("e-") != std::string_view::npos ||
+                              consumed.find("E-") != std::string_view::npos ||
+                              consumed.find("p-") != std::string_view::npos ||
+                              consumed.find("P-") != std::string_view::npos;
+    number = tinyExponent ? 0.0 : std::numeric_limits<double>::infinity();
+  } else if (result.ec != std::errc{}) {
+    return false;
+  }
+  float converted = static_cast<float>(number);
+  value = negative ? -converted : converted;
+  pos = static_cast<std::size_t>(result.ptr - text.data());
+  return true;
+}
+
+// "name state" split at the last space; false when there is no space.
+bool splitNameState(std::string_view text, Message& out) {
+  const std::size_t space = text.rfind(' ');
+  if (space == std::string_view::npos) return false;
+  out.button = lowerAscii(text.substr(0, space));
+  out.pressed = text.substr(space + 1) == "ON";
+  return true;
+}
+
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+// Numbers that are not finite must never reach a controller: such a message is dropped.
+bool finite(const StickValues& stick) {
+  return (!stick.hasX || std::isfinite(stick.x)) && (!stick.hasY || std::isfinite(stick.y));
+}
+
+Message stickOrIgnored(Message message) {
+  if (!finite(message.stick)) return Message{};
+  return message;
+}
+
+}  // namespace
+
+std::string address(std::string_view serial, std::string_view hand) {
+  if (!serial.empty()) return "SN:" + std::string(serial);
+  return (hand == "Left" || hand == "L") ? "L" : "R";
+}
+
+std::string formatNumber(float value) {
+  // printf's "%.4f" uses the "C" locale's full stop only when the process locale is "C";
+  // format the digits ourselves from to_chars, which never looks at the locale.
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
+                                    std::chars_format::fixed, 4);
+  if (result.ec != std::errc{}) return "0.0000";
+  return std::string(buffer, result.ptr);
+}
+
+std::string stickMessage(std::string_view address, float x, float y) {
+  std::string text(address);
+  text += ' ';
+  text += formatNumber(x);
+  text += ' ';
+  text += formatNumber(y);
+  return text;
+}
+
+std::string buttonMessage(std::string_view address, std::string_view name, bool pressed) {
+  return std::string(address) + " BTN " + lowerAscii(name) + (pressed ? " ON" : " OFF");
+}
+
+bool needsJoystickCompanion(std::string_view name) { return lowerAscii(name) == "thumbstick"; }
+
+std::string joystickCompanionMessage(std::string_view handLetter, bool pressed) {
+  return std::string(handLetter) + " BTN joystick" + (pressed ? " ON" : " OFF");
+}
+
+std::string releaseMessage(std::string_view address) { return std::string(address) + " OFF"; }
+
+StickValues scanTwoNumbers(std::string_view text) {
+  StickValues values;
+  std::size_t pos = 0;
+  values.hasX = scanOne(text, pos, values.x);
+  if (values.hasX) values.hasY = scanOne(text, pos, values.y);
+  return values;
+}
+
+Message parse(std::string_view datagram) {
+  Message message;
+  if (datagram.empty() || datagram.size() > kMaxDatagram) return message;
+
+  // Serial addressing: "SN:<serial> <body>".
+  if (datagram.substr(0, 3) == "SN:") {
+    const std::size_t space = datagram.find(' ');
+    if (space == std::string_view::npos) return message;
+    message.serial = std::string(datagram.substr(3, space - 3));
+    const std::string_view body = datagram.substr(space + 1);
+    if (body.substr(0, 4) == "BTN ") {
+      if (!splitNameState(body.substr(4), message)) return Message{};
+      message.kind = Kind::SerialButton;
+      return message;
+    }
+    if (body.size() > 2 && contains(body, "OFF")) {
+      message.kind = Kind::SerialStickOff;
+      return message;
+    }
+    message.kind = Kind::SerialStick;
+    message.stick = scanTwoNumbers(body);
+    return stickOrIgnored(std::move(message));
+  }
+
+  // Hand button: "<hand> BTN <name> <state>"; every first byte but L means right.
+  if (datagram.size() >= 7 && datagram.substr(2, 4) == "BTN ") {
+    message.hand = datagram[0] == 'L' ? Hand::Left : Hand::Right;
+    if (!splitNameState(datagram.substr(6), message)) return Message{};
+    message.kind = Kind::HandButton;
+    return message;
+  }
+
+  const char first = datagram[0];
+  if (first == 'L' || first == 'R') {
+    message.hand = first == 'L' ? Hand::Left : Hand::Right;
+    if (datagram.size() > 2 && contains(datagram, "OFF")) {
+      message.kind = Kind::HandStickOff;
+      return message;
+    }
+    message.kind = Kind::HandStick;
+    message.stick = scanTwoNumbers(datagram.substr(1));
+    return stickOrIgnored(std::move(message));
+  }
+
+  if (datagram.size() >= 3 && contains(datagram, "OFF")) message.kind = Kind::AllSticksOff;
+  return message;
+}
+
+}  // namespace hook

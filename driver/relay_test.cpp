@@ -1,0 +1,231 @@
+#include "driver/relay.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+using gaitrelay::kRoleLeft;
+using gaitrelay::kRoleOther;
+using gaitrelay::kRoleRight;
+using gaitrelay::ButtonOverride;
+using gaitrelay::Relay;
+using gaitrelay::StickOverride;
+
+struct Push {
+  vr::VRInputComponentHandle_t handle;
+  float value;
+};
+std::vector<Push> g_pushes;
+
+vr::EVRInputError recordScalar(vr::IVRDriverInput*, vr::VRInputComponentHandle_t handle, float value, double) {
+  g_pushes.push_back({handle, value});
+  return vr::VRInputError_None;
+}
+vr::EVRInputError recordBoolean(vr::IVRDriverInput*, vr::VRInputComponentHandle_t handle, bool value, double) {
+  g_pushes.push_back({handle, value ? 1.0f : 0.0f});
+  return vr::VRInputError_None;
+}
+
+class RelayTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_pushes.clear();
+    // Left controller with a thumbstick, right controller with serial "RIGHT-1".
+    relay.registerScalar(11, "/input/thumbstick/x", kRoleLeft, "LEFT-1");
+    relay.registerScalar(12, "/input/thumbstick/y", kRoleLeft, "LEFT-1");
+    relay.registerScalar(21, "/input/joystick/x", kRoleRight, "RIGHT-1");
+    relay.registerScalar(22, "/input/joystick/y", kRoleRight, "RIGHT-1");
+  }
+  void send(const char* text, std::uint64_t at) { relay.apply(hook::parse(text), at); }
+  std::vector<Push> frame(std::uint64_t now) {
+    g_pushes.clear();
+    relay.pushSticks(nullptr, &recordScalar, now);
+    relay.pushButtons(nullptr, &recordBoolean);
+    return g_pushes;
+  }
+  Relay relay;
+};
+
+TEST_F(RelayTest, HandOverrideIsAddedToASmallRealStickAndPushedEachFrame) {
+  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 1000), 0.02f);  // no override yet
+  send("L 0.0000 1.0000", 1000);
+  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 1010), 1.0f);   // clamped sum
+  EXPECT_FLOAT_EQ(relay.filterScalar(11, -0.01f, 1010), -0.01f);
+  EXPECT_FLOAT_EQ(relay.filterScalar(22, 0.02f, 1010), 0.02f);  // the right hand is untouched
+
+  const auto pushes = frame(1011);
+  ASSERT_EQ(pushes.size(), 2u);
+  EXPECT_EQ(pushes[0].handle, 11u);
+  EXPECT_FLOAT_EQ(pushes[0].value, -0.01f);
+  EXPECT_EQ(pushes[1].handle, 12u);
+  EXPECT_FLOAT_EQ(pushes[1].value, 1.0f);
+}
+
+TEST_F(RelayTest, RealStickBeyondTheDeadRadiusWins) {
+  send("L 0.5 0.5", 0);
+  relay.filterScalar(11, 0.0f, 1);
+  EXPECT_FLOAT_EQ(relay.filterScalar(12, -0.06f, 1), -0.06f);  // |(0, -0.06)| > 0.05: passes unchanged
+  auto pushes = frame(2);
+  ASSERT_EQ(pushes.size(), 2u);
+  EXPECT_FLOAT_EQ(pushes[0].value, 0.0f);
+  EXPECT_FLOAT_EQ(pushes[1].value, -0.06f);
+
+  relay.filterScalar(12, 0.04f, 3);  // back inside the radius: the override applies again
+  pushes = frame(4);
+  EXPECT_FLOAT_EQ(pushes[0].value, 0.5f);
+  EXPECT_FLOAT_EQ(pushes[1].value, 0.54f);
+}
+
+TEST_F(RelayTest, StaleHandOverridePushesTheRealValuesOnceThenStops) {
+  relay.filterScalar(11, 0.01f, 0);
+  relay.filterScalar(12, 0.02f, 0);
+  send("L 0.3 0.9", 100);
+  EXPECT_EQ(frame(599).size(), 2u);  // 499 ms old: still live
+  auto pushes = frame(600);          // 500 ms: lapsed
+  ASSERT_EQ(pushes.size(), 2u);
+  EXPECT_FLOAT_EQ(pushes[0].value, 0.01f);
+  EXPECT_FLOAT_EQ(pushes[1].value, 0.02f);
+  EXPECT_FALSE(relay.handStick(hook::Hand::Left).active);
+  EXPECT_TRUE(frame(700).empty());
+  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 700), 0.02f);
+}
+
+TEST_F(RelayTest, SerialOverrideIsAddedRegardlessOfDeflectionAndStopsSilently) {
+  send("SN:RIGHT-1 0.25 -0.5", 0);
+  EXPECT_FLOAT_EQ(relay.filterScalar(21, 0.5f, 10), 0.75f);
+  EXPECT_FLOAT_EQ(relay.filterScalar(22, -0.8f, 10), -1.0f);
+  EXPECT_FLOAT_EQ(relay.filterScalar(11, 0.0f, 10), 0.0f);  // another serial
+  auto pushes = frame(10);
+  ASSERT_EQ(pushes.size(), 2u);  // the override alone, not added to the real value
+  EXPECT_FLOAT_EQ(pushes[0].value, 0.25f);
+  EXPECT_FLOAT_EQ(pushes[1].value, -0.5f);
+  EXPECT_TRUE(frame(500).empty());  // stale: no push of real values
+  StickOverride o;
+  ASSERT_TRUE(relay.serialStick("RIGHT-1", o));
+  EXPECT_FALSE(o.active);
+}
+
+TEST_F(RelayTest, OffMessages) {
+  send("L 1 1", 0);
+  send("R 1 1", 0);
+  send("SN:RIGHT-1 1 1", 0);
+  send("R OFF", 1);
+  EXPECT_TRUE(relay.handStick(hook::Hand::Left).active);
+  EXPECT_FALSE(relay.handStick(hook::Hand::Right).active);
+  send("X OFF", 2);
+  EXPECT_FALSE(relay.handStick(hook::Hand::Left).active);
+  StickOverride o;
+  ASSERT_TRUE(relay.serialStick("RIGHT-1", o));
+  EXPECT_FALSE(o.active);
+  EXPECT_FLOAT_EQ(o.x, 1.0f);  // values are kept
+
+  send("L 0.5", 3);  // partial: x changes, y keeps 1
+  EXPECT_FLOAT_EQ(relay.handStick(hook::Hand::Left).y, 1.0f);
+  EXPECT_FLOAT_EQ(relay.handStick(hook::Hand::Left).x, 0.5f);
+  send("L 0.1 0.2", 4);
+  send("L 0.3 0.4", 4);  // two in one frame: the later wins
+  EXPECT_FLOAT_EQ(relay.handStick(hook::Hand::Left).y, 0.4f);
+  send("L nan 0", 5);  // not finite: ignored entirely
+  EXPECT_FLOAT_EQ(relay.handStick(hook::Hand::Left).x, 0.3f);
+  EXPECT_EQ(relay.handStick(hook::Hand::Left).lastUpdate, 4u);
+}
+
+TEST_F(RelayTest, ThumbstickAndTrackpadHandAxesAreTheLastCreated) {
+  relay.registerScalar(13, "/input/trackpad/x", kRoleLeft, "LEFT-1");
+  relay.registerScalar(14, "/input/trackpad/y", kRoleLeft, "LEFT-1");
+  send("L 0.0 0.5", 0);
+  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.0f, 1), 0.5f);  // interception reaches every axis of the hand
+  EXPECT_FLOAT_EQ(relay.filterScalar(14, 0.0f, 1), 0.5f);
+  const auto pushes = frame(1);
+  ASSERT_EQ(pushes.size(), 2u);  // the frame pushes only the last created pair
+  EXPECT_EQ(pushes[0].handle, 13u);
+  EXPECT_EQ(pushes[1].handle, 14u);
+}
+
+TEST_F(RelayTest, ButtonsRegisterFromClickPathsAndHoldUntilReleased) {
+  relay.registerBoolean(31, "/input/trigger/click", kRoleLeft, "LEFT-1");
+  relay.registerBoolean(32, "/input/a/click", kRoleRight, "RIGHT-1");
+  relay.registerBoolean(33, "/input/trigger/touch", kRoleLeft, "LEFT-1");  // not a click
+  relay.registerBoolean(34, "/click", kRoleLeft, "LEFT-1");                // no second segment
+  relay.registerScalar(35, "/input/trigger/value", kRoleLeft, "LEFT-1");   // analogue: never
+  relay.registerBoolean(36, "/input/joystick/click", kRoleOther, "");      // no role, no serial
+
+  send("L BTN Trigger ON", 0);
+  send("L BTN touch ON", 0);
+  send("L BTN click ON", 0);
+  send("X BTN joystick ON", 0);
+  EXPECT_TRUE(relay.filterBoolean(31, false));
+  EXPECT_FALSE(relay.filterBoolean(33, false));
+  EXPECT_FALSE(relay.filterBoolean(34, false));
+  EXPECT_FALSE(relay.filterBoolean(36, false));
+  EXPECT_FLOAT_EQ(relay.filterScalar(35, 0.3f, 0), 0.3f);
+  auto pushes = frame(0);
+  ASSERT_EQ(pushes.size(), 1u);
+  EXPECT_EQ(pushes[0].handle, 31u);
+  EXPECT_EQ(pushes[0].value, 1.0f);
+  EXPECT_EQ(frame(1000000).size(), 1u);  // a press never lapses
+
+  send("L BTN trigger OFF", 2);
+  EXPECT_EQ(frame(3).size(), 1u);         // the release is reported once
+  EXPECT_TRUE(frame(4).empty());
+  EXPECT_TRUE(relay.filterBoolean(31, true));  // then the real state shows again
+
+  send("SN:RIGHT-1 BTN A ON", 5);
+  EXPECT_TRUE(relay.filterBoolean(32, false));
+  send("SN:RIGHT-1 BTN a OFF", 6);
+  EXPECT_FALSE(relay.filterBoolean(32, true));  // the release, once
+  EXPECT_TRUE(relay.filterBoolean(32, true));
+}
+
+TEST_F(RelayTest, SerialButtonTakesPrecedenceOverTheHandTable) {
+  relay.registerBoolean(41, "/input/b/click", kRoleLeft, "LEFT-1");
+  send("L BTN b ON", 0);
+  send("SN:LEFT-1 BTN b OFF", 0);
+  EXPECT_FALSE(relay.filterBoolean(41, true));  // serial release first
+  EXPECT_TRUE(relay.filterBoolean(41, false));  // then the hand press shows
+}
+
+TEST_F(RelayTest, HostileSendersCannotGrowTheTablesWithoutBound) {
+  for (int i = 0; i < 10000; ++i) {
+    send(("SN:S" + std::to_string(i) + " 0 0").c_str(), 0);
+    send(("L BTN b" + std::to_string(i) + " ON").c_str(), 0);
+    send(("SN:S" + std::to_string(i) + " BTN x ON").c_str(), 0);
+  }
+  EXPECT_EQ(relay.serialStickCount(), Relay::kMaxSerials);
+  ButtonOverride b;
+  EXPECT_TRUE(relay.handButton(hook::Hand::Left, "b0", b));
+  EXPECT_FALSE(relay.handButton(hook::Hand::Left, "b9999", b));
+  // Known entries still work once the table is full.
+  send("SN:S0 0.5 0.5", 1);
+  StickOverride o;
+  ASSERT_TRUE(relay.serialStick("S0", o));
+  EXPECT_FLOAT_EQ(o.x, 0.5f);
+}
+
+TEST_F(RelayTest, ConcurrentReportsDatagramsAndFramesStayConsistent) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> drivers;
+  for (int t = 0; t < 3; ++t) {
+    drivers.emplace_back([&, t] {
+      for (int i = 0; i < 20000 && !stop.load(); ++i) {
+        const float v = relay.filterScalar(11 + (i % 2) + (t == 2 ? 10 : 0), 0.01f, i);
+        if (v < -1.0f || v > 1.0f) ADD_FAILURE() << "value escaped the unit range";
+      }
+    });
+  }
+  for (int i = 0; i < 2000; ++i) {
+    send(i % 3 ? "L 2 -2" : "SN:RIGHT-1 5 5", i);
+    relay.pushSticks(nullptr, [](vr::IVRDriverInput*, vr::VRInputComponentHandle_t, float value, double) {
+      EXPECT_LE(value, 1.0f);
+      EXPECT_GE(value, -1.0f);
+      return vr::VRInputError_None;
+    }, i);
+  }
+  stop = true;
+  for (auto& thread : drivers) thread.join();
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "common/openvr/driver_api.h"
+#include "driver/interception.h"
+#include "driver/relay.h"
+#include "platform/udp_socket.h"
+
+namespace gaitrelay {
+
+// The provider SteamVR's server loads. It adds no device: it receives the main
+// program's hook datagrams on the loopback address and rewrites other drivers' input.
+class CServerDriver : public vr::IServerTrackedDeviceProvider {
+ public:
+  // Loopback only: controller input must not be accepted from other machines.
+  static platform::Endpoint defaultEndpoint() { return platform::Endpoint::loopback(hook::kDriverPort); }
+  // A flood must not stall the server's frame; the rest waits for the next frame.
+  static constexpr int kMaxDatagramsPerFrame = 256;
+
+  explicit CServerDriver(platform::Endpoint listen = defaultEndpoint(), TickSource ticks = &steadyTicks);
+
+  vr::EVRInitError Init(vr::IVRDriverContext* context) override;
+  void Cleanup() override;
+  const char* const* GetInterfaceVersions() override;
+  void RunFrame() override;
+  bool ShouldBlockStandbyMode() override { return false; }
+  void EnterStandby() override {}
+  void LeaveStandby() override {}
+
+  // For tests: where the socket is bound, and the relay's state.
+  bool boundEndpoint(platform::Endpoint& out) const { return socket_.isOpen() && socket_.localEndpoint(out); }
+  const Relay& relay() const { return relay_; }
+
+ private:
+  void drainDatagrams();
+
+  platform::Endpoint listen_;
+  TickSource ticks_;
+  platform::UdpSocket socket_;
+  std::array<std::byte, hook::kMaxDatagram> buffer_{};
+  Relay relay_;
+};
+
+}  // namespace gaitrelay
