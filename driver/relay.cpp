@@ -27,6 +27,11 @@ void Relay::apply(const hook::Message& m, std::uint64_t now) {
     if (m.stick.hasY) o.y = m.stick.y;
     o.active = true;
     o.lastUpdate = now;
+    o.restorePending = false;
+  };
+  auto turnOff = [](StickOverride& o) {
+    if (o.active) o.restorePending = true;
+    o.active = false;
   };
   switch (m.kind) {
     case hook::Kind::Ignored:
@@ -56,7 +61,7 @@ void Relay::apply(const hook::Message& m, std::uint64_t now) {
         entry = serialSticks_.emplace(m.serial, StickOverride{}).first;
       }
       if (m.kind == hook::Kind::SerialStickOff)
-        entry->second.active = false;
+        turnOff(entry->second);
       else
         setStick(entry->second);
       return;
@@ -66,16 +71,16 @@ void Relay::apply(const hook::Message& m, std::uint64_t now) {
       std::lock_guard lock(stickLock_);
       StickOverride& o = m.hand == hook::Hand::Left ? leftStick_ : rightStick_;
       if (m.kind == hook::Kind::HandStickOff)
-        o.active = false;
+        turnOff(o);
       else
         setStick(o);
       return;
     }
     case hook::Kind::AllSticksOff: {
       std::lock_guard lock(stickLock_);
-      leftStick_.active = false;
-      rightStick_.active = false;
-      for (auto& [serial, o] : serialSticks_) o.active = false;
+      turnOff(leftStick_);
+      turnOff(rightStick_);
+      for (auto& [serial, o] : serialSticks_) turnOff(o);
       return;
     }
   }
@@ -190,16 +195,17 @@ void Relay::pushSticks(vr::IVRDriverInput* input, UpdateScalarFn update, std::ui
   };
   for (const std::int32_t role : {kRoleLeft, kRoleRight}) {
     StickOverride& o = handOverride(role);
-    if (!o.active) continue;
+    if (!o.active && !o.restorePending) continue;
     const vr::VRInputComponentHandle_t xHandle = role == kRoleLeft ? leftX_ : rightX_;
     const vr::VRInputComponentHandle_t yHandle = role == kRoleLeft ? leftY_ : rightY_;
     const float realX = realValueOf(xHandle);
     const float realY = realValueOf(yHandle);
     if (!fresh(o, now)) {
-      // The sender went quiet: give the controller its own values back once.
+      // Turned off, or the sender went quiet: give the controller its own values back once.
       push(xHandle, realX);
       push(yHandle, realY);
       o.active = false;
+      o.restorePending = false;
     } else if (realX * realX + realY * realY > kRealStickRadiusSquared) {
       push(xHandle, clampUnit(realX));
       push(yHandle, clampUnit(realY));
@@ -209,12 +215,16 @@ void Relay::pushSticks(vr::IVRDriverInput* input, UpdateScalarFn update, std::ui
     }
   }
   for (auto& [serial, o] : serialSticks_) {
-    if (!fresh(o, now)) {
-      o.active = false;
-      continue;
-    }
+    if (!o.active && !o.restorePending) continue;
+    const bool live = fresh(o, now);
     for (const auto& [handle, entry] : scalars_) {
-      if (entry.serial == serial) update(input, handle, clampUnit(entry.isY ? o.y : o.x), 0.0);
+      if (entry.serial != serial) continue;
+      // Live: the override replaces the value. Ended: the real value once, as for a hand.
+      update(input, handle, live ? clampUnit(entry.isY ? o.y : o.x) : entry.lastReal, 0.0);
+    }
+    if (!live) {
+      o.active = false;
+      o.restorePending = false;
     }
   }
 }

@@ -33,6 +33,10 @@ struct StickOverride {
   float y = 0;
   bool active = false;
   std::uint64_t lastUpdate = 0;
+  // Turned off by a message while active: the next frame gives the controller its
+  // real values back once (a driver that reports only on change would otherwise
+  // leave the game seeing the override's last value).
+  bool restorePending = false;
 };
 
 struct ButtonOverride {

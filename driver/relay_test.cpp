@@ -93,7 +93,7 @@ TEST_F(RelayTest, StaleHandOverridePushesTheRealValuesOnceThenStops) {
   EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 700), 0.02f);
 }
 
-TEST_F(RelayTest, SerialOverrideIsAddedRegardlessOfDeflectionAndStopsSilently) {
+TEST_F(RelayTest, SerialOverrideIsAddedRegardlessOfDeflectionAndGivesTheRealValuesBackOnce) {
   send("SN:RIGHT-1 0.25 -0.5", 0);
   EXPECT_FLOAT_EQ(relay.filterScalar(21, 0.5f, 10), 0.75f);
   EXPECT_FLOAT_EQ(relay.filterScalar(22, -0.8f, 10), -1.0f);
@@ -102,10 +102,32 @@ TEST_F(RelayTest, SerialOverrideIsAddedRegardlessOfDeflectionAndStopsSilently) {
   ASSERT_EQ(pushes.size(), 2u);  // the override alone, not added to the real value
   EXPECT_FLOAT_EQ(pushes[0].value, 0.25f);
   EXPECT_FLOAT_EQ(pushes[1].value, -0.5f);
-  EXPECT_TRUE(frame(500).empty());  // stale: no push of real values
+  pushes = frame(500);  // stale: the real values, once
+  ASSERT_EQ(pushes.size(), 2u);
+  EXPECT_FLOAT_EQ(pushes[0].value, 0.5f);
+  EXPECT_FLOAT_EQ(pushes[1].value, -0.8f);
+  EXPECT_TRUE(frame(501).empty());
   StickOverride o;
   ASSERT_TRUE(relay.serialStick("RIGHT-1", o));
   EXPECT_FALSE(o.active);
+}
+
+TEST_F(RelayTest, TurningAnOverrideOffGivesTheRealValuesBackOnce) {
+  relay.filterScalar(11, 0.01f, 0);
+  send("L 0.5 0.5", 0);
+  EXPECT_EQ(frame(1).size(), 2u);
+  send("L OFF", 2);
+  auto pushes = frame(3);
+  ASSERT_EQ(pushes.size(), 2u);
+  EXPECT_FLOAT_EQ(pushes[0].value, 0.01f);
+  EXPECT_FLOAT_EQ(pushes[1].value, 0.0f);
+  EXPECT_TRUE(frame(4).empty());
+  send("L OFF", 5);  // off while already off: nothing to give back
+  EXPECT_TRUE(frame(6).empty());
+  send("SN:RIGHT-1 1 1", 7);
+  send("X OFF", 8);
+  EXPECT_EQ(frame(9).size(), 2u);
+  EXPECT_TRUE(frame(10).empty());
 }
 
 TEST_F(RelayTest, OffMessages) {

@@ -22,7 +22,7 @@ vr::EVRInputError RealDriverInput::UpdateBooleanComponent(vr::VRInputComponentHa
   if (it == components_.end() || !it->second.isBoolean) return vr::VRInputError_InvalidHandle;
   it->second.boolean = value;
   ++it->second.updates;
-  updates_.push_back({component, value ? 1.0f : 0.0f});
+  updates_.push_back({component, value ? 1.0f : 0.0f, std::chrono::steady_clock::now()});
   return vr::VRInputError_None;
 }
 
@@ -43,7 +43,7 @@ vr::EVRInputError RealDriverInput::UpdateScalarComponent(vr::VRInputComponentHan
   if (it == components_.end() || it->second.isBoolean) return vr::VRInputError_InvalidHandle;
   it->second.scalar = value;
   ++it->second.updates;
-  updates_.push_back({component, value});
+  updates_.push_back({component, value, std::chrono::steady_clock::now()});
   return vr::VRInputError_None;
 }
 
@@ -250,7 +250,9 @@ void FakeVrServer::frame() {
   std::lock_guard frameLock(frameMutex_);
   {
     std::lock_guard lock(controllersMutex_);
-    for (auto& controller : controllers_) controller->report();
+    for (auto& controller : controllers_) {
+      if (controller->reportsEachFrame()) controller->report();
+    }
   }
   if (provider_) provider_->RunFrame();
   ++frames_;
@@ -272,6 +274,14 @@ void FakeVrServer::start() {
 void FakeVrServer::stop() {
   if (!running_.exchange(false)) return;
   if (thread_.joinable()) thread_.join();
+}
+
+std::vector<RealDriverInput::Update> FakeVrServer::updatesOf(vr::VRInputComponentHandle_t handle) const {
+  std::vector<RealDriverInput::Update> mine;
+  for (const auto& update : input_.updates()) {
+    if (update.handle == handle) mine.push_back(update);
+  }
+  return mine;
 }
 
 bool FakeVrServer::waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

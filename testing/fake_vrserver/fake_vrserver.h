@@ -35,6 +35,7 @@ class RealDriverInput : public vr::IVRDriverInput {
   struct Update {
     vr::VRInputComponentHandle_t handle;
     float value;  // booleans as 0 / 1
+    std::chrono::steady_clock::time_point at;
   };
 
   vr::EVRInputError CreateBooleanComponent(vr::PropertyContainerHandle_t container, const char* name,
@@ -106,6 +107,9 @@ class FakeController {
   void setRealButton(const std::string& path, bool pressed);
   // Reports every component's real value once (what a driver does each frame).
   void report();
+  // Drivers that report only on change: the server's frames then leave it silent.
+  void setReportsEachFrame(bool each) { reportsEachFrame_ = each; }
+  bool reportsEachFrame() const { return reportsEachFrame_; }
   vr::VRInputComponentHandle_t handle(const std::string& path) const;
   vr::PropertyContainerHandle_t container() const { return container_; }
 
@@ -116,6 +120,7 @@ class FakeController {
   std::map<std::string, vr::VRInputComponentHandle_t> handles_;
   std::map<std::string, float> scalars_;
   std::map<std::string, bool> booleans_;
+  std::atomic<bool> reportsEachFrame_{true};
 };
 
 class FakeVrServer {
@@ -151,6 +156,8 @@ class FakeVrServer {
   void start();
   void stop();
   std::uint64_t frames() const { return frames_.load(); }
+  // The updates of one component that reached the real methods.
+  std::vector<RealDriverInput::Update> updatesOf(vr::VRInputComponentHandle_t handle) const;
   // Waits (bounded) until `done` holds, checking after each frame.
   bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
