@@ -300,7 +300,7 @@ TEST_F(EngineTest, StalledSendsZeroUntilTheTrackerMoves) {
   EXPECT_TRUE(settings.stalled);
 
   clock.time = 102.0;
-  engine.onRotation("Phone", 30.2f, 0, 0);
+  engine.onRotation("Phone", 30.15f, 0, 0);  // just over 0.1
   EXPECT_FALSE(settings.stalled);
   EXPECT_EQ(settings.last_change_time.load(), 102.0);
   EXPECT_LT(port.lastStick().y, 0.0f);
@@ -308,7 +308,7 @@ TEST_F(EngineTest, StalledSendsZeroUntilTheTrackerMoves) {
   // Quaternion samples compare with 0.001 per component.
   settings.stalled = true;
   engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
-  EXPECT_FALSE(settings.stalled);  // differs from the stored (30.2, 0, 0, 0)
+  EXPECT_FALSE(settings.stalled);  // differs from the stored (30.15, 0, 0, 0)
   settings.stalled = true;
   engine.onQuaternion("Phone", 0.2005f, 0, 0, 0.98f);
   EXPECT_TRUE(settings.stalled);
