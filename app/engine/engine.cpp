@@ -69,9 +69,7 @@ void Engine::start() {
 
 void Engine::stop() {
   const bool wasRunning = running_.exchange(false);
-  {
-    std::lock_guard lock(wakeMutex_);
-  }
+  { std::lock_guard lock(wakeMutex_); }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
   if (wasRunning) services_.cleanupAll();
@@ -212,7 +210,8 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
         const std::string jumpTracker = settings_.slime_jump_tracker_name.get();
         nameGate = jumpTracker == "None" || jumpTracker.empty() || source == jumpTracker;
       }
-      if (sourceGate && nameGate && hooks_->detectAccelerationJump(x, y, z)) pressJump("Engine: Jump detected (Accel)!");
+      if (sourceGate && nameGate && hooks_->detectAccelerationJump(x, y, z))
+        pressJump("Engine: Jump detected (Accel)!");
     }
   }
   if (toggle != TapToggle::None) {

@@ -60,8 +60,8 @@ Angles OrientationMapper::mapAngles(float a, float b, float c, std::string_view 
   return mapQuaternion(q, orientation, facing, true);
 }
 
-Angles OrientationMapper::mapQuaternion(const Quaternion& input, std::string_view orientation,
-                                        std::string_view facing, bool correct) const {
+Angles OrientationMapper::mapQuaternion(const Quaternion& input, std::string_view orientation, std::string_view facing,
+                                        bool correct) const {
   Quaternion q = input;
   if (correct) {
     std::string ownOrientation, ownFacing;

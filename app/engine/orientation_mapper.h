@@ -32,8 +32,7 @@ class OrientationMapper {
 
   // Applies the mounting correction (when `correct`), then splits the rotation into
   // a twist about Z and a swing. Returns (swing about Y, swing about X, twist about Z).
-  Angles mapQuaternion(const Quaternion& q, std::string_view orientation, std::string_view facing,
-                       bool correct) const;
+  Angles mapQuaternion(const Quaternion& q, std::string_view orientation, std::string_view facing, bool correct) const;
 
  private:
   const core::Settings& settings_;

@@ -82,8 +82,8 @@ TEST(OrientationMapper, QuaternionPathReturnsYSwingFirstAndCorrectsOnlyWhenAsked
   expectAngles(mapper.mapQuaternion(aboutY(15), "Vertical (Portrait)", "Screen Outward (Default)", true), 15, 0, 0);
   expectAngles(mapper.mapQuaternion(aboutX(20), "Horizontal (Landscape Left)", "Screen Inward (Towards Body)", false),
                0, 20, 0);
-  expectAngles(mapper.mapQuaternion(aboutX(20), "Horizontal (Landscape Left)", "Screen Outward (Default)", true), 20,
-               0, -kLandscapeTwist);
+  expectAngles(mapper.mapQuaternion(aboutX(20), "Horizontal (Landscape Left)", "Screen Outward (Default)", true), 20, 0,
+               -kLandscapeTwist);
   // Degenerate twist (z = w = 0) is taken as no twist rather than dividing by zero.
   const Angles flat = mapper.mapQuaternion({1, 0, 0, 0}, "None (Raw)", "None (Raw)", true);
   for (float v : flat) EXPECT_TRUE(std::isfinite(v));

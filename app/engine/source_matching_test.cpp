@@ -5,8 +5,8 @@
 namespace engine {
 namespace {
 
-SourceSelection selection(std::string tracker, std::string hmd = "Phone (Acceleration)",
-                          std::string slimeName = "None", int slimeId = 1) {
+SourceSelection selection(std::string tracker, std::string hmd = "Phone (Acceleration)", std::string slimeName = "None",
+                          int slimeId = 1) {
   return {std::move(tracker), std::move(hmd), std::move(slimeName), slimeId};
 }
 
