@@ -35,6 +35,7 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
+      steamVRHook_(settings_, logger_),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, temporaryNullOutputPort(),
           [this](tracking::TrackingCallbacks callbacks) { trackingCallbacks_ = std::move(callbacks); },

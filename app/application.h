@@ -3,6 +3,7 @@
 #include <functional>
 #include <iostream>
 
+#include "app/bridges/steamvr_hook_service.h"
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
@@ -33,6 +34,8 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
+  // The "SteamVR Hook" output backend, for the output service.
+  bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
   // The engine's handlers as installed at engine start (held here until the
   // tracking service takes them).
   const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
@@ -43,6 +46,7 @@ class Application {
   core::Logger logger_;
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
+  bridges::SteamVRHookService steamVRHook_;
   engine::SteadyClock engineClock_;
   tracking::TrackingCallbacks trackingCallbacks_;
   engine::Engine engine_;
