@@ -20,7 +20,13 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
-      engine_(settings_, logger_, serviceManager_, engineClock_) {}
+      engine_(settings_, logger_, serviceManager_, engineClock_),
+      padBus_(platform::createVirtualPadBus()),
+      bridgeService_(logger_),
+      virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err) {
+  // Bridge: registered after the tracking and output services (order: tracking, output, bridge).
+  serviceManager_.addService(bridgeService_);
+}
 
 Application::~Application() { engine_.stop(); }
 

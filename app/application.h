@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iostream>
+#include <memory>
 
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
@@ -9,6 +10,9 @@
 #include "app/core/settings_file.h"
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
+#include "app/outputs/bridge_service.h"
+#include "app/outputs/virtual_joystick_service.h"
+#include "platform/virtual_pad.h"
 
 // The composition root: one instance of each service, wired together. The GUI
 // program and the headless runner each make one Application and run it.
@@ -32,6 +36,9 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
+  // The virtual Xbox pad backend (for outputs::Backends::pad) and the bridge feeding it.
+  outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
+  outputs::BridgeService& bridgeService() { return bridgeService_; }
 
  private:
   Options options_;
@@ -41,4 +48,7 @@ class Application {
   core::ServiceManager serviceManager_;
   engine::SteadyClock engineClock_;
   engine::Engine engine_;
+  std::unique_ptr<platform::VirtualPadBus> padBus_;
+  outputs::BridgeService bridgeService_;
+  outputs::VirtualJoystickService virtualPad_;
 };
