@@ -32,10 +32,17 @@ struct ButtonCode {
 };
 // The eleven buttons (the d-pad is the hat axes).
 inline constexpr ButtonCode kButtons[] = {
-    {kXusbA, kBtnA},           {kXusbB, kBtnB},           {kXusbX, kBtnX},
-    {kXusbY, kBtnY},           {kXusbLeftShoulder, kBtnTL}, {kXusbRightShoulder, kBtnTR},
-    {kXusbBack, kBtnSelect},   {kXusbStart, kBtnStart},   {kXusbGuide, kBtnMode},
-    {kXusbLeftThumb, kBtnThumbL}, {kXusbRightThumb, kBtnThumbR},
+    {kXusbA, kBtnA},
+    {kXusbB, kBtnB},
+    {kXusbX, kBtnX},
+    {kXusbY, kBtnY},
+    {kXusbLeftShoulder, kBtnTL},
+    {kXusbRightShoulder, kBtnTR},
+    {kXusbBack, kBtnSelect},
+    {kXusbStart, kBtnStart},
+    {kXusbGuide, kBtnMode},
+    {kXusbLeftThumb, kBtnThumbL},
+    {kXusbRightThumb, kBtnThumbR},
 };
 
 struct AxisRange {
@@ -43,7 +50,7 @@ struct AxisRange {
   std::int32_t minimum, maximum, fuzz, flat;
 };
 inline constexpr AxisRange kAxes[] = {
-    {kAbsX, -32768, 32767, 16, 128},  {kAbsY, -32768, 32767, 16, 128}, {kAbsZ, 0, 255, 0, 0},
+    {kAbsX, -32768, 32767, 16, 128},  {kAbsY, -32768, 32767, 16, 128},  {kAbsZ, 0, 255, 0, 0},
     {kAbsRX, -32768, 32767, 16, 128}, {kAbsRY, -32768, 32767, 16, 128}, {kAbsRZ, 0, 255, 0, 0},
     {kAbsHat0X, -1, 1, 0, 0},         {kAbsHat0Y, -1, 1, 0, 0},
 };

@@ -10,7 +10,8 @@ using namespace platform::padevents;
 using platform::XusbReport;
 
 std::int32_t valueOf(const std::vector<InputEvent>& events, std::uint16_t type, std::uint16_t code) {
-  auto it = std::find_if(events.begin(), events.end(), [&](const InputEvent& e) { return e.type == type && e.code == code; });
+  auto it =
+      std::find_if(events.begin(), events.end(), [&](const InputEvent& e) { return e.type == type && e.code == code; });
   EXPECT_NE(it, events.end()) << "no event " << type << "/" << code;
   return it == events.end() ? 99999 : it->value;
 }
@@ -62,7 +63,8 @@ TEST(PadEvents, DpadBecomesHatAxesAndOppositeDirectionsCancel) {
   EXPECT_EQ(valueOf(events, kEvAbs, kAbsHat0X), -1);
   EXPECT_EQ(valueOf(events, kEvAbs, kAbsHat0Y), 1);
 
-  report.wButtons = platform::kXusbDpadUp | platform::kXusbDpadDown | platform::kXusbDpadLeft | platform::kXusbDpadRight;
+  report.wButtons =
+      platform::kXusbDpadUp | platform::kXusbDpadDown | platform::kXusbDpadLeft | platform::kXusbDpadRight;
   events = translateReport(nullptr, report);
   EXPECT_EQ(valueOf(events, kEvAbs, kAbsHat0X), 0);
   EXPECT_EQ(valueOf(events, kEvAbs, kAbsHat0Y), 0);
@@ -95,7 +97,8 @@ TEST(PadEvents, EveryAxisValueStaysInsideItsDeclaredRange) {
     report.bLeftTrigger = report.bRightTrigger = static_cast<std::uint8_t>(v & 0xFF);
     for (const InputEvent& e : translateReport(nullptr, report)) {
       if (e.type != kEvAbs) continue;
-      const auto& range = *std::find_if(std::begin(kAxes), std::end(kAxes), [&](const AxisRange& a) { return a.code == e.code; });
+      const auto& range =
+          *std::find_if(std::begin(kAxes), std::end(kAxes), [&](const AxisRange& a) { return a.code == e.code; });
       EXPECT_GE(e.value, range.minimum);
       EXPECT_LE(e.value, range.maximum);
     }

@@ -33,8 +33,8 @@ std::vector<std::byte> datagram(const pad::XusbReport& r) {
 }
 
 TEST(BridgeMerge, UnitesButtonsAndTriggersAndTakesTheRemoteRightStick) {
-  const auto merged = BridgeService::merge(report(0x0100, 20000, 0, 32767, -32768, 0, 30),
-                                           report(0x1000, 0, 0, -100, 200, 200, 0));
+  const auto merged =
+      BridgeService::merge(report(0x0100, 20000, 0, 32767, -32768, 0, 30), report(0x1000, 0, 0, -100, 200, 200, 0));
   EXPECT_EQ(merged.wButtons, 0x1100);
   EXPECT_EQ(merged.bLeftTrigger, 200);
   EXPECT_EQ(merged.bRightTrigger, 30);
@@ -49,10 +49,12 @@ TEST(BridgeMerge, RemoteLeftStickOnlyWhileTheBodyStickIsInsideRadius3200) {
     std::int16_t lx, ly;
     bool remoteWins;
   } cases[] = {
-      {1000, 3000, true},    // 10 000 000 < 10 240 000
-      {0, 3200, false},      // exactly on the circle: the local stick stays
-      {0, -3199, true},      {-3200, 0, false},  {2262, 2263, true},  // 10 237 813
-      {2263, 2263, false},   // 10 242 338
+      {1000, 3000, true},  // 10 000 000 < 10 240 000
+      {0, 3200, false},    // exactly on the circle: the local stick stays
+      {0, -3199, true},
+      {-3200, 0, false},
+      {2262, 2263, true},       // 10 237 813
+      {2263, 2263, false},      // 10 242 338
       {-32768, -32768, false},  // the squares do not overflow
       {0, 0, true},
   };
@@ -184,7 +186,7 @@ TEST(BridgeService, StopReturnsWhenNoDatagramEverArrivesAndStartTwiceStartsOnce)
   const auto started = std::chrono::steady_clock::now();
   bridge.stop();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
-  bridge.stop();  // a second stop is harmless
+  bridge.stop();   // a second stop is harmless
   bridge.start();  // and the service can listen again
   EXPECT_NE(bridge.listeningPort(), 0);
 }

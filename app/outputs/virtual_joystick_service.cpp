@@ -28,11 +28,16 @@ struct NamedBit {
   std::uint16_t bit;
 };
 constexpr NamedBit kButtonTable[] = {
-    {"A", platform::kXusbA},           {"B", platform::kXusbB},
-    {"X", platform::kXusbX},           {"Y", platform::kXusbY},
-    {"LB", platform::kXusbLeftShoulder}, {"RB", platform::kXusbRightShoulder},
-    {"LTHUMB", platform::kXusbLeftThumb}, {"RTHUMB", platform::kXusbRightThumb},
-    {"START", platform::kXusbStart},   {"BACK", platform::kXusbBack},
+    {"A", platform::kXusbA},
+    {"B", platform::kXusbB},
+    {"X", platform::kXusbX},
+    {"Y", platform::kXusbY},
+    {"LB", platform::kXusbLeftShoulder},
+    {"RB", platform::kXusbRightShoulder},
+    {"LTHUMB", platform::kXusbLeftThumb},
+    {"RTHUMB", platform::kXusbRightThumb},
+    {"START", platform::kXusbStart},
+    {"BACK", platform::kXusbBack},
 };
 
 }  // namespace
@@ -217,9 +222,9 @@ void VirtualJoystickService::submitLocked() {
   if (client_ && target_) bus_.targetX360Update(client_, target_, merged);
   ++submitCount_;
   if (submitCount_ % 60 == 0) {
-    logger_.info("ViGEm Update - Local: (" + std::to_string(report_.sThumbLX) + "," +
-                 std::to_string(report_.sThumbLY) + ") Merged: (" + std::to_string(merged.sThumbLX) + "," +
-                 std::to_string(merged.sThumbLY) + ") Buttons: " + std::to_string(merged.wButtons));
+    logger_.info("ViGEm Update - Local: (" + std::to_string(report_.sThumbLX) + "," + std::to_string(report_.sThumbLY) +
+                 ") Merged: (" + std::to_string(merged.sThumbLX) + "," + std::to_string(merged.sThumbLY) +
+                 ") Buttons: " + std::to_string(merged.wButtons));
   }
 }
 

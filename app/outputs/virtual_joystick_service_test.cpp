@@ -82,9 +82,9 @@ TEST(VirtualJoystick, StickConversionTruncatesAndNeverReachesMinus32768) {
     float x, y;
     std::int16_t lx, ly;
   } cases[] = {
-      {1.0f, 0.0f, 32767, 0},        {-1.0f, 0.0f, -32767, 0},     {0.0f, -0.5f, 0, 16383},
-      {0.0f, 0.5f, 0, -16383},       {0.0f, 1.0f, 0, -32767},      {0.99999f, -0.99999f, 32766, 32766},
-      {0.00002f, 0.0f, 0, 0},        {2.0f, -3.0f, 32767, 32767},  {-5.0f, 7.0f, -32767, -32767},
+      {1.0f, 0.0f, 32767, 0},           {-1.0f, 0.0f, -32767, 0},    {0.0f, -0.5f, 0, 16383},
+      {0.0f, 0.5f, 0, -16383},          {0.0f, 1.0f, 0, -32767},     {0.99999f, -0.99999f, 32766, 32766},
+      {0.00002f, 0.0f, 0, 0},           {2.0f, -3.0f, 32767, 32767}, {-5.0f, 7.0f, -32767, -32767},
       {std::nanf(""), 0.25f, 0, -8191},
   };
   for (const Case& c : cases) {
@@ -101,8 +101,8 @@ TEST(VirtualJoystick, ButtonTableAndExactNames) {
   Pad pad;
   pad.service->init();
   const std::pair<const char*, std::uint16_t> table[] = {
-      {"A", 0x1000},     {"B", 0x2000},      {"X", 0x4000},    {"Y", 0x8000},   {"LB", 0x0100},
-      {"RB", 0x0200},    {"LTHUMB", 0x0040}, {"RTHUMB", 0x0080}, {"START", 0x0010}, {"BACK", 0x0020}};
+      {"A", 0x1000},  {"B", 0x2000},      {"X", 0x4000},      {"Y", 0x8000},     {"LB", 0x0100},
+      {"RB", 0x0200}, {"LTHUMB", 0x0040}, {"RTHUMB", 0x0080}, {"START", 0x0010}, {"BACK", 0x0020}};
   for (const auto& [name, bit] : table) {
     pad.service->setButton(name, true);
     EXPECT_EQ(pad.local().wButtons, bit) << name;
@@ -168,6 +168,8 @@ TEST(VirtualJoystick, SecondThresholdButtonPressesOnlyBeyondForwardThreshold) {
   pad.service->update(0.0f, -0.80f);  // no release margin: at the threshold it lets go
   EXPECT_FALSE(pad.service->s2Held());
   EXPECT_EQ(pad.local().wButtons, 0);
+  pad.service->update(0.0f, -0.80f);  // exactly at the threshold does not press either
+  EXPECT_FALSE(pad.service->s2Held());
   pad.service->update(0.0f, 0.9f);  // backward lean never counts
   EXPECT_EQ(pad.local().wButtons, 0);
 
@@ -285,7 +287,7 @@ TEST(VirtualJoystick, EverySixtiethSubmitLogsLocalAndMergedValues) {
   } bridge;
   Pad pad(&bridge);
   pad.service->init();
-  pad.service->update(0.1f, 0.2f);  // submit 1
+  pad.service->update(0.1f, 0.2f);    // submit 1
   pad.service->setButton("A", true);  // submit 2
   for (int i = 0; i < 57; ++i) pad.service->submit();
   EXPECT_THAT(pad.log(), testing::Not(HasSubstr("ViGEm Update")));
@@ -295,7 +297,8 @@ TEST(VirtualJoystick, EverySixtiethSubmitLogsLocalAndMergedValues) {
   for (int i = 0; i < 60; ++i) pad.service->submit();
   std::string log = pad.log();
   std::size_t lines = 0;
-  for (std::size_t at = log.find("ViGEm Update"); at != std::string::npos; at = log.find("ViGEm Update", at + 1)) ++lines;
+  for (std::size_t at = log.find("ViGEm Update"); at != std::string::npos; at = log.find("ViGEm Update", at + 1))
+    ++lines;
   EXPECT_EQ(lines, 2u);
   EXPECT_EQ(pad.service->submitCount(), 120u);
 }

@@ -1,10 +1,9 @@
 // The virtual pad on Windows through the real run-time loading of the bus client
 // library: absent (the usual case on a machine without the driver) and a recording
 // stand-in built by the project.
-#include <windows.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <sstream>
 
@@ -68,8 +67,8 @@ TEST(VirtualJoystickOnWindows, DrivesTheLoadedClientLibrary) {
   char record[4096];
   calls(record, sizeof record);
   EXPECT_EQ(std::string(record),
-            "alloc;connect;disconnect;free;"                      // the probe
-            "alloc;connect;target_x360_alloc;target_add;"          // plugging in
+            "alloc;connect;disconnect;free;"               // the probe
+            "alloc;connect;target_x360_alloc;target_add;"  // plugging in
             "update(ok,0,0,0,32767,16383,0,0);update(ok,256,0,0,32767,16383,0,0);"
             "target_remove;target_free;disconnect;free;");
   EXPECT_EQ(live(), 0);

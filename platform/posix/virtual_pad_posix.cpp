@@ -1,9 +1,10 @@
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/uinput.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "platform/posix/uinput_pad_posix.h"
 #include "platform/virtual_pad.h"
@@ -47,7 +48,9 @@ struct Target {
   bool sentAny = false;
 };
 
-std::uint32_t systemError(int number) { return VirtualPadBus::kErrorSystemBase + static_cast<std::uint32_t>(number & 0xFFFF); }
+std::uint32_t systemError(int number) {
+  return VirtualPadBus::kErrorSystemBase + static_cast<std::uint32_t>(number & 0xFFFF);
+}
 
 // A uinput gamepad with the ids, buttons and axes of a wired Xbox 360 pad.
 class UinputPadBus final : public VirtualPadBus {

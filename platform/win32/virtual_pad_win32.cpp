@@ -18,9 +18,7 @@ class ViGEmClientBus final : public VirtualPadBus {
   void free(Handle client) override {
     if (loaded_ && client) api_.free(client);
   }
-  std::uint32_t connect(Handle client) override {
-    return loaded_ && client ? api_.connect(client) : kErrorBusNotFound;
-  }
+  std::uint32_t connect(Handle client) override { return loaded_ && client ? api_.connect(client) : kErrorBusNotFound; }
   void disconnect(Handle client) override {
     if (loaded_ && client) api_.disconnect(client);
   }
@@ -65,11 +63,10 @@ class ViGEmClientBus final : public VirtualPadBus {
     if (loaded_) return true;
     module_ = ::LoadLibraryA(path_.c_str());
     if (!module_) return false;
-    loaded_ = bind(api_.alloc, "vigem_alloc") && bind(api_.free, "vigem_free") &&
-              bind(api_.connect, "vigem_connect") && bind(api_.disconnect, "vigem_disconnect") &&
-              bind(api_.targetX360Alloc, "vigem_target_x360_alloc") && bind(api_.targetFree, "vigem_target_free") &&
-              bind(api_.targetAdd, "vigem_target_add") && bind(api_.targetRemove, "vigem_target_remove") &&
-              bind(api_.targetX360Update, "vigem_target_x360_update");
+    loaded_ = bind(api_.alloc, "vigem_alloc") && bind(api_.free, "vigem_free") && bind(api_.connect, "vigem_connect") &&
+              bind(api_.disconnect, "vigem_disconnect") && bind(api_.targetX360Alloc, "vigem_target_x360_alloc") &&
+              bind(api_.targetFree, "vigem_target_free") && bind(api_.targetAdd, "vigem_target_add") &&
+              bind(api_.targetRemove, "vigem_target_remove") && bind(api_.targetX360Update, "vigem_target_x360_update");
     if (!loaded_) {
       ::FreeLibrary(module_);
       module_ = nullptr;
