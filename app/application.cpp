@@ -36,10 +36,16 @@ Application::Application(Options options)
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
       steamVRHook_(settings_, logger_),
+      padBus_(platform::createVirtualPadBus()),
+      bridgeService_(logger_),
+      virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, temporaryNullOutputPort(),
           [this](tracking::TrackingCallbacks callbacks) { trackingCallbacks_ = std::move(callbacks); },
-          [this] { settingsFile_.save(settings_); }, [] {}) {}
+          [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }) {
+  // Registration order is initialisation and clean-up order: tracking, output, bridge.
+  serviceManager_.addService(bridgeService_);
+}
 
 Application::~Application() { engine_.stop(); }
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iostream>
+#include <memory>
 
 #include "app/bridges/steamvr_hook_service.h"
 #include "app/core/logger.h"
@@ -10,7 +11,10 @@
 #include "app/core/settings_file.h"
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
+#include "app/outputs/bridge_service.h"
+#include "app/outputs/virtual_joystick_service.h"
 #include "app/tracking/tracking_callbacks.h"
+#include "platform/virtual_pad.h"
 
 // The composition root: one instance of each service, wired together. The GUI
 // program and the headless runner each make one Application and run it.
@@ -39,6 +43,9 @@ class Application {
   // The engine's handlers as installed at engine start (held here until the
   // tracking service takes them).
   const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
+  // The virtual Xbox pad backend (for outputs::Backends::pad) and the bridge feeding it.
+  outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
+  outputs::BridgeService& bridgeService() { return bridgeService_; }
 
  private:
   Options options_;
@@ -48,6 +55,10 @@ class Application {
   core::ServiceManager serviceManager_;
   bridges::SteamVRHookService steamVRHook_;
   engine::SteadyClock engineClock_;
+  // Services before the engine: the engine drives them and is stopped first.
+  std::unique_ptr<platform::VirtualPadBus> padBus_;
+  outputs::BridgeService bridgeService_;
+  outputs::VirtualJoystickService virtualPad_;
   tracking::TrackingCallbacks trackingCallbacks_;
   engine::Engine engine_;
 };
