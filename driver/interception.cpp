@@ -47,7 +47,11 @@ vr::EVRInputError hookCreateBoolean(vr::IVRDriverInput* self, vr::PropertyContai
   Relay* relay = s.relay.load(std::memory_order_acquire);
   if (result == vr::VRInputError_None && handle && name && relay && Relay::isClickPath(name)) {
     vr::IVRProperties* properties = s.properties.load(std::memory_order_acquire);
-    relay->registerBoolean(*handle, name, readRole(properties, container), readSerial(properties, container));
+    try {
+      relay->registerBoolean(*handle, name, readRole(properties, container), readSerial(properties, container));
+    } catch (...) {
+      // Out of memory: the component stays unregistered; nothing may escape into the server.
+    }
   }
   return result;
 }
@@ -56,7 +60,12 @@ vr::EVRInputError hookUpdateBoolean(vr::IVRDriverInput* self, vr::VRInputCompone
                                     double timeOffset) {
   State& s = state();
   s.lastInput.store(self, std::memory_order_relaxed);
-  if (Relay* relay = s.relay.load(std::memory_order_acquire)) value = relay->filterBoolean(component, value);
+  if (Relay* relay = s.relay.load(std::memory_order_acquire)) {
+    try {
+      value = relay->filterBoolean(component, value);
+    } catch (...) {
+    }
+  }
   return s.updateBoolean.load(std::memory_order_acquire)(self, component, value, timeOffset);
 }
 
@@ -70,7 +79,10 @@ vr::EVRInputError hookCreateScalar(vr::IVRDriverInput* self, vr::PropertyContain
   Relay* relay = s.relay.load(std::memory_order_acquire);
   if (result == vr::VRInputError_None && handle && name && relay && Relay::isStickAxisPath(name)) {
     vr::IVRProperties* properties = s.properties.load(std::memory_order_acquire);
-    relay->registerScalar(*handle, name, readRole(properties, container), readSerial(properties, container));
+    try {
+      relay->registerScalar(*handle, name, readRole(properties, container), readSerial(properties, container));
+    } catch (...) {
+    }
   }
   return result;
 }
@@ -79,8 +91,12 @@ vr::EVRInputError hookUpdateScalar(vr::IVRDriverInput* self, vr::VRInputComponen
                                    double timeOffset) {
   State& s = state();
   s.lastInput.store(self, std::memory_order_relaxed);
-  if (Relay* relay = s.relay.load(std::memory_order_acquire))
-    value = relay->filterScalar(component, value, s.ticks.load(std::memory_order_relaxed)());
+  if (Relay* relay = s.relay.load(std::memory_order_acquire)) {
+    try {
+      value = relay->filterScalar(component, value, s.ticks.load(std::memory_order_relaxed)());
+    } catch (...) {
+    }
+  }
   return s.updateScalar.load(std::memory_order_acquire)(self, component, value, timeOffset);
 }
 

@@ -24,7 +24,17 @@ void* fetch(vr::IVRDriverContext* context, const char* version) {
 CServerDriver::CServerDriver(platform::Endpoint listen, TickSource ticks)
     : listen_(listen), ticks_(ticks ? ticks : &steadyTicks) {}
 
+// No exception may leave the driver into the server (another compiler's code): every
+// entry point catches what the standard library might throw (out of memory).
 vr::EVRInitError CServerDriver::Init(vr::IVRDriverContext* context) {
+  try {
+    return initialize(context);
+  } catch (...) {
+    return vr::VRInitError_None;  // the driver then runs without effect
+  }
+}
+
+vr::EVRInitError CServerDriver::initialize(vr::IVRDriverContext* context) {
   if (!context) return vr::VRInitError_Init_InterfaceNotFound;
   // The host interfaces every driver relies on, fetched in the usual order; the
   // property interface may be missing (registration then reads no role or serial).
@@ -67,6 +77,13 @@ void CServerDriver::drainDatagrams() {
 }
 
 void CServerDriver::RunFrame() {
+  try {
+    runFrame();
+  } catch (...) {
+  }
+}
+
+void CServerDriver::runFrame() {
   drainDatagrams();
   vr::IVRDriverInput* input = Interception::lastInput();
   if (!input) return;

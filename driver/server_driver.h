@@ -34,6 +34,8 @@ class CServerDriver : public vr::IServerTrackedDeviceProvider {
   const Relay& relay() const { return relay_; }
 
  private:
+  vr::EVRInitError initialize(vr::IVRDriverContext* context);
+  void runFrame();
   void drainDatagrams();
 
   platform::Endpoint listen_;
