@@ -39,8 +39,8 @@ State& state() {
   return s;
 }
 
-vr::EVRInputError hookCreateBoolean(vr::IVRDriverInput* self, vr::PropertyContainerHandle_t container,
-                                    const char* name, vr::VRInputComponentHandle_t* handle) {
+vr::EVRInputError hookCreateBoolean(vr::IVRDriverInput* self, vr::PropertyContainerHandle_t container, const char* name,
+                                    vr::VRInputComponentHandle_t* handle) {
   State& s = state();
   s.lastInput.store(self, std::memory_order_relaxed);
   const vr::EVRInputError result = s.createBoolean.load(std::memory_order_acquire)(self, container, name, handle);
@@ -69,8 +69,8 @@ vr::EVRInputError hookUpdateBoolean(vr::IVRDriverInput* self, vr::VRInputCompone
   return s.updateBoolean.load(std::memory_order_acquire)(self, component, value, timeOffset);
 }
 
-vr::EVRInputError hookCreateScalar(vr::IVRDriverInput* self, vr::PropertyContainerHandle_t container,
-                                   const char* name, vr::VRInputComponentHandle_t* handle, vr::EVRScalarType type,
+vr::EVRInputError hookCreateScalar(vr::IVRDriverInput* self, vr::PropertyContainerHandle_t container, const char* name,
+                                   vr::VRInputComponentHandle_t* handle, vr::EVRScalarType type,
                                    vr::EVRScalarUnits units) {
   State& s = state();
   s.lastInput.store(self, std::memory_order_relaxed);
@@ -103,13 +103,12 @@ vr::EVRInputError hookUpdateScalar(vr::IVRDriverInput* self, vr::VRInputComponen
 }  // namespace
 
 std::uint64_t steadyTicks() {
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count());
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
 }
 
-bool Interception::install(vr::IVRDriverInput* input, vr::IVRProperties* properties, Relay* relay,
-                           TickSource ticks) {
+bool Interception::install(vr::IVRDriverInput* input, vr::IVRProperties* properties, Relay* relay, TickSource ticks) {
   if (!input || !relay) return false;
   State& s = state();
   std::lock_guard lock(s.installLock);

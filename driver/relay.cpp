@@ -11,8 +11,8 @@ constexpr float kRealStickRadiusSquared = 0.05f * 0.05f;
 float clampUnit(float value) { return std::clamp(value, -1.0f, 1.0f); }
 
 constexpr std::string_view kStickAxisPaths[] = {
-    "/input/joystick/x",   "/input/joystick/y",  "/input/thumbstick/x",
-    "/input/thumbstick/y", "/input/trackpad/x",  "/input/trackpad/y",
+    "/input/joystick/x",   "/input/joystick/y", "/input/thumbstick/x",
+    "/input/thumbstick/y", "/input/trackpad/x", "/input/trackpad/y",
 };
 
 }  // namespace
@@ -104,8 +104,8 @@ std::string Relay::buttonNameOf(std::string_view path) {
   const std::size_t second = path.find('/', first + 1);
   if (second == std::string_view::npos) return {};
   const std::size_t third = path.find('/', second + 1);
-  return std::string(path.substr(second + 1, third == std::string_view::npos ? std::string_view::npos
-                                                                               : third - second - 1));
+  return std::string(
+      path.substr(second + 1, third == std::string_view::npos ? std::string_view::npos : third - second - 1));
 }
 
 bool Relay::isStickAxisPath(std::string_view name) {

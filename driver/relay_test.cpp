@@ -7,10 +7,10 @@
 
 namespace {
 
+using gaitrelay::ButtonOverride;
 using gaitrelay::kRoleLeft;
 using gaitrelay::kRoleOther;
 using gaitrelay::kRoleRight;
-using gaitrelay::ButtonOverride;
 using gaitrelay::Relay;
 using gaitrelay::StickOverride;
 
@@ -52,7 +52,7 @@ class RelayTest : public ::testing::Test {
 TEST_F(RelayTest, HandOverrideIsAddedToASmallRealStickAndPushedEachFrame) {
   EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 1000), 0.02f);  // no override yet
   send("L 0.0000 1.0000", 1000);
-  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 1010), 1.0f);   // clamped sum
+  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 1010), 1.0f);  // clamped sum
   EXPECT_FLOAT_EQ(relay.filterScalar(11, -0.01f, 1010), -0.01f);
   EXPECT_FLOAT_EQ(relay.filterScalar(22, 0.02f, 1010), 0.02f);  // the right hand is untouched
 
@@ -191,7 +191,7 @@ TEST_F(RelayTest, ButtonsRegisterFromClickPathsAndHoldUntilReleased) {
   EXPECT_EQ(frame(1000000).size(), 1u);  // a press never lapses
 
   send("L BTN trigger OFF", 2);
-  EXPECT_EQ(frame(3).size(), 1u);         // the release is reported once
+  EXPECT_EQ(frame(3).size(), 1u);  // the release is reported once
   EXPECT_TRUE(frame(4).empty());
   EXPECT_TRUE(relay.filterBoolean(31, true));  // then the real state shows again
 
@@ -240,11 +240,14 @@ TEST_F(RelayTest, ConcurrentReportsDatagramsAndFramesStayConsistent) {
   }
   for (int i = 0; i < 2000; ++i) {
     send(i % 3 ? "L 2 -2" : "SN:RIGHT-1 5 5", i);
-    relay.pushSticks(nullptr, [](vr::IVRDriverInput*, vr::VRInputComponentHandle_t, float value, double) {
-      EXPECT_LE(value, 1.0f);
-      EXPECT_GE(value, -1.0f);
-      return vr::VRInputError_None;
-    }, i);
+    relay.pushSticks(
+        nullptr,
+        [](vr::IVRDriverInput*, vr::VRInputComponentHandle_t, float value, double) {
+          EXPECT_LE(value, 1.0f);
+          EXPECT_GE(value, -1.0f);
+          return vr::VRInputError_None;
+        },
+        i);
   }
   stop = true;
   for (auto& thread : drivers) thread.join();

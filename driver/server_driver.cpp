@@ -6,10 +6,18 @@ namespace gaitrelay {
 namespace {
 
 const char* const kInterfaceVersions[] = {
-    "IVRSettings_003",         "ITrackedDeviceServerDriver_005",   "IVRDisplayComponent_003",
-    "IVRDriverDirectModeComponent_009", "IVRCameraComponent_003", "IServerTrackedDeviceProvider_004",
-    "IVRWatchdogProvider_001", "IVRVirtualDisplay_002",            "IVRDriverManager_001",
-    "IVRResources_001",        "IVRCompositorPluginProvider_001",  "IVRIPCResourceManagerClient_002",
+    "IVRSettings_003",
+    "ITrackedDeviceServerDriver_005",
+    "IVRDisplayComponent_003",
+    "IVRDriverDirectModeComponent_009",
+    "IVRCameraComponent_003",
+    "IServerTrackedDeviceProvider_004",
+    "IVRWatchdogProvider_001",
+    "IVRVirtualDisplay_002",
+    "IVRDriverManager_001",
+    "IVRResources_001",
+    "IVRCompositorPluginProvider_001",
+    "IVRIPCResourceManagerClient_002",
     nullptr,
 };
 

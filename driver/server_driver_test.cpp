@@ -100,8 +100,17 @@ TEST_F(ServerDriverTest, AFloodIsSpreadOverFramesInsteadOfStallingOne) {
 TEST_F(ServerDriverTest, HostileDatagramsLeaveTheControllerAlone) {
   initAndAddLeft();
   const std::string hostile[] = {
-      std::string("\0\0\0\0", 4), "SN:", "SN:\xff\xfe BTN", "L BTN", "L nan nan", "R inf 0", "L 1e39 0",
-      std::string(hook::kMaxDatagram + 10, 'L'), "\x80\x81\x82 OFF", "BTN a ON", "SN:S1 BTN a",
+      std::string("\0\0\0\0", 4),
+      "SN:",
+      "SN:\xff\xfe BTN",
+      "L BTN",
+      "L nan nan",
+      "R inf 0",
+      "L 1e39 0",
+      std::string(hook::kMaxDatagram + 10, 'L'),
+      "\x80\x81\x82 OFF",
+      "BTN a ON",
+      "SN:S1 BTN a",
   };
   for (const std::string& text : hostile) send(text);
   for (int i = 0; i < 3; ++i) server.frame();

@@ -22,8 +22,8 @@ ButtonSpec resolveButtonSpec(const std::string& spec, const std::string& targetC
   return {trim(spec.substr(0, colon)), trim(spec.substr(colon + 1))};
 }
 
-SteamVRHookService::SteamVRHookService(core::Settings& settings, core::Logger& logger,
-                                       DriverStatusCheck driverStatus, platform::Endpoint driver, std::ostream& out)
+SteamVRHookService::SteamVRHookService(core::Settings& settings, core::Logger& logger, DriverStatusCheck driverStatus,
+                                       platform::Endpoint driver, std::ostream& out)
     : settings_(settings), logger_(logger), driverStatus_(std::move(driverStatus)), driver_(driver), out_(out) {}
 
 SteamVRHookService::~SteamVRHookService() { cleanup(); }

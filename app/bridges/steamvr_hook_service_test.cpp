@@ -101,8 +101,8 @@ TEST_F(HookServiceTest, SecondStagePressesAboveTheThresholdAndLogsOncePerCrossin
   service->sendStick(0, -0.4f, "Left");
   EXPECT_EQ(received(), (Texts{"L 0.0000 0.8000", "L 0.0000 0.9000", "L BTN trigger ON", "L 0.0000 0.9500",
                                "L BTN trigger ON", "L 0.0000 0.5000", "L BTN trigger OFF", "L 0.0000 0.4000"}));
-  EXPECT_EQ(infoLines(), (Texts{"SteamVR S2 Threshold Crossed: Pressing Trigger",
-                                "SteamVR S2 Threshold Left: Releasing Trigger"}));
+  EXPECT_EQ(infoLines(),
+            (Texts{"SteamVR S2 Threshold Crossed: Pressing Trigger", "SteamVR S2 Threshold Left: Releasing Trigger"}));
 }
 
 TEST_F(HookServiceTest, SecondStageForcedByForwardAndDroppedWhenDisabled) {
@@ -170,8 +170,12 @@ TEST(HookServiceDriverPrompt, RaisedOnlyWhenFilesExistButTheDriverIsNotRegistere
     core::Settings settings;
     core::Logger logger{nullptr};
     std::ostringstream out;
-    SteamVRHookService service(settings, logger, [&] { return bridges::DriverComponentStatus{c.registered, c.files}; },
-                               platform::Endpoint::loopback(9), out);
+    SteamVRHookService service(
+        settings, logger,
+        [&] {
+          return bridges::DriverComponentStatus{c.registered, c.files};
+        },
+        platform::Endpoint::loopback(9), out);
     service.initialize();
     EXPECT_EQ(settings.show_steamvr_driver_prompt.load(), c.prompt);
     bool logged = false;

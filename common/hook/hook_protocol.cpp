@@ -19,9 +19,7 @@ std::string lowerAscii(std::string_view text) {
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-bool isHexDigit(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // One "%f" conversion starting at `pos`. On success stores the value, moves `pos` past
 // the consumed text and returns true.
@@ -49,10 +47,9 @@ bool scanOne(std::string_view text, std::size_t& pos, float& value) {
   if (result.ec == std::errc::result_out_of_range) {
     // Too large gives infinity, too small gives zero, as the C conversion does.
     const std::string_view consumed(first, static_cast<std::size_t>(result.ptr - first));
-    const bool tinyExponent = consumed.find("e-") != std::string_view::npos ||
-                              consumed.find("E-") != std::string_view::npos ||
-                              consumed.find("p-") != std::string_view::npos ||
-                              consumed.find("P-") != std::string_view::npos;
+    const bool tinyExponent =
+        consumed.find("e-") != std::string_view::npos || consumed.find("E-") != std::string_view::npos ||
+        consumed.find("p-") != std::string_view::npos || consumed.find("P-") != std::string_view::npos;
     number = tinyExponent ? 0.0 : std::numeric_limits<double>::infinity();
   } else if (result.ec != std::errc{}) {
     return false;
@@ -95,8 +92,8 @@ std::string formatNumber(float value) {
   // printf's "%.4f" uses the "C" locale's full stop only when the process locale is "C";
   // format the digits ourselves from to_chars, which never looks at the locale.
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value),
-                                    std::chars_format::fixed, 4);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 4);
   if (result.ec != std::errc{}) return "0.0000";
   return std::string(buffer, result.ptr);
 }

@@ -36,14 +36,14 @@ std::string releaseMessage(std::string_view address);
 // ---- Receiver side ----
 
 enum class Kind {
-  Ignored,          // malformed or not ours: leaves no trace
-  SerialButton,     // serial, button, pressed
-  SerialStickOff,   // serial
-  SerialStick,      // serial, stick
-  HandButton,       // hand, button, pressed
-  HandStickOff,     // hand
-  HandStick,        // hand, stick
-  AllSticksOff,     // both hands and every serial stick
+  Ignored,         // malformed or not ours: leaves no trace
+  SerialButton,    // serial, button, pressed
+  SerialStickOff,  // serial
+  SerialStick,     // serial, stick
+  HandButton,      // hand, button, pressed
+  HandStickOff,    // hand
+  HandStick,       // hand, stick
+  AllSticksOff,    // both hands and every serial stick
 };
 
 enum class Hand : std::uint8_t { Left, Right };

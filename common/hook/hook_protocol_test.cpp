@@ -88,8 +88,8 @@ TEST(HookParse, HandButtons) {
 }
 
 TEST(HookParse, SerialMessages) {
-  EXPECT_EQ(parse("SN:S1").kind, Kind::Ignored);         // no space after the serial
-  EXPECT_EQ(parse("SN:S1 BTN a").kind, Kind::Ignored);   // button without state
+  EXPECT_EQ(parse("SN:S1").kind, Kind::Ignored);        // no space after the serial
+  EXPECT_EQ(parse("SN:S1 BTN a").kind, Kind::Ignored);  // button without state
   EXPECT_EQ(parse("SN:S1 OFFSET").kind, Kind::SerialStickOff);
   EXPECT_EQ(parse("SN:S1 OF").kind, Kind::SerialStick);  // body of two bytes never means off
 

@@ -72,18 +72,18 @@ struct PropertyWrite_t;
 class IVRDriverContext {
  public:
   virtual void* GetGenericInterface(const char* pchInterfaceVersion, EVRInitError* peError) = 0;  // 0
-  virtual DriverHandle_t GetDriverHandle() = 0;                                                    // 1
+  virtual DriverHandle_t GetDriverHandle() = 0;                                                   // 1
 };
 
 inline constexpr const char* IVRProperties_Version = "IVRProperties_001";
 class IVRProperties {
  public:
-  virtual ETrackedPropertyError ReadPropertyBatch(PropertyContainerHandle_t ulContainerHandle,
-                                                  PropertyRead_t* pBatch, std::uint32_t unBatchEntryCount) = 0;  // 0
-  virtual ETrackedPropertyError WritePropertyBatch(PropertyContainerHandle_t ulContainerHandle,
-                                                   PropertyWrite_t* pBatch, std::uint32_t unBatchEntryCount) = 0;  // 1
-  virtual const char* GetPropErrorNameFromEnum(ETrackedPropertyError error) = 0;                            // 2
-  virtual PropertyContainerHandle_t TrackedDeviceToPropertyContainer(TrackedDeviceIndex_t nDevice) = 0;     // 3
+  virtual ETrackedPropertyError ReadPropertyBatch(PropertyContainerHandle_t ulContainerHandle, PropertyRead_t* pBatch,
+                                                  std::uint32_t unBatchEntryCount) = 0;  // 0
+  virtual ETrackedPropertyError WritePropertyBatch(PropertyContainerHandle_t ulContainerHandle, PropertyWrite_t* pBatch,
+                                                   std::uint32_t unBatchEntryCount) = 0;                 // 1
+  virtual const char* GetPropErrorNameFromEnum(ETrackedPropertyError error) = 0;                         // 2
+  virtual PropertyContainerHandle_t TrackedDeviceToPropertyContainer(TrackedDeviceIndex_t nDevice) = 0;  // 3
 };
 
 // Slots 0-4 are shared by _003 and _004; we declare no further slot and call none.

@@ -15,8 +15,7 @@ vr::EVRInputError RealDriverInput::CreateBooleanComponent(vr::PropertyContainerH
   return vr::VRInputError_None;
 }
 
-vr::EVRInputError RealDriverInput::UpdateBooleanComponent(vr::VRInputComponentHandle_t component, bool value,
-                                                          double) {
+vr::EVRInputError RealDriverInput::UpdateBooleanComponent(vr::VRInputComponentHandle_t component, bool value, double) {
   std::lock_guard lock(mutex_);
   const auto it = components_.find(component);
   if (it == components_.end() || !it->second.isBoolean) return vr::VRInputError_InvalidHandle;
@@ -36,8 +35,7 @@ vr::EVRInputError RealDriverInput::CreateScalarComponent(vr::PropertyContainerHa
   return vr::VRInputError_None;
 }
 
-vr::EVRInputError RealDriverInput::UpdateScalarComponent(vr::VRInputComponentHandle_t component, float value,
-                                                         double) {
+vr::EVRInputError RealDriverInput::UpdateScalarComponent(vr::VRInputComponentHandle_t component, float value, double) {
   std::lock_guard lock(mutex_);
   const auto it = components_.find(component);
   if (it == components_.end() || it->second.isBoolean) return vr::VRInputError_InvalidHandle;
@@ -143,8 +141,7 @@ void* FakeDriverContext::GetGenericInterface(const char* version, vr::EVRInitErr
 FakeController::FakeController(vr::IVRDriverInput* input, vr::PropertyContainerHandle_t container)
     : input_(input), container_(container) {}
 
-void FakeController::create(const std::vector<std::string>& scalarPaths,
-                            const std::vector<std::string>& booleanPaths) {
+void FakeController::create(const std::vector<std::string>& scalarPaths, const std::vector<std::string>& booleanPaths) {
   std::lock_guard lock(mutex_);
   for (const std::string& path : scalarPaths) {
     vr::VRInputComponentHandle_t handle = 0;
@@ -211,8 +208,8 @@ bool FakeVrServer::loadDriver(const std::string& path, std::string& error) {
     return false;
   }
   int returnCode = 0;
-  provider_ = static_cast<vr::IServerTrackedDeviceProvider*>(
-      factory(vr::IServerTrackedDeviceProvider_Version, &returnCode));
+  provider_ =
+      static_cast<vr::IServerTrackedDeviceProvider*>(factory(vr::IServerTrackedDeviceProvider_Version, &returnCode));
   if (!provider_) error = "the factory returned no provider";
   return provider_ != nullptr;
 }

@@ -41,17 +41,19 @@ int main(int argc, char** argv) {
     fakevr::FakeController* controller;
     const char* path;
   };
-  auto& left = server.addController(1, "FAKE-LEFT", {"/input/thumbstick/x", "/input/thumbstick/y"},
-                                    {"/input/a/click", "/input/b/click", "/input/trigger/click",
-                                     "/input/thumbstick/click"});
-  auto& right = server.addController(2, "FAKE-RIGHT", {"/input/joystick/x", "/input/joystick/y"},
-                                     {"/input/a/click", "/input/b/click", "/input/trigger/click",
-                                      "/input/joystick/click"});
+  auto& left =
+      server.addController(1, "FAKE-LEFT", {"/input/thumbstick/x", "/input/thumbstick/y"},
+                           {"/input/a/click", "/input/b/click", "/input/trigger/click", "/input/thumbstick/click"});
+  auto& right =
+      server.addController(2, "FAKE-RIGHT", {"/input/joystick/x", "/input/joystick/y"},
+                           {"/input/a/click", "/input/b/click", "/input/trigger/click", "/input/joystick/click"});
   const Watched watched[] = {
-      {"L", &left, "/input/thumbstick/x"},  {"L", &left, "/input/thumbstick/y"},  {"L", &left, "/input/a/click"},
-      {"L", &left, "/input/b/click"},       {"L", &left, "/input/trigger/click"}, {"L", &left, "/input/thumbstick/click"},
-      {"R", &right, "/input/joystick/x"},   {"R", &right, "/input/joystick/y"},   {"R", &right, "/input/a/click"},
-      {"R", &right, "/input/b/click"},      {"R", &right, "/input/trigger/click"}, {"R", &right, "/input/joystick/click"},
+      {"L", &left, "/input/thumbstick/x"},   {"L", &left, "/input/thumbstick/y"},
+      {"L", &left, "/input/a/click"},        {"L", &left, "/input/b/click"},
+      {"L", &left, "/input/trigger/click"},  {"L", &left, "/input/thumbstick/click"},
+      {"R", &right, "/input/joystick/x"},    {"R", &right, "/input/joystick/y"},
+      {"R", &right, "/input/a/click"},       {"R", &right, "/input/b/click"},
+      {"R", &right, "/input/trigger/click"}, {"R", &right, "/input/joystick/click"},
   };
   std::printf("fake_vrserver: controllers FAKE-LEFT (left) and FAKE-RIGHT (right) ready; running at 90 Hz\n");
   std::fflush(stdout);
@@ -71,8 +73,8 @@ int main(int argc, char** argv) {
       shown[key] = value;
       const long ms = static_cast<long>(
           std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
-      std::printf("%7ld ms  frame %6llu  %s %-24s %.4f\n", ms, static_cast<unsigned long long>(server.frames()),
-                  w.hand, w.path, value);
+      std::printf("%7ld ms  frame %6llu  %s %-24s %.4f\n", ms, static_cast<unsigned long long>(server.frames()), w.hand,
+                  w.path, value);
     }
     std::fflush(stdout);
   }

@@ -95,8 +95,7 @@ bool peNames(const Bytes& b, std::vector<std::string>& names) {
   };
   std::uint64_t directory = 0, nameTable = 0;
   std::uint32_t nameCount = 0, nameTableRva = 0;
-  if (!fileOffset(exportRva, directory) || !b.read(directory + 24, nameCount) ||
-      !b.read(directory + 32, nameTableRva))
+  if (!fileOffset(exportRva, directory) || !b.read(directory + 24, nameCount) || !b.read(directory + 32, nameTableRva))
     return false;
   if (nameCount == 0) return true;
   if (nameCount > 100000 || !fileOffset(nameTableRva, nameTable)) return false;
@@ -116,7 +115,11 @@ bool peNames(const Bytes& b, std::vector<std::string>& names) {
 bool exportedNamesFromBytes(const std::vector<unsigned char>& bytes, std::vector<std::string>& names) {
   names.clear();
   const Bytes b(bytes);
-  if (bytes.size() >= 4 && std::memcmp(bytes.data(), "\x7f" "ELF", 4) == 0) return elfNames(b, names);
+  if (bytes.size() >= 4 && std::memcmp(bytes.data(),
+                                       "\x7f"
+                                       "ELF",
+                                       4) == 0)
+    return elfNames(b, names);
   if (bytes.size() >= 2 && bytes[0] == 'M' && bytes[1] == 'Z') return peNames(b, names);
   return false;
 }
