@@ -20,7 +20,14 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
-      engine_(settings_, logger_, serviceManager_, engineClock_) {}
+      keyInjector_(options_.keyInjector ? options_.keyInjector
+                                        : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
+      keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
+      outputService_(settings_, logger_, outputs::Backends{.keyboard = &keyboardOutput_}),
+      engine_(settings_, logger_, serviceManager_, engineClock_) {
+  // Registered after the tracking service, before the bridge service.
+  serviceManager_.addService(outputService_);
+}
 
 Application::~Application() { engine_.stop(); }
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iostream>
+#include <memory>
 
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
@@ -9,6 +10,9 @@
 #include "app/core/settings_file.h"
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
+#include "app/outputs/keyboard_output_service.h"
+#include "app/outputs/output_service.h"
+#include "platform/key_injector.h"
 
 // The composition root: one instance of each service, wired together. The GUI
 // program and the headless runner each make one Application and run it.
@@ -18,6 +22,7 @@ class Application {
     core::SettingsFile::FolderLookup dataFolder;  // default: the per-user data folder
     std::ostream* out = &std::cout;
     std::ostream* err = &std::cerr;
+    std::shared_ptr<platform::IKeyInjector> keyInjector;  // default: the platform's (SendInput, uinput, XTest)
   };
 
   Application();
@@ -32,6 +37,9 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
+  // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
+  outputs::OutputService& outputService() { return outputService_; }
+  outputs::KeyboardOutputService& keyboardOutput() { return keyboardOutput_; }
 
  private:
   Options options_;
@@ -39,6 +47,9 @@ class Application {
   core::Logger logger_;
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
+  std::shared_ptr<platform::IKeyInjector> keyInjector_;
+  outputs::KeyboardOutputService keyboardOutput_;
+  outputs::OutputService outputService_;
   engine::SteadyClock engineClock_;
   engine::Engine engine_;
 };

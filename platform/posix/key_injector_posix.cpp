@@ -15,6 +15,7 @@
 #include <cstring>
 #include <mutex>
 #include <ostream>
+#include <sstream>
 
 namespace platform::posix {
 
@@ -196,17 +197,20 @@ std::unique_ptr<IKeyInjector> openXTestKeyInjector(const char* displayName, std:
 namespace platform {
 
 std::unique_ptr<IKeyInjector> createKeyInjector(std::ostream& out, std::ostream& err) {
+  std::ostringstream problems;
   if (::access("/dev/uinput", W_OK) == 0) {
-    if (auto injector = posix::openUinputKeyInjector("/dev/uinput", err)) {
+    if (auto injector = posix::openUinputKeyInjector("/dev/uinput", problems)) {
       out << "[Keyboard] Sending keys through the uinput virtual keyboard." << std::endl;
       return injector;
     }
+  } else {
+    problems << "[Keyboard] /dev/uinput is not writable." << std::endl;
   }
-  if (auto injector = posix::openXTestKeyInjector(nullptr, err)) {
+  if (auto injector = posix::openXTestKeyInjector(nullptr, problems)) {
     out << "[Keyboard] Sending keys through XTest." << std::endl;
     return injector;
   }
-  err << "[Keyboard] No way to send keys: /dev/uinput is not writable and no X display is available." << std::endl;
+  err << problems.str() << "[Keyboard] Simulated keys are unavailable." << std::endl;
   return std::make_unique<posix::UnavailableKeyInjector>();
 }
 
