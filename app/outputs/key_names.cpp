@@ -10,12 +10,11 @@ namespace {
 const std::map<std::string, std::uint16_t>& keyNameTable() {
   static const std::map<std::string, std::uint16_t> table = [] {
     std::map<std::string, std::uint16_t> names{
-        {"space", 0x20},     {"enter", 0x0D},      {"tab", 0x09},        {"esc", 0x1B},
-        {"backspace", 0x08}, {"up", 0x26},         {"down", 0x28},       {"left", 0x25},
-        {"right", 0x27},     {"shift", 0x10},      {"ctrl", 0x11},       {"alt", 0x12},
-        {"win", 0x5B},       {"capslock", 0x14},   {"numlock", 0x90},    {"scrolllock", 0x91},
-        {"ins", 0x2D},       {"del", 0x2E},        {"home", 0x24},       {"end", 0x23},
-        {"pgup", 0x21},      {"pgdn", 0x22},       {"printscreen", 0x2C}, {"pause", 0x13},
+        {"space", 0x20},      {"enter", 0x0D}, {"tab", 0x09},         {"esc", 0x1B},      {"backspace", 0x08},
+        {"up", 0x26},         {"down", 0x28},  {"left", 0x25},        {"right", 0x27},    {"shift", 0x10},
+        {"ctrl", 0x11},       {"alt", 0x12},   {"win", 0x5B},         {"capslock", 0x14}, {"numlock", 0x90},
+        {"scrolllock", 0x91}, {"ins", 0x2D},   {"del", 0x2E},         {"home", 0x24},     {"end", 0x23},
+        {"pgup", 0x21},       {"pgdn", 0x22},  {"printscreen", 0x2C}, {"pause", 0x13},
     };
     for (int digit = 0; digit <= 9; ++digit)
       names[std::string(1, static_cast<char>('0' + digit))] = static_cast<std::uint16_t>(0x30 + digit);

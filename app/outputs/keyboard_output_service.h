@@ -64,8 +64,8 @@ class KeyboardOutputService : public IKeyboardBackend {
 
   mutable std::mutex mutex_;
   std::array<bool, 8> flags_{};
-  std::vector<std::string> held_;          // stick bindings held down
-  std::set<std::string> pressed_;          // jump/crouch bindings pressed through pressKey
+  std::vector<std::string> held_;           // stick bindings held down
+  std::set<std::string> pressed_;           // jump/crouch bindings pressed through pressKey
   std::map<std::uint16_t, int> downCount_;  // how many held bindings want each key down
 };
 

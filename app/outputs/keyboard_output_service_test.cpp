@@ -44,7 +44,8 @@ TEST(KeyNames, ResolveLettersDigitsAndTableNames) {
   EXPECT_EQ(virtualKeyOf("pgdn"), 0x22);
   EXPECT_EQ(virtualKeyOf("scrolllock"), 0x91);
   // Names are exact and case-sensitive; unknown names and punctuation are no key.
-  for (const char* none : {",", "Space", "f13", "numpad1", "", " w", "shift+w"}) EXPECT_EQ(virtualKeyOf(none), 0) << none;
+  for (const char* none : {",", "Space", "f13", "numpad1", "", " w", "shift+w"})
+    EXPECT_EQ(virtualKeyOf(none), 0) << none;
 
   const auto binding = outputs::parseKeyBinding("Ctrl+Shift+W");
   EXPECT_EQ(binding.modifier, "ctrl");

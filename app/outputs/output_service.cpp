@@ -145,7 +145,8 @@ void OutputService::routeJump(const std::string& target, bool pressed) {
   } else if (target == kOsc) {
     if (backends_.osc) backends_.osc->setJump(pressed);
   } else if (target == kOpenXr) {
-    if (backends_.openxr) backends_.openxr->setButton(handLetter(trim(settings_.target_controller.get())), "A", pressed);
+    if (backends_.openxr)
+      backends_.openxr->setButton(handLetter(trim(settings_.target_controller.get())), "A", pressed);
   }
 }
 
@@ -163,7 +164,8 @@ void OutputService::routeCrouch(const std::string& target, bool pressed) {
     else
       backends_.keyboard->releaseKey(settings_.squat_key.get());
   } else if (target == kOpenXr) {
-    if (backends_.openxr) backends_.openxr->setButton(handLetter(trim(settings_.target_controller.get())), "B", pressed);
+    if (backends_.openxr)
+      backends_.openxr->setButton(handLetter(trim(settings_.target_controller.get())), "B", pressed);
   }
   // VRChat's OSC input has no crouch.
 }

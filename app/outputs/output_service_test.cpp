@@ -108,7 +108,8 @@ TEST_F(OutputServiceTest, InitializeAndCleanupStartAndStopTheBackendsInOrder) {
   EXPECT_THAT(backends.take(), ElementsAre("osc.setJump(false)", "update(0,0)", "init()", "cleanup()"));
   // Pad, hook, keyboard, OSC sender, OpenXR writer.
   service.cleanup();
-  EXPECT_THAT(backends.take(), ElementsAre("pad.shutdown()", "cleanup()", "keyboard.reset()", "cleanup()", "cleanup()"));
+  EXPECT_THAT(backends.take(),
+              ElementsAre("pad.shutdown()", "cleanup()", "keyboard.reset()", "cleanup()", "cleanup()"));
 }
 
 TEST_F(OutputServiceTest, StickGoesOnlyToTheSelectedBackend) {
@@ -163,9 +164,9 @@ TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
   service.setCrouch(true);  // VRChat's OSC input has no crouch
   settings.squat_output_mode = "Keyboard";
   service.setCrouch(true);
-  EXPECT_THAT(backends.take(), ElementsAre("pad.setButton(A,true)", "pad.setButton(B,true)",
-                                           "openxr.setButton(R,A,true)", "openxr.setButton(R,B,false)",
-                                           "osc.setJump(true)", "keyboard.pressKey(ctrl)"));
+  EXPECT_THAT(backends.take(),
+              ElementsAre("pad.setButton(A,true)", "pad.setButton(B,true)", "openxr.setButton(R,A,true)",
+                          "openxr.setButton(R,B,false)", "osc.setJump(true)", "keyboard.pressKey(ctrl)"));
 }
 
 TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndReleasesOnce) {
@@ -180,8 +181,8 @@ TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndRelea
   EXPECT_TRUE(service.openXrS2Held());
   service.updateStick(0, -0.8f);  // at the threshold is not beyond it
   service.updateStick(0, -0.5f);
-  EXPECT_THAT(backends.take(), ElementsAre("openxr.setStick(L,0,0.8)", "openxr.setButton(R,Grip,false)",
-                                           "openxr.setStick(L,0,0.5)"));
+  EXPECT_THAT(backends.take(),
+              ElementsAre("openxr.setStick(L,0,0.8)", "openxr.setButton(R,Grip,false)", "openxr.setStick(L,0,0.5)"));
   EXPECT_FALSE(service.openXrS2Held());
 
   // Switching the second stage off while it is held releases it once.
@@ -189,9 +190,9 @@ TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndRelea
   settings.enable_openxr_s2 = false;
   service.updateStick(0, -0.9f);
   service.updateStick(0, -0.9f);
-  EXPECT_THAT(backends.take(), ElementsAre("openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,true)",
-                                           "openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,false)",
-                                           "openxr.setStick(L,0,0.9)"));
+  EXPECT_THAT(backends.take(),
+              ElementsAre("openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,true)", "openxr.setStick(L,0,0.9)",
+                          "openxr.setButton(R,Grip,false)", "openxr.setStick(L,0,0.9)"));
 
   // The latch survives a trip through another mode.
   settings.enable_openxr_s2 = true;
@@ -200,9 +201,9 @@ TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndRelea
   service.updateStick(0, -0.1f);
   settings.mode = "OpenXR API Layer";
   service.updateStick(0, -0.1f);
-  EXPECT_THAT(backends.take(), ElementsAre("openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,true)",
-                                           "update(0,-0.1)", "openxr.setStick(L,0,0.1)",
-                                           "openxr.setButton(R,Grip,false)"));
+  EXPECT_THAT(backends.take(),
+              ElementsAre("openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,true)", "update(0,-0.1)",
+                          "openxr.setStick(L,0,0.1)", "openxr.setButton(R,Grip,false)"));
 }
 
 TEST_F(OutputServiceTest, CenterAllReleasesJumpAndCrouchThenCentresTheMainOutput) {
@@ -211,8 +212,7 @@ TEST_F(OutputServiceTest, CenterAllReleasesJumpAndCrouchThenCentresTheMainOutput
       {"SteamVR Hook",
        {"hook.buttonEvent(A,false,Left)", "hook.buttonEvent(B,false,Left)", "hook.sendStick(0,0,Left)",
         "hook.sendRelease(L OFF)"}},
-      {"Keyboard",
-       {"keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)", "keyboard.reset()"}},
+      {"Keyboard", {"keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)", "keyboard.reset()"}},
       {"VRChat OSC", {"osc.setJump(false)", "update(0,0)"}},
       {"OpenXR API Layer", {"openxr.setButton(L,A,false)", "openxr.setButton(L,B,false)", "openxr.center()"}},
   };

@@ -1,6 +1,8 @@
 // Linux key injection: the code translation, the uinput event stream (written to a
 // pipe, since a test machine rarely has /dev/uinput), and XTest on a private Xvfb
 // server watched from a second X connection.
+#include "platform/posix/key_injector_posix.h"
+
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,7 +11,6 @@
 
 #include <sstream>
 
-#include "platform/posix/key_injector_posix.h"
 #include "testing/support/xvfb_server.h"
 
 namespace {

@@ -32,6 +32,8 @@ class SendInputKeyInjector : public IKeyInjector {
 
 }  // namespace
 
-std::unique_ptr<IKeyInjector> createKeyInjector(std::ostream&, std::ostream&) { return std::make_unique<SendInputKeyInjector>(); }
+std::unique_ptr<IKeyInjector> createKeyInjector(std::ostream&, std::ostream&) {
+  return std::make_unique<SendInputKeyInjector>();
+}
 
 }  // namespace platform

@@ -1,11 +1,12 @@
 // SendInput path: the record's fields, and real delivery (SendInput accepts one
 // record; under Wine no window receives it but it still reports 1).
+#include "platform/win32/key_injector_win32.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "platform/key_injector.h"
-#include "platform/win32/key_injector_win32.h"
 
 namespace {
 

@@ -1,5 +1,3 @@
-#include "testing/support/xvfb_server.h"
-
 #include <X11/Xlib.h>
 #include <signal.h>
 
@@ -10,6 +8,7 @@
 #include <sstream>
 
 #include "testing/support/child_process.h"
+#include "testing/support/xvfb_server.h"
 
 namespace testsupport {
 
