@@ -11,8 +11,11 @@
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
 #include "app/outputs/bridge_service.h"
+#include "app/outputs/keyboard_output_service.h"
+#include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
 #include "app/tracking/tracking_callbacks.h"
+#include "platform/key_injector.h"
 #include "platform/virtual_pad.h"
 
 // The composition root: one instance of each service, wired together. The GUI
@@ -23,6 +26,7 @@ class Application {
     core::SettingsFile::FolderLookup dataFolder;  // default: the per-user data folder
     std::ostream* out = &std::cout;
     std::ostream* err = &std::cerr;
+    std::shared_ptr<platform::IKeyInjector> keyInjector;  // default: the platform's (SendInput, uinput, XTest)
   };
 
   Application();
@@ -40,7 +44,10 @@ class Application {
   // The engine's handlers as installed at engine start (held here until the
   // tracking service takes them).
   const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
-  // The virtual Xbox pad backend (for outputs::Backends::pad) and the bridge feeding it.
+  // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
+  outputs::OutputService& outputService() { return outputService_; }
+  outputs::KeyboardOutputService& keyboardOutput() { return keyboardOutput_; }
+  // The virtual Xbox pad backend and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
   outputs::BridgeService& bridgeService() { return bridgeService_; }
 
@@ -52,9 +59,12 @@ class Application {
   core::ServiceManager serviceManager_;
   engine::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
+  std::shared_ptr<platform::IKeyInjector> keyInjector_;
+  outputs::KeyboardOutputService keyboardOutput_;
   std::unique_ptr<platform::VirtualPadBus> padBus_;
   outputs::BridgeService bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
+  outputs::OutputService outputService_;
   tracking::TrackingCallbacks trackingCallbacks_;
   engine::Engine engine_;
 };
