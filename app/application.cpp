@@ -20,7 +20,14 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
-      engine_(settings_, logger_, serviceManager_, engineClock_) {}
+      trackingToggle_(settings_, silentSounds_, /*resetOutputs: the engine's, once it provides one*/ nullptr,
+                      [this] { settingsFile_.save(settings_); }),
+      phoneServer_(settings_, trackingToggle_, *options_.out),
+      trackingService_(settings_, logger_, tracking::Receivers{.phone = &phoneServer_}),
+      engine_(settings_, logger_, serviceManager_, engineClock_) {
+  // Tracking first: its receivers must run before the outputs and the bridge start.
+  serviceManager_.addService(trackingService_);
+}
 
 Application::~Application() { engine_.stop(); }
 

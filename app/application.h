@@ -3,12 +3,16 @@
 #include <functional>
 #include <iostream>
 
+#include "app/core/feedback_sounds.h"
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
 #include "app/core/settings_file.h"
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
+#include "app/tracking/owotrack_server.h"
+#include "app/tracking/tracking_service.h"
+#include "app/tracking/tracking_toggle.h"
 
 // The composition root: one instance of each service, wired together. The GUI
 // program and the headless runner each make one Application and run it.
@@ -32,6 +36,8 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
+  tracking::TrackingService& trackingService() { return trackingService_; }
+  tracking::owotrack_server& phoneServer() { return phoneServer_; }
 
  private:
   Options options_;
@@ -39,6 +45,11 @@ class Application {
   core::Logger logger_;
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
+  // Tracking sources; declared before the engine so they outlive it.
+  core::SilentFeedbackSounds silentSounds_;  // until the audio service is wired in
+  tracking::TrackingToggle trackingToggle_;
+  tracking::owotrack_server phoneServer_;
+  tracking::TrackingService trackingService_;
   engine::SteadyClock engineClock_;
   engine::Engine engine_;
 };
