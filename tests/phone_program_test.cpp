@@ -47,8 +47,9 @@ TEST(PhoneProgram, HeadlessProgramAnswersThePhoneAndTogglesOnTaps) {
                      {"--port", std::to_string(port), "--seconds", "1", "--rate", "60", "--tap", "1", "--quiet"}, {},
                      home.path().string());
   EXPECT_EQ(phone.waitForExit(20s), 0) << phone.output() << phone.errors();
-  EXPECT_NE(phone.output().find("phone_sim: sent 60 rotations, 0 accelerations, 1 taps, 0 resets, 1 pings; 1 ping echoes"),
-            std::string::npos)
+  EXPECT_NE(
+      phone.output().find("phone_sim: sent 60 rotations, 0 accelerations, 1 taps, 0 resets, 1 pings; 1 ping echoes"),
+      std::string::npos)
       << phone.output();
 
   ASSERT_TRUE(program.waitForOutput("[owotrack] Tap Detected (Type 13) sensor=0 from 127.0.0.1", 5s));

@@ -27,9 +27,8 @@ inline constexpr std::size_t kEventSize = 13;         // header + one byte (tap 
 
 // The server's answer to a handshake: 0x03, "Hey OVR =D 5", 0x00.
 inline constexpr std::array<std::byte, 14> kHandshakeAnswer = {
-    std::byte{0x03}, std::byte{'H'}, std::byte{'e'}, std::byte{'y'}, std::byte{' '},
-    std::byte{'O'},  std::byte{'V'}, std::byte{'R'}, std::byte{' '}, std::byte{'='},
-    std::byte{'D'},  std::byte{' '}, std::byte{'5'}, std::byte{0x00}};
+    std::byte{0x03}, std::byte{'H'}, std::byte{'e'}, std::byte{'y'}, std::byte{' '}, std::byte{'O'}, std::byte{'V'},
+    std::byte{'R'},  std::byte{' '}, std::byte{'='}, std::byte{'D'}, std::byte{' '}, std::byte{'5'}, std::byte{0x00}};
 
 // Big-endian reads and writes. Callers check that offset + 4 fits inside the data.
 inline std::uint32_t readU32(std::span<const std::byte> data, std::size_t offset) {
@@ -72,8 +71,12 @@ inline Packet decode(std::span<const std::byte> data) {
   packet.type = readU32(data, 0);
   packet.kind = Packet::Unknown;
   switch (packet.type) {
-    case kHandshake: packet.kind = Packet::Handshake; break;
-    case kPing: packet.kind = Packet::Ping; break;
+    case kHandshake:
+      packet.kind = Packet::Handshake;
+      break;
+    case kPing:
+      packet.kind = Packet::Ping;
+      break;
     case kRotation:
       if (data.size() >= kRotationSize) {
         packet.kind = Packet::Rotation;
@@ -93,7 +96,8 @@ inline Packet decode(std::span<const std::byte> data) {
         packet.code = std::to_integer<std::uint8_t>(data[kHeaderSize]);
       }
       break;
-    default: break;
+    default:
+      break;
   }
   return packet;
 }

@@ -18,8 +18,8 @@ std::vector<std::byte> bytes(std::initializer_list<int> values) {
 
 TEST(OwotrackProtocol, DecodesBigEndianFloatsBitForBit) {
   // Type 1, packet number, then x = 1.0, y = -2.5, z = -0.0, w = the smallest denormal.
-  const auto rotation = bytes({0, 0, 0, 1, 9, 9, 9, 9, 9, 9, 9, 9, 0x3F, 0x80, 0, 0, 0xC0, 0x20, 0, 0,
-                               0x80, 0, 0, 0, 0, 0, 0, 1});
+  const auto rotation =
+      bytes({0, 0, 0, 1, 9, 9, 9, 9, 9, 9, 9, 9, 0x3F, 0x80, 0, 0, 0xC0, 0x20, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 1});
   const Packet packet = decode(rotation);
   ASSERT_EQ(packet.kind, Packet::Rotation);
   EXPECT_EQ(packet.values[0], 1.0f);
@@ -80,8 +80,8 @@ TEST(OwotrackProtocol, RandomBytesOfEveryLengthDecodeInsideTheirBuffer) {
     for (std::size_t i = 0; i < size; ++i) data[i] = std::byte(random());
     if (size >= 4 && random() % 2) writeU32(std::span(data.get(), size), 0, types[random() % std::size(types)]);
     const Packet packet = decode(std::span<const std::byte>(data.get(), size));
-    const std::size_t minimum = packet.kind == Packet::Rotation       ? kRotationSize
-                                : packet.kind == Packet::Acceleration ? kAccelerationSize
+    const std::size_t minimum = packet.kind == Packet::Rotation                                   ? kRotationSize
+                                : packet.kind == Packet::Acceleration                             ? kAccelerationSize
                                 : packet.kind == Packet::Tap || packet.kind == Packet::UserAction ? kEventSize
                                                                                                   : 4;
     EXPECT_EQ(size < 4, packet.kind == Packet::TooShort);

@@ -72,8 +72,7 @@ void owotrack_server::threadMain(Startup* startup) {
   // instead of silently sharing the port and splitting the phone's packets.
   socket_.setReceiveTimeout(kReceiveTimeoutMs);
   const int configured = settings_.owotrack_input_port.load();
-  if (configured < 0 || configured > 65535 ||
-      !socket_.bind({0, static_cast<std::uint16_t>(configured)})) {
+  if (configured < 0 || configured > 65535 || !socket_.bind({0, static_cast<std::uint16_t>(configured)})) {
     std::string line = "[owotrack] ERROR: bind() failed on port " + std::to_string(configured);
     if (socket_.lastErrorIsAddressInUse()) line += " (PORT ALREADY IN USE!)";
     line += ", WSA error=" + std::to_string(socket_.lastError());
@@ -106,7 +105,8 @@ void owotrack_server::threadMain(Startup* startup) {
 void owotrack_server::handle(const platform::ReceiveResult& result, std::span<const std::byte> data) {
   using platform::ReceiveStatus;
   switch (result.status) {
-    case ReceiveStatus::TimedOut: return;
+    case ReceiveStatus::TimedOut:
+      return;
     case ReceiveStatus::Truncated:
       // Longer than the buffer: the contents are incomplete, so nothing of it is used.
       log("[owotrack] recvfrom SOCKET_ERROR: " + std::to_string(result.errorCode ? result.errorCode : EMSGSIZE));
@@ -116,7 +116,8 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
       // A persistent error must not turn the loop into a busy spin.
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
       return;
-    default: break;
+    default:
+      break;
   }
   if (data.empty()) return;
 
@@ -163,7 +164,8 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
       log("[owotrack] Tap Detected (Type 13) sensor=" + std::to_string(int{packet.code}) + " from " + ip());
       if (settings_.slimevr_tap_toggle.load()) toggle_.toggle();
       return;
-    default: break;
+    default:
+      break;
   }
 
   log("[owotrack] Unknown packet type " + std::to_string(packet.type) + " size " + std::to_string(data.size()) +

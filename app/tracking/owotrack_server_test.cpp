@@ -36,8 +36,10 @@ struct RecordingSounds : core::IFeedbackSounds {
 
 Bytes packet(std::uint32_t type, std::size_t size, std::uint64_t number = 7) {
   Bytes data(size, std::byte{0});
-  if (size >= 12) owotrack::writeHeader(data, type, number);
-  else if (size >= 4) owotrack::writeU32(data, 0, type);
+  if (size >= 12)
+    owotrack::writeHeader(data, type, number);
+  else if (size >= 4)
+    owotrack::writeU32(data, 0, type);
   return data;
 }
 
@@ -276,8 +278,9 @@ TEST_F(PhoneServer, TapsAndResetActionsToggleTrackingOnlyWhenEnabled) {
   send(event(owotrack::kUserAction, 3));
   barrier();
   EXPECT_FALSE(settings.tracking_active);
-  EXPECT_TRUE(out.contains("[owotrack] User Action (Type 15) action=3 from 127.0.0.1\n"
-                           "[owotrack] SlimeVR Reset (3) detected, toggling tracking.\n"));
+  EXPECT_TRUE(
+      out.contains("[owotrack] User Action (Type 15) action=3 from 127.0.0.1\n"
+                   "[owotrack] SlimeVR Reset (3) detected, toggling tracking.\n"));
   EXPECT_EQ(resets, 2);
   EXPECT_EQ(saves, 3);
 }
@@ -344,6 +347,12 @@ TEST_F(PhoneServer, BindFailureOnATakenPortIsReportedAndRetriedLater) {
       "[owotrack] ERROR: bind() failed on port " + std::to_string(taken.port) + " (PORT ALREADY IN USE!), WSA error=";
   EXPECT_TRUE(out.contains(prefix)) << out.text();
 
+  // A port number no socket can have fails the same way, without touching the network.
+  settings.owotrack_input_port = 70000;
+  EXPECT_FALSE(server.start());
+  EXPECT_TRUE(out.contains("[owotrack] ERROR: bind() failed on port 70000")) << out.text();
+  settings.owotrack_input_port = taken.port;
+
   // The failed run's thread is joined by the next start, which succeeds once the port is free.
   blocker.close();
   EXPECT_TRUE(server.start()) << out.text();
@@ -359,7 +368,8 @@ TEST(TrackingToggle, FlipsResetsPlaysAndSavesInThatOrder) {
     void playStartSound() override { calls.push_back("start sound"); }
     void playStopSound() override { calls.push_back("stop sound"); }
   } sounds(calls);
-  TrackingToggle toggle(settings, sounds, [&] { calls.push_back("reset"); }, [&] { calls.push_back("save"); });
+  TrackingToggle toggle(
+      settings, sounds, [&] { calls.push_back("reset"); }, [&] { calls.push_back("save"); });
   EXPECT_FALSE(toggle.toggle());
   EXPECT_FALSE(settings.tracking_active);
   EXPECT_TRUE(toggle.toggle());

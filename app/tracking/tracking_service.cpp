@@ -30,8 +30,10 @@ void TrackingService::forwardOsc(std::string_view address, std::span<const float
   const auto cb = slots();
   if (!cb) return;
   if (contains(address, "/rotation")) {
-    if (f.size() == 4 && cb->on_quaternion) cb->on_quaternion(address, f[0], f[1], f[2], f[3]);
-    else if (f.size() == 3 && cb->on_rotation) cb->on_rotation(address, f[0], f[1], f[2]);
+    if (f.size() == 4 && cb->on_quaternion)
+      cb->on_quaternion(address, f[0], f[1], f[2], f[3]);
+    else if (f.size() == 3 && cb->on_rotation)
+      cb->on_rotation(address, f[0], f[1], f[2]);
   } else if (contains(address, "/position") && f.size() == 3 && cb->on_position) {
     cb->on_position(address, f[0], f[1], f[2]);
   }
@@ -40,9 +42,8 @@ void TrackingService::forwardOsc(std::string_view address, std::span<const float
 void TrackingService::initialize() {
   logger_.info("TrackingService: Initializing...");
   if (auto* osc = receivers_.osc)
-    osc->set_message_callback([this](std::string_view address, std::span<const float> values) {
-      forwardOsc(address, values);
-    });
+    osc->set_message_callback(
+        [this](std::string_view address, std::span<const float> values) { forwardOsc(address, values); });
   if (auto* phone = receivers_.phone) {
     phone->set_rotation_callback([this](float x, float y, float z, float w) {
       if (const auto cb = slots(); cb && cb->on_quaternion) cb->on_quaternion(kPhone, x, y, z, w);
@@ -92,7 +93,7 @@ void TrackingService::refresh_sources() {
   logger_.info("  HMD Source:     " + hmd);
 
   refreshOsc(tracker == kSlimeOsc || hmd == kSlimeOsc);
-  refreshPhone(tracker == kPhone || hmd == kPhoneAcceleration);
+  refreshPhone(tracker == kPhone || hmd == kPhoneAcceleration, tracker);
 
   if (hmd == kOpenVr || squat == kOpenVr || settings_.bind_steamvr_toggle.load()) {
     logger_.info("TrackingService: calling openvr_server::start...");
@@ -105,16 +106,22 @@ void TrackingService::refresh_sources() {
   }
 
   if (auto* reader = receivers_.openxrHmd) {
-    if (hmd == kOpenXr || squat == kOpenXr) reader->start();
-    else reader->stop();
+    if (hmd == kOpenXr || squat == kOpenXr)
+      reader->start();
+    else
+      reader->stop();
   }
   if (auto* client = receivers_.solarxr) {
-    if (tracker == kSlimeSolarXr || hmd == kSlimeSolarXr) client->connect("127.0.0.1", settings_.solarxr_port.load());
-    else client->disconnect();
+    if (tracker == kSlimeSolarXr || hmd == kSlimeSolarXr)
+      client->connect("127.0.0.1", settings_.solarxr_port.load());
+    else
+      client->disconnect();
   }
   if (auto* reader = receivers_.steamvrTracker) {
-    if (tracker == kSteamVrTracker) reader->start(settings_.steamvr_tracker_id.load());
-    else reader->stop();
+    if (tracker == kSteamVrTracker)
+      reader->start(settings_.steamvr_tracker_id.load());
+    else
+      reader->stop();
   }
 }
 
@@ -139,7 +146,7 @@ void TrackingService::refreshOsc(bool needed) {
   }
 }
 
-void TrackingService::refreshPhone(bool needed) {
+void TrackingService::refreshPhone(bool needed, const std::string& trackerSource) {
   IPhoneReceiver* phone = receivers_.phone;
   if (!needed) {
     logger_.info("TrackingService: owoTrack NOT needed, stopping.");
@@ -147,7 +154,7 @@ void TrackingService::refreshPhone(bool needed) {
     lastPhonePort_ = -1;
     return;
   }
-  logger_.info("TrackingService: owoTrack is NEEDED (Source: " + settings_.tracker_source.get() + ")");
+  logger_.info("TrackingService: owoTrack is NEEDED (Source: " + trackerSource + ")");
   const int port = settings_.owotrack_input_port.load();
   if (port != lastPhonePort_) {
     logger_.info("TrackingService: Port changed (" + std::to_string(lastPhonePort_) + " -> " + std::to_string(port) +

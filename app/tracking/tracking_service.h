@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "app/core/logger.h"
@@ -44,7 +45,7 @@ class TrackingService final : public core::IService {
   std::shared_ptr<const TrackingCallbacks> slots() const { return callbacks_.load(std::memory_order_acquire); }
   void forwardOsc(std::string_view address, std::span<const float> values);
   void refreshOsc(bool needed);
-  void refreshPhone(bool needed);
+  void refreshPhone(bool needed, const std::string& trackerSource);
 
   core::Settings& settings_;
   core::Logger& logger_;

@@ -135,23 +135,21 @@ class TrackingServiceTest : public ::testing::Test {
 
 TEST_F(TrackingServiceTest, FirstRefreshStartsThePhoneFromPortMinusOne) {
   service.initialize();
-  EXPECT_EQ(messages(), (Calls{"TrackingService: Initializing...",
-                               "TrackingService: Refreshing sources...",
-                               "  Tracker Source: Phone",
-                               "  HMD Source:     Phone (Acceleration)",
-                               "TrackingService: owoTrack is NEEDED (Source: Phone)",
-                               "TrackingService: Port changed (-1 -> 6969), restarting owoTrack...",
-                               "TrackingService: owoTrack Server started successfully.",
-                               "TrackingService: calling openvr_server::stop...",
-                               "TrackingService: openvr_server::stop returned."}));
+  EXPECT_EQ(
+      messages(),
+      (Calls{"TrackingService: Initializing...", "TrackingService: Refreshing sources...", "  Tracker Source: Phone",
+             "  HMD Source:     Phone (Acceleration)", "TrackingService: owoTrack is NEEDED (Source: Phone)",
+             "TrackingService: Port changed (-1 -> 6969), restarting owoTrack...",
+             "TrackingService: owoTrack Server started successfully.",
+             "TrackingService: calling openvr_server::stop...", "TrackingService: openvr_server::stop returned."}));
   EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.stop", "phone.start", "openvr.stop", "openxr.stop",
                                 "solarxr.disconnect", "tracker.stop"}));
   EXPECT_EQ(service.lastPhonePort(), 6969);
 
   // Unchanged settings: only the idempotent start, and the same log lines minus the restart.
   service.refresh_sources();
-  EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.start", "openvr.stop", "openxr.stop", "solarxr.disconnect",
-                                "tracker.stop"}));
+  EXPECT_EQ(takeCalls(),
+            (Calls{"osc.stop", "phone.start", "openvr.stop", "openxr.stop", "solarxr.disconnect", "tracker.stop"}));
   const Calls again = messages();
   EXPECT_EQ(std::count(again.begin(), again.end(), "TrackingService: owoTrack is NEEDED (Source: Phone)"), 1);
   EXPECT_EQ(std::find_if(again.begin(), again.end(), [](auto& m) { return m.find("Port changed") != m.npos; }),
@@ -250,7 +248,7 @@ TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
                                 "tracker.start 4"}));
   const Calls log = messages();
   EXPECT_EQ(Calls(log.end() - 2, log.end()), (Calls{"TrackingService: calling openvr_server::start...",
-                                                     "TrackingService: openvr_server::start returned."}));
+                                                    "TrackingService: openvr_server::start returned."}));
 
   settings.tracker_source = "SlimeVR (SolarXR)";
   settings.solarxr_port = 21111;
@@ -265,8 +263,8 @@ TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
   settings.tracker_source = "phone";
   settings.hmd_source = "OpenXR (in-game)";
   service.refresh_sources();
-  EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.stop", "openvr.stop", "openxr.stop", "solarxr.disconnect",
-                                "tracker.stop"}));
+  EXPECT_EQ(takeCalls(),
+            (Calls{"osc.stop", "phone.stop", "openvr.stop", "openxr.stop", "solarxr.disconnect", "tracker.stop"}));
 
   service.cleanup();
   EXPECT_EQ(Calls(calls.begin(), calls.begin() + 2), (Calls{"osc.stop", "phone.stop"}));
@@ -301,19 +299,13 @@ TEST_F(TrackingServiceTest, ForwardsEachReceiverUnderItsSourceNameAndDropsWhileS
 
   service.setCallbacks(engine.callbacks());
   deliverAll();
-  EXPECT_EQ(engine.values, (Calls{"quaternion /tracking/trackers/1/rotation 1 2 3 4",
-                                  "rotation /tracking/trackers/1/rotation 1 2 3",
-                                  "position /tracking/trackers/1/position 1 2 3",
-                                  "rotation /x/position/rotation 1 2 3",
-                                  "quaternion Phone 5 6 7 8",
-                                  "acceleration Phone 9 10 11",
-                                  "position SteamVR (OpenVR) 1 2 3",
-                                  "rotation SteamVR (OpenVR) 4 5 6",
-                                  "position OpenXR (In-Game) 7 8 9",
-                                  "rotation Chest 1 1 1",
-                                  "acceleration Chest 2 2 2",
-                                  "rotation SteamVR Tracker 3 3 3",
-                                  "acceleration SteamVR Tracker 4 4 4"}));
+  EXPECT_EQ(
+      engine.values,
+      (Calls{"quaternion /tracking/trackers/1/rotation 1 2 3 4", "rotation /tracking/trackers/1/rotation 1 2 3",
+             "position /tracking/trackers/1/position 1 2 3", "rotation /x/position/rotation 1 2 3",
+             "quaternion Phone 5 6 7 8", "acceleration Phone 9 10 11", "position SteamVR (OpenVR) 1 2 3",
+             "rotation SteamVR (OpenVR) 4 5 6", "position OpenXR (In-Game) 7 8 9", "rotation Chest 1 1 1",
+             "acceleration Chest 2 2 2", "rotation SteamVR Tracker 3 3 3", "acceleration SteamVR Tracker 4 4 4"}));
 
   // A partly filled set forwards what it has and drops the rest.
   EngineSlots partial;

@@ -67,8 +67,8 @@ class Phone {
   }
 
   bool handshake() {
-    const Clock::time_point deadline =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(options_.handshakeTimeout));
+    const Clock::time_point deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                                          std::chrono::duration<double>(options_.handshakeTimeout));
     std::unique_lock lock(stateMutex_);
     while (handshake_ == Waiting && Clock::now() < deadline) {
       lock.unlock();
@@ -81,7 +81,7 @@ class Phone {
     lock.unlock();
     if (handshake_ == Waiting)
       say("phone_sim: no handshake answer from " + server_.addressText() + ":" + std::to_string(server_.port) +
-              " within " + std::to_string(options_.handshakeTimeout) + " s",
+              " within " + seconds(options_.handshakeTimeout) + " s",
           true);
     else
       say("phone_sim: the handshake answer is not \"Hey OVR =D 5\"; the phone would show a version mismatch", true);
@@ -96,7 +96,8 @@ class Phone {
     const auto start = Clock::now();
     for (long i = 0; i < count; ++i) {
       const double t = i / options_.rate;
-      std::this_thread::sleep_until(start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(t)));
+      std::this_thread::sleep_until(start +
+                                    std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(t)));
       if (nextPing >= 0 && t >= nextPing) {
         Bytes ping = packet(kPing, kHeaderSize);
         {
@@ -125,8 +126,8 @@ class Phone {
       send(rotation);
       ++rotations_;
       if (options_.accel) {
-        const bool jumping = std::any_of(options_.jumps.begin(), options_.jumps.end(),
-                                         [t](double j) { return t >= j && t < j + 0.1; });
+        const bool jumping =
+            std::any_of(options_.jumps.begin(), options_.jumps.end(), [t](double j) { return t >= j && t < j + 0.1; });
         Bytes accel = packet(kAcceleration, kAccelerationSize);
         writeF32(accel, kHeaderSize + 4, jumping ? static_cast<float>(options_.jumpAccel) : 0.0f);
         send(accel);
@@ -157,8 +158,8 @@ class Phone {
       const std::string from = result.from.addressText() + ":" + std::to_string(result.from.port);
       std::unique_lock lock(stateMutex_);
       if (data.size() >= 1 && data[0] == std::byte{0x03} && handshake_ == Waiting) {
-        const bool accepted = data.size() >= 13 && std::equal(kHandshakeAnswer.begin(), kHandshakeAnswer.begin() + 13,
-                                                             data.begin());
+        const bool accepted =
+            data.size() >= 13 && std::equal(kHandshakeAnswer.begin(), kHandshakeAnswer.begin() + 13, data.begin());
         handshake_ = accepted ? Accepted : Rejected;
         answered_.notify_all();
         lock.unlock();
@@ -167,8 +168,9 @@ class Phone {
             (accepted ? "accepted" : "rejected") + ")");
         continue;
       }
-      const auto ping = std::find_if(pendingPings_.begin(), pendingPings_.end(),
-                                     [&](const PendingPing& p) { return std::equal(data.begin(), data.end(), p.bytes.begin(), p.bytes.end()); });
+      const auto ping = std::find_if(pendingPings_.begin(), pendingPings_.end(), [&](const PendingPing& p) {
+        return std::equal(data.begin(), data.end(), p.bytes.begin(), p.bytes.end());
+      });
       if (ping != pendingPings_.end()) {
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - ping->sent).count();
         const int number = ping->number;

@@ -94,7 +94,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       return true;
     };
     std::string text;
-    if (flag == "--help" || flag == "-h") options.help = true;
+    if (flag == "--help" || flag == "-h")
+      options.help = true;
     else if (flag == "--host") {
       if (!value(options.host)) return false;
     } else if (flag == "--port") {
@@ -110,7 +111,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
         error = flag + ": " + why;
         return false;
       }
-    } else if (flag == "--accel") options.accel = true;
+    } else if (flag == "--accel")
+      options.accel = true;
     else if (flag == "--jump") {
       if (!value(text)) return false;
       for (const std::string& part : split(text, ',')) {
@@ -132,7 +134,8 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
       if (!number(options.pingEvery, 0, 3600)) return false;
     } else if (flag == "--handshake-timeout") {
       if (!number(options.handshakeTimeout, 0.1, 600)) return false;
-    } else if (flag == "--quiet" || flag == "-q") options.quiet = true;
+    } else if (flag == "--quiet" || flag == "-q")
+      options.quiet = true;
     else {
       error = "unknown option \"" + flag + "\" (see --help)";
       return false;

@@ -23,17 +23,17 @@ class Script {
 struct Options {
   std::string host = "127.0.0.1";
   int port = 6969;
-  double rate = 100;     // rotation packets per second
-  double seconds = 3;    // length of the stream
-  Script lean;           // forward lean: rotation about the phone's Y axis, degrees
-  Script side;           // sideways lean: rotation about the phone's Z axis, degrees
-  bool accel = false;    // an acceleration packet with each rotation
-  std::vector<double> jumps;   // times of upward acceleration spikes
-  double jumpAccel = 20;       // m/s² on Y during a spike
+  double rate = 100;          // rotation packets per second
+  double seconds = 3;         // length of the stream
+  Script lean;                // forward lean: rotation about the phone's Y axis, degrees
+  Script side;                // sideways lean: rotation about the phone's Z axis, degrees
+  bool accel = false;         // an acceleration packet with each rotation
+  std::vector<double> jumps;  // times of upward acceleration spikes
+  double jumpAccel = 20;      // m/s² on Y during a spike
   int taps = 0;
   int resets = 0;
-  double pingEvery = 1;        // seconds; 0 = no pings
-  double handshakeTimeout = 3; // seconds
+  double pingEvery = 1;         // seconds; 0 = no pings
+  double handshakeTimeout = 3;  // seconds
   bool quiet = false;
   bool help = false;
 };

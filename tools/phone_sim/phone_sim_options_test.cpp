@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 namespace phonesim {
 namespace {
@@ -20,10 +21,11 @@ TEST(PhoneSimOptions, DefaultsTalkToTheLocalProgramOnItsDefaultPort) {
 TEST(PhoneSimOptions, ParsesEveryFlagAndRejectsBadValues) {
   Options options;
   std::string error;
-  ASSERT_TRUE(parseOptions({"--host", "192.168.1.20", "--port", "7000", "--rate", "50", "--seconds", "1.5", "--lean",
-                            "0:0,1:30,2:0", "--side", "0:-10", "--jump", "0.5,1", "--tap", "3", "--reset", "1",
-                            "--ping-every", "0", "--quiet"},
-                           options, error))
+  ASSERT_TRUE(parseOptions(
+      {"--host", "192.168.1.20", "--port", "7000",  "--rate", "50", "--seconds", "1.5", "--lean",       "0:0,1:30,2:0",
+       "--side", "0:-10",        "--jump", "0.5,1", "--tap",  "3",  "--reset",   "1",   "--ping-every", "0",
+       "--quiet"},
+      options, error))
       << error;
   EXPECT_EQ(options.host, "192.168.1.20");
   EXPECT_EQ(options.port, 7000);
@@ -37,11 +39,21 @@ TEST(PhoneSimOptions, ParsesEveryFlagAndRejectsBadValues) {
   EXPECT_TRUE(options.quiet);
   EXPECT_EQ(options.side.at(5), -10);
 
-  for (const std::vector<std::string>& bad :
-       std::vector<std::vector<std::string>>{{"--port"}, {"--port", "0"}, {"--port", "70000"}, {"--port", "12.5"},
-                                             {"--rate", "abc"}, {"--rate", "0"}, {"--lean", "1:"}, {"--lean", "x:1"},
-                                             {"--lean", ""}, {"--lean", "0:0,"}, {"--lean", "-1:5"}, {"--jump", "a"},
-                                             {"--seconds", "nan"}, {"--tap", "-1"}, {"--frobnicate"}}) {
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{{"--port"},
+                                                                                   {"--port", "0"},
+                                                                                   {"--port", "70000"},
+                                                                                   {"--port", "12.5"},
+                                                                                   {"--rate", "abc"},
+                                                                                   {"--rate", "0"},
+                                                                                   {"--lean", "1:"},
+                                                                                   {"--lean", "x:1"},
+                                                                                   {"--lean", ""},
+                                                                                   {"--lean", "0:0,"},
+                                                                                   {"--lean", "-1:5"},
+                                                                                   {"--jump", "a"},
+                                                                                   {"--seconds", "nan"},
+                                                                                   {"--tap", "-1"},
+                                                                                   {"--frobnicate"}}) {
     Options fresh;
     error.clear();
     EXPECT_FALSE(parseOptions(bad, fresh, error)) << bad.front();
@@ -65,14 +77,14 @@ TEST(PhoneSimOptions, OrientationIsALeanAboutYThenATurnAboutZ) {
   const auto still = orientation(0, 0);
   EXPECT_EQ(still, (std::array<float, 4>{0, 0, 0, 1}));
   const auto lean = orientation(30, 0);
-  EXPECT_FLOAT_EQ(lean[1], static_cast<float>(std::sin(15 * M_PI / 180)));
-  EXPECT_FLOAT_EQ(lean[3], static_cast<float>(std::cos(15 * M_PI / 180)));
+  EXPECT_FLOAT_EQ(lean[1], static_cast<float>(std::sin(15 * std::numbers::pi / 180)));
+  EXPECT_FLOAT_EQ(lean[3], static_cast<float>(std::cos(15 * std::numbers::pi / 180)));
   EXPECT_EQ(lean[0], 0);
   // Combined: a unit quaternion whose twist about Z is the side lean.
   const auto both = orientation(20, -40);
   const double norm = both[0] * both[0] + both[1] * both[1] + both[2] * both[2] + both[3] * both[3];
   EXPECT_NEAR(norm, 1.0, 1e-6);
-  EXPECT_NEAR(2 * std::atan2(both[2], both[3]) * 180 / M_PI, -40, 1e-4);
+  EXPECT_NEAR(2 * std::atan2(both[2], both[3]) * 180 / std::numbers::pi, -40, 1e-4);
 }
 
 }  // namespace

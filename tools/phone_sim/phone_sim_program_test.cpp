@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <mutex>
+#include <numbers>
 #include <vector>
 
 #include "app/tracking/owotrack_server.h"
@@ -53,8 +54,8 @@ TEST(PhoneSimProgram, StreamsAScriptedLeanThatTheServerDecodes) {
   ASSERT_TRUE(s.server.start());
   s.settings.slimevr_tap_toggle = true;
   std::string out, err;
-  const int code = runPhoneSim({"--port", std::to_string(s.server.port()), "--rate", "100", "--seconds", "1",
-                                "--lean", "0:0,1:40", "--jump", "0.5", "--tap", "2", "--ping-every", "0.5"},
+  const int code = runPhoneSim({"--port", std::to_string(s.server.port()), "--rate", "100", "--seconds", "1", "--lean",
+                                "0:0,1:40", "--jump", "0.5", "--tap", "2", "--ping-every", "0.5"},
                                out, err);
   ASSERT_EQ(code, 0) << out << err;
   EXPECT_NE(out.find("phone_sim: sending to 127.0.0.1:" + std::to_string(s.server.port())), std::string::npos);
@@ -73,7 +74,7 @@ TEST(PhoneSimProgram, StreamsAScriptedLeanThatTheServerDecodes) {
   ASSERT_EQ(s.rotations.size(), 100u);
   EXPECT_EQ(s.rotations.front(), (std::array<float, 4>{0, 0, 0, 1}));
   const auto& last = s.rotations.back();
-  EXPECT_NEAR(2 * std::atan2(last[1], last[3]) * 180 / M_PI, 39.6, 1e-3);
+  EXPECT_NEAR(2 * std::atan2(last[1], last[3]) * 180 / std::numbers::pi, 39.6, 1e-3);
   // The jump shows as ten samples of 20 m/s² upward.
   ASSERT_EQ(s.accelerations.size(), 100u);
   int spikes = 0;
