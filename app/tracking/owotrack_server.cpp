@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdio>
 #include <future>
+#include <memory>
 #include <string>
 
 #include "app/tracking/owotrack_protocol.h"
@@ -35,9 +36,10 @@ bool owotrack_server::start() {
   if (running_) return true;
   if (thread_.joinable()) thread_.join();  // a finished run (failed start or stopped thread)
   log("[owotrack] Requesting server start on port " + std::to_string(settings_.owotrack_input_port.load()) + "...");
-  Startup startup;
-  auto listening = startup.listening.get_future();
-  thread_ = std::thread(&owotrack_server::threadMain, this, &startup);
+  // Shared with the thread, so the promise outlives its own set_value on either side.
+  auto startup = std::make_shared<Startup>();
+  auto listening = startup->listening.get_future();
+  thread_ = std::thread(&owotrack_server::threadMain, this, startup);
   return listening.get();
 }
 
@@ -60,8 +62,7 @@ void owotrack_server::endThread() {
   }
 }
 
-void owotrack_server::threadMain(Startup* startup) {
-  // `startup` lives in start() until its promise is fulfilled; it is not touched afterwards.
+void owotrack_server::threadMain(std::shared_ptr<Startup> startup) {
   log("[owotrack] Server thread started.");
   if (!socket_.open()) {
     log("[owotrack] ERROR: socket() failed, WSA error=" + std::to_string(socket_.lastError()));

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
@@ -48,7 +49,7 @@ class owotrack_server final : public IPhoneReceiver {
 
  private:
   struct Startup;
-  void threadMain(Startup* startup);
+  void threadMain(std::shared_ptr<Startup> startup);
   void endThread();
   void handle(const platform::ReceiveResult& result, std::span<const std::byte> data);
   void log(std::string_view line);

@@ -65,7 +65,7 @@ class PhoneServer : public ::testing::Test {
     settings.owotrack_input_port = 0;  // any free port
     ASSERT_TRUE(phone.open());
     ASSERT_TRUE(phone.bind(Endpoint::loopback(0)));
-    ASSERT_TRUE(phone.setReceiveTimeout(3000));
+    ASSERT_TRUE(phone.setReceiveTimeout(1000));
     server.set_rotation_callback([this](float x, float y, float z, float w) {
       std::lock_guard lock(mutex);
       rotations.push_back({x, y, z, w});
@@ -92,16 +92,16 @@ class PhoneServer : public ::testing::Test {
   }
 
   // Datagrams are handled in order, so once this ping comes back everything sent
-  // before it has been handled.
+  // before it has been handled. Loopback may drop a datagram when the machine is
+  // overloaded, so the ping is sent again a few times.
   void barrier() {
     Bytes ping = packet(owotrack::kPing, 12, ++barriers);
-    send(ping);
-    for (int i = 0; i < 50; ++i) {
-      const Bytes answer = receive();
-      ASSERT_FALSE(answer.empty()) << "no ping echo";
-      if (answer == ping) return;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      send(ping);
+      for (Bytes answer = receive(); !answer.empty(); answer = receive())
+        if (answer == ping) return;
     }
-    FAIL() << "ping echo lost";
+    FAIL() << "no ping echo";
   }
 
   std::size_t rotationCount() {
@@ -238,7 +238,7 @@ TEST_F(PhoneServer, SurvivesAFloodOfRandomDatagrams) {
       if (type == 1 && data.size() >= 28 && data.size() <= 1024) ++validRotations;
     }
     phone.sendTo(data, serverAddress());
-    if (i % 100 == 0) std::this_thread::sleep_for(1ms);  // let the server keep up; loopback drops nothing then
+    if (i % 20 == 0) std::this_thread::sleep_for(1ms);  // let the server keep up
   }
   barrier();
   EXPECT_TRUE(server.running());
