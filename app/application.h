@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/core/feedback_sounds.h"
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
@@ -14,7 +15,9 @@
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
-#include "app/tracking/tracking_callbacks.h"
+#include "app/tracking/owotrack_server.h"
+#include "app/tracking/tracking_service.h"
+#include "app/tracking/tracking_toggle.h"
 #include "platform/key_injector.h"
 #include "platform/virtual_pad.h"
 
@@ -41,9 +44,8 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
-  // The engine's handlers as installed at engine start (held here until the
-  // tracking service takes them).
-  const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
+  tracking::TrackingService& trackingService() { return trackingService_; }
+  tracking::owotrack_server& phoneServer() { return phoneServer_; }
   // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
   outputs::OutputService& outputService() { return outputService_; }
   outputs::KeyboardOutputService& keyboardOutput() { return keyboardOutput_; }
@@ -65,6 +67,9 @@ class Application {
   outputs::BridgeService bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
   outputs::OutputService outputService_;
-  tracking::TrackingCallbacks trackingCallbacks_;
+  core::SilentFeedbackSounds silentSounds_;  // until the audio service is wired in
+  tracking::TrackingToggle trackingToggle_;
+  tracking::owotrack_server phoneServer_;
+  tracking::TrackingService trackingService_;
   engine::Engine engine_;
 };
