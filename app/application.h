@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/bridges/steamvr_hook_service.h"
+#include "app/core/feedback_sounds.h"
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
@@ -12,8 +13,13 @@
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
 #include "app/outputs/bridge_service.h"
+#include "app/outputs/keyboard_output_service.h"
+#include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
-#include "app/tracking/tracking_callbacks.h"
+#include "app/tracking/owotrack_server.h"
+#include "app/tracking/tracking_service.h"
+#include "app/tracking/tracking_toggle.h"
+#include "platform/key_injector.h"
 #include "platform/virtual_pad.h"
 
 // The composition root: one instance of each service, wired together. The GUI
@@ -24,6 +30,7 @@ class Application {
     core::SettingsFile::FolderLookup dataFolder;  // default: the per-user data folder
     std::ostream* out = &std::cout;
     std::ostream* err = &std::cerr;
+    std::shared_ptr<platform::IKeyInjector> keyInjector;  // default: the platform's (SendInput, uinput, XTest)
   };
 
   Application();
@@ -38,12 +45,14 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
-  // The "SteamVR Hook" output backend, for the output service.
+  // The "SteamVR Hook" output backend (outputs::Backends::hook).
   bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
-  // The engine's handlers as installed at engine start (held here until the
-  // tracking service takes them).
-  const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
-  // The virtual Xbox pad backend (for outputs::Backends::pad) and the bridge feeding it.
+  tracking::TrackingService& trackingService() { return trackingService_; }
+  tracking::owotrack_server& phoneServer() { return phoneServer_; }
+  // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
+  outputs::OutputService& outputService() { return outputService_; }
+  outputs::KeyboardOutputService& keyboardOutput() { return keyboardOutput_; }
+  // The virtual Xbox pad backend and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
   outputs::BridgeService& bridgeService() { return bridgeService_; }
 
@@ -56,9 +65,15 @@ class Application {
   bridges::SteamVRHookService steamVRHook_;
   engine::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
+  std::shared_ptr<platform::IKeyInjector> keyInjector_;
+  outputs::KeyboardOutputService keyboardOutput_;
   std::unique_ptr<platform::VirtualPadBus> padBus_;
   outputs::BridgeService bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
-  tracking::TrackingCallbacks trackingCallbacks_;
+  outputs::OutputService outputService_;
+  core::SilentFeedbackSounds silentSounds_;  // until the audio service is wired in
+  tracking::TrackingToggle trackingToggle_;
+  tracking::owotrack_server phoneServer_;
+  tracking::TrackingService trackingService_;
   engine::Engine engine_;
 };

@@ -3,24 +3,11 @@
 namespace bridges {
 namespace {
 
-std::string trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
-
 // Every hand argument is L when it is exactly "Left", R otherwise.
 const char* handLetter(const std::string& hand) { return hand == "Left" ? "L" : "R"; }
 int handIndex(const std::string& hand) { return hand == "Left" ? 0 : 1; }
 
 }  // namespace
-
-ButtonSpec resolveButtonSpec(const std::string& spec, const std::string& targetController) {
-  const auto colon = spec.find(':');
-  if (colon == std::string::npos) return {targetController, trim(spec)};
-  return {trim(spec.substr(0, colon)), trim(spec.substr(colon + 1))};
-}
 
 SteamVRHookService::SteamVRHookService(core::Settings& settings, core::Logger& logger, DriverStatusCheck driverStatus,
                                        platform::Endpoint driver, std::ostream& out)
@@ -52,7 +39,8 @@ void SteamVRHookService::initialize() {
 void SteamVRHookService::cleanup() {
   std::lock_guard lock(mutex_);
   if (s2Pressed_) {
-    const ButtonSpec spec = resolveButtonSpec(settings_.steamvr_button_2.get(), settings_.target_controller.get());
+    const outputs::ButtonSpec spec =
+        outputs::resolveButtonSpec(settings_.steamvr_button_2.get(), settings_.target_controller.get());
     buttonEventLocked(spec.button, false, spec.hand);
     s2Pressed_ = false;
   }
@@ -80,7 +68,8 @@ void SteamVRHookService::sendStick(float x, float y, const std::string& hand) {
   // The engine's y is negative forward; the wire's is positive forward.
   send(hook::stickMessage(addressFor(handLetter(hand)), x, -v));
 
-  const ButtonSpec spec = resolveButtonSpec(settings_.steamvr_button_2.get(), settings_.target_controller.get());
+  const outputs::ButtonSpec spec =
+      outputs::resolveButtonSpec(settings_.steamvr_button_2.get(), settings_.target_controller.get());
   if (!settings_.enable_steamvr_s2.load(std::memory_order_relaxed)) {
     if (s2Pressed_) {
       buttonEventLocked(spec.button, false, spec.hand);

@@ -8,6 +8,7 @@
 #include "app/core/logger.h"
 #include "app/core/settings.h"
 #include "app/outputs/backends.h"
+#include "app/outputs/output_service.h"
 #include "common/hook/hook_protocol.h"
 #include "platform/udp_socket.h"
 
@@ -20,14 +21,6 @@ struct DriverComponentStatus {
 };
 // Refreshes the component status and returns the driver's entry.
 using DriverStatusCheck = std::function<DriverComponentStatus()>;
-
-// A button specification such as "Left: Grip", split at the first colon and trimmed;
-// without a colon the hand is `target_controller`.
-struct ButtonSpec {
-  std::string hand;
-  std::string button;
-};
-ButtonSpec resolveButtonSpec(const std::string& spec, const std::string& targetController);
 
 // The output behind "SteamVR Hook": turns the engine's stick and buttons into hook
 // datagrams for the SteamVR driver, with the second-stage (S2) button and the

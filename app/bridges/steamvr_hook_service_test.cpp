@@ -154,14 +154,6 @@ TEST_F(HookServiceTest, ReleaseNeedsAnOffText) {
   EXPECT_EQ(received(), (Texts{"L OFF", "R OFF", "R OFF"}));
 }
 
-TEST(ButtonSpec, SplitsAtTheFirstColonAndTrims) {
-  EXPECT_EQ(bridges::resolveButtonSpec("Left: Trigger", "Right").hand, "Left");
-  EXPECT_EQ(bridges::resolveButtonSpec("Left: Trigger", "Right").button, "Trigger");
-  EXPECT_EQ(bridges::resolveButtonSpec("  Grip ", "Right").hand, "Right");
-  EXPECT_EQ(bridges::resolveButtonSpec("  Grip ", "Right").button, "Grip");
-  EXPECT_EQ(bridges::resolveButtonSpec("Right:a:b", "Left").button, "a:b");
-}
-
 TEST(HookServiceDriverPrompt, RaisedOnlyWhenFilesExistButTheDriverIsNotRegistered) {
   struct Case {
     bool registered, files, prompt;
