@@ -1,0 +1,61 @@
+#!/bin/bash
+# The whole road with the Windows programs under Wine: phone_sim.exe leans forward ->
+# strivovr-headless.exe -> hook datagrams -> driver_gaitrelay.dll inside
+# fake_vrserver.exe. Runs in a Wine prefix of its own (its settings file lives there).
+# Usage: wine_hook_chain.sh <dist folder> <fake_vrserver.exe>. Exit 77 = skipped.
+set -u
+dist=$1
+fake=$2
+command -v wine >/dev/null || { echo "wine is not installed"; exit 77; }
+if ss -Hlun 2>/dev/null | grep -q ':4445 '; then echo "port 4445 is in use"; exit 77; fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/strivo-hookchain.XXXXXX")
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+pids=()
+finish() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wineserver -k >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap finish EXIT
+mkdir -p "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1
+wineboot -i </dev/null >/dev/null 2>&1
+
+# A free port for the phone server (the program listens on every local address).
+port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 0)); print(s.getsockname()[1])')
+settings="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/StrivoVR"
+mkdir -p "$settings"
+echo "{\"owotrack_input_port\": $port}" > "$settings/usersettings.json"
+
+wait_for() {  # file text seconds
+  for _ in $(seq 1 $(( $3 * 10 ))); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  return 1
+}
+
+wine "$fake" --seconds 25 >"$work/server.log" 2>&1 </dev/null &
+pids+=($!)
+wait_for "$work/server.log" "running at 90 Hz" 20 || { echo "fake_vrserver did not start"; cat "$work/server.log"; exit 1; }
+(cd "$work" && exec wine "$dist/strivovr-headless.exe") >"$work/program.log" 2>&1 </dev/null &
+pids+=($!)
+wait_for "$work/program.log" "[Main] Logic initialized." 20 || { echo "the program did not start"; cat "$work/program.log"; exit 1; }
+grep -qF "[SteamVR Hook] UDP Client initialized (Port 4445)" "$work/program.log" || { echo "no hook client"; exit 1; }
+
+wine "$dist/phone_sim.exe" --port "$port" --seconds 2 --rate 60 --lean "0:0,0.3:25" --quiet </dev/null || exit 1
+# The left thumbstick goes forward, then the override lapses and the real value (0) shows again.
+wait_for "$work/server.log" "fake_vrserver: " 1
+for _ in $(seq 1 50); do
+  tr -d '\r' <"$work/server.log" >"$work/server.txt"
+  forward=$(awk '$5 == "L" && $6 == "/input/thumbstick/y" && $7 > 0.3 { n++ } END { print n + 0 }' "$work/server.txt")
+  released=$(awk '$5 == "L" && $6 == "/input/thumbstick/y" { last = $7 } END { print last }' "$work/server.txt")
+  [ "$forward" -gt 0 ] && [ "$released" = "0.0000" ] && break
+  sleep 0.1
+done
+grep -v ' 0.0000$' "$work/server.txt" | tail -3
+if [ "$forward" -eq 0 ]; then echo "FAIL: the left thumbstick never went forward"; cat "$work/program.log"; exit 1; fi
+if [ "$released" != "0.0000" ]; then echo "FAIL: the override did not lapse (last $released)"; exit 1; fi
+if awk '$5 == "R" && $7 != "0.0000" { bad = 1 } END { exit !bad }' "$work/server.txt"; then
+  echo "FAIL: the right controller moved"; exit 1
+fi
+echo "PASS: left thumbstick forward ($forward changes), lapsed to the real value; right controller untouched"
