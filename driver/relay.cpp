@@ -218,7 +218,8 @@ void Relay::pushSticks(vr::IVRDriverInput* input, UpdateScalarFn update, std::ui
     if (!o.active && !o.restorePending) continue;
     const bool live = fresh(o, now);
     for (const auto& [handle, entry] : scalars_) {
-      if (entry.serial != serial) continue;
+      // A component whose serial could not be read is never addressed by serial.
+      if (entry.serial.empty() || entry.serial != serial) continue;
       // Live: the override replaces the value. Ended: the real value once, as for a hand.
       update(input, handle, live ? clampUnit(entry.isY ? o.y : o.x) : entry.lastReal, 0.0);
     }

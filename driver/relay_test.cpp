@@ -112,6 +112,16 @@ TEST_F(RelayTest, SerialOverrideIsAddedRegardlessOfDeflectionAndGivesTheRealValu
   EXPECT_FALSE(o.active);
 }
 
+TEST_F(RelayTest, AnEmptySerialAddressesNothing) {
+  relay.registerScalar(51, "/input/joystick/y", kRoleOther, "");  // serial unreadable
+  relay.registerBoolean(52, "/input/a/click", kRoleOther, "");
+  send("SN: 0.5 0.5", 0);
+  send("SN: BTN a ON", 0);
+  EXPECT_FLOAT_EQ(relay.filterScalar(51, 0.1f, 1), 0.1f);
+  EXPECT_FALSE(relay.filterBoolean(52, false));
+  EXPECT_TRUE(frame(1).empty());
+}
+
 TEST_F(RelayTest, TurningAnOverrideOffGivesTheRealValuesBackOnce) {
   relay.filterScalar(11, 0.01f, 0);
   send("L 0.5 0.5", 0);
