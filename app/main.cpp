@@ -1,0 +1,12 @@
+// StrivoVR: the program with its window. Start-up, services and engine come from
+// the composition root; the window is the user interface it runs.
+#include "app/application.h"
+#include "app/gui/window.h"
+
+int main() {
+  Application application;
+  gui::GuiActions actions;
+  actions.saveSettings = [&] { return application.settingsFile().save(application.settings()); };
+  actions.isJumping = [&] { return application.settings().jumping.load(); };
+  return application.run([&] { return gui::runWindow(application.settings(), application.logger(), actions); });
+}
