@@ -61,7 +61,8 @@ TEST(UserInterface, SaveSettingsWritesTheSettingsFile) {
   });
   f.settings.deadzone = 7.5f;
   ASSERT_TRUE(f.click("SAVE SETTINGS"));
-  const std::string written = testsupport::readFile(file.path());
+  std::string written = testsupport::readFile(file.path());
+  std::erase(written, '\r');  // the file has the platform's line ends
   EXPECT_EQ(written, core::serializeSettings(f.settings));
   EXPECT_NE(written.find("\"deadzone\": 7.5"), std::string::npos);
 }

@@ -39,6 +39,15 @@ int runGuiWindow(const GuiWindowHooks& hooks) {
     std::fprintf(stderr, "[Main] Window: SDL could not start: %s\n", SDL_GetError());
     return 1;
   }
+  // Without a display SDL may fall back to its invisible off-screen driver; a
+  // window nobody can see is no window, unless that driver was asked for.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const bool invisible = driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0);
+  if (invisible && !SDL_getenv("SDL_VIDEODRIVER")) {
+    std::fprintf(stderr, "[Main] Window: no display to open a window on.\n");
+    SDL_Quit();
+    return 1;
+  }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);

@@ -126,7 +126,7 @@ int runGuiWindow(const GuiWindowHooks& hooks) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
   WNDCLASSEXW windowClass{sizeof(windowClass), CS_CLASSDC, windowProc, 0, 0, instance, icon,
-                          LoadCursorW(nullptr, IDC_ARROW), nullptr, nullptr, kClassName, icon};
+                          LoadCursorA(nullptr, IDC_ARROW), nullptr, nullptr, kClassName, icon};
   RegisterClassExW(&windowClass);
   HWND window = CreateWindowW(kClassName, L"StrivoVR", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 1200, 900,
                               nullptr, nullptr, instance, nullptr);
