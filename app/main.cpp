@@ -2,11 +2,15 @@
 // the composition root; the window is the user interface it runs.
 #include "app/application.h"
 #include "app/gui/window.h"
+#include "platform/open_url.h"
 
 int main() {
   Application application;
   gui::GuiActions actions;
   actions.saveSettings = [&] { return application.settingsFile().save(application.settings()); };
   actions.isJumping = [&] { return application.settings().jumping.load(); };
+  actions.openUrl = platform::openUrl;
+  // Still to be connected as their services land: resetOutputs, setCenter,
+  // applyOutputMode, listControllers, isSteamVRRunning, installComponent, restartSteamVR.
   return application.run([&] { return gui::runWindow(application.settings(), application.logger(), actions); });
 }

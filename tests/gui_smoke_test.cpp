@@ -39,7 +39,8 @@ struct Image {
     for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
       for (int x = 0; x < width; ++x) {
         const unsigned c = at(x, y);
-        if (std::abs(int(c >> 16) - int(colour >> 16)) <= 2 && std::abs(int((c >> 8) & 255) - int((colour >> 8) & 255)) <= 2 &&
+        if (std::abs(int(c >> 16) - int(colour >> 16)) <= 2 &&
+            std::abs(int((c >> 8) & 255) - int((colour >> 8) & 255)) <= 2 &&
             std::abs(int(c & 255) - int(colour & 255)) <= 2)
           ++n;
       }
@@ -53,10 +54,10 @@ constexpr unsigned kHeaderBg = 0x0C1015, kAccent = 0xe98725, kGood = 0x34d399, k
 class VirtualDisplay {
  public:
   VirtualDisplay() {
-    server_ = std::make_unique<ChildProcess>("/usr/bin/Xvfb",
-                                             std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1400x1100x24",
-                                                                      "-nolisten", "tcp"},
-                                             std::map<std::string, std::string>{}, "");
+    server_ = std::make_unique<ChildProcess>(
+        "/usr/bin/Xvfb",
+        std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1400x1100x24", "-nolisten", "tcp"},
+        std::map<std::string, std::string>{}, "");
     if (!server_->started() || !server_->waitForOutput("\n", 10s)) return;
     name_ = ":" + server_->output().substr(0, server_->output().find('\n'));
     display_ = XOpenDisplay(name_.c_str());
@@ -206,7 +207,8 @@ TEST(GuiSmoke, WindowsProgramRendersUnderWine) {
   // booted on this display: Wine's desktop process keeps the display it started on.
   const std::string prefix = home.file("prefix");
   std::filesystem::create_directories(prefix);
-  const std::string env = "WINEPREFIX='" + prefix + "' WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES='mscoree,mshtml=' ";
+  const std::string env =
+      "WINEPREFIX='" + prefix + "' WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES='mscoree,mshtml=' ";
   ASSERT_EQ(std::system(("timeout 60 sh -c \"" + env + "wineserver -p </dev/null >/dev/null 2>&1; " + env +
                          "DISPLAY=" + screen.name() + " wineboot -i </dev/null >/dev/null 2>&1\"")
                             .c_str()),

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <imgui.h>
+
 #include <functional>
 #include <string>
-
-#include <imgui.h>
 
 #include "app/gui/widgets.h"
 

@@ -27,9 +27,9 @@ const std::vector<std::string>& keyNames() {
     for (char c = 'a'; c <= 'z'; ++c) list.emplace_back(1, c);
     for (char c = '0'; c <= '9'; ++c) list.emplace_back(1, c);
     for (int f = 1; f <= 12; ++f) list.push_back("f" + std::to_string(f));
-    for (const char* name : {"up", "down", "left", "right", "space", "enter", "tab", "esc", "backspace", "ins",
-                             "del", "home", "end", "pgup", "pgdn", "capslock", "numlock", "scrolllock",
-                             "printscreen", "pause"})
+    for (const char* name :
+         {"up",  "down", "left", "right", "space", "enter",    "tab",     "esc",        "backspace",   "ins",
+          "del", "home", "end",  "pgup",  "pgdn",  "capslock", "numlock", "scrolllock", "printscreen", "pause"})
       list.emplace_back(name);
     return list;
   }();

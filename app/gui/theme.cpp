@@ -32,8 +32,7 @@ void applyStyle(ImGuiStyle& style) {
   c[ImGuiCol_WindowBg] = rgb(palette::kWindowBg);
   c[ImGuiCol_ChildBg] = rgb(palette::kCardBg);
   c[ImGuiCol_Border] = c[ImGuiCol_Separator] = rgb(palette::kBorder);
-  c[ImGuiCol_FrameBg] = c[ImGuiCol_TitleBg] = c[ImGuiCol_TitleBgActive] = c[ImGuiCol_Header] =
-      rgb(palette::kFrameBg);
+  c[ImGuiCol_FrameBg] = c[ImGuiCol_TitleBg] = c[ImGuiCol_TitleBgActive] = c[ImGuiCol_Header] = rgb(palette::kFrameBg);
   c[ImGuiCol_FrameBgHovered] = ImVec4(0.15f, 0.24f, 0.38f, 1.0f);
   c[ImGuiCol_FrameBgActive] = ImVec4(0.22f, 0.33f, 0.49f, 1.0f);
   c[ImGuiCol_CheckMark] = c[ImGuiCol_SliderGrab] = c[ImGuiCol_SliderGrabActive] = c[ImGuiCol_Button] =

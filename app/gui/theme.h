@@ -1,9 +1,9 @@
 #pragma once
 
+#include <imgui.h>
+
 #include <functional>
 #include <string>
-
-#include <imgui.h>
 
 namespace gui {
 
@@ -25,8 +25,7 @@ std::string chooseFontFolder(const std::function<bool(const std::string&)>& file
 
 // Adds the four fonts from `folder` to the atlas (nothing when the folder is empty;
 // a file that cannot be read leaves its role on the default font).
-Fonts loadFonts(ImGuiIO& io, const std::string& folder,
-                const std::function<bool(const std::string&)>& fileExists);
+Fonts loadFonts(ImGuiIO& io, const std::string& folder, const std::function<bool(const std::string&)>& fileExists);
 
 // The first of the logo's places that exists, or empty.
 std::string findLogo(const std::function<bool(const std::string&)>& fileExists);

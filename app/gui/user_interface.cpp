@@ -12,6 +12,7 @@
 #include "app/gui/tabs/gui_tab_startup.h"
 #include "app/gui/tabs/gui_tab_status.h"
 #include "app/gui/widgets.h"
+#include "platform/open_url.h"
 
 namespace gui {
 namespace {
@@ -212,9 +213,9 @@ void UserInterface::drawPrompts() {
   if (settings_.update_available.load() && !settings_.update_prompt_dismissed.load()) {
     char title[160];
     std::snprintf(title, sizeof title, "New Update Available: v%s", settings_.newest_version.get().c_str());
-    const int choice = drawPrompt({"UpdatePrompt", "( ^ )", title,
-                                   "A newer version of StrivoVR is available for download.", "DOWNLOAD", "SKIP"},
-                                  fonts_.heading);
+    const int choice = drawPrompt(
+        {"UpdatePrompt", "( ^ )", title, "A newer version of StrivoVR is available for download.", "DOWNLOAD", "SKIP"},
+        fonts_.heading);
     if (choice == 1) openDownloadUrl();
     if (choice == 2) settings_.update_prompt_dismissed = true;
   }
@@ -223,6 +224,12 @@ void UserInterface::drawPrompts() {
 void UserInterface::openDownloadUrl() {
   const std::string url = settings_.update_download_url.get();
   logger_.info("[Update] Attempting to open URL: " + url);
+  // The address comes from the network: hand the desktop web addresses only, never
+  // a path or command it would run.
+  if (!platform::isWebAddress(url)) {
+    logger_.error("[Update] Refusing to open an address that is not a web address: " + url);
+    return;
+  }
   if (!actions_.openUrl) return;
   const long result = actions_.openUrl(url);
   if (result <= 32) logger_.error("[Update] ShellExecuteA failed with code: " + std::to_string(result));

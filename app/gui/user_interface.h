@@ -1,9 +1,9 @@
 #pragma once
 
+#include <imgui.h>
+
 #include <memory>
 #include <vector>
-
-#include <imgui.h>
 
 #include "app/core/logger.h"
 #include "app/core/settings.h"

@@ -56,9 +56,7 @@ TEST(UserInterface, SaveSettingsWritesTheSettingsFile) {
   testsupport::TempFolder folder("gui_save");
   std::ostringstream out, err;
   core::SettingsFile file([&] { return folder.path().string(); }, "none.json", out, err);
-  Frame f([&](gui::GuiActions& actions) {
-    actions.saveSettings = [&] { return file.save(f.settings); };
-  });
+  Frame f([&](gui::GuiActions& actions) { actions.saveSettings = [&] { return file.save(f.settings); }; });
   f.settings.deadzone = 7.5f;
   ASSERT_TRUE(f.click("SAVE SETTINGS"));
   std::string written = testsupport::readFile(file.path());
@@ -72,8 +70,7 @@ TEST(UserInterface, ChoosingAnOutputModeSavesAtOnceButMovingASliderDoesNot) {
   f.settings.mode = "SteamVR Hook";
   f.settle();
   const auto deadzone = f.ui.rect("Deadzone");
-  f.ui.drag(ImVec2(deadzone.min.x + 1, deadzone.centre().y), ImVec2(deadzone.max.x, deadzone.centre().y), f.draw,
-            true);
+  f.ui.drag(ImVec2(deadzone.min.x + 1, deadzone.centre().y), ImVec2(deadzone.max.x, deadzone.centre().y), f.draw, true);
   f.ui.release(f.draw, true);
   EXPECT_FLOAT_EQ(f.settings.deadzone.load(), 10.0f);
   EXPECT_EQ(f.saves, 0);
@@ -141,6 +138,16 @@ TEST(UserInterface, UpdatePromptOpensTheAddressLogsFailuresAndSkipHidesIt) {
   EXPECT_TRUE(f.settings.update_prompt_dismissed.load());
   f.frame();
   EXPECT_FALSE(f.ui.has("UpdatePrompt/SKIP"));
+}
+
+TEST(UserInterface, DownloadNeverHandsTheDesktopAnAddressThatIsNotAWebAddress) {
+  Frame f;
+  f.settings.update_available = true;
+  f.settings.update_download_url = "C:\\Windows\\System32\\cmd.exe";
+  ASSERT_TRUE(f.click("UpdatePrompt/DOWNLOAD"));
+  EXPECT_TRUE(f.urls.empty());
+  EXPECT_NE(f.logText.str().find("[ERROR] [Update] Refusing to open an address that is not a web address: "),
+            std::string::npos);
 }
 
 TEST(UserInterface, RestartPromptNeedsARunningSteamVR) {

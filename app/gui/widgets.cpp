@@ -93,7 +93,9 @@ bool valueSlider(const char* label, float* value, float minimum, float maximum, 
   draw->AddRectFilled(barMin, barMax, palette::u32(palette::kFrameBg), 5);
   draw->AddRectFilled(barMin, ImVec2(knobX, barMax.y), ImGui::GetColorU32(ImGuiCol_Button), 5);
   draw->AddRect(barMin, barMax, ImGui::GetColorU32(ImGuiCol_Border), 5, 0, 2);
-  const ImU32 ring = ImGui::GetColorU32(held ? ImGuiCol_ButtonActive : hovered ? ImGuiCol_ButtonHovered : ImGuiCol_Button);
+  const ImU32 ring = ImGui::GetColorU32(held      ? ImGuiCol_ButtonActive
+                                        : hovered ? ImGuiCol_ButtonHovered
+                                                  : ImGuiCol_Button);
   const ImVec2 knob(knobX, centreY);
   draw->AddCircleFilled(knob, 17, palette::u32(palette::kKnob), 32);
   draw->AddCircle(knob, 17, ring, 32, 3);
@@ -109,8 +111,8 @@ const char* comboPreview(int selected, const std::vector<std::string>& items) {
 
 namespace {
 
-bool comboImpl(const char* label, const std::string& locatorName, int* selected,
-               const std::vector<std::string>& items, float width) {
+bool comboImpl(const char* label, const std::string& locatorName, int* selected, const std::vector<std::string>& items,
+               float width) {
   bool changed = false;
   ImGui::PushID(label);
   const std::string shown = visibleLabel(label);

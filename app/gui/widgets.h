@@ -1,10 +1,10 @@
 #pragma once
 
+#include <imgui.h>
+
 #include <map>
 #include <string>
 #include <vector>
-
-#include <imgui.h>
 
 #include "app/gui/theme.h"
 
@@ -28,8 +28,7 @@ void sectionTitle(const char* text);
 // a round knob. Dragging in the lower 36 px sets minimum + (mouse x - left) / width
 // x (maximum - minimum), clamped. Returns true only when the value changed.
 // `width` <= 0 means the available width.
-bool valueSlider(const char* label, float* value, float minimum, float maximum, const char* format,
-                 float width = 0);
+bool valueSlider(const char* label, float* value, float minimum, float maximum, const char* format, float width = 0);
 
 // The text the closed box of a deviceCombo shows.
 const char* comboPreview(int selected, const std::vector<std::string>& items);

@@ -1,6 +1,9 @@
 // The window on Windows: a Win32 window drawn by Direct3D 11 through Dear ImGui's
 // Win32 and DX11 back-ends.
+
+// windows.h first: the other Windows headers need its types.
 #include <windows.h>
+
 #include <d3d11.h>
 #include <dwmapi.h>
 #include <imgui.h>
@@ -57,8 +60,8 @@ bool createDevice(HWND window) {
   sd.SwapEffect = DXGI_SWAP_EFFECT_DISCARD;
   const D3D_FEATURE_LEVEL levels[] = {D3D_FEATURE_LEVEL_11_0, D3D_FEATURE_LEVEL_10_0};
   D3D_FEATURE_LEVEL level;
-  if (FAILED(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, levels, 2,
-                                           D3D11_SDK_VERSION, &sd, &g_swapChain, &g_device, &level, &g_context)))
+  if (FAILED(D3D11CreateDeviceAndSwapChain(nullptr, D3D_DRIVER_TYPE_HARDWARE, nullptr, 0, levels, 2, D3D11_SDK_VERSION,
+                                           &sd, &g_swapChain, &g_device, &level, &g_context)))
     return false;
   createRenderTarget();
   return g_target != nullptr;
@@ -125,8 +128,18 @@ double monotonicSeconds() {
 int runGuiWindow(const GuiWindowHooks& hooks) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  WNDCLASSEXW windowClass{sizeof(windowClass), CS_CLASSDC, windowProc, 0, 0, instance, icon,
-                          LoadCursorA(nullptr, IDC_ARROW), nullptr, nullptr, kClassName, icon};
+  WNDCLASSEXW windowClass{sizeof(windowClass),
+                          CS_CLASSDC,
+                          windowProc,
+                          0,
+                          0,
+                          instance,
+                          icon,
+                          LoadCursorA(nullptr, IDC_ARROW),
+                          nullptr,
+                          nullptr,
+                          kClassName,
+                          icon};
   RegisterClassExW(&windowClass);
   HWND window = CreateWindowW(kClassName, L"StrivoVR", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 1200, 900,
                               nullptr, nullptr, instance, nullptr);

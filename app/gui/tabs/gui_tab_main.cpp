@@ -1,10 +1,10 @@
 #include "app/gui/tabs/gui_tab_main.h"
 
+#include <imgui.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-
-#include <imgui.h>
 
 #include "app/gui/palette.h"
 #include "app/gui/tabs/main_visuals.h"
@@ -41,22 +41,29 @@ std::vector<std::string> outputModeList(const core::Settings& settings) {
 }
 
 const std::vector<std::string>& hookButtonNames() {
-  static const std::vector<std::string> names{
-      "Left: A",          "Left: B",
-      "Left: X",          "Left: Y",
-      "Left: Grip",       "Left: Trigger",
-      "Left: Thumbstick", "Left: Thumbstick Back",
-      "Left: Thumbstick Forward",
-      "Right: A",         "Right: B",
-      "Right: X",         "Right: Y",
-      "Right: Grip",      "Right: Trigger",
-      "Right: Thumbstick", "Right: Thumbstick Back",
-      "Right: Thumbstick Forward"};
+  static const std::vector<std::string> names{"Left: A",
+                                              "Left: B",
+                                              "Left: X",
+                                              "Left: Y",
+                                              "Left: Grip",
+                                              "Left: Trigger",
+                                              "Left: Thumbstick",
+                                              "Left: Thumbstick Back",
+                                              "Left: Thumbstick Forward",
+                                              "Right: A",
+                                              "Right: B",
+                                              "Right: X",
+                                              "Right: Y",
+                                              "Right: Grip",
+                                              "Right: Trigger",
+                                              "Right: Thumbstick",
+                                              "Right: Thumbstick Back",
+                                              "Right: Thumbstick Forward"};
   return names;
 }
 
 const std::vector<std::string>& padButtonNames() {
-  static const std::vector<std::string> names{"A",     "B",    "X",       "Y",       "LB",    "RB",    "LTHUMB",
+  static const std::vector<std::string> names{"A",      "B",     "X",    "Y",       "LB",      "RB",    "LTHUMB",
                                               "RTHUMB", "START", "BACK", "LS Down", "RS Down", "LS Up", "RS Up"};
   return names;
 }
@@ -169,9 +176,8 @@ void GuiTabMain::renderKeyboardBlock() {
                            Binding{"Left (S1)", settings_.key_left}, Binding{"Right (S1)", settings_.key_right}})
     editor(b);
   ImGui::NextColumn();
-  for (const Binding& b :
-       {Binding{"Forward (S2)", settings_.key_fwd_2}, Binding{"Backward (S2)", settings_.key_back_2},
-        Binding{"Left (S2)", settings_.key_left_2}, Binding{"Right (S2)", settings_.key_right_2}})
+  for (const Binding& b : {Binding{"Forward (S2)", settings_.key_fwd_2}, Binding{"Backward (S2)", settings_.key_back_2},
+                           Binding{"Left (S2)", settings_.key_left_2}, Binding{"Right (S2)", settings_.key_right_2}})
     editor(b);
   ImGui::Columns(1);
 }
@@ -252,8 +258,7 @@ void GuiTabMain::renderVisuals() {
   if (beginCard("VisualsBlock", ImVec2(0, height), true, true)) {
     sectionTitle("Visualizer");
     drawStickVisualizer(settings_);
-    if (raisedButton("RESET CENTER", ImVec2(ImGui::GetContentRegionAvail().x, 48)))
-      callIfSet(actions_.setCenter);
+    if (raisedButton("RESET CENTER", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.setCenter);
     sectionTitle("Curve Visual");
     drawCurvePreview(settings_.progression.load());
   }

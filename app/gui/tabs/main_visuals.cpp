@@ -1,9 +1,9 @@
 #include "app/gui/tabs/main_visuals.h"
 
+#include <imgui.h>
+
 #include <algorithm>
 #include <cmath>
-
-#include <imgui.h>
 
 #include "app/gui/palette.h"
 #include "app/gui/tabs/gui_tab_main.h"
@@ -161,7 +161,7 @@ void drawJumpIndicator(const core::Settings& s, bool jumping) {
     const float value = std::clamp(accelerationOnAxis(s, s.jump_accel_axis.get()) / scale, -1.0f, 1.0f);
     const float middle = (boxTop.y + boxBottom.y) / 2;
     const float half = boxHeight / 2 - inset;
-    const ImU32 colour = value <= 0 ? u32(palette::kWhite)
+    const ImU32 colour = value <= 0                 ? u32(palette::kWhite)
                          : s.jump_suppressed.load() ? buttonColour()
                                                     : u32(palette::kGood);
     const float end = middle - value * half;
