@@ -178,11 +178,24 @@ TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
                         {"SDL_AUDIODRIVER", "dummy"}},
                        testsupport::distFolder());
   ASSERT_TRUE(program.started());
-  expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab.png", 10s);
+  expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab.png", 20s);
   // Closing the window (SDL turns SIGTERM into a quit) shuts the program down cleanly.
   program.signal(SIGTERM);
   EXPECT_EQ(program.waitForExit(10s), 0) << program.errors();
   EXPECT_NE(program.output().find("ServiceManager: Cleaning up all services..."), std::string::npos);
+}
+
+TEST(GuiSmoke, WithoutFontFilesTheWindowStillOpensInTheBuiltInFont) {
+  VirtualDisplay screen;
+  ASSERT_NE(screen.display(), nullptr) << "Xvfb did not start";
+  TempFolder home("gui_nofonts");  // working directory without fonts/ or ../deps/fonts/
+  ChildProcess program(testsupport::distFolder() + "/strivovr", {},
+                       {{"DISPLAY", screen.name()},
+                        {"XDG_CONFIG_HOME", home.file("config")},
+                        {"XDG_RUNTIME_DIR", home.path().string()}},
+                       home.path().string());
+  ASSERT_TRUE(program.started());
+  expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab-no-fonts.png", 20s);
 }
 
 TEST(GuiSmoke, ProgramWithoutADisplayExitsWithCodeOne) {
@@ -222,7 +235,7 @@ TEST(GuiSmoke, WindowsProgramRendersUnderWine) {
                           {"WINEDLLOVERRIDES", "mscoree,mshtml="}},
                          STRIVO_WINDOWS_DIST_DIR);
     ASSERT_TRUE(program.started());
-    expectWindowRenders(screen, program, STRIVO_WINDOWS_SCREENSHOT_DIR, "main-tab-wine.png", 30s);
+    expectWindowRenders(screen, program, STRIVO_WINDOWS_SCREENSHOT_DIR, "main-tab-wine.png", 40s);
   }  // the program is killed here
   std::system(("timeout 20 sh -c \"" + env + "wineserver -k >/dev/null 2>&1\"").c_str());
 }

@@ -51,6 +51,9 @@ std::string chooseFontFolder(const std::function<bool(const std::string&)>& exis
 Fonts loadFonts(ImGuiIO& io, const std::string& folder, const std::function<bool(const std::string&)>& exists) {
   Fonts fonts;
   if (folder.empty()) return fonts;
+  // The library's own font stays first in the atlas: it is what an empty role
+  // falls back to, also when only some files could be loaded.
+  io.Fonts->AddFontDefault();
   ImFontConfig config;  // shared by all four, set before the first font is added
   config.OversampleH = 4;
   config.OversampleV = 4;

@@ -37,20 +37,22 @@ TEST(Theme, AllFourRolesComeFromTheChosenFolderAndMissingFilesStayDefault) {
   gui::Fonts loaded = gui::loadFonts(io, fonts, gui::fileExists);
   ASSERT_NE(loaded.title, nullptr);
   ASSERT_NE(loaded.section, nullptr);
-  ASSERT_EQ(io.Fonts->ConfigData.Size, 4);
+  ASSERT_EQ(io.Fonts->ConfigData.Size, 5);  // the library's default font, then the four roles
   const ImFont* roles[] = {loaded.title, loaded.body, loaded.heading, loaded.section};
   const float sizes[] = {29, 21, 19, 23};
   for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(io.Fonts->ConfigData[i].DstFont, roles[i]);
-    EXPECT_EQ(io.Fonts->ConfigData[i].SizePixels, sizes[i]);
+    EXPECT_EQ(io.Fonts->ConfigData[i + 1].DstFont, roles[i]);
+    EXPECT_EQ(io.Fonts->ConfigData[i + 1].SizePixels, sizes[i]);
   }
-  EXPECT_EQ(io.Fonts->ConfigData[0].OversampleH, 4);
-  EXPECT_EQ(io.Fonts->ConfigData[0].RasterizerMultiply, 2.0f);
+  EXPECT_EQ(io.Fonts->ConfigData[1].OversampleH, 4);
+  EXPECT_EQ(io.Fonts->ConfigData[4].OversampleV, 4);
+  EXPECT_EQ(io.Fonts->ConfigData[4].RasterizerMultiply, 2.0f);
 
   std::filesystem::remove(fonts + "Fredoka-Bold.ttf");
   io.Fonts->Clear();
   loaded = gui::loadFonts(io, fonts, gui::fileExists);
   EXPECT_EQ(loaded.section, nullptr) << "a missing file leaves its role on the default font";
+  EXPECT_NE(io.Fonts->Fonts[0], loaded.title) << "the fallback is the library's font, not another role's";
   EXPECT_NE(loaded.body, nullptr);
   io.Fonts->Clear();
   EXPECT_EQ(gui::loadFonts(io, "", gui::fileExists).body, nullptr);

@@ -1,5 +1,6 @@
 #include "app/gui/user_interface.h"
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -203,7 +204,7 @@ void UserInterface::drawPrompts() {
     if (choice == 1) callIfSet(actions_.installComponent, std::string("ViGEmBus"));
     if (choice != 0) settings_.show_vigem_prompt = false;
   }
-  if (settings_.restart_needed.load() && actions_.isSteamVRRunning && actions_.isSteamVRRunning()) {
+  if (settings_.restart_needed.load() && steamVRRunning()) {
     const int choice = drawPrompt({"RestartPrompt", "( # )", "SteamVR Restart Required",
                                    "Restart SteamVR for driver changes to take effect.", "RESTART NOW", "LATER"},
                                   fonts_.heading);
@@ -219,6 +220,22 @@ void UserInterface::drawPrompts() {
     if (choice == 1) openDownloadUrl();
     if (choice == 2) settings_.update_prompt_dismissed = true;
   }
+}
+
+double UserInterface::now() const {
+  if (actions_.now) return actions_.now();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+bool UserInterface::steamVRRunning() {
+  if (!actions_.isSteamVRRunning) return false;
+  const double t = now();
+  if (!steamVRChecked_ || t - steamVRCheckedAt_ >= 2.0) {
+    steamVRRunning_ = actions_.isSteamVRRunning();
+    steamVRCheckedAt_ = t;
+    steamVRChecked_ = true;
+  }
+  return steamVRRunning_;
 }
 
 void UserInterface::openDownloadUrl() {

@@ -41,6 +41,8 @@ class UserInterface {
   void drawPrompts();
   void drawFooter(float width);
   void openDownloadUrl();
+  bool steamVRRunning();
+  double now() const;
 
   core::Settings& settings_;
   core::Logger& logger_;
@@ -49,6 +51,10 @@ class UserInterface {
   ImTextureID logo_ = nullptr;
   int activeTab_ = Main;
   std::vector<std::unique_ptr<tabs::ITab>> tabs_;
+  // Whether SteamVR runs is asked at most every 2 s (the check lists processes).
+  bool steamVRRunning_ = false;
+  double steamVRCheckedAt_ = 0;
+  bool steamVRChecked_ = false;
 };
 
 }  // namespace gui

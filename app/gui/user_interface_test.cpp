@@ -152,15 +152,24 @@ TEST(UserInterface, DownloadNeverHandsTheDesktopAnAddressThatIsNotAWebAddress) {
 
 TEST(UserInterface, RestartPromptNeedsARunningSteamVR) {
   bool running = false;
-  int restarts = 0;
+  int restarts = 0, checks = 0;
+  double now = 50;
   Frame f([&](gui::GuiActions& actions) {
-    actions.isSteamVRRunning = [&] { return running; };
+    actions.isSteamVRRunning = [&] { return ++checks, running; };
     actions.restartSteamVR = [&] { ++restarts; };
+    actions.now = [&] { return now; };
   });
+  f.frame();
+  EXPECT_EQ(checks, 0) << "asked only while a restart is needed";
   f.settings.restart_needed = true;
   f.frame();
   EXPECT_FALSE(f.ui.has("RestartPrompt/RESTART NOW"));
   running = true;
+  f.frame();
+  EXPECT_EQ(checks, 1) << "the process list is read at most every 2 s, not every frame";
+  now += 2;
+  f.frame();
+  EXPECT_EQ(checks, 2);
   ASSERT_TRUE(f.click("RestartPrompt/RESTART NOW"));
   EXPECT_EQ(restarts, 1);
   ASSERT_TRUE(f.click("RestartPrompt/LATER"));

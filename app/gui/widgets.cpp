@@ -112,7 +112,7 @@ const char* comboPreview(int selected, const std::vector<std::string>& items) {
 namespace {
 
 bool comboImpl(const char* label, const std::string& locatorName, int* selected, const std::vector<std::string>& items,
-               float width) {
+               bool* chosen, float width) {
   bool changed = false;
   ImGui::PushID(label);
   const std::string shown = visibleLabel(label);
@@ -131,6 +131,7 @@ bool comboImpl(const char* label, const std::string& locatorName, int* selected,
       if (isSelected) ImGui::PushStyleColor(ImGuiCol_Text, palette::rgb(palette::kDarkText));
       ImGui::PushID(i);
       if (ImGui::Selectable(items[i].c_str(), isSelected)) {
+        if (chosen) *chosen = true;
         changed = *selected != i;
         *selected = i;
       }
@@ -150,8 +151,9 @@ bool comboImpl(const char* label, const std::string& locatorName, int* selected,
 
 }  // namespace
 
-bool deviceCombo(const char* label, int* selected, const std::vector<std::string>& items, float width) {
-  return comboImpl(label, label, selected, items, width);
+bool deviceCombo(const char* label, int* selected, const std::vector<std::string>& items, float width, bool* chosen) {
+  if (chosen) *chosen = false;
+  return comboImpl(label, label, selected, items, chosen, width);
 }
 
 bool raisedButton(const char* label, ImVec2 size) {
@@ -190,14 +192,15 @@ bool keyBindingEditor(const char* label, std::string& binding) {
   bool changed = false;
 
   int modifier = selection.modifier;
-  if (comboImpl("##Mod", std::string(label) + "/Mod", &modifier, modifierNames(),
+  if (comboImpl("##Mod", std::string(label) + "/Mod", &modifier, modifierNames(), nullptr,
                 ImGui::GetContentRegionAvail().x * 0.4f)) {
     binding = withModifier(binding, modifier);
     changed = true;
   }
   ImGui::SameLine();
   int key = selection.key;
-  if (comboImpl("##Key", std::string(label) + "/Key", &key, keyNames(), ImGui::GetContentRegionAvail().x - 5)) {
+  if (comboImpl("##Key", std::string(label) + "/Key", &key, keyNames(), nullptr,
+                ImGui::GetContentRegionAvail().x - 5)) {
     binding = withKey(binding, key);
     changed = true;
   }

@@ -35,8 +35,10 @@ const char* comboPreview(int selected, const std::vector<std::string>& items);
 
 // A drop-down over `items`; "Select Device..." when `*selected` is outside the
 // list. The text of `label` before "##" is drawn above the box. `width` <= 0
-// means the available width. Returns true when the user chose an item.
-bool deviceCombo(const char* label, int* selected, const std::vector<std::string>& items, float width = 0);
+// means the available width. Returns true when the user chose another item;
+// `chosen`, when given, is set when the user clicked any item (also the selected one).
+bool deviceCombo(const char* label, int* selected, const std::vector<std::string>& items, float width = 0,
+                 bool* chosen = nullptr);
 
 // A button with a 4-px shadow base; the face drops onto the base while held.
 // `size` (0, 0) means label size plus frame padding.

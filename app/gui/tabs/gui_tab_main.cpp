@@ -120,7 +120,10 @@ void GuiTabMain::renderSettings() {
     sectionTitle("Sensors & Input Control");
     const std::vector<std::string> modes = outputModeList(settings_);
     int selected = std::max(0, indexIn(modes, settings_.mode.get()));
-    if (deviceCombo("Output Mode", &selected, modes)) {
+    // An unknown mode shows the first entry; choosing that entry then stores it.
+    bool chosen = false;
+    deviceCombo("Output Mode", &selected, modes, 0, &chosen);
+    if (chosen && !settings_.mode.equals(modes[selected])) {
       settings_.mode = modes[selected];
       callIfSet(actions_.applyOutputMode);
       save();
@@ -250,7 +253,7 @@ void GuiTabMain::renderVRChat() {
   current.copy(address, sizeof address - 1);
   if (ImGui::InputText("Address (IP)", address, sizeof address)) settings_.vrchat_osc_address = std::string(address);
   int port = settings_.vrchat_osc_port.load();
-  if (ImGui::InputInt("Port", &port, 1, 100)) settings_.vrchat_osc_port = port;
+  if (ImGui::InputInt("Port", &port, 1, 100)) settings_.vrchat_osc_port = std::clamp(port, 1, 65535);  // a UDP port
 }
 
 void GuiTabMain::renderVisuals() {

@@ -37,12 +37,15 @@ TEST(MainTabOutputModes, AnUnknownModeShowsTheFirstEntry) {
   auto draw = [&] { tab.render(); };
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
-  EXPECT_TRUE(s.mode.equals("Joystick")) << "the shown first entry was chosen again: no change";
-  EXPECT_EQ(saves, 0);
+  EXPECT_TRUE(s.mode.equals("Xbox Controller (vJoy)")) << "choosing the shown entry stores it";
+  EXPECT_EQ(saves, 1);
+  ASSERT_TRUE(ui.click("Output Mode", draw));
+  ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
+  EXPECT_EQ(saves, 1) << "choosing the current mode again changes nothing";
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/VRChat OSC", draw));
   EXPECT_TRUE(s.mode.equals("VRChat OSC"));
-  EXPECT_EQ(saves, 1);
+  EXPECT_EQ(saves, 2);
 }
 
 TEST(MainTabHookTarget, ListsRolesDevicesAndAMissingSavedTarget) {
