@@ -20,8 +20,8 @@ TEST(GuiWindowsProgram, ExitsWithCodeOneWhenNoGraphicsDeviceCanBeCreated) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                             &process))
+  ASSERT_TRUE(
+      CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup, &process))
       << "error " << GetLastError() << " starting " << command;
   const DWORD waited = WaitForSingleObject(process.hProcess, 60000);
   DWORD code = 0;
