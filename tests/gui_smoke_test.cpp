@@ -189,11 +189,10 @@ TEST(GuiSmoke, WithoutFontFilesTheWindowStillOpensInTheBuiltInFont) {
   VirtualDisplay screen;
   ASSERT_NE(screen.display(), nullptr) << "Xvfb did not start";
   TempFolder home("gui_nofonts");  // working directory without fonts/ or ../deps/fonts/
-  ChildProcess program(testsupport::distFolder() + "/strivovr", {},
-                       {{"DISPLAY", screen.name()},
-                        {"XDG_CONFIG_HOME", home.file("config")},
-                        {"XDG_RUNTIME_DIR", home.path().string()}},
-                       home.path().string());
+  ChildProcess program(
+      testsupport::distFolder() + "/strivovr", {},
+      {{"DISPLAY", screen.name()}, {"XDG_CONFIG_HOME", home.file("config")}, {"XDG_RUNTIME_DIR", home.path().string()}},
+      home.path().string());
   ASSERT_TRUE(program.started());
   expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab-no-fonts.png", 20s);
 }

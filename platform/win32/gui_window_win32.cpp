@@ -2,7 +2,9 @@
 // Win32 and DX11 back-ends.
 
 // windows.h first: the other Windows headers need its types.
+// clang-format off
 #include <windows.h>
+// clang-format on
 
 #include <d3d11.h>
 #include <dwmapi.h>

@@ -1,5 +1,7 @@
 // windows.h first: the other Windows headers need its types.
+// clang-format off
 #include <windows.h>
+// clang-format on
 
 #include <shellapi.h>
 
