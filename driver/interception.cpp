@@ -141,10 +141,13 @@ bool Interception::install(vr::IVRDriverInput* input, vr::IVRProperties* propert
   return true;
 }
 
-void Interception::remove() {
+void Interception::remove() { removeFor(nullptr); }
+
+void Interception::removeFor(const Relay* relay) {
   State& s = state();
   std::lock_guard lock(s.installLock);
   if (!s.table) return;
+  if (relay && s.relay.load(std::memory_order_acquire) != relay) return;
   void* restore[kSlotCount];
   for (std::size_t i = 0; i < kSlotCount; ++i) {
     // A slot someone else re-pointed after us keeps their entry (it chains to ours).

@@ -24,6 +24,8 @@ class Interception {
   static bool install(vr::IVRDriverInput* input, vr::IVRProperties* properties, Relay* relay, TickSource ticks);
   // Puts the real entries back (only slots still holding ours) so the library can be unloaded.
   static void remove();
+  // The same, only when `relay` is the one installed (a provider going away).
+  static void removeFor(const Relay* relay);
   static bool installed();
 
   // The input object the last intercepted call was made on (or the one installed on).

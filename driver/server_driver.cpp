@@ -34,6 +34,8 @@ CServerDriver::CServerDriver(platform::Endpoint listen, TickSource ticks)
 
 // No exception may leave the driver into the server (another compiler's code): every
 // entry point catches what the standard library might throw (out of memory).
+CServerDriver::~CServerDriver() { Interception::removeFor(&relay_); }
+
 vr::EVRInitError CServerDriver::Init(vr::IVRDriverContext* context) {
   try {
     return initialize(context);

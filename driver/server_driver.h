@@ -20,6 +20,9 @@ class CServerDriver : public vr::IServerTrackedDeviceProvider {
   static constexpr int kMaxDatagramsPerFrame = 256;
 
   explicit CServerDriver(platform::Endpoint listen = defaultEndpoint(), TickSource ticks = &steadyTicks);
+  // A library unloaded without Cleanup must not leave the server's method table
+  // pointing into unmapped code.
+  ~CServerDriver();
 
   vr::EVRInitError Init(vr::IVRDriverContext* context) override;
   void Cleanup() override;

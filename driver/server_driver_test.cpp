@@ -137,6 +137,21 @@ TEST_F(ServerDriverTest, CleanupRestoresTheMethodTable) {
   EXPECT_FLOAT_EQ(realValue("/input/thumbstick/y"), 0.01f);
 }
 
+TEST(ServerDriverLifetime, AProviderDestroyedWithoutCleanupTakesItsPatchesOut) {
+  FakeVrServer server;
+  void* original[4];
+  std::memcpy(original, tableOf(server.driverInput()), sizeof original);
+  {
+    CServerDriver driver(platform::Endpoint::loopback(0));
+    server.useProvider(&driver);
+    ASSERT_EQ(driver.Init(&server.context()), vr::VRInitError_None);
+    { CServerDriver bystander(platform::Endpoint::loopback(0)); }  // never initialised: leaves the patches alone
+    EXPECT_NE(tableOf(server.driverInput())[3], original[3]);
+  }
+  EXPECT_EQ(std::memcmp(original, tableOf(server.driverInput()), sizeof original), 0);
+  server.useProvider(nullptr);
+}
+
 TEST(ServerDriverInit, MissingHostInterfaceFailsWith105AndPatchesNothing) {
   CServerDriver driver(platform::Endpoint::loopback(0));
   FakeVrServer server;
