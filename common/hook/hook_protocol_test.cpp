@@ -4,6 +4,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <random>
 #include <string>
 
 namespace {
@@ -175,6 +176,22 @@ TEST(HookParse, HostileInput) {
   EXPECT_EQ(m.kind, Kind::HandStick);
   EXPECT_FLOAT_EQ(m.stick.y, 0.75f);
   EXPECT_EQ(parse(std::string_view(buffer).substr(0, 5)).stick.hasY, false);
+}
+
+TEST(HookParse, RandomBytesNeverYieldANonFiniteStick) {
+  std::mt19937 random(4445);
+  std::string alphabet = "LRSN: BTNOFonf0123456789.+-eEinfaxp\t";
+  alphabet += '\0';
+  alphabet += '\xff';
+  for (int i = 0; i < 20000; ++i) {
+    std::string text(random() % 40, ' ');
+    for (char& c : text) c = alphabet[random() % alphabet.size()];
+    const auto m = parse(text);
+    if (m.stick.hasX) EXPECT_TRUE(std::isfinite(m.stick.x)) << text;
+    if (m.stick.hasY) EXPECT_TRUE(std::isfinite(m.stick.y)) << text;
+    if (m.kind == Kind::HandButton || m.kind == Kind::SerialButton)
+      EXPECT_EQ(m.button.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), std::string::npos) << text;
+  }
 }
 
 }  // namespace

@@ -82,6 +82,14 @@ TEST(DriverLibrary, FactoryAnswersOnlyTheProviderVersion) {
   EXPECT_EQ(server.factory(nullptr, nullptr), nullptr);
 }
 
+TEST(DriverLibrary, AMissingLibraryIsReportedNotFatal) {
+  FakeVrServer server;
+  std::string error;
+  EXPECT_FALSE(server.loadDriver(fakevr::builtDriverPath() + ".missing", error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_EQ(server.provider(), nullptr);
+}
+
 TEST(DriverLibrary, InitWithoutServerDriverHostFailsWith105) {
   FakeVrServer server;
   std::string error;
