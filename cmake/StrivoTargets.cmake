@@ -12,14 +12,19 @@ endfunction()
 # strivo_add_test(name SOURCES a_test.cpp ... LIBS lib ...)
 # One gtest executable; each test becomes one CTest entry (through Wine on the
 # Windows preset, via CMAKE_CROSSCOMPILING_EMULATOR).
+# RESOURCE_LOCK <name> keeps the executable's tests from running beside others that
+# hold the same lock (for example a fixed port).
 function(strivo_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   strivo_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main Threads::Threads)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "STRIVO_DIST_DIR=${STRIVO_DIST_DIR}")
+  set(properties ENVIRONMENT "STRIVO_DIST_DIR=${STRIVO_DIST_DIR}")
+  if(ARG_RESOURCE_LOCK)
+    list(APPEND properties RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
 
 # A program shipped to users: built straight into the program folder.
