@@ -1,0 +1,108 @@
+#include "app/engine/tracking_toggle.h"
+
+#include <cmath>
+#include <string>
+
+namespace engine {
+
+// ---- TrackingToggle ----
+
+TrackingToggle::TrackingToggle(core::Settings& settings, core::IFeedbackSounds& sounds,
+                               std::function<void()> resetOutputs, std::function<void()> saveSettings)
+    : settings_(settings),
+      sounds_(sounds),
+      resetOutputs_(std::move(resetOutputs)),
+      saveSettings_(std::move(saveSettings)) {}
+
+bool TrackingToggle::flip() {
+  // Two toggles from different threads at once must both count.
+  bool was = settings_.tracking_active.load();
+  while (!settings_.tracking_active.compare_exchange_weak(was, !was)) {
+  }
+  const bool now = !was;
+  if (!now) resetOutputs_();
+  return now;
+}
+
+bool TrackingToggle::toggleWithFeedback() {
+  const bool now = flip();
+  announce(now);
+  return now;
+}
+
+bool TrackingToggle::toggleAndSave() {
+  const bool now = flip();
+  saveSettings_();
+  return now;
+}
+
+bool TrackingToggle::toggle() { return flip(); }
+
+void TrackingToggle::announce(bool nowActive) {
+  if (nowActive)
+    sounds_.playStartSound();
+  else
+    sounds_.playStopSound();
+  saveSettings_();
+}
+
+// ---- TripleTapCheck ----
+
+TripleTapCheck::TripleTapCheck(core::Settings& settings, core::Logger& logger, const Clock& clock,
+                               std::recursive_mutex& engineLock, std::function<void()> resetOutputs)
+    : settings_(settings),
+      logger_(logger),
+      clock_(clock),
+      engineLock_(engineLock),
+      resetOutputs_(std::move(resetOutputs)) {}
+
+bool TripleTapCheck::fromLocomotionTracker(std::string_view source) const {
+  const std::string tracker = settings_.tracker_source.get();
+  if (source == "Phone") return tracker == "Phone";
+  if (tracker == "SlimeVR (SolarXR)") {
+    const std::string name = settings_.slime_tracker_name.get();
+    return name != "None" && source == name;
+  }
+  if (tracker == "SlimeVR (OSC)") {
+    const std::string address = "/tracking/trackers/" + std::to_string(settings_.slime_tracker_id.load()) + "/";
+    return source.find(address) != std::string_view::npos;
+  }
+  return false;
+}
+
+std::optional<bool> TripleTapCheck::check(std::string_view source, float x, float y, float z) {
+  if (!settings_.slimevr_tap_toggle) return std::nullopt;
+  if (!fromLocomotionTracker(source)) return std::nullopt;
+  float value;
+  switch (settings_.slimevr_tap_axis.load()) {
+    case 0: value = std::fabs(x); break;
+    case 1: value = std::fabs(y); break;
+    case 2: value = std::fabs(z); break;
+    default: value = std::sqrt(x * x + y * y + z * z); break;
+  }
+  settings_.tap_value = value;
+  // Only a measure above the sensitivity is a tap; a NaN from a broken sample is not.
+  if (!(value > settings_.slimevr_tap_sensitivity)) return std::nullopt;
+
+  std::lock_guard lock(engineLock_);
+  const double t = clock_.now();
+  if (!(t - lastToggleTime_ > kLockOut && t - lastTapTime_ > kTapSpacing)) return std::nullopt;
+  lastTapTime_ = t;
+  if (tapCount_ == 0 || t - firstTapTime_ > kTapSpan) {
+    tapCount_ = 1;
+    firstTapTime_ = t;
+    return std::nullopt;
+  }
+  if (++tapCount_ < 3) return std::nullopt;
+
+  logger_.info("Engine: Triple-Tap detected! Toggling...");
+  bool was = settings_.tracking_active.load();
+  while (!settings_.tracking_active.compare_exchange_weak(was, !was)) {
+  }
+  if (was) resetOutputs_();  // re-entrant: the reset takes the engine lock again
+  tapCount_ = 0;
+  lastToggleTime_ = t;
+  return !was;
+}
+
+}  // namespace engine
