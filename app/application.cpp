@@ -6,6 +6,21 @@
 
 namespace {
 
+// Stands in for the output service until it is wired here: takes the engine's
+// stick, jump and crouch and drives nothing.
+class TemporaryNullOutputPort final : public outputs::IOutputPort {
+ public:
+  void updateStick(float, float) override {}
+  void setJump(bool) override {}
+  void setCrouch(bool) override {}
+  void centerAll() override {}
+};
+
+outputs::IOutputPort& temporaryNullOutputPort() {
+  static TemporaryNullOutputPort port;
+  return port;
+}
+
 Application::Options withDefaults(Application::Options options) {
   if (!options.dataFolder) options.dataFolder = [] { return platform::userDataFolder("StrivoVR"); };
   return options;
@@ -20,7 +35,10 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
-      engine_(settings_, logger_, serviceManager_, engineClock_) {}
+      engine_(
+          settings_, logger_, serviceManager_, engineClock_, temporaryNullOutputPort(),
+          [this](tracking::TrackingCallbacks callbacks) { trackingCallbacks_ = std::move(callbacks); },
+          [this] { settingsFile_.save(settings_); }, [] {}) {}
 
 Application::~Application() { engine_.stop(); }
 

@@ -9,6 +9,7 @@
 #include "app/core/settings_file.h"
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
+#include "app/tracking/tracking_callbacks.h"
 
 // The composition root: one instance of each service, wired together. The GUI
 // program and the headless runner each make one Application and run it.
@@ -32,6 +33,9 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
+  // The engine's handlers as installed at engine start (held here until the
+  // tracking service takes them).
+  const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
 
  private:
   Options options_;
@@ -40,5 +44,6 @@ class Application {
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
   engine::SteadyClock engineClock_;
+  tracking::TrackingCallbacks trackingCallbacks_;
   engine::Engine engine_;
 };

@@ -1,17 +1,67 @@
 #include "app/engine/engine.h"
 
 #include <chrono>
+#include <cmath>
+#include <initializer_list>
 
 namespace engine {
+namespace {
 
-Engine::Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const Clock& clock)
-    : settings_(settings), logger_(logger), services_(services), clock_(clock) {}
+constexpr std::string_view kPhone = "Phone";
+constexpr std::string_view kPhoneAcceleration = "Phone (Acceleration)";
+constexpr std::string_view kSlimeOsc = "SlimeVR (OSC)";
+constexpr std::string_view kSolarXR = "SlimeVR (SolarXR)";
+constexpr std::string_view kSteamVRTracker = "SteamVR Tracker";
+constexpr std::string_view kOpenVR = "SteamVR (OpenVR)";
+constexpr std::string_view kOpenXR = "OpenXR (In-Game)";
+constexpr std::string_view kPadMode = "Xbox Controller (vJoy)";
+
+bool isOneOf(std::string_view value, std::initializer_list<std::string_view> options) {
+  for (std::string_view option : options)
+    if (value == option) return true;
+  return false;
+}
+
+// A sample with an infinite or NaN component is dropped whole: a NaN would stay in
+// the stick filter for good, and an infinite angle has no place on the circle.
+bool allFinite(std::initializer_list<float> values) {
+  for (float v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+// Into -180..180: subtract 360 while above 180, then add 360 while below -180.
+// fmod takes the whole turns off first so a huge angle cannot keep the loop going;
+// for finite floats it gives the same result as subtracting one turn at a time.
+float wrapAngle(float angle) {
+  if (angle > 180.0f || angle < -180.0f) angle = std::fmod(angle, 360.0f);
+  if (angle > 180.0f) angle -= 360.0f;
+  if (angle < -180.0f) angle += 360.0f;
+  return angle;
+}
+
+}  // namespace
+
+Engine::Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const Clock& clock,
+               outputs::IOutputPort& output, InstallCallbacks installCallbacks, SaveSettings saveSettings,
+               SubmitPadReport submitPadReport)
+    : settings_(settings),
+      logger_(logger),
+      services_(services),
+      clock_(clock),
+      output_(output),
+      installCallbacks_(std::move(installCallbacks)),
+      saveSettings_(std::move(saveSettings)),
+      submitPadReport_(std::move(submitPadReport)),
+      mapper_(settings),
+      stickMapper_(settings) {}
 
 Engine::~Engine() { stop(); }
 
 void Engine::start() {
   if (running_) return;
   services_.initializeAll();
+  if (installCallbacks_) installCallbacks_(callbacks());
   running_ = true;
   thread_ = std::thread(&Engine::threadMain, this);
   logger_.info("Engine: Logic initialized.");
@@ -19,15 +69,217 @@ void Engine::start() {
 
 void Engine::stop() {
   const bool wasRunning = running_.exchange(false);
-  {
-    std::lock_guard lock(wakeMutex_);
-  }
+  { std::lock_guard lock(wakeMutex_); }
   wake_.notify_all();
   if (thread_.joinable()) thread_.join();
   if (wasRunning) services_.cleanupAll();
 }
 
-void Engine::runPass(double now) { ++passes_; }
+tracking::TrackingCallbacks Engine::callbacks() {
+  tracking::TrackingCallbacks callbacks;
+  callbacks.on_rotation = [this](std::string_view n, float a, float b, float c) { onRotation(n, a, b, c); };
+  callbacks.on_quaternion = [this](std::string_view n, float x, float y, float z, float w) {
+    onQuaternion(n, x, y, z, w);
+  };
+  callbacks.on_position = [this](std::string_view n, float x, float y, float z) { onPosition(n, x, y, z); };
+  callbacks.on_acceleration = [this](std::string_view n, float x, float y, float z) { onAcceleration(n, x, y, z); };
+  return callbacks;
+}
+
+// ---- Handlers ----
+
+void Engine::onRotation(std::string_view source, float a, float b, float c) {
+  if (!allFinite({a, b, c})) return;
+  std::lock_guard lock(lock_);
+  if (!settings_.tracking_active) return;
+  const SourceSelection selection = SourceSelection::read(settings_);
+
+  if (isJumpTrackerSource(source, selection)) {
+    settings_.jump_tracker_orientation.set(a, b, c);
+    hooks_->setJumpOrientation(a, b, c);
+  }
+  if (!isLocomotionSource(source, selection)) return;
+
+  const double now = clock_.now();
+  settings_.last_sample_time = now;
+  noteSample({a, b, c, 0.0f}, 0.1f, now);
+  settings_.raw_orientation.set(a, b, c);
+
+  const bool solarXR = selection.tracker_source == kSolarXR;
+  const std::string orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).get();
+  const std::string facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).get();
+  const Angles mapped = mapper_.mapAngles(a, b, c, orientation, facing);
+  settings_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
+  finishLocomotionSample(selection);
+}
+
+void Engine::onQuaternion(std::string_view source, float x, float y, float z, float w) {
+  if (!allFinite({x, y, z, w})) return;
+  std::lock_guard lock(lock_);
+  if (!settings_.tracking_active) return;
+  const SourceSelection selection = SourceSelection::read(settings_);
+  const bool locomotion = isLocomotionSource(source, selection);
+  const bool jumpTracker = isJumpTrackerSource(source, selection);
+  if (!locomotion && !jumpTracker) return;
+
+  const Quaternion q{x, y, z, w};
+  Angles mapped;
+  if (locomotion) {
+    const double now = clock_.now();
+    settings_.last_sample_time = now;
+    noteSample({x, y, z, w}, 0.001f, now);
+    const bool solarXR = selection.tracker_source == kSolarXR;
+    const std::string orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).get();
+    const std::string facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).get();
+    mapped = mapper_.mapQuaternion(q, orientation, facing, true);
+  } else {
+    // Without correction the mounting texts play no part.
+    mapped = mapper_.mapQuaternion(q, "", "", false);
+  }
+
+  if (jumpTracker) {
+    settings_.jump_tracker_orientation.set(mapped[0], mapped[1], mapped[2]);
+    hooks_->setJumpOrientation(mapped[0], mapped[1], mapped[2]);
+  }
+  if (!locomotion) return;
+
+  const Angles raw = quaternionToEuler(q);
+  settings_.raw_orientation.set(raw[0], raw[1], raw[2]);
+  settings_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
+  finishLocomotionSample(selection);
+}
+
+void Engine::noteSample(const float (&values)[4], float limit, double now) {
+  bool changed = settings_.last_change_time == 0.0;
+  for (int i = 0; i < 4; ++i)
+    if (std::fabs(values[i] - settings_.last_sample[i]) > limit) changed = true;
+  if (!changed) return;
+  settings_.last_change_time = now;
+  for (int i = 0; i < 4; ++i) settings_.last_sample[i] = values[i];
+  settings_.stalled = false;
+}
+
+void Engine::finishLocomotionSample(const SourceSelection& selection) {
+  Angles centred = settings_.mapped_orientation.get();
+  if (isOneOf(selection.tracker_source, {kPhone, kSolarXR, kSlimeOsc, kSteamVRTracker})) {
+    const Angles centre = settings_.center_offset.get();
+    for (int i = 0; i < 3; ++i) centred[i] -= centre[i];
+  }
+  if (settings_.fix_angle_discontinuity)
+    for (float& angle : centred) angle = wrapAngle(angle);
+
+  Stick stick;
+  if (!settings_.stalled) {
+    stick = stickMapper_.compute(centred, isOneOf(selection.tracker_source, {kSlimeOsc, kSolarXR}));
+  } else {
+    centred = {0.0f, 0.0f, 0.0f};
+  }
+  settings_.centered_orientation.set(centred[0], centred[1], centred[2]);
+  settings_.stick[0] = stick.x;
+  settings_.stick[1] = stick.y;
+  output_.updateStick(stick.x, stick.y);
+}
+
+void Engine::onPosition(std::string_view source, float x, float y, float z) {
+  if (!allFinite({x, y, z})) return;
+  std::lock_guard lock(lock_);
+  if (!settings_.tracking_active) return;
+  settings_.head_position.set(x, y, z);
+
+  const std::string hmdSource = settings_.hmd_source.get();
+  if (isOneOf(hmdSource, {kSlimeOsc, kOpenVR, kOpenXR}) && source == hmdSource && hooks_->detectHeightJump(y))
+    pressJump("Engine: Jump detected (Height)!");
+
+  const std::string squatSource = settings_.squat_source.get();
+  if (isOneOf(squatSource, {kOpenVR, kOpenXR}) && source == squatSource) hooks_->updateCrouch(y);
+}
+
+void Engine::onAcceleration(std::string_view source, float x, float y, float z) {
+  if (!allFinite({x, y, z})) return;
+  const TapToggle toggle = hooks_->checkTap(source, x, y, z);
+  {
+    std::lock_guard lock(lock_);
+    if (settings_.tracking_active) {
+      settings_.last_acceleration.set(x, y, z);
+      const std::string hmdSource = settings_.hmd_source.get();
+      const std::string trackerSource = settings_.tracker_source.get();
+      const bool solarXR = hmdSource == kSolarXR || trackerSource == kSolarXR;
+      const bool sourceGate = isOneOf(hmdSource, {kPhoneAcceleration, kPhone, kSolarXR}) || trackerSource == kSolarXR;
+      bool nameGate = source == kPhone;
+      if (!nameGate && solarXR) {
+        const std::string jumpTracker = settings_.slime_jump_tracker_name.get();
+        nameGate = jumpTracker == "None" || jumpTracker.empty() || source == jumpTracker;
+      }
+      if (sourceGate && nameGate && hooks_->detectAccelerationJump(x, y, z))
+        pressJump("Engine: Jump detected (Accel)!");
+    }
+  }
+  if (toggle != TapToggle::None) {
+    hooks_->tapToggled(toggle == TapToggle::TurnedOn);
+    if (saveSettings_) saveSettings_();
+  }
+}
+
+void Engine::pressJump(const char* logLine) {
+  logger_.info(logLine);
+  output_.setJump(true);
+  settings_.jump_release_time = clock_.now() + settings_.jump_duration;
+}
+
+// ---- Outputs and centre ----
+
+void Engine::resetOutputs() {
+  std::lock_guard lock(lock_);
+  settings_.stick[0] = 0.0f;
+  settings_.stick[1] = 0.0f;
+  settings_.mapped_orientation.set(0, 0, 0);
+  settings_.centered_orientation.set(0, 0, 0);
+  settings_.stalled = false;
+  output_.centerAll();
+}
+
+void Engine::setCenter() {
+  {
+    std::lock_guard lock(lock_);
+    const Angles mapped = settings_.mapped_orientation.get();
+    settings_.center_offset.set(mapped[0], mapped[1], mapped[2]);
+  }
+  if (saveSettings_) saveSettings_();
+}
+
+void Engine::clearCenter() {
+  {
+    std::lock_guard lock(lock_);
+    settings_.center_offset.set(0, 0, 0);
+  }
+  if (saveSettings_) saveSettings_();
+}
+
+// ---- Engine thread ----
+
+void Engine::releaseDue(std::atomic<double>& releaseTime, double now, void (outputs::IOutputPort::*release)(bool)) {
+  const double due = releaseTime;
+  if (due <= 0.0 || now < due) return;
+  std::lock_guard lock(lock_);
+  // A handler may have pressed again and moved the time on since the first look.
+  const double current = releaseTime;
+  if (current <= 0.0 || now < current) return;
+  (output_.*release)(false);
+  releaseTime = 0.0;
+}
+
+void Engine::runPass(double now) {
+  releaseDue(settings_.jump_release_time, now, &outputs::IOutputPort::setJump);
+  releaseDue(settings_.crouch_release_time, now, &outputs::IOutputPort::setCrouch);
+  hooks_->watchdog(now);
+  // The pad's report keeps flowing while no tracker data arrives, so input
+  // forwarded from a second controller is not lost.
+  if (submitPadReport_ && settings_.mode.equals(kPadMode)) {
+    std::lock_guard lock(lock_);
+    submitPadReport_();
+  }
+  ++passes_;
+}
 
 void Engine::threadMain() {
   // One pass every 20 ms plus the pass's own work. The wait wakes early on stop.

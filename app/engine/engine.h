@@ -2,44 +2,106 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
 #include "app/engine/engine_clock.h"
+#include "app/engine/engine_hooks.h"
+#include "app/engine/orientation_mapper.h"
+#include "app/engine/source_matching.h"
+#include "app/engine/stick_mapper.h"
+#include "app/outputs/output_port.h"
+#include "app/tracking/tracking_callbacks.h"
 
 namespace engine {
 
-// The locomotion engine: owns the 50 Hz engine thread and starts/stops the
-// services around it.
+// The locomotion engine: receives every tracker value, turns the locomotion
+// tracker's lean into the walking stick for the outputs, feeds the jump and crouch
+// detectors, and runs the 50 Hz thread for timed releases, the watchdog and the
+// virtual pad's report.
 class Engine {
  public:
-  Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const Clock& clock);
+  // Hands the engine's four handlers to the tracking service (its thread-safe setter).
+  using InstallCallbacks = std::function<void(tracking::TrackingCallbacks)>;
+  // Writes the settings file; called after the centre changes and after a tap toggle.
+  using SaveSettings = std::function<void()>;
+  // Sends the virtual pad's current report; called each pass in "Xbox Controller (vJoy)" mode.
+  using SubmitPadReport = std::function<void()>;
+
+  Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const Clock& clock,
+         outputs::IOutputPort& output, InstallCallbacks installCallbacks, SaveSettings saveSettings,
+         SubmitPadReport submitPadReport);
   ~Engine();
   Engine(const Engine&) = delete;
   Engine& operator=(const Engine&) = delete;
 
-  // initializeAll, then the engine thread; logs "Engine: Logic initialized.".
+  // The detectors beside the mapping. Call before start; the engine does not own them.
+  void setHooks(EngineHooks& hooks) { hooks_ = &hooks; }
+
+  // initializeAll, install the handlers, start the engine thread; logs
+  // "Engine: Logic initialized.".
   void start();
   // Stops and joins the engine thread, then cleanupAll. Safe to call twice.
   void stop();
   bool running() const { return running_; }
 
-  // Number of engine-thread passes so far (for tests and diagnostics).
-  long passes() const { return passes_; }
+  // The four tracking handlers; they run on the receiver threads.
+  void onRotation(std::string_view source, float a, float b, float c);
+  void onQuaternion(std::string_view source, float x, float y, float z, float w);
+  void onPosition(std::string_view source, float x, float y, float z);
+  void onAcceleration(std::string_view source, float x, float y, float z);
+  // The handlers bound to this engine, as the tracking service stores them.
+  tracking::TrackingCallbacks callbacks();
+
+  // Stops all motion at once: zero stick and orientations, clear stalled, centre all outputs.
+  void resetOutputs();
+  // `center_offset` := the current mapped orientation, then the settings file is saved.
+  void setCenter();
+  // `center_offset` := (0, 0, 0), then the settings file is saved.
+  void clearCenter();
 
   // One pass of the engine thread at engine time `now`.
   void runPass(double now);
+  // Number of engine-thread passes so far (for tests and diagnostics).
+  long passes() const { return passes_; }
+
+  // For the detectors: the engine lock (recursive), the engine clock, the settings.
+  std::recursive_mutex& lock() { return lock_; }
+  const Clock& clock() const { return clock_; }
+  core::Settings& settings() { return settings_; }
 
  private:
   void threadMain();
+  // Change detection for the locomotion sample `values`: any component moving more
+  // than `limit`, or no change seen yet, marks a change and clears stalled.
+  void noteSample(const float (&values)[4], float limit, double now);
+  // Centre, wrap, stick and output: the end of every locomotion sample.
+  void finishLocomotionSample(const SourceSelection& selection);
+  // Presses jump and schedules its release `jump_duration` from now.
+  void pressJump(const char* logLine);
+  // Releases jump or crouch when its release time has come; under the lock.
+  void releaseDue(std::atomic<double>& releaseTime, double now, void (outputs::IOutputPort::*release)(bool));
 
   core::Settings& settings_;
   core::Logger& logger_;
   core::ServiceManager& services_;
   const Clock& clock_;
+  outputs::IOutputPort& output_;
+  InstallCallbacks installCallbacks_;
+  SaveSettings saveSettings_;
+  SubmitPadReport submitPadReport_;
+  EngineHooks noHooks_;
+  EngineHooks* hooks_ = &noHooks_;
+
+  std::recursive_mutex lock_;
+  OrientationMapper mapper_;
+  StickMapper stickMapper_;
+
   std::atomic<bool> running_{false};
   std::atomic<long> passes_{0};
   std::thread thread_;

@@ -2,15 +2,133 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
+#include <future>
 #include <thread>
 #include <vector>
 
 namespace engine {
 namespace {
 
-struct FixedClock : Clock {
-  double now() const override { return 12.5; }
+struct ManualClock : Clock {
+  std::atomic<double> time{100.0};
+  double now() const override { return time; }
+};
+
+// Records what the engine drives. The engine thread and the test thread both call it.
+struct RecordingPort : outputs::IOutputPort {
+  mutable std::mutex mutex;
+  std::vector<Stick> sticks;
+  std::vector<bool> jumps, crouches;
+  int centers = 0;
+
+  void updateStick(float x, float y) override {
+    std::lock_guard lock(mutex);
+    sticks.push_back({x, y});
+  }
+  void setJump(bool pressed) override {
+    std::lock_guard lock(mutex);
+    jumps.push_back(pressed);
+  }
+  void setCrouch(bool pressed) override {
+    std::lock_guard lock(mutex);
+    crouches.push_back(pressed);
+  }
+  void centerAll() override {
+    std::lock_guard lock(mutex);
+    ++centers;
+  }
+  Stick lastStick() const {
+    std::lock_guard lock(mutex);
+    return sticks.empty() ? Stick{NAN, NAN} : sticks.back();
+  }
+  std::size_t stickCount() const {
+    std::lock_guard lock(mutex);
+    return sticks.size();
+  }
+  std::vector<bool> jumpCalls() const {
+    std::lock_guard lock(mutex);
+    return jumps;
+  }
+};
+
+// Detector stand-ins: report what the test asks for and count what they are given.
+struct ScriptedHooks : EngineHooks {
+  bool heightJump = false, accelJump = false;
+  TapToggle tap = TapToggle::None;
+  int heightCalls = 0, accelCalls = 0, crouchCalls = 0, tapChecks = 0, orientationCalls = 0;
+  std::vector<double> watchdogTimes;
+  std::vector<std::string> afterToggle;  // "sound on/off", with whether the lock was free
+  Engine* engine = nullptr;
+
+  TapToggle checkTap(std::string_view, float, float, float) override {
+    ++tapChecks;
+    return tap;
+  }
+  void tapToggled(bool nowActive) override {
+    const bool lockFree = std::async(std::launch::async, [this] {
+                            std::unique_lock lock(engine->lock(), std::try_to_lock);
+                            return lock.owns_lock();
+                          }).get();
+    afterToggle.push_back(std::string(nowActive ? "sound on" : "sound off") + (lockFree ? "" : " LOCKED"));
+  }
+  void setJumpOrientation(float, float, float) override { ++orientationCalls; }
+  bool detectHeightJump(float) override {
+    ++heightCalls;
+    return heightJump;
+  }
+  bool detectAccelerationJump(float, float, float) override {
+    ++accelCalls;
+    return accelJump;
+  }
+  void updateCrouch(float) override { ++crouchCalls; }
+  void watchdog(double now) override { watchdogTimes.push_back(now); }
+};
+
+bool hasLine(const core::Logger& logger, const std::string& text) {
+  const auto lines = logger.lines();
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.ends_with(text); });
+}
+
+class EngineTest : public ::testing::Test {
+ protected:
+  EngineTest() {
+    hooks.engine = &engine;
+    engine.setHooks(hooks);
+  }
+
+  Angles mapped() const { return settings.mapped_orientation.get(); }
+  Angles centred() const { return settings.centered_orientation.get(); }
+
+  core::Settings settings;
+  core::Logger logger{nullptr};
+  core::ServiceManager services{settings, logger};
+  ManualClock clock;
+  RecordingPort port;
+  ScriptedHooks hooks;
+  std::vector<std::string> events;
+  tracking::TrackingCallbacks installed;
+  int saves = 0, padReports = 0;
+  std::vector<bool> lockFreeDuringSave;
+  Engine engine{settings,
+                logger,
+                services,
+                clock,
+                port,
+                [this](tracking::TrackingCallbacks c) {
+                  events.push_back("install");
+                  installed = std::move(c);
+                },
+                [this] {
+                  ++saves;
+                  lockFreeDuringSave.push_back(std::async(std::launch::async, [this] {
+                                                 std::unique_lock lock(engine.lock(), std::try_to_lock);
+                                                 return lock.owns_lock();
+                                               }).get());
+                },
+                [this] { ++padReports; }};
 };
 
 struct RecordingService : core::IService {
@@ -20,23 +138,26 @@ struct RecordingService : core::IService {
   void cleanup() override { calls.push_back("cleanup"); }
 };
 
-TEST(Engine, StartRunsServicesThenPassesAndStopJoinsBeforeCleanup) {
-  core::Settings settings;
-  core::Logger logger(nullptr);
-  core::ServiceManager services(settings, logger);
-  std::vector<std::string> calls;
-  RecordingService service(calls);
+TEST_F(EngineTest, StartInitialisesInstallsHandlersRunsPassesAndStopJoinsBeforeCleanup) {
+  RecordingService service(events);
   services.addService(service);
-  FixedClock clock;
-  Engine engine(settings, logger, services, clock);
 
   engine.start();
   EXPECT_TRUE(engine.running());
-  EXPECT_EQ(calls, std::vector<std::string>{"initialize"});
+  EXPECT_EQ(events, (std::vector<std::string>{"initialize", "install"}));
+  EXPECT_TRUE(hasLine(logger, "[INFO ] Engine: Logic initialized."));
+  // The installed slots are the engine's handlers.
+  ASSERT_TRUE(installed.on_rotation && installed.on_quaternion && installed.on_position && installed.on_acceleration);
+  installed.on_rotation("Phone", 30, 0, 0);
+  EXPECT_EQ(port.stickCount(), 1u);
+
+  // A jump due in the past is released by the thread on its own, at the clock's time.
+  settings.jump_release_time = clock.now() - 1.0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (engine.passes() < 3 && std::chrono::steady_clock::now() < deadline)
+  while ((engine.passes() < 3 || settings.jump_release_time != 0.0) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_GE(engine.passes(), 3);
+  EXPECT_EQ(port.jumpCalls(), std::vector<bool>{false});
 
   const auto stopStarted = std::chrono::steady_clock::now();
   engine.stop();
@@ -44,15 +165,285 @@ TEST(Engine, StartRunsServicesThenPassesAndStopJoinsBeforeCleanup) {
   const long passesAtStop = engine.passes();
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
   EXPECT_EQ(engine.passes(), passesAtStop);
-  EXPECT_EQ(calls, (std::vector<std::string>{"initialize", "cleanup"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"initialize", "install", "cleanup"}));
   engine.stop();  // a second stop does nothing
-  EXPECT_EQ(calls.size(), 2u);
+  EXPECT_EQ(events.size(), 3u);
+}
 
-  const auto lines = logger.lines();
-  ASSERT_FALSE(lines.empty());
-  EXPECT_NE(std::find_if(lines.begin(), lines.end(),
-                         [](const std::string& l) { return l.ends_with("[INFO ] Engine: Logic initialized."); }),
-            lines.end());
+TEST_F(EngineTest, RotationSampleFlowsToTheOutputWithLiveFields) {
+  engine.onRotation("Phone", 2, 1, 0);  // inside the dead zone: output is still called
+  ASSERT_EQ(port.stickCount(), 1u);
+  EXPECT_EQ(port.lastStick().y, 0.0f);
+
+  engine.onRotation("Phone", 30, 5, 0);
+  EXPECT_EQ(port.lastStick().y, -0.19999999f);
+  EXPECT_EQ(settings.stick[1].load(), -0.19999999f);
+  EXPECT_EQ(settings.raw_orientation.get(), (Angles{30, 5, 0}));
+  EXPECT_EQ(mapped(), (Angles{30, 5, 0}));
+  EXPECT_EQ(settings.last_sample_time.load(), 100.0);
+  for (int i = 0; i < 30; ++i) engine.onRotation("Phone", 30, 5, 0);
+  EXPECT_NEAR(port.lastStick().y, -1.0f, 0.01f);
+}
+
+TEST_F(EngineTest, UnselectedSourcesAndStoppedTrackingChangeNothing) {
+  settings.tracker_source = "SteamVR Tracker";
+  engine.onRotation("Phone", 30, 0, 0);
+  engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
+  EXPECT_EQ(port.stickCount(), 0u);
+  EXPECT_EQ(settings.last_sample_time.load(), 0.0);
+  EXPECT_EQ(mapped(), (Angles{0, 0, 0}));
+
+  settings.tracker_source = "Phone";
+  settings.hmd_source = "SteamVR (OpenVR)";
+  settings.squat_source = "SteamVR (OpenVR)";
+  settings.tracking_active = false;
+  engine.onRotation("Phone", 30, 0, 0);
+  engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
+  engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
+  engine.onAcceleration("Phone", 0, 30, 0);
+  EXPECT_EQ(port.stickCount(), 0u);
+  EXPECT_EQ(settings.head_position.get(), (Angles{0, 0, 0}));
+  EXPECT_EQ(settings.last_acceleration.get(), (Angles{0, 0, 0}));
+  EXPECT_EQ(hooks.heightCalls + hooks.crouchCalls + hooks.accelCalls, 0);
+  EXPECT_EQ(hooks.tapChecks, 1);  // taps still count while stopped, so they can switch tracking on
+}
+
+TEST_F(EngineTest, OscAndSolarXRSourcesAreMatchedByAddressAndName) {
+  settings.tracker_source = "SlimeVR (OSC)";
+  settings.slime_tracker_id = 3;
+  engine.onQuaternion("/tracking/trackers/2/rotation", 0.2f, 0, 0, 0.98f);
+  EXPECT_EQ(port.stickCount(), 0u);
+  engine.onQuaternion("/tracking/trackers/3/rotation", 0.2f, 0, 0, 0.98f);
+  EXPECT_EQ(port.stickCount(), 1u);
+
+  settings.tracker_source = "SlimeVR (SolarXR)";
+  settings.slime_tracker_name = "Waist";
+  engine.onQuaternion("Chest", 0.2f, 0, 0, 0.98f);
+  EXPECT_EQ(port.stickCount(), 1u);
+  engine.onQuaternion("Waist", 0.2f, 0, 0, 0.98f);
+  EXPECT_EQ(port.stickCount(), 2u);
+}
+
+TEST_F(EngineTest, MountingDecidesBetweenKeptAnglesAndTheQuaternionPath) {
+  engine.onRotation("Phone", 20, 0, 0);
+  EXPECT_EQ(mapped(), (Angles{20, 0, 0}));
+
+  settings.orientation = "Horizontal (Landscape Left)";
+  engine.onRotation("Phone", 20, 0, 0);
+  EXPECT_NEAR(mapped()[0], 20.0f, 1e-3f);
+  EXPECT_NEAR(mapped()[1], 0.0f, 1e-3f);
+  EXPECT_NEAR(mapped()[2], -90.00021f, 1e-3f);
+
+  // SolarXR uses its own mounting texts.
+  settings.tracker_source = "SlimeVR (SolarXR)";
+  settings.slime_tracker_name = "Waist";
+  engine.onRotation("Waist", 20, 0, 0);
+  EXPECT_EQ(mapped(), (Angles{20, 0, 0}));
+  settings.slime_facing = "Screen Inward (Towards Body)";
+  engine.onRotation("Waist", 20, 0, 0);
+  EXPECT_NEAR(mapped()[1], 160.0f, 1e-3f);
+}
+
+TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
+  const float s = std::sin(10 * 0.017453292f), c = std::cos(10 * 0.017453292f);  // 20 degrees about X
+  engine.onQuaternion("Phone", s, 0, 0, c);
+  EXPECT_NEAR(settings.raw_orientation[0], 20.0f, 1e-3f);
+  EXPECT_NEAR(mapped()[0], 0.0f, 1e-3f);
+  EXPECT_NEAR(mapped()[1], 20.0f, 1e-3f);  // the swing order puts the X rotation second
+
+  // The same value as the jump tracker only: no correction, no locomotion output.
+  settings.orientation = "Horizontal (Landscape Left)";
+  settings.hmd_source = "SteamVR (OpenVR)";
+  engine.onQuaternion("SteamVR (OpenVR)", s, 0, 0, c);
+  EXPECT_NEAR(settings.jump_tracker_orientation[1], 20.0f, 1e-3f);
+  EXPECT_NEAR(settings.jump_tracker_orientation[2], 0.0f, 1e-3f);
+  EXPECT_EQ(hooks.orientationCalls, 1);
+  EXPECT_EQ(port.stickCount(), 1u);
+}
+
+TEST_F(EngineTest, CentringSubtractsTheOffsetAndWrapsWhenAsked) {
+  settings.center_offset.set(-10, 0, 0);
+  engine.onRotation("Phone", 180, 0, 0);
+  EXPECT_EQ(centred()[0], 190.0f);
+
+  settings.fix_angle_discontinuity = true;
+  engine.onRotation("Phone", 180, 0, 0);
+  EXPECT_EQ(centred()[0], -170.0f);
+  settings.center_offset.set(0, 0, 0);
+  engine.onRotation("Phone", -200, 0, 725);
+  EXPECT_EQ(centred()[0], 160.0f);
+  EXPECT_EQ(centred()[2], 5.0f);
+  // A huge angle is wrapped in one step instead of looping for ever.
+  engine.onRotation("Phone", 3.0e30f, 0, 0);
+  EXPECT_LE(std::fabs(centred()[0]), 180.0f);
+
+  // A non-locomotion source name keeps the mapped orientation uncentred.
+  settings.fix_angle_discontinuity = false;
+  settings.center_offset.set(5, 5, 5);
+  settings.tracker_source = "Experimental";
+  engine.onRotation("Experimental", 1, 2, 3);
+  EXPECT_EQ(centred(), (Angles{1, 2, 3}));
+}
+
+TEST_F(EngineTest, StalledSendsZeroUntilTheTrackerMoves) {
+  engine.onRotation("Phone", 30, 0, 0);
+  EXPECT_EQ(settings.last_change_time.load(), 100.0);
+  settings.stalled = true;  // as the watchdog leaves it
+
+  clock.time = 101.0;
+  engine.onRotation("Phone", 30.05f, 0, 0);  // within 0.1 degrees: no change
+  EXPECT_EQ(port.lastStick().x, 0.0f);
+  EXPECT_EQ(port.lastStick().y, 0.0f);
+  EXPECT_EQ(centred(), (Angles{0, 0, 0}));
+  EXPECT_EQ(settings.last_change_time.load(), 100.0);
+  EXPECT_EQ(settings.last_sample_time.load(), 101.0);
+  EXPECT_TRUE(settings.stalled);
+
+  clock.time = 102.0;
+  engine.onRotation("Phone", 30.15f, 0, 0);  // just over 0.1
+  EXPECT_FALSE(settings.stalled);
+  EXPECT_EQ(settings.last_change_time.load(), 102.0);
+  EXPECT_LT(port.lastStick().y, 0.0f);
+
+  // Quaternion samples compare with 0.001 per component.
+  settings.stalled = true;
+  engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
+  EXPECT_FALSE(settings.stalled);  // differs from the stored (30.15, 0, 0, 0)
+  settings.stalled = true;
+  engine.onQuaternion("Phone", 0.2005f, 0, 0, 0.98f);
+  EXPECT_TRUE(settings.stalled);
+  engine.onQuaternion("Phone", 0.202f, 0, 0, 0.98f);
+  EXPECT_FALSE(settings.stalled);
+}
+
+TEST_F(EngineTest, NonFiniteSamplesAreDropped) {
+  engine.onRotation("Phone", 30, 0, 0);
+  const float before = port.lastStick().y;
+  engine.onRotation("Phone", NAN, 0, 0);
+  engine.onQuaternion("Phone", 0, INFINITY, 0, 1);
+  EXPECT_EQ(port.stickCount(), 1u);
+  engine.onRotation("Phone", 30, 0, 0);
+  EXPECT_LT(port.lastStick().y, before);  // the filter kept going from a finite state
+}
+
+TEST_F(EngineTest, ResetOutputsZeroesAndCentresEvenWhileTheLockIsHeld) {
+  for (int i = 0; i < 5; ++i) engine.onRotation("Phone", 30, 0, -20);
+  settings.stalled = true;
+  {
+    std::lock_guard held(engine.lock());  // as the triple-tap toggle calls it
+    engine.resetOutputs();
+  }
+  EXPECT_EQ(settings.stick[0].load(), 0.0f);
+  EXPECT_EQ(settings.stick[1].load(), 0.0f);
+  EXPECT_EQ(mapped(), (Angles{0, 0, 0}));
+  EXPECT_EQ(centred(), (Angles{0, 0, 0}));
+  EXPECT_FALSE(settings.stalled);
+  EXPECT_EQ(port.centers, 1);
+}
+
+TEST_F(EngineTest, SetCenterStoresTheMappedOrientationAndSavesAfterUnlocking) {
+  engine.onRotation("Phone", 12, 3, -4);
+  engine.setCenter();
+  EXPECT_EQ(settings.center_offset.get(), (Angles{12, 3, -4}));
+  EXPECT_EQ(saves, 1);
+  engine.onRotation("Phone", 12, 3, -4);
+  EXPECT_EQ(centred(), (Angles{0, 0, 0}));
+
+  engine.clearCenter();
+  EXPECT_EQ(settings.center_offset.get(), (Angles{0, 0, 0}));
+  EXPECT_EQ(saves, 2);
+  EXPECT_EQ(lockFreeDuringSave, (std::vector<bool>{true, true}));
+}
+
+TEST_F(EngineTest, HeightJumpPressesAndThePassReleasesAtTheEngineTime) {
+  settings.hmd_source = "SteamVR (OpenVR)";
+  hooks.heightJump = true;
+  engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
+  EXPECT_EQ(settings.head_position[1], 1.7f);
+  EXPECT_EQ(port.jumpCalls(), std::vector<bool>{true});
+  EXPECT_TRUE(hasLine(logger, "[INFO ] Engine: Jump detected (Height)!"));
+  const double release = settings.jump_release_time;
+  EXPECT_DOUBLE_EQ(release, 100.0 + 0.15f);
+
+  engine.runPass(release - 0.001);
+  EXPECT_EQ(port.jumpCalls(), std::vector<bool>{true});
+  engine.runPass(release);
+  EXPECT_EQ(port.jumpCalls(), (std::vector<bool>{true, false}));
+  EXPECT_EQ(settings.jump_release_time.load(), 0.0);
+  engine.runPass(release + 1);
+  EXPECT_EQ(port.jumpCalls().size(), 2u);
+
+  // Crouch releases the same way; the watchdog runs on every pass at the pass's time.
+  settings.crouch_release_time = 200.0;
+  engine.runPass(199.0);
+  engine.runPass(200.0);
+  EXPECT_EQ(port.crouches, std::vector<bool>{false});
+  EXPECT_EQ(hooks.watchdogTimes.back(), 200.0);
+  EXPECT_EQ(hooks.watchdogTimes.size(), 5u);
+}
+
+TEST_F(EngineTest, PositionFeedsDetectorsOnlyFromTheirSources) {
+  engine.onPosition("Phone (Acceleration)", 0, 1.7f, 0);  // the default hmd_source is not a height source
+  settings.hmd_source = "OpenXR (In-Game)";
+  engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
+  EXPECT_EQ(hooks.heightCalls, 0);
+  engine.onPosition("OpenXR (In-Game)", 0, 1.7f, 0);
+  EXPECT_EQ(hooks.heightCalls, 1);
+  EXPECT_TRUE(port.jumpCalls().empty());
+
+  EXPECT_EQ(hooks.crouchCalls, 0);  // squat_source "Disabled"
+  settings.squat_source = "SteamVR (OpenVR)";
+  engine.onPosition("OpenXR (In-Game)", 0, 1.0f, 0);
+  engine.onPosition("SteamVR (OpenVR)", 0, 1.0f, 0);
+  EXPECT_EQ(hooks.crouchCalls, 1);
+}
+
+TEST_F(EngineTest, AccelerationPassesTheSourceAndNameGates) {
+  engine.onAcceleration("Phone", 1, 2, 3);  // defaults: "Phone (Acceleration)"
+  EXPECT_EQ(settings.last_acceleration.get(), (Angles{1, 2, 3}));
+  engine.onAcceleration("Chest", 1, 2, 3);
+  EXPECT_EQ(hooks.accelCalls, 1);
+
+  settings.hmd_source = "SlimeVR (SolarXR)";
+  engine.onAcceleration("Chest", 1, 2, 3);  // "None" accepts every SolarXR tracker
+  settings.slime_jump_tracker_name = "";
+  engine.onAcceleration("Hip", 1, 2, 3);
+  settings.slime_jump_tracker_name = "Head";
+  engine.onAcceleration("Chest", 1, 2, 3);
+  engine.onAcceleration("Head", 1, 2, 3);
+  EXPECT_EQ(hooks.accelCalls, 4);
+
+  settings.hmd_source = "Disabled";
+  engine.onAcceleration("Phone", 1, 2, 3);
+  EXPECT_EQ(hooks.accelCalls, 4);
+  settings.tracker_source = "SlimeVR (SolarXR)";  // either source on SolarXR opens the gate
+  engine.onAcceleration("Head", 1, 2, 3);
+  EXPECT_EQ(hooks.accelCalls, 5);
+
+  hooks.accelJump = true;
+  engine.onAcceleration("Phone", 0, 25, 0);
+  EXPECT_EQ(port.jumpCalls(), std::vector<bool>{true});
+  EXPECT_TRUE(hasLine(logger, "[INFO ] Engine: Jump detected (Accel)!"));
+  EXPECT_GT(settings.jump_release_time.load(), 0.0);
+}
+
+TEST_F(EngineTest, TapToggleSoundAndSaveFollowTheUnlockedHandler) {
+  hooks.tap = TapToggle::TurnedOff;
+  engine.onAcceleration("Phone", 0, 0, 30);
+  EXPECT_EQ(hooks.afterToggle, std::vector<std::string>{"sound off"});
+  EXPECT_EQ(saves, 1);
+  hooks.tap = TapToggle::None;
+  engine.onAcceleration("Phone", 0, 0, 30);
+  EXPECT_EQ(saves, 1);
+}
+
+TEST_F(EngineTest, PadReportIsSubmittedOnlyInPadMode) {
+  engine.runPass(1.0);
+  EXPECT_EQ(padReports, 0);
+  settings.mode = "Xbox Controller (vJoy)";
+  engine.runPass(1.02);
+  engine.runPass(1.04);
+  EXPECT_EQ(padReports, 2);
 }
 
 }  // namespace

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "app/core/settings.h"
+
+namespace engine {
+
+// The source settings a handler decides with, copied once per sample so one
+// sample is judged against one consistent selection.
+struct SourceSelection {
+  std::string tracker_source;
+  std::string hmd_source;
+  std::string slime_tracker_name;
+  int slime_tracker_id = 0;
+
+  static SourceSelection read(const core::Settings& settings);
+};
+
+// True when a value named `source` comes from the locomotion tracker: the selected
+// tracker source itself, the chosen SolarXR tracker, or an OSC address of the
+// chosen SlimeVR tracker number.
+bool isLocomotionSource(std::string_view source, const SourceSelection& selection);
+
+// True when a value named `source` comes from the jump tracker (`hmd_source`, or
+// the chosen SolarXR tracker when jumps come from SolarXR).
+bool isJumpTrackerSource(std::string_view source, const SourceSelection& selection);
+
+}  // namespace engine

@@ -1,0 +1,64 @@
+#include "app/engine/stick_mapper.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace engine {
+namespace {
+
+// Single-precision weights; the second is one unit below 0.2.
+constexpr float kKeep = 0.8f;
+constexpr float kTake = 0.19999999f;
+
+// Normalised, clamped and negated sum for one stick axis.
+float normalise(float sum, float maxAngle) { return -std::clamp(sum / maxAngle, -1.0f, 1.0f); }
+
+}  // namespace
+
+float axisSum(const Angles& angles, const AxisMap& map, int axis) {
+  float sum = 0.0f;
+  for (int i = 0; i < 3; ++i) {
+    if (map[i] == axis)
+      sum += angles[i];
+    else if (map[i] == axis + 3)
+      sum -= angles[i];
+  }
+  return sum;
+}
+
+float applyDeadZone(float value, float deadZone) {
+  if (std::fabs(value) < deadZone) return 0.0f;
+  return value > 0.0f ? (value - deadZone) / (1.0f - deadZone) : (value + deadZone) / (1.0f - deadZone);
+}
+
+float applyCurve(float value, float progression) {
+  if (progression == 0.0f) return value;
+  const float magnitude = std::pow(std::fabs(value), std::pow(3.0f, progression));
+  return value >= 0.0f ? magnitude : -magnitude;
+}
+
+Stick StickFilter::step(float targetX, float targetY) {
+  x = x * kKeep + targetX * kTake;
+  y = y * kKeep + targetY * kTake;
+  return {x, y};
+}
+
+Stick StickMapper::compute(const Angles& centred, bool slimeMapping) {
+  const AxisMap map = slimeMapping
+                          ? AxisMap{settings_.slime_map_roll, settings_.slime_map_pitch, settings_.slime_map_yaw}
+                          : AxisMap{settings_.phone_map_roll, settings_.phone_map_pitch, settings_.phone_map_yaw};
+  const float maxX = settings_.max_angle_x, maxY = settings_.max_angle_y;
+  const float deadZone = settings_.deadzone, progression = settings_.progression;
+
+  auto shape = [&](float sum, float maxAngle) {
+    const float v = applyCurve(applyDeadZone(normalise(sum, maxAngle), deadZone / maxAngle), progression);
+    // A zero maximum angle, or a dead zone as wide as the maximum, yields 0/0. The
+    // filter never forgets, so a NaN here would freeze the stick at NaN for good.
+    return std::isnan(v) ? 0.0f : v;
+  };
+  const float targetX = shape(axisSum(centred, map, core::AxisX), maxX);
+  const float targetY = shape(axisSum(centred, map, core::AxisY), maxY);
+  return filter_.step(targetX, targetY);
+}
+
+}  // namespace engine

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <array>
+
+#include "app/core/settings.h"
+#include "app/engine/orientation_mapper.h"
+
+namespace engine {
+
+struct Stick {
+  float x = 0, y = 0;
+};
+
+// The three axis-map values (`*_map_roll`, `*_map_pitch`, `*_map_yaw`), one per angle.
+using AxisMap = std::array<int, 3>;
+
+// Sum of the angles that feed stick axis `axis` (core::AxisX or core::AxisY): +angle
+// for a map value equal to the axis, -angle for its negated value, in angle order.
+float axisSum(const Angles& angles, const AxisMap& map, int axis);
+
+// Removes the dead zone (fraction `deadZone` of full deflection) and rescales the
+// rest to the full range; values inside the dead zone become 0.
+float applyDeadZone(float value, float deadZone);
+
+// |value| raised to 3^progression, keeping the sign; 0 progression is linear.
+float applyCurve(float value, float progression);
+
+// The smoothing filter: each sample moves the output 20 % of the way to the target.
+struct StickFilter {
+  float x = 0, y = 0;
+  Stick step(float targetX, float targetY);
+};
+
+// Turns the centred orientation into the walking stick, reading the mapping
+// settings at each call. Holds the filter state, which lives as long as it does.
+class StickMapper {
+ public:
+  explicit StickMapper(const core::Settings& settings) : settings_(settings) {}
+
+  // `slimeMapping` chooses the `slime_map_*` axis map instead of `phone_map_*`.
+  Stick compute(const Angles& centred, bool slimeMapping);
+
+  const StickFilter& filter() const { return filter_; }
+
+ private:
+  const core::Settings& settings_;
+  StickFilter filter_;
+};
+
+}  // namespace engine

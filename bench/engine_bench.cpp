@@ -1,0 +1,73 @@
+// Per-sample cost of the engine: one tracker quaternion from the handler to the
+// output call, with an output port that does nothing.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+#include "app/engine/engine.h"
+
+namespace {
+
+struct NoOutput : outputs::IOutputPort {
+  float sink = 0;
+  void updateStick(float x, float y) override { sink += x + y; }
+  void setJump(bool) override {}
+  void setCrouch(bool) override {}
+  void centerAll() override {}
+};
+
+struct FixedClock : engine::Clock {
+  double now() const override { return 10.0; }
+};
+
+struct Bench {
+  core::Settings settings;
+  core::Logger logger{nullptr};
+  core::ServiceManager services{settings, logger};
+  FixedClock clock;
+  NoOutput output;
+  engine::Engine engine{settings, logger, services, clock, output, nullptr, nullptr, nullptr};
+};
+
+// A slowly swaying tracker, so every sample passes change detection.
+void runSamples(benchmark::State& state, Bench& bench, const char* source) {
+  float phase = 0;
+  for (auto _ : state) {
+    phase += 0.01f;
+    const float h = 0.2f * std::sin(phase);
+    bench.engine.onQuaternion(source, std::sin(h), 0.05f, 0.0f, std::cos(h));
+  }
+  benchmark::DoNotOptimize(bench.output.sink);
+  state.SetItemsProcessed(state.iterations());
+}
+
+void BM_QuaternionSample_Portrait(benchmark::State& state) {
+  Bench bench;
+  runSamples(state, bench, "Phone");
+}
+BENCHMARK(BM_QuaternionSample_Portrait);
+
+void BM_QuaternionSample_LandscapeInwardWrapped(benchmark::State& state) {
+  Bench bench;
+  bench.settings.orientation = "Horizontal (Landscape Left)";
+  bench.settings.screen_facing = "Screen Inward (Towards Body)";
+  bench.settings.fix_angle_discontinuity = true;
+  bench.settings.progression = 0.5f;
+  runSamples(state, bench, "Phone");
+}
+BENCHMARK(BM_QuaternionSample_LandscapeInwardWrapped);
+
+void BM_QuaternionSample_SlimeOscAddress(benchmark::State& state) {
+  Bench bench;
+  bench.settings.tracker_source = "SlimeVR (OSC)";
+  runSamples(state, bench, "/tracking/trackers/1/rotation");
+}
+BENCHMARK(BM_QuaternionSample_SlimeOscAddress);
+
+void BM_QuaternionSample_IgnoredSource(benchmark::State& state) {
+  Bench bench;
+  runSamples(state, bench, "SteamVR Tracker");
+}
+BENCHMARK(BM_QuaternionSample_IgnoredSource);
+
+}  // namespace
