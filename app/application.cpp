@@ -35,10 +35,17 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
+      audioDevice_(platform::makeAudioDevice()),
+      audioService_(settings_, *audioDevice_, *options_.err),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, temporaryNullOutputPort(),
           [this](tracking::TrackingCallbacks callbacks) { trackingCallbacks_ = std::move(callbacks); },
-          [this] { settingsFile_.save(settings_); }, [] {}) {}
+          [this] { settingsFile_.save(settings_); }, [] {}),
+      detectorHooks_(engine_, logger_, temporaryNullOutputPort(), audioService_, wallClock_),
+      trackingToggle_(
+          settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }) {
+  engine_.setHooks(detectorHooks_);
+}
 
 Application::~Application() { engine_.stop(); }
 

@@ -3,12 +3,19 @@
 #include <functional>
 #include <iostream>
 
+#include <memory>
+
+#include "app/core/audio_service.h"
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
 #include "app/core/settings_file.h"
+#include "app/engine/detector_hooks.h"
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
+#include "app/engine/jump_detector.h"
+#include "app/engine/tracking_toggle.h"
+#include "platform/audio_device.h"
 #include "app/tracking/tracking_callbacks.h"
 
 // The composition root: one instance of each service, wired together. The GUI
@@ -33,6 +40,11 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
+  core::AudioService& audioService() { return audioService_; }
+  // Jump, crouch, triple tap and watchdog, plugged into the engine.
+  engine::DetectorHooks& detectors() { return detectorHooks_; }
+  // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
+  engine::TrackingToggle& trackingToggle() { return trackingToggle_; }
   // The engine's handlers as installed at engine start (held here until the
   // tracking service takes them).
   const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
@@ -45,5 +57,10 @@ class Application {
   core::ServiceManager serviceManager_;
   engine::SteadyClock engineClock_;
   tracking::TrackingCallbacks trackingCallbacks_;
+  std::unique_ptr<platform::IAudioDevice> audioDevice_;
+  core::AudioService audioService_;
+  services::SystemWallClock wallClock_;
   engine::Engine engine_;
+  engine::DetectorHooks detectorHooks_;
+  engine::TrackingToggle trackingToggle_;
 };

@@ -5,7 +5,6 @@
 #include <limits>
 
 #include "app/engine/fake_output_port.h"
-#include "app/engine/timed_presses.h"
 
 namespace engine {
 namespace {
@@ -19,13 +18,10 @@ struct CrouchFixture : ::testing::Test {
   ManualClock clock;
   CrouchDetector detector{settings, logger, output, clock};
 
-  // Feeds one height, then runs the engine thread's releases at 20 ms steps for `passMs`.
+  // Feeds one height, then lets `passMs` of engine time go by.
   void feed(float y, int passMs = 0) {
     detector.update(y);
-    for (int ms = 0; ms < passMs; ms += 20) {
-      clock.t += 0.02;
-      releaseDuePresses(settings, output, clock.t);
-    }
+    clock.t += passMs / 1000.0;
   }
   std::vector<std::string> infoLines() const {
     std::vector<std::string> out;
@@ -39,31 +35,21 @@ TEST_F(CrouchFixture, TriggerModeGivesOneShortPressOnEachCrossing) {
   EXPECT_TRUE(output.calls.empty());
   EXPECT_FLOAT_EQ(settings.head_height, 150.0f);
 
-  const double pressedAt = clock.t;
   feed(1.05f);
   EXPECT_EQ(output.calls, Calls{"crouch down"});
   EXPECT_TRUE(settings.crouching);
-  EXPECT_DOUBLE_EQ(settings.crouch_release_time, pressedAt + 0.15);
+  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.2 + 0.15);  // the engine thread lets go then
+  settings.crouch_release_time = 0.0;
   feed(1.20f, 200);  // between the thresholds: no change
-  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up"}));
+  EXPECT_EQ(output.calls, Calls{"crouch down"});
   EXPECT_TRUE(settings.crouching);
   EXPECT_EQ(settings.crouch_release_time, 0.0);
 
-  feed(1.45f, 200);
-  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up", "crouch down", "crouch up"}));
+  feed(1.45f);
+  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch down"}));
+  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.4 + 0.15);
   EXPECT_FALSE(settings.crouching);
   EXPECT_EQ(infoLines(), (std::vector<std::string>{"Engine: Crouching detected!", "Engine: Standing up detected!"}));
-}
-
-TEST_F(CrouchFixture, TriggerPressIsReleasedAtItsTimeNotBefore) {
-  clock.t = 50.0;
-  feed(1.0f);
-  releaseDuePresses(settings, output, 50.149);
-  EXPECT_TRUE(output.crouch);
-  releaseDuePresses(settings, output, 50.15);
-  EXPECT_FALSE(output.crouch);
-  releaseDuePresses(settings, output, 50.2);
-  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up"}));  // released once
 }
 
 TEST_F(CrouchFixture, HoldModeHoldsWhileCrouched) {
@@ -120,9 +106,7 @@ TEST_F(CrouchFixture, DisablingInTriggerModeLeavesThePendingReleaseToTheTimer) {
   detector.disable();
   EXPECT_EQ(output.calls, Calls{"crouch down"});
   EXPECT_FALSE(settings.crouching);
-  feed(1.0f, 200);  // crouched again after re-enabling: a fresh press, and the timer lets go
-  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch down", "crouch up"}));
-  EXPECT_FALSE(output.crouch);
+  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.15);  // still pending
 }
 
 TEST_F(CrouchFixture, NonFiniteHeightChangesNothing) {
@@ -130,26 +114,6 @@ TEST_F(CrouchFixture, NonFiniteHeightChangesNothing) {
   feed(std::numeric_limits<float>::quiet_NaN());
   EXPECT_FLOAT_EQ(settings.head_height, 150.0f);
   EXPECT_TRUE(output.calls.empty());
-}
-
-TEST(TimedPresses, JumpIsPressedLoggedAndReleasedAfterTheDuration) {
-  core::Settings settings;
-  core::Logger logger(nullptr);
-  RecordingOutputPort output;
-  pressJump(settings, logger, output, 10.0, "Height");
-  pressJump(settings, logger, output, 10.1, "Accel");
-  ASSERT_EQ(logger.lines().size(), 2u);
-  EXPECT_TRUE(logger.lines()[0].ends_with("[INFO ] Engine: Jump detected (Height)!"));
-  EXPECT_TRUE(logger.lines()[1].ends_with("[INFO ] Engine: Jump detected (Accel)!"));
-  EXPECT_TRUE(output.jump);
-  // The second press moved the release to 10.1 + 0.15.
-  releaseDuePresses(settings, output, 10.2);
-  EXPECT_TRUE(output.jump);
-  releaseDuePresses(settings, output, 10.1 + settings.jump_duration.load());
-  EXPECT_FALSE(output.jump);
-  EXPECT_EQ(settings.jump_release_time, 0.0);
-  releaseDuePresses(settings, output, 20.0);
-  EXPECT_EQ(output.calls, (Calls{"jump down", "jump down", "jump up"}));
 }
 
 }  // namespace

@@ -6,17 +6,6 @@
 
 namespace engine {
 
-void noteLocomotionSample(core::Settings& settings, double now, const std::array<float, 4>& sample, float limit) {
-  settings.last_sample_time = now;
-  bool changed = settings.last_change_time.load() == 0.0;
-  for (int i = 0; i < 4 && !changed; ++i)
-    changed = std::fabs(sample[i] - settings.last_sample[i].load()) > limit;
-  if (!changed) return;
-  settings.last_change_time = now;
-  for (int i = 0; i < 4; ++i) settings.last_sample[i] = sample[i];
-  settings.stalled = false;
-}
-
 Watchdog::Watchdog(core::Settings& settings, core::Logger& logger, std::function<void()> resetOutputs)
     : settings_(settings), logger_(logger), resetOutputs_(std::move(resetOutputs)) {}
 

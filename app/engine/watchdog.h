@@ -1,23 +1,11 @@
 #pragma once
 
-#include <array>
 #include <functional>
 
 #include "app/core/logger.h"
 #include "app/core/settings.h"
 
 namespace engine {
-
-// Change limits for a locomotion sample to count as movement.
-constexpr float kAngleChangeLimit = 0.1f;        // degrees, angle sources
-constexpr float kQuaternionChangeLimit = 0.001f;  // per component, quaternion sources
-
-// Records a locomotion sample at engine time `now` for the watchdog: the sample
-// time always; when any value differs from the stored last sample by more than
-// `limit` (or no change was recorded yet), the change time and the sample, and
-// the tracker is no longer stalled. Called by the handlers under the engine lock.
-// Angle sources pass their three angles and 0 as the fourth value.
-void noteLocomotionSample(core::Settings& settings, double now, const std::array<float, 4>& sample, float limit);
 
 // Stops the walking when the locomotion tracker stops sending, or keeps sending
 // the same pose, for more than two seconds while the output is not at rest.
