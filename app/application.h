@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <iostream>
-
 #include <memory>
 
 #include "app/core/audio_service.h"
@@ -15,8 +14,8 @@
 #include "app/engine/engine_clock.h"
 #include "app/engine/jump_detector.h"
 #include "app/engine/tracking_toggle.h"
-#include "platform/audio_device.h"
 #include "app/tracking/tracking_callbacks.h"
+#include "platform/audio_device.h"
 
 // The composition root: one instance of each service, wired together. The GUI
 // program and the headless runner each make one Application and run it.

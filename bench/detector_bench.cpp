@@ -30,7 +30,12 @@ void HeightSample(benchmark::State& state) {
   }
   state.counters["window_samples"] = static_cast<double>(state.range(0) / state.range(1) + 1);
 }
-BENCHMARK(HeightSample)->Args({150, 10, 0})->Args({150, 1, 0})->Args({1000, 1, 0})->Args({150, 10, 1})->Args({1000, 1, 1});
+BENCHMARK(HeightSample)
+    ->Args({150, 10, 0})
+    ->Args({150, 1, 0})
+    ->Args({1000, 1, 0})
+    ->Args({150, 10, 1})
+    ->Args({1000, 1, 1});
 
 // Heights that only fall: every new sample empties the minimum queue, the worst
 // case for it; the cost per sample stays constant (amortised).

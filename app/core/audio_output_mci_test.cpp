@@ -52,13 +52,12 @@ TEST_F(MciOutput, StopSoundFromTheProgramFolder) {
   ASSERT_GE(device.commands.size(), 2u);
   EXPECT_EQ(device.commands[0], "close mp3_feedback");
   EXPECT_EQ(device.commands[1], "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback");
-  std::cout << "sound device: " << (device.results[1] == 0 ? "opened" : "absent, code " + std::to_string(device.results[1]))
-            << std::endl;
+  std::cout << "sound device: "
+            << (device.results[1] == 0 ? "opened" : "absent, code " + std::to_string(device.results[1])) << std::endl;
   if (device.results[1] == 0) {
-    EXPECT_EQ(device.commands,
-              (std::vector<std::string>{"close mp3_feedback",
-                                        "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback",
-                                        "setaudio mp3_feedback volume to 700", "play mp3_feedback from 0"}));
+    EXPECT_EQ(device.commands, (std::vector<std::string>{
+                                   "close mp3_feedback", "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback",
+                                   "setaudio mp3_feedback volume to 700", "play mp3_feedback from 0"}));
     EXPECT_EQ(err.str(), "");
     // The device stays open after playing; the next sound closes it first.
     audio.playStartSound();
@@ -79,8 +78,8 @@ TEST_F(MciOutput, MissingFileIsReportedWithTheSystemsErrorText) {
   EXPECT_NE(device.results[1], 0u);
   std::string text;
   ASSERT_TRUE(device.errorText(device.results[1], text));
-  EXPECT_EQ(err.str(), "[AudioService] Failed to open audio/start.mp3: " + text + " (Code: " +
-                           std::to_string(device.results[1]) + ")\n");
+  EXPECT_EQ(err.str(), "[AudioService] Failed to open audio/start.mp3: " + text +
+                           " (Code: " + std::to_string(device.results[1]) + ")\n");
 }
 
 TEST_F(MciOutput, DisabledSendsNoCommand) {

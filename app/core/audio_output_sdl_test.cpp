@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -98,7 +98,8 @@ TEST_F(SdlDiskOutput, ToggleSoundIsAudibleAndScaledByTheVolume) {
 
 TEST_F(SdlDiskOutput, DisabledSwitchProducesNoSound) {
   settings_.enable_audio_feedback = false;
-  const Recording none = record({[](AudioService& a) { a.playStartSound(); }, [](AudioService& a) { a.playStopSound(); }});
+  const Recording none =
+      record({[](AudioService& a) { a.playStartSound(); }, [](AudioService& a) { a.playStopSound(); }});
   EXPECT_EQ(none.peak, 0);
   EXPECT_EQ(err_.str(), "");
 }
@@ -109,8 +110,9 @@ TEST_F(SdlDiskOutput, NewSoundCutsThePreviousOne) {
   // Each sound lasts about 0.34 s. Played 0.1 s apart, the output's audible span is
   // the first sound's 0.1 s plus the second sound, not both in full, and the two
   // never sound together (which would raise the peak well above one sound's).
-  const Recording both = record({[](AudioService& a) { a.playStartSound(); }, [](AudioService& a) { a.playStopSound(); }},
-                                std::chrono::milliseconds(100));
+  const Recording both =
+      record({[](AudioService& a) { a.playStartSound(); }, [](AudioService& a) { a.playStopSound(); }},
+             std::chrono::milliseconds(100));
   ASSERT_GE(both.firstSound, 0);
   const double span = both.lastSound - both.firstSound;
   EXPECT_GT(span, 0.3);

@@ -12,7 +12,9 @@ int AudioService::levelFor(float v) {
   return static_cast<int>(scaled);
 }
 
-void AudioService::setVolume(float v) { device_.send("setaudio mp3_feedback volume to " + std::to_string(levelFor(v))); }
+void AudioService::setVolume(float v) {
+  device_.send("setaudio mp3_feedback volume to " + std::to_string(levelFor(v)));
+}
 
 void AudioService::play(const std::string& file) {
   if (!settings_.enable_audio_feedback) return;

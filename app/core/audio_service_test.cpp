@@ -36,15 +36,15 @@ struct AudioFixture : ::testing::Test {
 
 TEST_F(AudioFixture, PlayClosesOpensSetsVolumeAndPlays) {
   audio.playStartSound();
-  EXPECT_EQ(device.commands, (Commands{"close mp3_feedback",
-                                       "open \"audio/start.mp3\" type mpegvideo alias mp3_feedback",
-                                       "setaudio mp3_feedback volume to 500", "play mp3_feedback from 0"}));
+  EXPECT_EQ(device.commands,
+            (Commands{"close mp3_feedback", "open \"audio/start.mp3\" type mpegvideo alias mp3_feedback",
+                      "setaudio mp3_feedback volume to 500", "play mp3_feedback from 0"}));
   device.commands.clear();
   settings.audio_volume = 0.25f;
   audio.playStopSound();
-  EXPECT_EQ(device.commands, (Commands{"close mp3_feedback",
-                                       "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback",
-                                       "setaudio mp3_feedback volume to 250", "play mp3_feedback from 0"}));
+  EXPECT_EQ(device.commands,
+            (Commands{"close mp3_feedback", "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback",
+                      "setaudio mp3_feedback volume to 250", "play mp3_feedback from 0"}));
   EXPECT_EQ(err.str(), "");
 }
 

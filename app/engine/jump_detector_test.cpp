@@ -42,9 +42,9 @@ TEST_F(HeightFixture, QuickRiseWithDefaultsReportsOnceAndBlocksForTheDuration) {
   EXPECT_TRUE(detector.isJumping());
   EXPECT_FALSE(at(70, 1.60f));  // 150 ms: not more than the duration yet
   EXPECT_TRUE(detector.isJumping());
-  EXPECT_FALSE(at(1, 1.60f));   // 151 ms: back to idle
+  EXPECT_FALSE(at(1, 1.60f));  // 151 ms: back to idle
   EXPECT_FALSE(detector.isJumping());
-  EXPECT_TRUE(at(40, 1.80f));   // a new jump: 0.20 above the 1.60 samples
+  EXPECT_TRUE(at(40, 1.80f));  // a new jump: 0.20 above the 1.60 samples
 }
 
 TEST_F(HeightFixture, SlowRiseNeverReports) {

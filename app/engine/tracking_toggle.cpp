@@ -73,13 +73,11 @@ bool TripleTapCheck::fromLocomotionTracker(std::string_view source) const {
 std::optional<bool> TripleTapCheck::check(std::string_view source, float x, float y, float z) {
   if (!settings_.slimevr_tap_toggle) return std::nullopt;
   if (!fromLocomotionTracker(source)) return std::nullopt;
-  float value;
-  switch (settings_.slimevr_tap_axis.load()) {
-    case 0: value = std::fabs(x); break;
-    case 1: value = std::fabs(y); break;
-    case 2: value = std::fabs(z); break;
-    default: value = std::sqrt(x * x + y * y + z * z); break;
-  }
+  const int axis = settings_.slimevr_tap_axis;
+  const float value = axis == 0   ? std::fabs(x)
+                      : axis == 1 ? std::fabs(y)
+                      : axis == 2 ? std::fabs(z)
+                                  : std::sqrt(x * x + y * y + z * z);
   settings_.tap_value = value;
   // Only a measure above the sensitivity is a tap; a NaN from a broken sample is not.
   if (!(value > settings_.slimevr_tap_sensitivity)) return std::nullopt;

@@ -47,7 +47,8 @@ TEST_F(ToggleFixture, ShortFormsHaveNoSound) {
 }
 
 TEST_F(ToggleFixture, ConcurrentTogglesAllCount) {
-  TrackingToggle quiet(settings, sounds, [] {}, [] {});
+  TrackingToggle quiet(
+      settings, sounds, [] {}, [] {});
   std::vector<std::thread> threads;
   for (int i = 0; i < 4; ++i)
     threads.emplace_back([&] {

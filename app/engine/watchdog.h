@@ -11,8 +11,8 @@ namespace engine {
 // the same pose, for more than two seconds while the output is not at rest.
 class Watchdog {
  public:
-  static constexpr double kLimit = 2.0;           // seconds
-  static constexpr float kRestLimit = 0.0001f;    // output counts as moving above this
+  static constexpr double kLimit = 2.0;         // seconds
+  static constexpr float kRestLimit = 0.0001f;  // output counts as moving above this
 
   // `resetOutputs` stops all motion (it takes the engine lock itself).
   Watchdog(core::Settings& settings, core::Logger& logger, std::function<void()> resetOutputs);

@@ -5,9 +5,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 #include <mutex>
 #include <sstream>
+#include <vector>
 
 #include "platform/audio_device.h"
 

@@ -1,4 +1,5 @@
 #include <windows.h>
+// mmsystem.h needs windows.h first.
 #include <mmsystem.h>
 
 #include "platform/audio_device.h"
