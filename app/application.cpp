@@ -35,16 +35,21 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
+      padBus_(platform::createVirtualPadBus()),
+      bridgeService_(logger_),
+      virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, temporaryNullOutputPort(),
           [this](tracking::TrackingCallbacks callbacks) { trackingCallbacks_ = std::move(callbacks); },
-          [this] { settingsFile_.save(settings_); }, [] {}),
+          [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }),
       detectorHooks_(engine_, logger_, temporaryNullOutputPort(), audioService_, wallClock_),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }) {
   engine_.setHooks(detectorHooks_);
+  // Registration order is initialisation and clean-up order: tracking, output, bridge.
+  serviceManager_.addService(bridgeService_);
 }
 
 Application::~Application() { engine_.stop(); }

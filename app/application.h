@@ -14,8 +14,11 @@
 #include "app/engine/engine_clock.h"
 #include "app/engine/jump_detector.h"
 #include "app/engine/tracking_toggle.h"
+#include "app/outputs/bridge_service.h"
+#include "app/outputs/virtual_joystick_service.h"
 #include "app/tracking/tracking_callbacks.h"
 #include "platform/audio_device.h"
+#include "platform/virtual_pad.h"
 
 // The composition root: one instance of each service, wired together. The GUI
 // program and the headless runner each make one Application and run it.
@@ -47,6 +50,9 @@ class Application {
   // The engine's handlers as installed at engine start (held here until the
   // tracking service takes them).
   const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
+  // The virtual Xbox pad backend (for outputs::Backends::pad) and the bridge feeding it.
+  outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
+  outputs::BridgeService& bridgeService() { return bridgeService_; }
 
  private:
   Options options_;
@@ -55,6 +61,10 @@ class Application {
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
   engine::SteadyClock engineClock_;
+  // Services before the engine: the engine drives them and is stopped first.
+  std::unique_ptr<platform::VirtualPadBus> padBus_;
+  outputs::BridgeService bridgeService_;
+  outputs::VirtualJoystickService virtualPad_;
   tracking::TrackingCallbacks trackingCallbacks_;
   std::unique_ptr<platform::IAudioDevice> audioDevice_;
   core::AudioService audioService_;

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <thread>
+
+#include "app/core/logger.h"
+#include "app/core/service.h"
+#include "common/pad/bridge_datagram.h"
+#include "platform/udp_socket.h"
+
+namespace outputs {
+
+// What the virtual pad asks before each report goes out: the report to send, given its own.
+class IPadReportMerger {
+ public:
+  virtual ~IPadReportMerger() = default;
+  virtual pad::XusbReport mergeReport(const pad::XusbReport& local) = 0;
+};
+
+// Receives a second controller's state over UDP (the "SVBR" bridge datagram) and
+// merges it into the virtual pad's reports for two seconds after each datagram.
+class BridgeService final : public core::IService, public IPadReportMerger {
+ public:
+  static constexpr std::uint16_t kPort = 55666;
+  static constexpr std::uint64_t kFreshMilliseconds = 2000;
+  // Left-stick radius (squared) inside which the remote left stick is used: 3200².
+  static constexpr std::int64_t kCentreRadiusSquared = 3200LL * 3200LL;
+  static constexpr std::size_t kMaxDatagram = 1024;
+
+  // Monotonic milliseconds.
+  using TickSource = std::function<std::uint64_t()>;
+
+  struct Options {
+    platform::Endpoint local{0, kPort};  // every local address, port 55666
+    TickSource ticks;                    // default: the steady clock
+    // How long one receive waits before the thread looks at its running flag again.
+    int pollMilliseconds = 100;
+  };
+
+  explicit BridgeService(core::Logger& logger);
+  BridgeService(core::Logger& logger, Options options);
+  ~BridgeService() override;
+  BridgeService(const BridgeService&) = delete;
+  BridgeService& operator=(const BridgeService&) = delete;
+
+  void initialize() override { start(); }
+  void cleanup() override { stop(); }
+
+  // Starts the receive thread (once) and returns when its socket is bound or has failed.
+  void start();
+  // Ends and joins the receive thread; returns within about one poll interval.
+  void stop();
+
+  // The port the receive socket is bound to; 0 while not listening.
+  std::uint16_t listeningPort() const { return listeningPort_.load(); }
+
+  pad::XusbReport mergeReport(const pad::XusbReport& local) override;
+
+  // Datagrams taken and dropped (malformed or over-long) since construction.
+  std::uint64_t acceptedDatagrams() const { return accepted_.load(); }
+  std::uint64_t droppedDatagrams() const { return dropped_.load(); }
+
+  // Takes one received datagram: a well-formed one becomes the remote report,
+  // anything else is dropped. The receive thread's path; public for tests.
+  bool acceptDatagram(std::span<const std::byte> datagram);
+
+  // The merge of a local report with a fresh remote one.
+  static pad::XusbReport merge(const pad::XusbReport& local, const pad::XusbReport& remote);
+
+ private:
+  void receiveLoop();
+  void finishSetup();
+
+  core::Logger& logger_;
+  Options options_;
+
+  std::mutex recordMutex_;
+  pad::XusbReport remote_;
+  std::uint64_t arrival_ = 0;
+  bool received_ = false;  // nothing is merged until a first datagram arrived
+
+  std::atomic<std::uint64_t> accepted_{0};
+  std::atomic<std::uint64_t> dropped_{0};
+  std::atomic<bool> running_{false};
+  std::atomic<std::uint16_t> listeningPort_{0};
+  std::thread thread_;
+  std::mutex setupMutex_;
+  std::condition_variable setupDone_;
+  bool setupFinished_ = false;
+};
+
+}  // namespace outputs

@@ -1,0 +1,251 @@
+#include "app/outputs/virtual_joystick_service.h"
+
+#include <cmath>
+#include <sstream>
+
+namespace outputs {
+namespace {
+
+constexpr std::int16_t kStickMax = 32767;
+constexpr std::int16_t kStickMin = -32768;
+
+// -1..+1 to a stick value, truncated toward zero; never -32768, and out-of-range or
+// non-numeric input is held to the stick's range instead of overflowing.
+std::int16_t toStick(float value) {
+  if (std::isnan(value)) return 0;
+  const float clamped = std::fmax(-1.0f, std::fmin(1.0f, value));
+  return static_cast<std::int16_t>(std::trunc(static_cast<double>(clamped) * kStickMax));
+}
+
+std::string hex(std::uint32_t code) {
+  std::ostringstream text;
+  text << std::hex << std::nouppercase << code;
+  return text.str();
+}
+
+struct NamedBit {
+  const char* name;
+  std::uint16_t bit;
+};
+constexpr NamedBit kButtonTable[] = {
+    {"A", platform::kXusbA},
+    {"B", platform::kXusbB},
+    {"X", platform::kXusbX},
+    {"Y", platform::kXusbY},
+    {"LB", platform::kXusbLeftShoulder},
+    {"RB", platform::kXusbRightShoulder},
+    {"LTHUMB", platform::kXusbLeftThumb},
+    {"RTHUMB", platform::kXusbRightThumb},
+    {"START", platform::kXusbStart},
+    {"BACK", platform::kXusbBack},
+};
+
+}  // namespace
+
+std::uint16_t VirtualJoystickService::buttonBit(std::string_view name) {
+  for (const NamedBit& entry : kButtonTable)
+    if (name == entry.name) return entry.bit;
+  return 0;
+}
+
+VirtualJoystickService::VirtualJoystickService(core::Settings& settings, core::Logger& logger,
+                                               platform::VirtualPadBus& bus, IPadReportMerger& merger,
+                                               std::ostream& out, std::ostream& err)
+    : settings_(settings), logger_(logger), bus_(bus), merger_(merger), out_(out), err_(err) {}
+
+VirtualJoystickService::~VirtualJoystickService() {
+  // Unplug quietly if the owner never called shutdown.
+  std::lock_guard lock(mutex_);
+  if (target_) {
+    bus_.targetRemove(client_, target_);
+    bus_.targetFree(target_);
+  }
+  if (client_) {
+    bus_.disconnect(client_);
+    bus_.free(client_);
+  }
+}
+
+void VirtualJoystickService::init() {
+  std::lock_guard lock(mutex_);
+  logger_.info("VirtualJoystickService: Initializing ViGEm...");
+  bool present = false;
+  if (auto probe = bus_.alloc()) {
+    present = bus_.connect(probe) == platform::VirtualPadBus::kErrorNone;
+    if (present) bus_.disconnect(probe);
+    bus_.free(probe);
+  }
+  if (!present) {
+    logger_.warn("VirtualJoystickService: ViGEmBus driver not found. Prompting.");
+    settings_.show_vigem_prompt = true;
+  }
+  plugIn();
+}
+
+void VirtualJoystickService::plugIn() {
+  if (client_) return;
+  client_ = bus_.alloc();
+  if (!client_) {
+    err_ << "[ViGEm] Failed to allocate client." << std::endl;
+    return;
+  }
+  const std::uint32_t connected = bus_.connect(client_);
+  if (connected != platform::VirtualPadBus::kErrorNone) {
+    err_ << "[ViGEm] Connection failed with error: " << hex(connected) << std::endl;
+    bus_.free(client_);
+    client_ = nullptr;
+    return;
+  }
+  target_ = bus_.targetX360Alloc();
+  const std::uint32_t added = bus_.targetAdd(client_, target_);
+  if (added == platform::VirtualPadBus::kErrorNone) {
+    report_ = {};
+    out_ << "[ViGEm] Xbox 360 controller initialized and plugged in." << std::endl;
+    return;
+  }
+  err_ << "[ViGEm] Failed to add target: " << hex(added) << std::endl;
+  bus_.targetFree(target_);
+  bus_.disconnect(client_);
+  bus_.free(client_);
+  target_ = nullptr;
+  client_ = nullptr;
+}
+
+void VirtualJoystickService::shutdown() {
+  std::lock_guard lock(mutex_);
+  if (s2_) {
+    release(s2Button_);
+    s2_ = false;
+  }
+  if (target_) {
+    bus_.targetRemove(client_, target_);
+    bus_.targetFree(target_);
+  }
+  if (client_) {
+    bus_.disconnect(client_);
+    bus_.free(client_);
+  }
+  target_ = nullptr;
+  client_ = nullptr;
+  out_ << "[ViGEm] Cleaned up." << std::endl;
+}
+
+void VirtualJoystickService::update(float x, float y) {
+  std::lock_guard lock(mutex_);
+  const std::int16_t stickX = toStick(x);
+  const std::int16_t stickY = toStick(-y);  // the engine's forward is negative, the pad's positive
+  if (client_) {
+    report_.sThumbLX = stickX;
+    report_.sThumbLY = lsDown_ ? kStickMin : (lsUp_ ? kStickMax : stickY);
+    if (rsDown_) {
+      report_.sThumbRY = kStickMin;
+    } else if (rsUp_) {
+      report_.sThumbRY = kStickMax;
+    } else {
+      report_.sThumbRX = 0;
+      report_.sThumbRY = 0;
+    }
+  }
+  if (settings_.enable_xbox_s2) {
+    // Only forward lean counts; pressed beyond the threshold, released at or below it.
+    const float threshold = settings_.xbox_threshold_2 / 100.0f;
+    if (y < -threshold && !s2_) {
+      s2Button_ = settings_.xbox_button_2.get();
+      press(s2Button_);
+      s2_ = true;
+    } else if (y >= -threshold && s2_) {
+      release(s2Button_);
+      s2_ = false;
+    }
+  } else if (s2_) {
+    release(s2Button_);
+    s2_ = false;
+  }
+  submitLocked();
+}
+
+void VirtualJoystickService::press(const std::string& name) {
+  if (!client_) return;
+  if (name == "LS Down") {
+    report_.sThumbLY = kStickMin;
+    lsDown_ = true;
+  } else if (name == "RS Down") {
+    report_.sThumbRY = kStickMin;
+    rsDown_ = true;
+  } else if (name == "LS Up") {
+    report_.sThumbLY = kStickMax;
+    lsUp_ = true;
+  } else if (name == "RS Up") {
+    report_.sThumbRY = kStickMax;
+    rsUp_ = true;
+  } else {
+    report_.wButtons |= buttonBit(name);
+  }
+}
+
+void VirtualJoystickService::release(const std::string& name) {
+  if (!client_) return;
+  // An override's axis returns to the centre unless the opposite override still holds it.
+  if (name == "LS Down") {
+    lsDown_ = false;
+    if (!lsUp_) report_.sThumbLY = 0;
+  } else if (name == "RS Down") {
+    rsDown_ = false;
+    if (!rsUp_) report_.sThumbRY = 0;
+  } else if (name == "LS Up") {
+    lsUp_ = false;
+    if (!lsDown_) report_.sThumbLY = 0;
+  } else if (name == "RS Up") {
+    rsUp_ = false;
+    if (!rsDown_) report_.sThumbRY = 0;
+  } else {
+    report_.wButtons &= static_cast<std::uint16_t>(~buttonBit(name));
+  }
+}
+
+void VirtualJoystickService::setButton(const std::string& name, bool pressed) {
+  std::lock_guard lock(mutex_);
+  if (pressed)
+    press(name);
+  else
+    release(name);
+  submitLocked();
+}
+
+void VirtualJoystickService::submitReport() {
+  std::lock_guard lock(mutex_);
+  submitLocked();
+}
+
+void VirtualJoystickService::submitLocked() {
+  const pad::XusbReport merged = merger_.mergeReport(report_);
+  if (client_ && target_) bus_.targetX360Update(client_, target_, merged);
+  ++submitCount_;
+  if (submitCount_ % 60 == 0) {
+    logger_.info("ViGEm Update - Local: (" + std::to_string(report_.sThumbLX) + "," + std::to_string(report_.sThumbLY) +
+                 ") Merged: (" + std::to_string(merged.sThumbLX) + "," + std::to_string(merged.sThumbLY) +
+                 ") Buttons: " + std::to_string(merged.wButtons));
+  }
+}
+
+pad::XusbReport VirtualJoystickService::localReport() const {
+  std::lock_guard lock(mutex_);
+  return report_;
+}
+
+bool VirtualJoystickService::pluggedIn() const {
+  std::lock_guard lock(mutex_);
+  return client_ != nullptr;
+}
+
+std::uint32_t VirtualJoystickService::submitCount() const {
+  std::lock_guard lock(mutex_);
+  return submitCount_;
+}
+
+bool VirtualJoystickService::s2Held() const {
+  std::lock_guard lock(mutex_);
+  return s2_;
+}
+
+}  // namespace outputs

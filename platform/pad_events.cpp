@@ -1,0 +1,44 @@
+#include "platform/pad_events.h"
+
+#include <array>
+
+namespace platform::padevents {
+namespace {
+
+std::int32_t hat(bool negative, bool positive) { return negative == positive ? 0 : (negative ? -1 : 1); }
+
+// The axis values in the order of kAxes.
+std::array<std::int32_t, std::size(kAxes)> axisValues(const XusbReport& report) {
+  const std::uint16_t b = report.wButtons;
+  return {report.sThumbLX,
+          static_cast<std::int16_t>(~report.sThumbLY),
+          report.bLeftTrigger,
+          report.sThumbRX,
+          static_cast<std::int16_t>(~report.sThumbRY),
+          report.bRightTrigger,
+          hat(b & kXusbDpadLeft, b & kXusbDpadRight),
+          hat(b & kXusbDpadUp, b & kXusbDpadDown)};
+}
+
+}  // namespace
+
+std::vector<InputEvent> translateReport(const XusbReport* previous, const XusbReport& current) {
+  std::vector<InputEvent> events;
+  for (const ButtonCode& button : kButtons) {
+    const bool down = current.wButtons & button.bit;
+    if (previous && down == static_cast<bool>(previous->wButtons & button.bit)) continue;
+    events.push_back({kEvKey, button.code, down ? 1 : 0});
+  }
+  const auto now = axisValues(current);
+  std::array<std::int32_t, std::size(kAxes)> before{};
+  if (previous) before = axisValues(*previous);
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    if (previous && now[i] == before[i]) continue;
+    events.push_back({kEvAbs, kAxes[i].code, now[i]});
+  }
+  if (events.empty()) return events;
+  events.push_back({kEvSyn, kSynReport, 0});
+  return events;
+}
+
+}  // namespace platform::padevents
