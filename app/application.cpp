@@ -6,21 +6,6 @@
 
 namespace {
 
-// Stands in for the output service until it is wired here: takes the engine's
-// stick, jump and crouch and drives nothing.
-class TemporaryNullOutputPort final : public outputs::IOutputPort {
- public:
-  void updateStick(float, float) override {}
-  void setJump(bool) override {}
-  void setCrouch(bool) override {}
-  void centerAll() override {}
-};
-
-outputs::IOutputPort& temporaryNullOutputPort() {
-  static TemporaryNullOutputPort port;
-  return port;
-}
-
 Application::Options withDefaults(Application::Options options) {
   if (!options.dataFolder) options.dataFolder = [] { return platform::userDataFolder("StrivoVR"); };
   return options;
@@ -35,20 +20,28 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
+      keyInjector_(options_.keyInjector ? options_.keyInjector
+                                        : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
+      keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
+      outputService_(settings_, logger_, outputs::Backends{.keyboard = &keyboardOutput_, .pad = &virtualPad_}),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
-      engine_(
-          settings_, logger_, serviceManager_, engineClock_, temporaryNullOutputPort(),
-          [this](tracking::TrackingCallbacks callbacks) { trackingCallbacks_ = std::move(callbacks); },
-          [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }),
-      detectorHooks_(engine_, logger_, temporaryNullOutputPort(), audioService_, wallClock_),
       trackingToggle_(
-          settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }) {
+          settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
+      phoneServer_(settings_, trackingToggle_, *options_.out),
+      trackingService_(settings_, logger_, tracking::Receivers{.phone = &phoneServer_}),
+      engine_(
+          settings_, logger_, serviceManager_, engineClock_, outputService_,
+          [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },
+          [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }),
+      detectorHooks_(engine_, logger_, outputService_, audioService_, wallClock_) {
   engine_.setHooks(detectorHooks_);
   // Registration order is initialisation and clean-up order: tracking, output, bridge.
+  serviceManager_.addService(trackingService_);
+  serviceManager_.addService(outputService_);
   serviceManager_.addService(bridgeService_);
 }
 

@@ -13,11 +13,15 @@
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
 #include "app/engine/jump_detector.h"
-#include "app/engine/tracking_toggle.h"
 #include "app/outputs/bridge_service.h"
+#include "app/outputs/keyboard_output_service.h"
+#include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
-#include "app/tracking/tracking_callbacks.h"
+#include "app/tracking/owotrack_server.h"
+#include "app/tracking/tracking_service.h"
+#include "app/tracking/tracking_toggle.h"
 #include "platform/audio_device.h"
+#include "platform/key_injector.h"
 #include "platform/virtual_pad.h"
 
 // The composition root: one instance of each service, wired together. The GUI
@@ -28,6 +32,7 @@ class Application {
     core::SettingsFile::FolderLookup dataFolder;  // default: the per-user data folder
     std::ostream* out = &std::cout;
     std::ostream* err = &std::cerr;
+    std::shared_ptr<platform::IKeyInjector> keyInjector;  // default: the platform's (SendInput, uinput, XTest)
   };
 
   Application();
@@ -42,15 +47,17 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
+  tracking::TrackingService& trackingService() { return trackingService_; }
+  tracking::owotrack_server& phoneServer() { return phoneServer_; }
+  // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
+  tracking::TrackingToggle& trackingToggle() { return trackingToggle_; }
   core::AudioService& audioService() { return audioService_; }
   // Jump, crouch, triple tap and watchdog, plugged into the engine.
   engine::DetectorHooks& detectors() { return detectorHooks_; }
-  // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
-  engine::TrackingToggle& trackingToggle() { return trackingToggle_; }
-  // The engine's handlers as installed at engine start (held here until the
-  // tracking service takes them).
-  const tracking::TrackingCallbacks& trackingCallbacks() const { return trackingCallbacks_; }
-  // The virtual Xbox pad backend (for outputs::Backends::pad) and the bridge feeding it.
+  // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
+  outputs::OutputService& outputService() { return outputService_; }
+  outputs::KeyboardOutputService& keyboardOutput() { return keyboardOutput_; }
+  // The virtual Xbox pad backend and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
   outputs::BridgeService& bridgeService() { return bridgeService_; }
 
@@ -62,14 +69,18 @@ class Application {
   core::ServiceManager serviceManager_;
   engine::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
+  std::shared_ptr<platform::IKeyInjector> keyInjector_;
+  outputs::KeyboardOutputService keyboardOutput_;
   std::unique_ptr<platform::VirtualPadBus> padBus_;
   outputs::BridgeService bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
-  tracking::TrackingCallbacks trackingCallbacks_;
+  outputs::OutputService outputService_;
   std::unique_ptr<platform::IAudioDevice> audioDevice_;
   core::AudioService audioService_;
   services::SystemWallClock wallClock_;
+  tracking::TrackingToggle trackingToggle_;
+  tracking::owotrack_server phoneServer_;
+  tracking::TrackingService trackingService_;
   engine::Engine engine_;
   engine::DetectorHooks detectorHooks_;
-  engine::TrackingToggle trackingToggle_;
 };

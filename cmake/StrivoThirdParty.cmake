@@ -25,3 +25,12 @@ else()
   find_package(benchmark QUIET)
 endif()
 include(GoogleTest)
+
+# X11 and XTest, for simulated keys on Linux.
+if(NOT WIN32)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(STRIVO_X11 REQUIRED IMPORTED_TARGET x11 xtst)
+  add_library(strivo_x11 INTERFACE)
+  add_library(strivo::x11 ALIAS strivo_x11)
+  target_link_libraries(strivo_x11 INTERFACE PkgConfig::STRIVO_X11)
+endif()

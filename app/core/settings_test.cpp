@@ -20,6 +20,7 @@ TEST(Axis, TextAndIntegerConvertBothWaysOnlyForExactTexts) {
 
 TEST(Settings, TextFieldsCanBeEditedWhileOtherThreadsReadThem) {
   Settings settings;
+  settings.mode = "Keyboard";
   std::atomic<bool> stop{false};
   std::atomic<int> torn{0};
   settings.mode = "Keyboard";  // before the reader starts, so it never sees the default text

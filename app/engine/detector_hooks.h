@@ -6,7 +6,7 @@
 #include "app/engine/crouch_detector.h"
 #include "app/engine/engine.h"
 #include "app/engine/jump_detector.h"
-#include "app/engine/tracking_toggle.h"
+#include "app/engine/triple_tap.h"
 #include "app/engine/watchdog.h"
 
 namespace engine {

@@ -1,52 +1,9 @@
-#include "app/engine/tracking_toggle.h"
+#include "app/engine/triple_tap.h"
 
 #include <cmath>
 #include <string>
 
 namespace engine {
-
-// ---- TrackingToggle ----
-
-TrackingToggle::TrackingToggle(core::Settings& settings, core::IFeedbackSounds& sounds,
-                               std::function<void()> resetOutputs, std::function<void()> saveSettings)
-    : settings_(settings),
-      sounds_(sounds),
-      resetOutputs_(std::move(resetOutputs)),
-      saveSettings_(std::move(saveSettings)) {}
-
-bool TrackingToggle::flip() {
-  // Two toggles from different threads at once must both count.
-  bool was = settings_.tracking_active.load();
-  while (!settings_.tracking_active.compare_exchange_weak(was, !was)) {
-  }
-  const bool now = !was;
-  if (!now) resetOutputs_();
-  return now;
-}
-
-bool TrackingToggle::toggleWithFeedback() {
-  const bool now = flip();
-  announce(now);
-  return now;
-}
-
-bool TrackingToggle::toggleAndSave() {
-  const bool now = flip();
-  saveSettings_();
-  return now;
-}
-
-bool TrackingToggle::toggle() { return flip(); }
-
-void TrackingToggle::announce(bool nowActive) {
-  if (nowActive)
-    sounds_.playStartSound();
-  else
-    sounds_.playStopSound();
-  saveSettings_();
-}
-
-// ---- TripleTapCheck ----
 
 TripleTapCheck::TripleTapCheck(core::Settings& settings, core::Logger& logger, const Clock& clock,
                                std::recursive_mutex& engineLock, std::function<void()> resetOutputs)

@@ -5,42 +5,11 @@
 #include <optional>
 #include <string_view>
 
-#include "app/core/feedback_sounds.h"
 #include "app/core/logger.h"
 #include "app/core/settings.h"
 #include "app/engine/engine_clock.h"
 
 namespace engine {
-
-// Switching locomotion on and off (the tracking-active flag). Every form flips
-// the flag atomically and stops all motion when tracking became inactive.
-class TrackingToggle {
- public:
-  // `resetOutputs` stops all motion (it takes the engine lock itself);
-  // `saveSettings` writes the settings file.
-  TrackingToggle(core::Settings& settings, core::IFeedbackSounds& sounds, std::function<void()> resetOutputs,
-                 std::function<void()> saveSettings);
-
-  // Triple tap, the phone's messages and the thumbstick hold: flip, stop motion
-  // and play the stop sound, or play the start sound; then save. Returns the new state.
-  bool toggleWithFeedback();
-  // OSC reset message: flip, stop motion when stopped, save; no sound.
-  bool toggleAndSave();
-  // The window's START/STOP button: flip and stop motion when stopped; no sound, no save.
-  bool toggle();
-
-  // The second half of a triple-tap toggle, run after the engine lock is released:
-  // the sound for the new state, then the save.
-  void announce(bool nowActive);
-
- private:
-  bool flip();
-
-  core::Settings& settings_;
-  core::IFeedbackSounds& sounds_;
-  std::function<void()> resetOutputs_;
-  std::function<void()> saveSettings_;
-};
 
 // Three quick taps on the locomotion tracker flip the tracking-active flag.
 // Runs first in the acceleration handler, also while tracking is off.

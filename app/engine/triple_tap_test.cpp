@@ -1,62 +1,13 @@
-#include "app/engine/tracking_toggle.h"
+#include "app/engine/triple_tap.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <thread>
 
 #include "app/engine/fake_output_port.h"
 
 namespace engine {
 namespace {
-
-using Events = std::vector<std::string>;
-
-struct RecordingSounds : core::IFeedbackSounds {
-  Events& events;
-  explicit RecordingSounds(Events& events) : events(events) {}
-  void playStartSound() override { events.push_back("start sound"); }
-  void playStopSound() override { events.push_back("stop sound"); }
-};
-
-struct ToggleFixture : ::testing::Test {
-  core::Settings settings;
-  Events events;
-  RecordingSounds sounds{events};
-  TrackingToggle toggle{settings, sounds, [this] { events.push_back("reset"); }, [this] { events.push_back("save"); }};
-};
-
-TEST_F(ToggleFixture, FullFormStopsWithResetAndSoundAndStartsWithSound) {
-  EXPECT_FALSE(toggle.toggleWithFeedback());
-  EXPECT_FALSE(settings.tracking_active);
-  EXPECT_EQ(events, (Events{"reset", "stop sound", "save"}));
-  events.clear();
-  EXPECT_TRUE(toggle.toggleWithFeedback());
-  EXPECT_TRUE(settings.tracking_active);
-  EXPECT_EQ(events, (Events{"start sound", "save"}));
-}
-
-TEST_F(ToggleFixture, ShortFormsHaveNoSound) {
-  EXPECT_FALSE(toggle.toggleAndSave());
-  EXPECT_TRUE(toggle.toggleAndSave());
-  EXPECT_EQ(events, (Events{"reset", "save", "save"}));
-  events.clear();
-  EXPECT_FALSE(toggle.toggle());
-  EXPECT_TRUE(toggle.toggle());
-  EXPECT_EQ(events, (Events{"reset"}));
-}
-
-TEST_F(ToggleFixture, ConcurrentTogglesAllCount) {
-  TrackingToggle quiet(
-      settings, sounds, [] {}, [] {});
-  std::vector<std::thread> threads;
-  for (int i = 0; i < 4; ++i)
-    threads.emplace_back([&] {
-      for (int n = 0; n < 1001; ++n) quiet.toggle();
-    });
-  for (auto& t : threads) t.join();
-  EXPECT_TRUE(settings.tracking_active);  // 4004 flips: back where it started
-}
 
 struct TapFixture : ::testing::Test {
   core::Settings settings;

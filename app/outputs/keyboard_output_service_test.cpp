@@ -1,0 +1,195 @@
+#include "app/outputs/keyboard_output_service.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+
+#include "app/outputs/key_names.h"
+#include "testing/recording_key_injector.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using Events = std::vector<std::string>;
+
+class KeyboardOutput : public ::testing::Test {
+ protected:
+  core::Settings settings;
+  std::ostringstream logText;
+  core::Logger logger{&logText};
+  testsupport::RecordingKeyInjector keys;
+  std::ostringstream out;
+  std::unique_ptr<outputs::KeyboardOutputService> keyboard =
+      std::make_unique<outputs::KeyboardOutputService>(settings, logger, keys, out);
+
+  Events step(float x, float y) {
+    keyboard->update(x, y);
+    return keys.take();
+  }
+};
+
+TEST(KeyNames, ResolveLettersDigitsAndTableNames) {
+  using outputs::virtualKeyOf;
+  EXPECT_EQ(virtualKeyOf("a"), 0x41);
+  EXPECT_EQ(virtualKeyOf("A"), 0x41);
+  EXPECT_EQ(virtualKeyOf("z"), 0x5A);
+  EXPECT_EQ(virtualKeyOf("0"), 0x30);
+  EXPECT_EQ(virtualKeyOf("space"), 0x20);
+  EXPECT_EQ(virtualKeyOf("win"), 0x5B);
+  EXPECT_EQ(virtualKeyOf("f1"), 0x70);
+  EXPECT_EQ(virtualKeyOf("f12"), 0x7B);
+  EXPECT_EQ(virtualKeyOf("pgdn"), 0x22);
+  EXPECT_EQ(virtualKeyOf("scrolllock"), 0x91);
+  // Names are exact and case-sensitive; unknown names and punctuation are no key.
+  for (const char* none : {",", "Space", "f13", "numpad1", "", " w", "shift+w"})
+    EXPECT_EQ(virtualKeyOf(none), 0) << none;
+
+  const auto binding = outputs::parseKeyBinding("Ctrl+Shift+W");
+  EXPECT_EQ(binding.modifier, "ctrl");
+  EXPECT_EQ(binding.key, "shift+w");
+  EXPECT_EQ(outputs::parseKeyBinding("space").modifier, "");
+}
+
+TEST_F(KeyboardOutput, InitOnlyLogsThatTheBackendIsReady) {
+  keyboard->init();
+  EXPECT_NE(logText.str().find("[INFO ] KeyboardOutputService: Backend is ready."), std::string::npos);
+  EXPECT_THAT(keys.events(), IsEmpty());
+}
+
+TEST_F(KeyboardOutput, FirstStageKeyIsHeldWithAReleaseMargin) {
+  EXPECT_THAT(step(0, -0.30f), IsEmpty()) << "the threshold itself is not beyond it";
+  EXPECT_THAT(step(0, -0.31f), ElementsAre("down W"));
+  EXPECT_THAT(step(0, -0.27f), IsEmpty()) << "inside the 0.05 margin the key stays down";
+  EXPECT_THAT(step(0, -0.31f), IsEmpty()) << "a held key is not pressed again";
+  EXPECT_EQ(keyboard->heldKeys(), Events{"w"});
+  EXPECT_EQ(settings.held_keys.get(), Events{"w"});
+  EXPECT_THAT(step(0, -0.24f), ElementsAre("up W"));
+  EXPECT_THAT(step(0, -0.27f), IsEmpty()) << "once released, the full threshold applies again";
+  EXPECT_THAT(settings.held_keys.get(), IsEmpty());
+}
+
+TEST_F(KeyboardOutput, EveryDirectionHasItsOwnKeyAndThresholdsComeFromSettings) {
+  EXPECT_THAT(step(0, 0.31f), ElementsAre("down S"));
+  EXPECT_THAT(step(-0.31f, 0), ElementsAre("up S", "down A"));
+  EXPECT_THAT(step(0.31f, 0), ElementsAre("up A", "down D"));
+  EXPECT_THAT(step(0, 0), ElementsAre("up D"));
+
+  settings.keyboard_threshold = 50.0f;
+  EXPECT_THAT(step(0, -0.45f), IsEmpty());
+  EXPECT_THAT(step(0, -0.51f), ElementsAre("down W"));
+  EXPECT_THAT(step(0, -0.46f), IsEmpty());
+  EXPECT_THAT(step(0, -0.44f), ElementsAre("up W"));
+}
+
+TEST_F(KeyboardOutput, SecondStageReplacesTheFirstAndHasItsOwnMargin) {
+  EXPECT_THAT(step(0, -0.40f), ElementsAre("down W"));
+  EXPECT_THAT(step(0, -0.65f), ElementsAre("up W", "down shift", "down W"));
+  EXPECT_EQ(keyboard->heldKeys(), Events{"shift+w"});
+  EXPECT_THAT(step(0, -0.56f), IsEmpty()) << "0.56 is inside the second stage's margin";
+  EXPECT_THAT(step(0, -0.40f), ElementsAre("up W", "up shift", "down W"));
+  EXPECT_EQ(keyboard->heldKeys(), Events{"w"});
+  const auto flags = keyboard->directionFlags();
+  EXPECT_TRUE(flags[0]);
+  EXPECT_FALSE(flags[4]);
+  // Straight from rest to a deep lean presses only the second-stage binding.
+  EXPECT_THAT(step(0, 0), ElementsAre("up W"));
+  EXPECT_THAT(step(0, 0.7f), ElementsAre("down shift", "down S"));
+}
+
+TEST_F(KeyboardOutput, DiagonalBindingsShareTheirModifierUntilBothAreReleased) {
+  EXPECT_THAT(step(-0.7f, -0.7f), ElementsAre("down shift", "down A", "down W"));
+  EXPECT_EQ(keyboard->heldKeys(), (Events{"shift+a", "shift+w"}));
+  // Straightening sideways lifts A; Shift stays down for the still-held "shift+w".
+  EXPECT_THAT(step(0, -0.7f), ElementsAre("up A"));
+  EXPECT_EQ(keys.keysDown(), (Events{"shift", "W"}));
+  EXPECT_THAT(step(0, 0), ElementsAre("up W", "up shift"));
+  EXPECT_THAT(keys.keysDown(), IsEmpty());
+}
+
+TEST_F(KeyboardOutput, BindingsAreComparedAsTextButResolvedCaseInsensitively) {
+  keyboard->syncHeldKeys({"Shift+W"});
+  EXPECT_THAT(keys.take(), ElementsAre("down shift", "down W"));
+  keyboard->syncHeldKeys({"shift+w"});
+  EXPECT_THAT(keys.take(), ElementsAre("up W", "up shift", "down shift", "down W"));
+  // A binding edited while held is released under its old meaning.
+  keyboard->syncHeldKeys({});
+  keys.take();
+  EXPECT_THAT(step(0, -0.5f), ElementsAre("down W"));
+  settings.key_fwd = "e";
+  EXPECT_THAT(step(0, -0.5f), ElementsAre("up W", "down E"));
+}
+
+TEST_F(KeyboardOutput, BindingsThatNameNoKeySendNothing) {
+  for (const char* binding : {"f13", "numpad1", "ctrl+shift+w", "", ",", "+", "shift+"}) {
+    keyboard->pressKey(binding);
+    keyboard->releaseKey(binding);
+    EXPECT_THAT(keys.take(), IsEmpty()) << binding;
+  }
+  settings.key_fwd = "numpad8";
+  EXPECT_THAT(step(0, -0.5f), IsEmpty());
+  EXPECT_THAT(step(0, 0), IsEmpty());
+  // Single characters, table names and modifiers alone do resolve.
+  keyboard->pressKey("A");
+  keyboard->pressKey("0");
+  keyboard->pressKey("ctrl");
+  keyboard->pressKey("alt+f4");
+  EXPECT_THAT(keys.take(), ElementsAre("down A", "down 0", "down ctrl", "down alt", "down f4"));
+}
+
+TEST_F(KeyboardOutput, JumpAndCrouchPressesAreReleasedOnceAndNeverStealAHeldKey) {
+  keyboard->pressKey("space");
+  keyboard->pressKey("space");  // a second detection while still down
+  EXPECT_THAT(keys.take(), ElementsAre("down space"));
+  keyboard->releaseKey("space");
+  EXPECT_THAT(keys.take(), ElementsAre("up space"));
+  keyboard->releaseKey("space");  // a timed release of a key already up still sends its key-up
+  EXPECT_THAT(keys.take(), ElementsAre("up space"));
+
+  // Jump bound to the walking key: the key stays down while either wants it.
+  settings.jump_key = "w";
+  EXPECT_THAT(step(0, -0.5f), ElementsAre("down W"));
+  keyboard->pressKey("w");
+  keyboard->releaseKey("w");
+  EXPECT_THAT(keys.take(), IsEmpty());
+  keyboard->pressKey("w");
+  EXPECT_THAT(step(0, 0), IsEmpty());
+  keyboard->releaseKey("w");
+  EXPECT_THAT(keys.take(), ElementsAre("up W"));
+}
+
+TEST_F(KeyboardOutput, ResetReleasesEverythingThenTheModifiers) {
+  step(-0.7f, -0.4f);  // "shift+a" and "w"
+  keyboard->pressKey("space");
+  keyboard->pressKey("ctrl");
+  keys.take();
+  keyboard->reset();
+  EXPECT_THAT(keys.take(), ElementsAre("up A", "up shift", "up W", "up ctrl", "up space", "up shift", "up ctrl",
+                                       "up alt", "up win"));
+  EXPECT_EQ(out.str(), "[Keyboard] Reset modifier keys.\n");
+  EXPECT_THAT(keys.keysDown(), IsEmpty());
+  EXPECT_THAT(keyboard->heldKeys(), IsEmpty());
+  EXPECT_THAT(settings.held_keys.get(), IsEmpty());
+  for (bool flag : keyboard->directionFlags()) EXPECT_FALSE(flag);
+  // After a reset the same lean presses again.
+  EXPECT_THAT(step(0, -0.4f), ElementsAre("down W"));
+}
+
+TEST_F(KeyboardOutput, ResetWithNothingHeldStillLiftsTheFourModifiers) {
+  keyboard->reset();
+  EXPECT_THAT(keys.take(), ElementsAre("up shift", "up ctrl", "up alt", "up win"));
+  EXPECT_EQ(out.str(), "[Keyboard] Reset modifier keys.\n");
+}
+
+TEST_F(KeyboardOutput, DestructionReleasesWhatIsStillDown) {
+  step(0, -0.7f);
+  keyboard->pressKey("ctrl");
+  keys.take();
+  keyboard.reset();
+  EXPECT_THAT(keys.keysDown(), IsEmpty());
+  EXPECT_EQ(keys.take().size(), 3u);
+}
+
+}  // namespace

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "app/core/logger.h"
+#include "app/core/service.h"
+#include "app/core/settings.h"
+#include "app/outputs/backends.h"
+#include "app/outputs/output_port.h"
+
+namespace outputs {
+
+// A button named with its hand, as in "Left: Grip".
+struct ButtonSpec {
+  std::string hand;
+  std::string button;
+};
+
+// Splits `text` at its first colon into hand and button and trims both of spaces,
+// tabs, CR and LF. Without a colon the hand is `defaultHand` and the button the text.
+ButtonSpec resolveButtonSpec(const std::string& text, const std::string& defaultHand);
+// "L" for "Left", "R" for "Right": the first character; empty for an empty hand.
+std::string handLetter(const std::string& hand);
+
+// The one door from the engine to the output backends: routes the stick, jump and
+// crouch to the backend the settings select, starts and stops the backends, and
+// runs the OpenXR layer's second-threshold button.
+//
+// Calls are serialised by a private lock, so the user interface's applyOutputMode
+// and the engine thread's timed releases never enter a backend at the same time
+// as the engine's handlers.
+class OutputService : public IOutputPort, public core::IService {
+ public:
+  OutputService(core::Settings& settings, core::Logger& logger, Backends backends);
+
+  void initialize() override;
+  void cleanup() override;
+  // Starts or stops the mode-dependent backends after `mode` changed. The output
+  // of the mode that was in use before is centred first, so nothing it held stays
+  // pressed (keys, buttons, a stick in the OpenXR record).
+  void applyOutputMode();
+
+  void updateStick(float x, float y) override;
+  void setJump(bool pressed) override;
+  void setCrouch(bool pressed) override;
+  void centerAll() override;
+
+  bool openXrS2Held() const;
+
+ private:
+  void startModeBackends(const std::string& mode);
+  void routeJump(const std::string& target, bool pressed);
+  void routeCrouch(const std::string& target, bool pressed);
+  void centreStick(const std::string& mode);
+  std::string effectiveTarget(const core::SharedText& actionMode, const std::string& mode) const;
+  void releaseOpenXrS2();
+
+  core::Settings& settings_;
+  core::Logger& logger_;
+  Backends backends_;
+
+  mutable std::mutex mutex_;
+  bool openXrS2Latch_ = false;
+  std::string appliedMode_;  // the mode whose backends were last started; empty before initialize
+};
+
+}  // namespace outputs

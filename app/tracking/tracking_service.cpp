@@ -1,0 +1,186 @@
+#include "app/tracking/tracking_service.h"
+
+#include <string>
+
+namespace tracking {
+namespace {
+
+constexpr std::string_view kPhone = "Phone";
+constexpr std::string_view kPhoneAcceleration = "Phone (Acceleration)";
+constexpr std::string_view kSlimeOsc = "SlimeVR (OSC)";
+constexpr std::string_view kSlimeSolarXr = "SlimeVR (SolarXR)";
+constexpr std::string_view kSteamVrTracker = "SteamVR Tracker";
+constexpr std::string_view kOpenVr = "SteamVR (OpenVR)";
+constexpr std::string_view kOpenXr = "OpenXR (In-Game)";
+
+bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
+
+}  // namespace
+
+TrackingService::TrackingService(core::Settings& settings, core::Logger& logger, Receivers receivers)
+    : settings_(settings), logger_(logger), receivers_(receivers) {}
+
+TrackingService::~TrackingService() = default;
+
+void TrackingService::setCallbacks(TrackingCallbacks callbacks) {
+  callbacks_.store(std::make_shared<const TrackingCallbacks>(std::move(callbacks)), std::memory_order_release);
+}
+
+void TrackingService::forwardOsc(std::string_view address, std::span<const float> f) {
+  const auto cb = slots();
+  if (!cb) return;
+  if (contains(address, "/rotation")) {
+    if (f.size() == 4 && cb->on_quaternion)
+      cb->on_quaternion(address, f[0], f[1], f[2], f[3]);
+    else if (f.size() == 3 && cb->on_rotation)
+      cb->on_rotation(address, f[0], f[1], f[2]);
+  } else if (contains(address, "/position") && f.size() == 3 && cb->on_position) {
+    cb->on_position(address, f[0], f[1], f[2]);
+  }
+}
+
+void TrackingService::initialize() {
+  logger_.info("TrackingService: Initializing...");
+  if (auto* osc = receivers_.osc)
+    osc->set_message_callback(
+        [this](std::string_view address, std::span<const float> values) { forwardOsc(address, values); });
+  if (auto* phone = receivers_.phone) {
+    phone->set_rotation_callback([this](float x, float y, float z, float w) {
+      if (const auto cb = slots(); cb && cb->on_quaternion) cb->on_quaternion(kPhone, x, y, z, w);
+    });
+    phone->set_accel_callback([this](float x, float y, float z) {
+      if (const auto cb = slots(); cb && cb->on_acceleration) cb->on_acceleration(kPhone, x, y, z);
+    });
+  }
+  if (auto* openvr = receivers_.openvrHmd) {
+    openvr->set_position_callback([this](float x, float y, float z) {
+      if (const auto cb = slots(); cb && cb->on_position) cb->on_position(kOpenVr, x, y, z);
+    });
+    openvr->set_rotation_callback([this](float a, float b, float c) {
+      if (const auto cb = slots(); cb && cb->on_rotation) cb->on_rotation(kOpenVr, a, b, c);
+    });
+  }
+  if (auto* openxr = receivers_.openxrHmd)
+    openxr->set_position_callback([this](float x, float y, float z) {
+      if (const auto cb = slots(); cb && cb->on_position) cb->on_position(kOpenXr, x, y, z);
+    });
+  if (auto* solarxr = receivers_.solarxr) {
+    solarxr->set_rotation_callback([this](std::string_view name, float a, float b, float c) {
+      if (const auto cb = slots(); cb && cb->on_rotation) cb->on_rotation(name, a, b, c);
+    });
+    solarxr->set_accel_callback([this](std::string_view name, float x, float y, float z) {
+      if (const auto cb = slots(); cb && cb->on_acceleration) cb->on_acceleration(name, x, y, z);
+    });
+    solarxr->set_status_callback([this](std::string_view text) { logger_.info("SolarXR: " + std::string(text)); });
+  }
+  if (auto* tracker = receivers_.steamvrTracker) {
+    tracker->set_rotation_callback([this](float a, float b, float c) {
+      if (const auto cb = slots(); cb && cb->on_rotation) cb->on_rotation(kSteamVrTracker, a, b, c);
+    });
+    tracker->set_accel_callback([this](float x, float y, float z) {
+      if (const auto cb = slots(); cb && cb->on_acceleration) cb->on_acceleration(kSteamVrTracker, x, y, z);
+    });
+  }
+  refresh_sources();
+}
+
+void TrackingService::refresh_sources() {
+  const std::string tracker = settings_.tracker_source.get();
+  const std::string hmd = settings_.hmd_source.get();
+  const std::string squat = settings_.squat_source.get();
+  logger_.info("TrackingService: Refreshing sources...");
+  logger_.info("  Tracker Source: " + tracker);
+  logger_.info("  HMD Source:     " + hmd);
+
+  refreshOsc(tracker == kSlimeOsc || hmd == kSlimeOsc);
+  refreshPhone(tracker == kPhone || hmd == kPhoneAcceleration, tracker);
+
+  if (hmd == kOpenVr || squat == kOpenVr || settings_.bind_steamvr_toggle.load()) {
+    logger_.info("TrackingService: calling openvr_server::start...");
+    if (receivers_.openvrHmd) receivers_.openvrHmd->start(settings_.openvr_hmd_id.load());
+    logger_.info("TrackingService: openvr_server::start returned.");
+  } else {
+    logger_.info("TrackingService: calling openvr_server::stop...");
+    if (receivers_.openvrHmd) receivers_.openvrHmd->stop();
+    logger_.info("TrackingService: openvr_server::stop returned.");
+  }
+
+  if (auto* reader = receivers_.openxrHmd) {
+    if (hmd == kOpenXr || squat == kOpenXr)
+      reader->start();
+    else
+      reader->stop();
+  }
+  if (auto* client = receivers_.solarxr) {
+    if (tracker == kSlimeSolarXr || hmd == kSlimeSolarXr)
+      client->connect("127.0.0.1", settings_.solarxr_port.load());
+    else
+      client->disconnect();
+  }
+  if (auto* reader = receivers_.steamvrTracker) {
+    if (tracker == kSteamVrTracker)
+      reader->start(settings_.steamvr_tracker_id.load());
+    else
+      reader->stop();
+  }
+}
+
+void TrackingService::refreshOsc(bool needed) {
+  IOscReceiver* osc = receivers_.osc;
+  if (!needed) {
+    if (osc) osc->stop();
+    lastOscPort_ = -1;
+    return;
+  }
+  const int port = settings_.osc_input_port.load();
+  if (port != lastOscPort_) {
+    logger_.info("TrackingService: Port changed, restarting OSC...");
+    if (osc) osc->stop();
+    // Without a receiver the start fails, and the next refresh tries again.
+    if (osc && osc->start()) {
+      lastOscPort_ = port;
+      logger_.info("TrackingService: OSC Server started successfully.");
+    }
+  } else if (osc) {
+    osc->start();
+  }
+}
+
+void TrackingService::refreshPhone(bool needed, const std::string& trackerSource) {
+  IPhoneReceiver* phone = receivers_.phone;
+  if (!needed) {
+    logger_.info("TrackingService: owoTrack NOT needed, stopping.");
+    if (phone) phone->stop();
+    lastPhonePort_ = -1;
+    return;
+  }
+  logger_.info("TrackingService: owoTrack is NEEDED (Source: " + trackerSource + ")");
+  const int port = settings_.owotrack_input_port.load();
+  if (port != lastPhonePort_) {
+    logger_.info("TrackingService: Port changed (" + std::to_string(lastPhonePort_) + " -> " + std::to_string(port) +
+                 "), restarting owoTrack...");
+    if (phone) phone->stop();
+    if (phone && phone->start()) {
+      lastPhonePort_ = port;
+      logger_.info("TrackingService: owoTrack Server started successfully.");
+    } else {
+      logger_.error("TrackingService: FAILED to start owoTrack Server.");
+    }
+  } else if (!phone || !phone->start()) {
+    logger_.error("TrackingService: owoTrack Server is not running!");
+  }
+}
+
+void TrackingService::cleanup() {
+  if (receivers_.osc) receivers_.osc->stop();
+  if (receivers_.phone) receivers_.phone->stop();
+  // The other receivers' threads are ended here too, so none outlives the services it calls into.
+  if (receivers_.openvrHmd) receivers_.openvrHmd->stop();
+  if (receivers_.openxrHmd) receivers_.openxrHmd->stop();
+  if (receivers_.steamvrTracker) receivers_.steamvrTracker->stop();
+  if (receivers_.solarxr) receivers_.solarxr->disconnect();
+  lastOscPort_ = -1;
+  lastPhonePort_ = -1;
+}
+
+}  // namespace tracking
