@@ -36,8 +36,19 @@ void DetectorHooks::watchdog(double now) {
   // Under the engine lock, so the sample times and live values read here are the
   // ones the handlers last wrote as a whole, and a reset cannot interleave with a sample.
   std::lock_guard lock(engine_.lock());
+  core::Settings& settings = engine_.settings();
+  // While tracking is off the handlers ignore the tracker, so its sample times go
+  // stale. On resume the watchdog starts counting afresh; otherwise a tracker that
+  // kept still during the pause would be called frozen the moment walking resumes.
+  if (!settings.tracking_active) {
+    paused_ = true;
+  } else if (paused_) {
+    paused_ = false;
+    if (settings.last_sample_time > 0) settings.last_sample_time = now;
+    if (settings.last_change_time > 0) settings.last_change_time = now;
+  }
   watchdog_.check(now);
-  const std::string squat = engine_.settings().squat_source.get();
+  const std::string squat = settings.squat_source.get();
   if (squat != "SteamVR (OpenVR)" && squat != "OpenXR (In-Game)") crouch_.disable();
 }
 

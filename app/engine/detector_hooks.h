@@ -39,6 +39,7 @@ class DetectorHooks final : public EngineHooks {
   CrouchDetector crouch_;
   TripleTapCheck taps_;
   Watchdog watchdog_;
+  bool paused_ = false;  // tracking was off at the last pass; engine thread only
 };
 
 }  // namespace engine

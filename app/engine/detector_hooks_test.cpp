@@ -161,5 +161,29 @@ TEST_F(HookedEngine, WatchdogCallsAFrozenPoseFrozen) {
       << logger.lines().back();
 }
 
+TEST_F(HookedEngine, AfterAPauseTheWatchdogCountsFromTheResume) {
+  settings.hmd_source = "Disabled";
+  engine.onRotation("Phone", 20, 0, 0);
+  pass();
+  settings.tracking_active = false;
+  engine.resetOutputs();
+  pass(5.0);  // a long pause; the tracker keeps still
+  settings.tracking_active = true;
+  pass();
+  engine.onRotation("Phone", 20, 0, 0);  // the same pose as before the pause
+  for (int i = 0; i < 99; ++i) {
+    pass();
+    engine.onRotation("Phone", 20, 0, 0);
+  }
+  EXPECT_FALSE(settings.stalled);  // 1.98 s after the resume: not frozen yet
+  EXPECT_LT(output.y, 0.0f);
+  pass();
+  pass();
+  EXPECT_TRUE(settings.stalled);
+  const std::string line = logger.lines().back();
+  EXPECT_NE(line.find("Watchdog: Tracker frozen detected (idle: 0.0"), std::string::npos) << line;
+  EXPECT_NE(line.find("s, frozen: 2.0"), std::string::npos) << line;
+}
+
 }  // namespace
 }  // namespace engine
