@@ -1,0 +1,125 @@
+// The first road end to end: a phone leaning forward holds W down in a game.
+// strivovr-headless (or its key-printing twin) runs with "Phone" and "Keyboard";
+// phone_sim leans forward and back; the keys are observed as a game would see them.
+#include <gtest/gtest.h>
+#include <X11/keysym.h>
+
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+#include "platform/udp_socket.h"
+#include "testing/support/child_process.h"
+#include "testing/support/temp_folder.h"
+#include "testing/support/xvfb_server.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::ChildProcess;
+
+int freePort() {
+  platform::UdpSocket probe;
+  platform::Endpoint local;
+  if (!probe.open() || !probe.bind({0, 0}) || !probe.localEndpoint(local)) return 0;
+  return local.port;
+}
+
+struct PhoneToKeys : ::testing::Test {
+  testsupport::TempFolder home{"phone_to_keys"};
+  int port = freePort();
+
+  void SetUp() override {
+    ASSERT_NE(port, 0);
+    std::filesystem::create_directories(home.path() / "config/StrivoVR");
+    testsupport::writeFile(home.file("config/StrivoVR/usersettings.json"),
+                           R"({"mode": "Keyboard", "tracker_source": "Phone", "check_for_updates": false, )"
+                           R"("owotrack_input_port": )" +
+                               std::to_string(port) + "}");
+  }
+
+  std::unique_ptr<ChildProcess> startProgram(const std::string& program, const std::string& display) {
+    std::map<std::string, std::string> env{{"XDG_CONFIG_HOME", home.file("config")},
+                                           {"XDG_RUNTIME_DIR", home.path().string()},
+                                           {"DISPLAY", display}};
+    auto child = std::make_unique<ChildProcess>(program, std::vector<std::string>{}, env, home.path().string());
+    EXPECT_TRUE(child->waitForOutput("[owotrack] SUCCESSFULLY listening", 10s)) << child->output() << child->errors();
+    return child;
+  }
+
+  std::unique_ptr<ChildProcess> lean(const std::string& script, const std::string& seconds) {
+    return std::make_unique<ChildProcess>(
+        testsupport::distFolder() + "/phone_sim",
+        std::vector<std::string>{"--port", std::to_string(port), "--rate", "100", "--seconds", seconds, "--lean",
+                                 script, "--quiet"},
+        std::map<std::string, std::string>{}, home.path().string());
+  }
+};
+
+std::size_t count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+TEST_F(PhoneToKeys, RecordedKeysFollowTheLeanAndNothingStaysDown) {
+  auto program = startProgram(STRIVO_KEYLOG_PROGRAM, "");
+  // Lean 35 degrees forward (beyond the first stage, short of the second), hold, stand up.
+  auto phone = lean("0:0,0.4:25,1.4:25,1.8:0", "2.5");
+  ASSERT_EQ(phone->waitForExit(20s), 0) << phone->output() << phone->errors();
+  ASSERT_TRUE(program->waitForOutput("[KeyInjector] up W", 5s)) << program->output();
+  const std::string whileRunning = program->output();
+  const auto down = whileRunning.find("[KeyInjector] down W");
+  ASSERT_NE(down, std::string::npos) << whileRunning;
+  EXPECT_LT(down, whileRunning.find("[KeyInjector] up W"));
+  // Standing up released W before the program stopped: every W that went down came up.
+  EXPECT_EQ(count(whileRunning, "[KeyInjector] down W"), count(whileRunning, "[KeyInjector] up W"));
+  EXPECT_EQ(whileRunning.find("down S"), std::string::npos);
+
+  program->signal(SIGTERM);
+  EXPECT_EQ(program->waitForExit(5s), 0);
+}
+
+TEST_F(PhoneToKeys, StoppingTheProgramWhileLeaningReleasesTheKeys) {
+  auto program = startProgram(STRIVO_KEYLOG_PROGRAM, "");
+  auto phone = lean("0:0,0.3:45", "1.5");  // a strong lean: shift+W
+  ASSERT_EQ(phone->waitForExit(20s), 0);
+  ASSERT_TRUE(program->waitForOutput("[KeyInjector] down shift", 5s)) << program->output();
+  program->signal(SIGTERM);
+  ASSERT_EQ(program->waitForExit(5s), 0);
+  const std::string out = program->output();
+  EXPECT_EQ(count(out, "[KeyInjector] down W"), count(out, "[KeyInjector] up W")) << out;
+  EXPECT_GE(count(out, "[KeyInjector] up shift"), count(out, "[KeyInjector] down shift")) << out;
+}
+
+TEST_F(PhoneToKeys, RealXKeyGoesDownWithTheLeanAndUpWhenItEnds) {
+  testsupport::XvfbServer xvfb;
+  if (!xvfb.running()) GTEST_SKIP() << "no X server for the XTest path: " << xvfb.problem();
+  if (access("/dev/uinput", W_OK) == 0) GTEST_SKIP() << "/dev/uinput is writable, so keys go through uinput, not XTest";
+  auto program = startProgram(testsupport::distFolder() + "/strivovr-headless", xvfb.display());
+  testsupport::XKeyboardObserver keyboard(xvfb.display());
+  ASSERT_TRUE(keyboard.connected());
+  ASSERT_FALSE(keyboard.isDown(XK_w));
+
+  auto phone = lean("0:0,0.3:25,2.3:25,2.6:0", "3.5");
+  bool sawDown = false;
+  const auto deadline = std::chrono::steady_clock::now() + 15s;
+  while (std::chrono::steady_clock::now() < deadline && !sawDown) {
+    sawDown = keyboard.isDown(XK_w);
+    std::this_thread::sleep_for(20ms);
+  }
+  EXPECT_TRUE(sawDown) << program->output() << program->errors();
+  ASSERT_EQ(phone->waitForExit(20s), 0);
+  EXPECT_FALSE(keyboard.isDown(XK_w));  // the lean ended before phone_sim stopped
+  EXPECT_EQ(keyboard.keysDown(), 0);
+
+  // Lean again and stop the program mid-lean: nothing may stay down.
+  auto again = lean("0:0,0.3:25", "1.5");
+  ASSERT_EQ(again->waitForExit(20s), 0);
+  EXPECT_TRUE(keyboard.isDown(XK_w));
+  program->signal(SIGTERM);
+  EXPECT_EQ(program->waitForExit(5s), 0);
+  EXPECT_EQ(keyboard.keysDown(), 0);
+}
+
+}  // namespace
