@@ -139,7 +139,9 @@ TEST_F(DetectorProgram, ThreeTapsToggleTrackingOffAndOnWithSoundsAndSaves) {
 
 TEST_F(DetectorProgram, PhoneGoingSilentWhileLeaningTimesOutAndReleasesEveryKey) {
   startProgram("\"audio_volume\": 0.5");
-  phone({"--seconds", "1", "--lean", "0:20,1:26"});
+  // A lean that moves by more than the change limit on every sample (0.15 degrees at
+  // 100 Hz), as a live phone does, so the silence is the only thing the watchdog sees.
+  phone({"--seconds", "1", "--lean", "0:15,1:30"});
   ASSERT_TRUE(program_->waitForOutput("Watchdog: Tracker timeout detected", 4s)) << program_->output();
   const std::string out = stopProgram();
   const auto warning = out.find("[WARN ] Watchdog: Tracker timeout detected (idle: ");
