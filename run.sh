@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the Linux program and starts it from its
-# program folder (build/linux/dist). Arguments are passed to the program.
+# program folder (build/linux/dist): the window when a display exists, else the
+# headless runner. Arguments are passed to the program.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh

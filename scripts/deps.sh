@@ -14,6 +14,8 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libimgui-dev libstb-dev libxtst-dev libx11-dev
   libflatbuffers-dev flatbuffers-compiler libcurl4-openssl-dev libboost-dev
   libopenxr-dev libopenxr-loader1
+  # the window's fonts (staged into the program folder under the names it loads)
+  fonts-quicksand fonts-comfortaa
   # test tools: virtual display, sound synthesis, OSC peers
   xvfb xauth libgl1-mesa-dri sox libsox-fmt-mp3 lame liblo-tools
 )
@@ -33,3 +35,6 @@ if [ ${#missing[@]} -gt 0 ]; then
 else
   echo "deps: all present"
 fi
+
+# Dear ImGui's sources for the Windows build (outside git; see the script).
+"$(dirname "$0")/fetch-imgui-source.sh" >/dev/null

@@ -144,6 +144,7 @@ struct Settings {
   std::atomic<bool> tracking_active{true};
   std::atomic<bool> show_steamvr_driver_prompt{false};
   std::atomic<bool> show_vigem_prompt{false};
+  std::atomic<bool> restart_needed{false};  // SteamVR must restart for a driver change
   std::atomic<bool> update_available{false};
   std::atomic<bool> update_prompt_dismissed{false};
   SharedText newest_version;

@@ -20,7 +20,7 @@ TEST(Axis, TextAndIntegerConvertBothWaysOnlyForExactTexts) {
 
 TEST(Settings, TextFieldsCanBeEditedWhileOtherThreadsReadThem) {
   Settings settings;
-  settings.mode = "Keyboard";
+  settings.mode = "Keyboard";  // before the reader starts: the default text is neither of the two
   std::atomic<bool> stop{false};
   std::atomic<int> torn{0};
   settings.mode = "Keyboard";  // before the reader starts, so it never sees the default text

@@ -1,0 +1,281 @@
+#include "app/gui/tabs/gui_tab_main.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "app/gui/palette.h"
+#include "app/gui/tabs/main_visuals.h"
+#include "app/gui/widgets.h"
+
+namespace gui::tabs {
+namespace {
+
+using palette::rgb;
+
+int indexIn(const std::vector<std::string>& list, const std::string& text) {
+  const auto found = std::find(list.begin(), list.end(), text);
+  return found == list.end() ? -1 : static_cast<int>(found - list.begin());
+}
+
+// A slider bound to an atomic setting; edits stay in memory until SAVE SETTINGS.
+bool slider(const char* label, std::atomic<float>& setting, float minimum, float maximum, const char* format,
+            float width = 0) {
+  float value = setting.load();
+  if (!valueSlider(label, &value, minimum, maximum, format, width)) return false;
+  setting = value;
+  return true;
+}
+
+void blockTitle(const char* text) { ImGui::TextColored(rgb(palette::kInfo), "%s", text); }
+
+}  // namespace
+
+std::vector<std::string> outputModeList(const core::Settings& settings) {
+  std::vector<std::string> modes{"Xbox Controller (vJoy)", "Keyboard", "SteamVR Hook", "VRChat OSC"};
+  if (settings.enable_experimental_openxr.load() || settings.mode.equals("OpenXR API Layer"))
+    modes.emplace_back("OpenXR API Layer");
+  return modes;
+}
+
+const std::vector<std::string>& hookButtonNames() {
+  static const std::vector<std::string> names{"Left: A",
+                                              "Left: B",
+                                              "Left: X",
+                                              "Left: Y",
+                                              "Left: Grip",
+                                              "Left: Trigger",
+                                              "Left: Thumbstick",
+                                              "Left: Thumbstick Back",
+                                              "Left: Thumbstick Forward",
+                                              "Right: A",
+                                              "Right: B",
+                                              "Right: X",
+                                              "Right: Y",
+                                              "Right: Grip",
+                                              "Right: Trigger",
+                                              "Right: Thumbstick",
+                                              "Right: Thumbstick Back",
+                                              "Right: Thumbstick Forward"};
+  return names;
+}
+
+const std::vector<std::string>& padButtonNames() {
+  static const std::vector<std::string> names{"A",      "B",     "X",    "Y",       "LB",      "RB",    "LTHUMB",
+                                              "RTHUMB", "START", "BACK", "LS Down", "RS Down", "LS Up", "RS Up"};
+  return names;
+}
+
+HookTargetList hookTargetList(const core::Settings& settings, const std::vector<HookController>& controllers) {
+  HookTargetList list;
+  list.entries = {"Left Hand (Default Role)", "Right Hand (Default Role)"};
+  const std::string serial = settings.hook_target_serial.get();
+  list.selected = settings.target_controller.equals("Left") ? 0 : 1;
+  for (const HookController& controller : controllers) {
+    if (!serial.empty() && controller.serial == serial) list.selected = static_cast<int>(list.entries.size());
+    list.entries.push_back(controller.name + " [SN: " + controller.serial + "]");
+  }
+  if (!serial.empty() && std::none_of(controllers.begin(), controllers.end(),
+                                      [&](const HookController& c) { return c.serial == serial; })) {
+    list.selected = static_cast<int>(list.entries.size());
+    list.entries.push_back(settings.hook_target_name.get() + " [SN: " + serial + "] (Not Found)");
+  }
+  return list;
+}
+
+float responseCurve(float v, float progression) {
+  if (progression == 0) return v;
+  const float magnitude = std::pow(std::fabs(v), std::pow(3.0f, progression));
+  return v >= 0 ? magnitude : -magnitude;
+}
+
+GuiTabMain::GuiTabMain(core::Settings& settings, const GuiActions& actions) : settings_(settings), actions_(actions) {}
+
+double GuiTabMain::now() const {
+  if (actions_.now) return actions_.now();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void GuiTabMain::save() { callIfSet(actions_.saveSettings); }
+
+void GuiTabMain::render() {
+  const float available = ImGui::GetContentRegionAvail().x;
+  ImGui::Columns(3, "MainThreeCols", false);
+  ImGui::SetColumnWidth(0, available * 0.62f);
+  ImGui::SetColumnWidth(1, available * 0.25f);
+  ImGui::SetColumnWidth(2, available * 0.13f);
+  renderSettings();
+  ImGui::NextColumn();
+  renderVisuals();
+  ImGui::NextColumn();
+  renderJump();
+  ImGui::Columns(1);
+}
+
+void GuiTabMain::renderSettings() {
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("SettingsBlock", ImVec2(0, height), true, true)) {
+    sectionTitle("Sensors & Input Control");
+    const std::vector<std::string> modes = outputModeList(settings_);
+    int selected = std::max(0, indexIn(modes, settings_.mode.get()));
+    // An unknown mode shows the first entry; choosing that entry then stores it.
+    bool chosen = false;
+    deviceCombo("Output Mode", &selected, modes, 0, &chosen);
+    if (chosen && !settings_.mode.equals(modes[selected])) {
+      settings_.mode = modes[selected];
+      callIfSet(actions_.applyOutputMode);
+      save();
+    }
+    slider("Deadzone", settings_.deadzone, 0, 10, "%.1f deg");
+    slider("Horizontal Sensitivity (L/R)", settings_.max_angle_x, 5, 90, "%.0f deg");
+    slider("Forward Sensitivity (F/B)", settings_.max_angle_y, 5, 90, "%.0f deg");
+    slider("Curve", settings_.progression, -1, 1, "%.2f");
+    ImGui::Separator();
+    renderModeBlock();
+  }
+  endCard();
+}
+
+void GuiTabMain::renderModeBlock() {
+  const std::string mode = settings_.mode.get();
+  if (mode == "Keyboard") {
+    renderKeyboardBlock();
+  } else if (mode == "Xbox Controller (vJoy)") {
+    renderSecondThreshold("Xbox Additional Threshold", settings_.enable_xbox_s2, settings_.xbox_threshold_2,
+                          settings_.xbox_button_2, padButtonNames());
+  } else if (mode == "SteamVR Hook") {
+    renderHookTarget();
+    ImGui::Separator();
+    renderSecondThreshold("SteamVR Additional Threshold", settings_.enable_steamvr_s2, settings_.steamvr_threshold_2,
+                          settings_.steamvr_button_2, hookButtonNames());
+  } else if (mode == "OpenXR API Layer") {
+    renderOpenXRTarget();
+    ImGui::Separator();
+    renderSecondThreshold("OpenXR Additional Threshold", settings_.enable_openxr_s2, settings_.openxr_threshold_2,
+                          settings_.openxr_button_2, hookButtonNames());
+  } else if (mode == "VRChat OSC") {
+    renderVRChat();
+  }
+}
+
+void GuiTabMain::renderKeyboardBlock() {
+  blockTitle("Keyboard Thresholds");
+  slider("S1", settings_.keyboard_threshold, 1, 99, "%.0f%%");
+  slider("S2", settings_.keyboard_threshold_2, 1, 99, "%.0f%%");
+  ImGui::Separator();
+  blockTitle("Keyboard Bindings");
+  ImGui::Columns(2, "KbdBindCols", false);
+  struct Binding {
+    const char* label;
+    core::SharedText& setting;
+  };
+  auto editor = [](const Binding& binding) {
+    std::string text = binding.setting.get();
+    if (keyBindingEditor(binding.label, text)) binding.setting = text;
+  };
+  for (const Binding& b : {Binding{"Forward (S1)", settings_.key_fwd}, Binding{"Backward (S1)", settings_.key_back},
+                           Binding{"Left (S1)", settings_.key_left}, Binding{"Right (S1)", settings_.key_right}})
+    editor(b);
+  ImGui::NextColumn();
+  for (const Binding& b : {Binding{"Forward (S2)", settings_.key_fwd_2}, Binding{"Backward (S2)", settings_.key_back_2},
+                           Binding{"Left (S2)", settings_.key_left_2}, Binding{"Right (S2)", settings_.key_right_2}})
+    editor(b);
+  ImGui::Columns(1);
+}
+
+void GuiTabMain::renderSecondThreshold(const char* title, std::atomic<bool>& enabled, std::atomic<float>& threshold,
+                                       core::SharedText& button, const std::vector<std::string>& buttons) {
+  blockTitle(title);
+  ImGui::PushID(title);
+  ImGui::PushStyleColor(ImGuiCol_CheckMark, rgb(palette::kAccent));
+  bool on = enabled.load();
+  if (ImGui::Checkbox("Enable Additional Threshold (S2)", &on)) enabled = on;
+  noteItem("Enable Additional Threshold (S2)");
+  ImGui::PopStyleColor();
+  if (on) {
+    slider("S2", threshold, 1, 99, "%.0f%%");
+    int selected = indexIn(buttons, button.get());
+    if (deviceCombo("S2 Button", &selected, buttons, ImGui::GetContentRegionAvail().x * 0.4f))
+      button = buttons[selected];
+  }
+  ImGui::PopID();
+}
+
+void GuiTabMain::refreshControllers() {
+  controllers_ = actions_.listControllers ? actions_.listControllers() : std::vector<HookController>{};
+  controllersTime_ = now();
+  controllersRead_ = true;
+}
+
+void GuiTabMain::renderHookTarget() {
+  blockTitle("SteamVR Hook Target");
+  if (!controllersRead_ || now() - controllersTime_ > 5.0) refreshControllers();
+  const HookTargetList list = hookTargetList(settings_, controllers_);
+  int selected = list.selected;
+  if (deviceCombo("##HookTarget", &selected, list.entries, ImGui::GetContentRegionAvail().x * 0.8f)) {
+    if (selected == 0 || selected == 1) {
+      settings_.target_controller = selected == 0 ? "Left" : "Right";
+      settings_.hook_target_serial = "";
+      settings_.hook_target_name = selected == 0 ? "Left Hand (Default)" : "Right Hand (Default)";
+    } else if (selected - 2 < static_cast<int>(controllers_.size())) {
+      const HookController& controller = controllers_[selected - 2];
+      settings_.hook_target_serial = controller.serial;
+      settings_.hook_target_name = controller.name;
+    }  // the "(Not Found)" entry is already the stored target
+    save();
+  }
+  ImGui::SameLine();
+  if (ImGui::Button("REFRESH")) refreshControllers();
+  noteItem("REFRESH");
+  const std::string serial = settings_.hook_target_serial.get();
+  if (!serial.empty())
+    ImGui::TextColored(rgb(palette::kGood), "Targeting SN: %s", serial.c_str());
+  else
+    ImGui::TextColored(rgb(palette::kInfo), "Targeting Role: %s Hand", settings_.target_controller.get().c_str());
+}
+
+void GuiTabMain::renderOpenXRTarget() {
+  blockTitle("OpenXR Output Target");
+  const bool left = settings_.target_controller.equals("Left");
+  if (ImGui::RadioButton("Left Controller", left)) settings_.target_controller = "Left";
+  noteItem("Left Controller");
+  ImGui::SameLine();
+  if (ImGui::RadioButton("Right Controller", !left)) settings_.target_controller = "Right";
+  noteItem("Right Controller");
+}
+
+void GuiTabMain::renderVRChat() {
+  ImGui::TextColored(rgb(palette::kAccent), "%s", "VRChat OSC Settings");
+  char address[256] = {};
+  const std::string current = settings_.vrchat_osc_address.get();
+  current.copy(address, sizeof address - 1);
+  if (ImGui::InputText("Address (IP)", address, sizeof address)) settings_.vrchat_osc_address = std::string(address);
+  int port = settings_.vrchat_osc_port.load();
+  if (ImGui::InputInt("Port", &port, 1, 100)) settings_.vrchat_osc_port = std::clamp(port, 1, 65535);  // a UDP port
+}
+
+void GuiTabMain::renderVisuals() {
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("VisualsBlock", ImVec2(0, height), true, true)) {
+    sectionTitle("Visualizer");
+    drawStickVisualizer(settings_);
+    if (raisedButton("RESET CENTER", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.setCenter);
+    sectionTitle("Curve Visual");
+    drawCurvePreview(settings_.progression.load());
+  }
+  endCard();
+}
+
+void GuiTabMain::renderJump() {
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("JumpBlock", ImVec2(0, height), true, true)) {
+    sectionTitle("Jump");
+    const bool jumping = actions_.isJumping ? actions_.isJumping() : settings_.jumping.load();
+    drawJumpIndicator(settings_, jumping);
+  }
+  endCard();
+}
+
+}  // namespace gui::tabs

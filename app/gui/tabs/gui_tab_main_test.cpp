@@ -1,0 +1,190 @@
+#include "app/gui/tabs/gui_tab_main.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "app/gui/headless_imgui.h"
+#include "app/gui/tabs/main_visuals.h"
+
+namespace {
+
+using gui::tabs::GuiTabMain;
+using guitest::HeadlessImGui;
+
+TEST(MainTabOutputModes, OpenXRIsOfferedOnlyWhenSwitchedOnOrAlreadyChosen) {
+  core::Settings s;
+  s.mode = "Keyboard";
+  EXPECT_EQ(gui::tabs::outputModeList(s),
+            (std::vector<std::string>{"Xbox Controller (vJoy)", "Keyboard", "SteamVR Hook", "VRChat OSC"}));
+  s.mode = "OpenXR API Layer";
+  EXPECT_EQ(gui::tabs::outputModeList(s).size(), 5u);
+  EXPECT_EQ(gui::tabs::outputModeList(s).back(), "OpenXR API Layer");
+  s.mode = "Keyboard";
+  s.enable_experimental_openxr = true;
+  EXPECT_EQ(gui::tabs::outputModeList(s).size(), 5u);
+}
+
+TEST(MainTabOutputModes, AnUnknownModeShowsTheFirstEntry) {
+  HeadlessImGui ui;
+  core::Settings s;
+  s.mode = "Joystick";
+  gui::GuiActions actions;
+  int saves = 0;
+  actions.saveSettings = [&] { return ++saves, true; };
+  GuiTabMain tab(s, actions);
+  auto draw = [&] { tab.render(); };
+  ASSERT_TRUE(ui.click("Output Mode", draw));
+  ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
+  EXPECT_TRUE(s.mode.equals("Xbox Controller (vJoy)")) << "choosing the shown entry stores it";
+  EXPECT_EQ(saves, 1);
+  ASSERT_TRUE(ui.click("Output Mode", draw));
+  ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
+  EXPECT_EQ(saves, 1) << "choosing the current mode again changes nothing";
+  ASSERT_TRUE(ui.click("Output Mode", draw));
+  ASSERT_TRUE(ui.click("Output Mode/VRChat OSC", draw));
+  EXPECT_TRUE(s.mode.equals("VRChat OSC"));
+  EXPECT_EQ(saves, 2);
+}
+
+TEST(MainTabHookTarget, ListsRolesDevicesAndAMissingSavedTarget) {
+  core::Settings s;
+  const std::vector<gui::HookController> devices{{"Index Left", "LHR-1"}, {"Index Right", "LHR-2"}};
+  auto list = gui::tabs::hookTargetList(s, devices);
+  EXPECT_EQ(list.entries, (std::vector<std::string>{"Left Hand (Default Role)", "Right Hand (Default Role)",
+                                                    "Index Left [SN: LHR-1]", "Index Right [SN: LHR-2]"}));
+  EXPECT_EQ(list.selected, 0);
+  s.target_controller = "Right";
+  EXPECT_EQ(gui::tabs::hookTargetList(s, devices).selected, 1);
+  s.hook_target_serial = "LHR-2";
+  EXPECT_EQ(gui::tabs::hookTargetList(s, devices).selected, 3);
+  s.hook_target_serial = "LHR-9";
+  s.hook_target_name = "Old Tracker";
+  list = gui::tabs::hookTargetList(s, devices);
+  ASSERT_EQ(list.entries.size(), 5u);
+  EXPECT_EQ(list.entries[4], "Old Tracker [SN: LHR-9] (Not Found)");
+  EXPECT_EQ(list.selected, 4);
+}
+
+TEST(MainTabHookTarget, ChoosingADeviceStoresItAndSavesAndTheCacheRefreshesAfterFiveSeconds) {
+  HeadlessImGui ui;
+  core::Settings s;
+  s.mode = "SteamVR Hook";
+  double now = 100;
+  int lists = 0, saves = 0;
+  gui::GuiActions actions;
+  actions.now = [&] { return now; };
+  actions.listControllers = [&] {
+    ++lists;
+    return std::vector<gui::HookController>{{"Index Right", "LHR-2"}};
+  };
+  actions.saveSettings = [&] { return ++saves, true; };
+  GuiTabMain tab(s, actions);
+  auto draw = [&] { tab.render(); };
+  ui.frame(draw);
+  ui.frame(draw);
+  EXPECT_EQ(lists, 1);
+  now += 5.5;
+  ui.frame(draw);
+  EXPECT_EQ(lists, 2);
+  ASSERT_TRUE(ui.click("REFRESH", draw));
+  EXPECT_EQ(lists, 3);
+
+  ASSERT_TRUE(ui.click("##HookTarget", draw));
+  ASSERT_TRUE(ui.click("##HookTarget/Index Right [SN: LHR-2]", draw));
+  EXPECT_EQ(s.hook_target_serial.get(), "LHR-2");
+  EXPECT_EQ(s.hook_target_name.get(), "Index Right");
+  EXPECT_TRUE(s.target_controller.equals("Left")) << "a device choice leaves the role";
+  EXPECT_EQ(saves, 1);
+
+  ASSERT_TRUE(ui.click("##HookTarget", draw));
+  ASSERT_TRUE(ui.click("##HookTarget/Right Hand (Default Role)", draw));
+  EXPECT_TRUE(s.hook_target_serial.empty());
+  EXPECT_EQ(s.hook_target_name.get(), "Right Hand (Default)");
+  EXPECT_TRUE(s.target_controller.equals("Right"));
+  EXPECT_EQ(saves, 2);
+}
+
+TEST(MainTabModeBlocks, SecondThresholdControlsAppearOnlyWhileSwitchedOn) {
+  HeadlessImGui ui;
+  core::Settings s;
+  s.mode = "Xbox Controller (vJoy)";
+  gui::GuiActions actions;
+  GuiTabMain tab(s, actions);
+  auto draw = [&] { tab.render(); };
+  ui.frame(draw);
+  EXPECT_TRUE(ui.has("Enable Additional Threshold (S2)"));
+  EXPECT_FALSE(ui.has("S2"));
+  EXPECT_FALSE(ui.has("S2 Button"));
+  ASSERT_TRUE(ui.click("Enable Additional Threshold (S2)", draw));
+  EXPECT_TRUE(s.enable_xbox_s2.load());
+  ASSERT_TRUE(ui.has("S2 Button"));
+  ASSERT_TRUE(ui.click("S2 Button", draw));
+  ASSERT_TRUE(ui.click("S2 Button/RB", draw));
+  EXPECT_EQ(s.xbox_button_2.get(), "RB");
+
+  s.mode = "OpenXR API Layer";
+  ui.frame(draw);
+  ASSERT_TRUE(ui.click("Right Controller", draw));
+  EXPECT_TRUE(s.target_controller.equals("Right"));
+  ASSERT_TRUE(ui.click("Left Controller", draw));
+  EXPECT_TRUE(s.target_controller.equals("Left"));
+}
+
+TEST(MainTabVisuals, CurveKeyLabelsAndAccelerationAxis) {
+  EXPECT_FLOAT_EQ(gui::tabs::responseCurve(0.5f, 0), 0.5f);
+  EXPECT_FLOAT_EQ(gui::tabs::responseCurve(0.5f, 1), 0.125f);
+  EXPECT_NEAR(gui::tabs::responseCurve(-0.125f, -1), -0.5f, 1e-6);
+  EXPECT_FLOAT_EQ(gui::tabs::responseCurve(1.0f, 0.37f), 1.0f);
+
+  // Thresholds 30 / 60: strict S1, S2 text past the S2 threshold.
+  EXPECT_FALSE(gui::tabs::keyLabel(0.30f, 30, 60, "w", "shift+w").lit);
+  EXPECT_TRUE(gui::tabs::keyLabel(0.31f, 30, 60, "w", "shift+w").lit);
+  EXPECT_EQ(gui::tabs::keyLabel(0.59f, 30, 60, "w", "shift+w").text, "w");
+  EXPECT_EQ(gui::tabs::keyLabel(0.61f, 30, 60, "w", "shift+w").text, "shift+w");
+
+  core::Settings s;
+  s.averaged_acceleration.set(1, 2, 3);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "Y"), 2);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "-Z"), -3);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "y"), 0);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "+X"), 0);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, ""), 0);
+  s.averaged_acceleration.set(std::numeric_limits<float>::quiet_NaN(), 0, 0);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "-X"), 0);
+}
+
+TEST(MainTabVisuals, EveryModeAndSourceDrawsWithHostileLiveValues) {
+  HeadlessImGui ui;
+  core::Settings s;
+  gui::GuiActions actions;
+  GuiTabMain tab(s, actions);
+  const float inf = std::numeric_limits<float>::infinity();
+  s.stick[0] = inf;
+  s.stick[1] = std::numeric_limits<float>::quiet_NaN();
+  s.jump_rise = -inf;
+  s.averaged_acceleration.set(inf, -inf, 0);
+  s.enable_steamvr_s2 = s.enable_openxr_s2 = s.enable_xbox_s2 = true;
+  for (const char* mode : {"Keyboard", "Xbox Controller (vJoy)", "SteamVR Hook", "VRChat OSC", "OpenXR API Layer", "?"})
+    for (const char* source : {"Phone (Acceleration)", "SteamVR (OpenVR)"}) {
+      s.mode = mode;
+      s.hmd_source = source;
+      ui.frame([&] { tab.render(); });
+      EXPECT_TRUE(ui.has("RESET CENTER")) << mode;
+      EXPECT_TRUE(ui.has("Curve")) << mode;
+    }
+}
+
+TEST(MainTabVisuals, ResetCenterCallsTheEngine) {
+  HeadlessImGui ui;
+  core::Settings s;
+  int centres = 0;
+  gui::GuiActions actions;
+  actions.setCenter = [&] { ++centres; };
+  GuiTabMain tab(s, actions);
+  ASSERT_TRUE(ui.click("RESET CENTER", [&] { tab.render(); }));
+  EXPECT_EQ(centres, 1);
+}
+
+}  // namespace

@@ -1,0 +1,16 @@
+#pragma once
+
+namespace gui::tabs {
+
+// One page of the window's content area.
+class ITab {
+ public:
+  virtual ~ITab() = default;
+  // Draws the tab's content for this frame.
+  virtual void render() = 0;
+};
+
+// Draws a tab's title as a section title (tabs whose content is still to come).
+void renderTitleOnly(const char* title);
+
+}  // namespace gui::tabs

@@ -1,0 +1,179 @@
+#include "app/gui/user_interface.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/core/settings_file.h"
+#include "app/gui/headless_imgui.h"
+#include "testing/support/temp_folder.h"
+
+namespace {
+
+using guitest::HeadlessImGui;
+
+// The whole frame, as the window draws it, with recording actions.
+struct Frame {
+  HeadlessImGui ui;
+  core::Settings settings;
+  std::ostringstream logText;
+  core::Logger logger{&logText};
+  int resets = 0, saves = 0, modeChanges = 0;
+  std::vector<std::string> installs;
+  long urlResult = 42;
+  std::vector<std::string> urls;
+  std::unique_ptr<gui::UserInterface> window;
+  std::function<void()> draw = [this] { window->drawFrame(); };
+
+  explicit Frame(std::function<void(gui::GuiActions&)> adjust = {}) {
+    gui::GuiActions actions;
+    actions.resetOutputs = [this] { ++resets; };
+    actions.saveSettings = [this] { return ++saves, true; };
+    actions.applyOutputMode = [this] { ++modeChanges; };
+    actions.installComponent = [this](const std::string& name) { installs.push_back(name); };
+    actions.openUrl = [this](const std::string& url) { return urls.push_back(url), urlResult; };
+    if (adjust) adjust(actions);
+    window = std::make_unique<gui::UserInterface>(settings, logger, actions);
+  }
+  bool click(const std::string& name) { return ui.click(name, draw, true); }
+  void frame() { ui.frame(draw, true); }
+  // Two frames: the first lays columns and child windows out provisionally.
+  void settle() { frame(), frame(); }
+};
+
+TEST(UserInterface, StartStopFlipsTrackingAndStopResetsTheOutputs) {
+  Frame f;
+  f.settings.tracking_active = true;
+  ASSERT_TRUE(f.click("START/STOP"));
+  EXPECT_FALSE(f.settings.tracking_active.load());
+  EXPECT_EQ(f.resets, 1);
+  ASSERT_TRUE(f.click("START/STOP"));
+  EXPECT_TRUE(f.settings.tracking_active.load());
+  EXPECT_EQ(f.resets, 1) << "starting does not reset";
+}
+
+TEST(UserInterface, SaveSettingsWritesTheSettingsFile) {
+  testsupport::TempFolder folder("gui_save");
+  std::ostringstream out, err;
+  core::SettingsFile file([&] { return folder.path().string(); }, "none.json", out, err);
+  Frame f([&](gui::GuiActions& actions) { actions.saveSettings = [&] { return file.save(f.settings); }; });
+  f.settings.deadzone = 7.5f;
+  ASSERT_TRUE(f.click("SAVE SETTINGS"));
+  std::string written = testsupport::readFile(file.path());
+  std::erase(written, '\r');  // the file has the platform's line ends
+  EXPECT_EQ(written, core::serializeSettings(f.settings));
+  EXPECT_NE(written.find("\"deadzone\": 7.5"), std::string::npos);
+}
+
+TEST(UserInterface, ChoosingAnOutputModeSavesAtOnceButMovingASliderDoesNot) {
+  Frame f;
+  f.settings.mode = "SteamVR Hook";
+  f.settle();
+  const auto deadzone = f.ui.rect("Deadzone");
+  f.ui.drag(ImVec2(deadzone.min.x + 1, deadzone.centre().y), ImVec2(deadzone.max.x, deadzone.centre().y), f.draw, true);
+  f.ui.release(f.draw, true);
+  EXPECT_FLOAT_EQ(f.settings.deadzone.load(), 10.0f);
+  EXPECT_EQ(f.saves, 0);
+
+  ASSERT_TRUE(f.click("Output Mode"));
+  ASSERT_TRUE(f.click("Output Mode/Keyboard"));
+  EXPECT_TRUE(f.settings.mode.equals("Keyboard"));
+  EXPECT_EQ(f.modeChanges, 1);
+  EXPECT_EQ(f.saves, 1);
+  EXPECT_TRUE(f.ui.has("Forward (S1)/Key")) << "the keyboard block replaced the hook block";
+}
+
+TEST(UserInterface, DebugTabFallsBackToMainWhenDebugModeGoesOff) {
+  Frame f;
+  f.settings.debug_mode = true;
+  ASSERT_TRUE(f.click("Debug"));
+  EXPECT_EQ(f.window->activeTab(), gui::UserInterface::Debug);
+  // Unticking DEBUG MODE in the footer switches to Main in that same frame.
+  f.settle();
+  f.ui.drag(f.ui.rect("DEBUG MODE").centre(), f.ui.rect("DEBUG MODE").centre(), f.draw, true);
+  f.ui.release(f.draw, true);
+  EXPECT_FALSE(f.settings.debug_mode.load());
+  EXPECT_EQ(f.window->activeTab(), gui::UserInterface::Main);
+  f.frame();
+  EXPECT_FALSE(f.ui.has("Debug")) << "the Debug button is gone";
+  EXPECT_TRUE(f.ui.has("Crouch"));
+
+  // Switched off from elsewhere (settings edited by another tab): Main at the next frame.
+  f.settings.debug_mode = true;
+  f.window->setActiveTab(gui::UserInterface::Debug);
+  f.settings.debug_mode = false;
+  f.frame();
+  EXPECT_EQ(f.window->activeTab(), gui::UserInterface::Main);
+}
+
+TEST(UserInterface, ViGEmPromptFollowsTheOutputModeAndInstallClearsIt) {
+  Frame f;
+  f.settings.show_vigem_prompt = true;
+  f.settings.mode = "Keyboard";
+  f.frame();
+  EXPECT_FALSE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
+  f.settings.mode = "Xbox Controller (vJoy)";
+  f.frame();
+  ASSERT_TRUE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
+  ASSERT_TRUE(f.click("ViGEmDriverPrompt/INSTALL"));
+  EXPECT_EQ(f.installs, std::vector<std::string>{"ViGEmBus"});
+  EXPECT_FALSE(f.settings.show_vigem_prompt.load());
+  f.frame();
+  EXPECT_FALSE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
+}
+
+TEST(UserInterface, UpdatePromptOpensTheAddressLogsFailuresAndSkipHidesIt) {
+  Frame f;
+  f.settings.update_available = true;
+  f.settings.newest_version = "1.2.0";
+  f.settings.update_download_url = "https://example.invalid/get";
+  f.urlResult = 2;  // the shell's "file not found"
+  ASSERT_TRUE(f.click("UpdatePrompt/DOWNLOAD"));
+  EXPECT_EQ(f.urls, std::vector<std::string>{"https://example.invalid/get"});
+  const std::string log = f.logText.str();
+  EXPECT_NE(log.find("[INFO ] [Update] Attempting to open URL: https://example.invalid/get"), std::string::npos);
+  EXPECT_NE(log.find("[ERROR] [Update] ShellExecuteA failed with code: 2"), std::string::npos);
+  EXPECT_TRUE(f.ui.has("UpdatePrompt/SKIP")) << "the prompt stays until SKIP";
+  ASSERT_TRUE(f.click("UpdatePrompt/SKIP"));
+  EXPECT_TRUE(f.settings.update_prompt_dismissed.load());
+  f.frame();
+  EXPECT_FALSE(f.ui.has("UpdatePrompt/SKIP"));
+}
+
+TEST(UserInterface, DownloadNeverHandsTheDesktopAnAddressThatIsNotAWebAddress) {
+  Frame f;
+  f.settings.update_available = true;
+  f.settings.update_download_url = "C:\\Windows\\System32\\cmd.exe";
+  ASSERT_TRUE(f.click("UpdatePrompt/DOWNLOAD"));
+  EXPECT_TRUE(f.urls.empty());
+  EXPECT_NE(f.logText.str().find("[ERROR] [Update] Refusing to open an address that is not a web address: "),
+            std::string::npos);
+}
+
+TEST(UserInterface, RestartPromptNeedsARunningSteamVR) {
+  bool running = false;
+  int restarts = 0, checks = 0;
+  double now = 50;
+  Frame f([&](gui::GuiActions& actions) {
+    actions.isSteamVRRunning = [&] { return ++checks, running; };
+    actions.restartSteamVR = [&] { ++restarts; };
+    actions.now = [&] { return now; };
+  });
+  f.frame();
+  EXPECT_EQ(checks, 0) << "asked only while a restart is needed";
+  f.settings.restart_needed = true;
+  f.frame();
+  EXPECT_FALSE(f.ui.has("RestartPrompt/RESTART NOW"));
+  running = true;
+  f.frame();
+  EXPECT_EQ(checks, 1) << "the process list is read at most every 2 s, not every frame";
+  now += 2;
+  f.frame();
+  EXPECT_EQ(checks, 2);
+  ASSERT_TRUE(f.click("RestartPrompt/RESTART NOW"));
+  EXPECT_EQ(restarts, 1);
+  ASSERT_TRUE(f.click("RestartPrompt/LATER"));
+  EXPECT_FALSE(f.settings.restart_needed.load());
+}
+
+}  // namespace

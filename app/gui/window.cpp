@@ -1,0 +1,36 @@
+#include "app/gui/window.h"
+
+#include <stb_image.h>
+
+#include "app/gui/theme.h"
+#include "app/gui/user_interface.h"
+#include "platform/gui_window.h"
+
+namespace gui {
+
+void* loadLogoTexture(const std::string& path,
+                      const std::function<void*(int width, int height, const unsigned char* rgba)>& upload) {
+  if (path.empty()) return nullptr;
+  int width = 0, height = 0, channels = 0;
+  unsigned char* pixels = stbi_load(path.c_str(), &width, &height, &channels, 4);
+  if (!pixels) return nullptr;
+  void* texture = upload(width, height, pixels);
+  stbi_image_free(pixels);
+  return texture;
+}
+
+int runWindow(core::Settings& settings, core::Logger& logger, const GuiActions& actions) {
+  UserInterface ui(settings, logger, actions);
+  platform::GuiWindowHooks hooks;
+  hooks.setup = [&](const platform::TextureUpload& upload) {
+    ImGuiIO& io = ImGui::GetIO();
+    ui.setFonts(loadFonts(io, chooseFontFolder(fileExists), fileExists));
+    settings.tracking_active = settings.start_on_launch.load();
+    applyStyle(ImGui::GetStyle());
+    ui.setLogo(loadLogoTexture(findLogo(fileExists), upload));
+  };
+  hooks.drawFrame = [&] { ui.drawFrame(); };
+  return platform::runGuiWindow(hooks);
+}
+
+}  // namespace gui

@@ -1,0 +1,242 @@
+// Starts the real GUI program on a virtual X display (Xvfb), captures its window
+// after a few frames and checks pixels that only a rendered header, accent colour
+// and Main tab produce. The Linux program runs natively; the Windows program runs
+// under Wine on the same display when its build exists. Screenshots are kept in
+// build/<preset>/screenshots/ for people to look at.
+#include <gtest/gtest.h>
+#include <stb_image_write.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "testing/support/child_process.h"
+#include "testing/support/temp_folder.h"
+
+// Xlib last: its macros (None, Bool, Status) would clash with the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::ChildProcess;
+using testsupport::TempFolder;
+using Clock = std::chrono::steady_clock;
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<unsigned char> rgb;
+  unsigned at(int x, int y) const {
+    const unsigned char* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
+    return (p[0] << 16) | (p[1] << 8) | p[2];
+  }
+  // Pixels of `colour` (within 2 per channel, for rounding in the renderers) in rows [top, bottom).
+  int count(unsigned colour, int top, int bottom) const {
+    int n = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, height); ++y)
+      for (int x = 0; x < width; ++x) {
+        const unsigned c = at(x, y);
+        if (std::abs(int(c >> 16) - int(colour >> 16)) <= 2 &&
+            std::abs(int((c >> 8) & 255) - int((colour >> 8) & 255)) <= 2 &&
+            std::abs(int(c & 255) - int(colour & 255)) <= 2)
+          ++n;
+      }
+    return n;
+  }
+};
+
+constexpr unsigned kHeaderBg = 0x0C1015, kAccent = 0xe98725, kGood = 0x34d399, kBad = 0xEF4444, kCard = 0x1b212d;
+
+// A virtual display for one test, closed with it.
+class VirtualDisplay {
+ public:
+  VirtualDisplay() {
+    server_ = std::make_unique<ChildProcess>(
+        "/usr/bin/Xvfb",
+        std::vector<std::string>{"-displayfd", "1", "-screen", "0", "1400x1100x24", "-nolisten", "tcp"},
+        std::map<std::string, std::string>{}, "");
+    if (!server_->started() || !server_->waitForOutput("\n", 10s)) return;
+    name_ = ":" + server_->output().substr(0, server_->output().find('\n'));
+    display_ = XOpenDisplay(name_.c_str());
+  }
+  ~VirtualDisplay() {
+    if (display_) XCloseDisplay(display_);
+    if (server_) {
+      server_->signal(SIGTERM);
+      server_->waitForExit(5s);
+    }
+  }
+  Display* display() const { return display_; }
+  const std::string& name() const { return name_; }
+
+  // The viewable top-level window titled `title` (0 when none).
+  Window find(const std::string& title) { return findBelow(DefaultRootWindow(display_), title); }
+
+  Image capture(Window window) {
+    Image image;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(display_, window, &attributes)) return image;
+    XImage* x = XGetImage(display_, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+    if (!x) return image;
+    image.width = attributes.width;
+    image.height = attributes.height;
+    image.rgb.resize(static_cast<size_t>(image.width) * image.height * 3);
+    for (int y = 0; y < image.height; ++y)
+      for (int xx = 0; xx < image.width; ++xx) {
+        const unsigned long pixel = XGetPixel(x, xx, y);
+        unsigned char* p = &image.rgb[(static_cast<size_t>(y) * image.width + xx) * 3];
+        p[0] = (pixel >> 16) & 255;
+        p[1] = (pixel >> 8) & 255;
+        p[2] = pixel & 255;
+      }
+    XDestroyImage(x);
+    return image;
+  }
+
+ private:
+  Window findBelow(Window parent, const std::string& title) {
+    Window root, parentOut, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display_, parent, &root, &parentOut, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+      char* name = nullptr;
+      XWindowAttributes attributes;
+      if (XFetchName(display_, children[i], &name) && name && title == name &&
+          XGetWindowAttributes(display_, children[i], &attributes) && attributes.map_state == IsViewable)
+        found = children[i];
+      if (name) XFree(name);
+      if (!found) found = findBelow(children[i], title);
+    }
+    if (children) XFree(children);
+    return found;
+  }
+
+  std::unique_ptr<ChildProcess> server_;
+  std::string name_;
+  Display* display_ = nullptr;
+};
+
+// What a rendered first frame must show; empty when it does, else what is missing.
+std::string checkRendered(const Image& image) {
+  if (image.width < 600 || image.height < 400) return "window too small";
+  // The header is the first band of rows mostly in the header colour (under Wine
+  // the window also has a caption above it).
+  int headerTop = -1;
+  for (int y = 0; y < image.height / 2 && headerTop < 0; ++y)
+    if (image.count(kHeaderBg, y, y + 1) > image.width * 6 / 10) headerTop = y;
+  if (headerTop < 0) return "no header band";
+  const int headerBottom = headerTop + 52;
+  std::string missing;
+  if (image.count(kAccent, headerTop, headerBottom) < 300) missing += " accent tab button;";
+  if (image.count(kGood, headerTop, headerBottom) + image.count(kBad, headerTop, headerBottom) < 1500)
+    missing += " START/STOP button;";
+  if (image.count(kCard, headerBottom, headerBottom + 600) < 40000) missing += " Main tab cards;";
+  if (image.count(kAccent, headerBottom, headerBottom + 600) < 2000) missing += " Main tab sliders;";
+  return missing;
+}
+
+void savePng(const Image& image, const std::string& folder, const std::string& name) {
+  std::filesystem::create_directories(folder);
+  stbi_write_png((folder + "/" + name).c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3);
+}
+
+// Waits (bounded) for the window, then captures until a rendered frame shows or time runs out.
+void expectWindowRenders(VirtualDisplay& screen, ChildProcess& program, const std::string& shotFolder,
+                         const std::string& shotName, std::chrono::seconds windowTimeout) {
+  Window window = 0;
+  for (auto deadline = Clock::now() + windowTimeout; !window && Clock::now() < deadline;) {
+    window = screen.find("StrivoVR");
+    if (!window) {
+      if (program.waitForExit(100ms) >= 0) break;
+    }
+  }
+  ASSERT_NE(window, 0u) << "no window appeared\n" << program.output() << program.errors();
+
+  Image image;
+  std::string missing = "nothing captured";
+  for (auto deadline = Clock::now() + 8s; !missing.empty() && Clock::now() < deadline;) {
+    std::this_thread::sleep_for(200ms);
+    image = screen.capture(window);
+    missing = checkRendered(image);
+  }
+  if (image.width > 0) savePng(image, shotFolder, shotName);
+  EXPECT_EQ(missing, "") << "see " << shotFolder << "/" << shotName;
+}
+
+TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
+  VirtualDisplay screen;
+  ASSERT_NE(screen.display(), nullptr) << "Xvfb did not start";
+  TempFolder home("gui_smoke");
+  ChildProcess program(testsupport::distFolder() + "/strivovr", {},
+                       {{"DISPLAY", screen.name()},
+                        {"XDG_CONFIG_HOME", home.file("config")},
+                        {"XDG_RUNTIME_DIR", home.path().string()},
+                        {"SDL_AUDIODRIVER", "dummy"}},
+                       testsupport::distFolder());
+  ASSERT_TRUE(program.started());
+  expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab.png", 20s);
+  // Closing the window (SDL turns SIGTERM into a quit) shuts the program down cleanly.
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.waitForExit(10s), 0) << program.errors();
+  EXPECT_NE(program.output().find("ServiceManager: Cleaning up all services..."), std::string::npos);
+}
+
+TEST(GuiSmoke, WithoutFontFilesTheWindowStillOpensInTheBuiltInFont) {
+  VirtualDisplay screen;
+  ASSERT_NE(screen.display(), nullptr) << "Xvfb did not start";
+  TempFolder home("gui_nofonts");  // working directory without fonts/ or ../deps/fonts/
+  ChildProcess program(
+      testsupport::distFolder() + "/strivovr", {},
+      {{"DISPLAY", screen.name()}, {"XDG_CONFIG_HOME", home.file("config")}, {"XDG_RUNTIME_DIR", home.path().string()}},
+      home.path().string());
+  ASSERT_TRUE(program.started());
+  expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab-no-fonts.png", 20s);
+}
+
+TEST(GuiSmoke, ProgramWithoutADisplayExitsWithCodeOne) {
+  TempFolder home("gui_nodisplay");
+  ChildProcess program(testsupport::distFolder() + "/strivovr", {},
+                       {{"DISPLAY", ":" + std::to_string(900 + getpid() % 90)},  // no server there
+                        {"WAYLAND_DISPLAY", ""},
+                        {"XDG_CONFIG_HOME", home.file("config")},
+                        {"XDG_RUNTIME_DIR", home.path().string()}},
+                       testsupport::distFolder());
+  EXPECT_EQ(program.waitForExit(20s), 1) << program.output() << program.errors();
+}
+
+TEST(GuiSmoke, WindowsProgramRendersUnderWine) {
+  const std::string exe = std::string(STRIVO_WINDOWS_DIST_DIR) + "/StrivoVR.exe";
+  if (!std::filesystem::exists(exe)) GTEST_SKIP() << "Windows build not present: " << exe;
+  if (!std::filesystem::exists("/usr/bin/wine")) GTEST_SKIP() << "wine not installed";
+  VirtualDisplay screen;
+  ASSERT_NE(screen.display(), nullptr) << "Xvfb did not start";
+  TempFolder home("gui_wine");
+  // A Wine prefix of our own, its server started detached (see platform notes),
+  // booted on this display: Wine's desktop process keeps the display it started on.
+  const std::string prefix = home.file("prefix");
+  std::filesystem::create_directories(prefix);
+  const std::string env =
+      "WINEPREFIX='" + prefix + "' WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES='mscoree,mshtml=' ";
+  ASSERT_EQ(std::system(("timeout 60 sh -c \"" + env + "wineserver -p </dev/null >/dev/null 2>&1; " + env +
+                         "DISPLAY=" + screen.name() + " wineboot -i </dev/null >/dev/null 2>&1\"")
+                            .c_str()),
+            0);
+  {
+    ChildProcess program("/usr/bin/wine", {exe},
+                         {{"DISPLAY", screen.name()},
+                          {"WINEPREFIX", prefix},
+                          {"WINEDEBUG", "-all"},
+                          {"WINEARCH", "win64"},
+                          {"WINEDLLOVERRIDES", "mscoree,mshtml="}},
+                         STRIVO_WINDOWS_DIST_DIR);
+    ASSERT_TRUE(program.started());
+    expectWindowRenders(screen, program, STRIVO_WINDOWS_SCREENSHOT_DIR, "main-tab-wine.png", 40s);
+  }  // the program is killed here
+  std::system(("timeout 20 sh -c \"" + env + "wineserver -k >/dev/null 2>&1\"").c_str());
+}
+
+}  // namespace
