@@ -10,21 +10,14 @@
 #include <filesystem>
 #include <thread>
 
-#include "platform/udp_socket.h"
 #include "testing/support/child_process.h"
+#include "testing/support/free_port.h"
 #include "testing/support/temp_folder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using testsupport::ChildProcess;
-
-int freePort() {
-  platform::UdpSocket probe;
-  platform::Endpoint local;
-  if (!probe.open() || !probe.bind({0, 0}) || !probe.localEndpoint(local)) return 0;
-  return local.port;
-}
 
 // Stretches of sound in S16 stereo output at 48 kHz, as (start, end) in seconds;
 // quiet gaps shorter than 0.1 s do not split a stretch.
@@ -48,7 +41,7 @@ std::vector<std::pair<double, double>> soundStretches(const std::string& bytes) 
 class DetectorProgram : public ::testing::Test {
  protected:
   void SetUp() override {
-    port_ = freePort();
+    port_ = testsupport::freeUdpPort();
     ASSERT_NE(port_, 0);
     std::filesystem::create_directories(home_.path() / "config/StrivoVR");
   }
