@@ -29,14 +29,18 @@ Application::Application(Options options)
       bridgeService_(logger_),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
       outputService_(settings_, logger_, outputs::Backends{.keyboard = &keyboardOutput_, .pad = &virtualPad_, .hook = &steamVRHook_}),
+      audioDevice_(platform::makeAudioDevice()),
+      audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(
-          settings_, silentSounds_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
+          settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
       phoneServer_(settings_, trackingToggle_, *options_.out),
       trackingService_(settings_, logger_, tracking::Receivers{.phone = &phoneServer_}),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, outputService_,
           [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },
-          [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }) {
+          [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }),
+      detectorHooks_(engine_, logger_, outputService_, audioService_, wallClock_) {
+  engine_.setHooks(detectorHooks_);
   // Registration order is initialisation and clean-up order: tracking, output, bridge.
   serviceManager_.addService(trackingService_);
   serviceManager_.addService(outputService_);

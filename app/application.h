@@ -5,13 +5,15 @@
 #include <memory>
 
 #include "app/bridges/steamvr_hook_service.h"
-#include "app/core/feedback_sounds.h"
+#include "app/core/audio_service.h"
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
 #include "app/core/settings_file.h"
+#include "app/engine/detector_hooks.h"
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
+#include "app/engine/jump_detector.h"
 #include "app/outputs/bridge_service.h"
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
@@ -19,6 +21,7 @@
 #include "app/tracking/owotrack_server.h"
 #include "app/tracking/tracking_service.h"
 #include "app/tracking/tracking_toggle.h"
+#include "platform/audio_device.h"
 #include "platform/key_injector.h"
 #include "platform/virtual_pad.h"
 
@@ -49,6 +52,11 @@ class Application {
   bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
+  // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
+  tracking::TrackingToggle& trackingToggle() { return trackingToggle_; }
+  core::AudioService& audioService() { return audioService_; }
+  // Jump, crouch, triple tap and watchdog, plugged into the engine.
+  engine::DetectorHooks& detectors() { return detectorHooks_; }
   // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
   outputs::OutputService& outputService() { return outputService_; }
   outputs::KeyboardOutputService& keyboardOutput() { return keyboardOutput_; }
@@ -71,9 +79,12 @@ class Application {
   outputs::BridgeService bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
   outputs::OutputService outputService_;
-  core::SilentFeedbackSounds silentSounds_;  // until the audio service is wired in
+  std::unique_ptr<platform::IAudioDevice> audioDevice_;
+  core::AudioService audioService_;
+  services::SystemWallClock wallClock_;
   tracking::TrackingToggle trackingToggle_;
   tracking::owotrack_server phoneServer_;
   tracking::TrackingService trackingService_;
   engine::Engine engine_;
+  engine::DetectorHooks detectorHooks_;
 };

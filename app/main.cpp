@@ -8,7 +8,7 @@ int main() {
   Application application;
   gui::GuiActions actions;
   actions.saveSettings = [&] { return application.settingsFile().save(application.settings()); };
-  actions.isJumping = [&] { return application.settings().jumping.load(); };
+  actions.isJumping = [&] { return application.detectors().isJumping(); };
   actions.openUrl = platform::openUrl;
   actions.resetOutputs = [&] { application.engine().resetOutputs(); };
   actions.setCenter = [&] { application.engine().setCenter(); };

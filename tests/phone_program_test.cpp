@@ -7,6 +7,7 @@
 
 #include "platform/udp_socket.h"
 #include "testing/support/child_process.h"
+#include "testing/support/free_port.h"
 #include "testing/support/temp_folder.h"
 
 namespace {
@@ -14,17 +15,9 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::ChildProcess;
 
-// A port that was free a moment ago (the program binds every local address).
-int freePort() {
-  platform::UdpSocket probe;
-  platform::Endpoint local;
-  if (!probe.open() || !probe.bind({0, 0}) || !probe.localEndpoint(local)) return 0;
-  return local.port;
-}
-
 TEST(PhoneProgram, HeadlessProgramAnswersThePhoneAndTogglesOnTaps) {
   testsupport::TempFolder home("phone_program");
-  const int port = freePort();
+  const int port = testsupport::freeUdpPort();
   ASSERT_NE(port, 0);
   std::filesystem::create_directories(home.path() / "config/StrivoVR");
   testsupport::writeFile(home.file("config/StrivoVR/usersettings.json"),

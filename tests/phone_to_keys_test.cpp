@@ -10,6 +10,7 @@
 
 #include "platform/udp_socket.h"
 #include "testing/support/child_process.h"
+#include "testing/support/free_port.h"
 #include "testing/support/temp_folder.h"
 #include "testing/support/xvfb_server.h"
 
@@ -18,16 +19,9 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::ChildProcess;
 
-int freePort() {
-  platform::UdpSocket probe;
-  platform::Endpoint local;
-  if (!probe.open() || !probe.bind({0, 0}) || !probe.localEndpoint(local)) return 0;
-  return local.port;
-}
-
 struct PhoneToKeys : ::testing::Test {
   testsupport::TempFolder home{"phone_to_keys"};
-  int port = freePort();
+  int port = testsupport::freeUdpPort();
 
   void SetUp() override {
     ASSERT_NE(port, 0);

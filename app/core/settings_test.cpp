@@ -23,6 +23,7 @@ TEST(Settings, TextFieldsCanBeEditedWhileOtherThreadsReadThem) {
   settings.mode = "Keyboard";  // before the reader starts: the default text is neither of the two
   std::atomic<bool> stop{false};
   std::atomic<int> torn{0};
+  settings.mode = "Keyboard";  // before the reader starts, so it never sees the default text
   std::thread reader([&] {
     while (!stop) {
       const std::string mode = settings.mode.get();

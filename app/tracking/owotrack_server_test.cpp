@@ -380,6 +380,26 @@ TEST(TrackingToggle, FlipsResetsPlaysAndSavesInThatOrder) {
   EXPECT_FALSE(bare.toggle());
 }
 
+TEST(TrackingToggle, ShortFormsHaveNoSound) {
+  core::Settings settings;
+  std::vector<std::string> calls;
+  struct Sounds : core::IFeedbackSounds {
+    std::vector<std::string>& calls;
+    explicit Sounds(std::vector<std::string>& c) : calls(c) {}
+    void playStartSound() override { calls.push_back("start sound"); }
+    void playStopSound() override { calls.push_back("stop sound"); }
+  } sounds(calls);
+  TrackingToggle toggle(
+      settings, sounds, [&] { calls.push_back("reset"); }, [&] { calls.push_back("save"); });
+  EXPECT_FALSE(toggle.toggleAndSave());  // OSC reset message
+  EXPECT_TRUE(toggle.toggleAndSave());
+  EXPECT_EQ(calls, (std::vector<std::string>{"reset", "save", "save"}));
+  calls.clear();
+  EXPECT_FALSE(toggle.toggleQuietly());  // START/STOP button
+  EXPECT_TRUE(toggle.toggleQuietly());
+  EXPECT_EQ(calls, (std::vector<std::string>{"reset"}));
+}
+
 TEST(TrackingToggle, ConcurrentTogglesNeverLoseAFlip) {
   core::Settings settings;
   core::SilentFeedbackSounds sounds;

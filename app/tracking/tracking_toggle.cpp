@@ -9,19 +9,30 @@ TrackingToggle::TrackingToggle(core::Settings& settings, core::IFeedbackSounds& 
       resetOutputs_(std::move(resetOutputs)),
       saveSettings_(std::move(saveSettings)) {}
 
-bool TrackingToggle::toggle() {
+bool TrackingToggle::flip() {
   bool was = settings_.tracking_active.load();
   while (!settings_.tracking_active.compare_exchange_weak(was, !was)) {
   }
-  const bool active = !was;
-  if (!active) {
-    if (resetOutputs_) resetOutputs_();
-    sounds_.playStopSound();
-  } else {
+  if (was && resetOutputs_) resetOutputs_();
+  return !was;
+}
+
+bool TrackingToggle::toggle() {
+  const bool active = flip();
+  if (active)
     sounds_.playStartSound();
-  }
+  else
+    sounds_.playStopSound();
   if (saveSettings_) saveSettings_();
   return active;
 }
+
+bool TrackingToggle::toggleAndSave() {
+  const bool active = flip();
+  if (saveSettings_) saveSettings_();
+  return active;
+}
+
+bool TrackingToggle::toggleQuietly() { return flip(); }
 
 }  // namespace tracking

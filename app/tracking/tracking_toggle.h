@@ -21,7 +21,16 @@ class TrackingToggle {
   // two toggles at once flip the flag twice, never lose one.
   bool toggle();
 
+  // The shorter forms, without sound. The OSC reset message: flip, stop all motion
+  // when it became false, save.
+  bool toggleAndSave();
+  // The window's START/STOP button: flip and stop all motion when it became false.
+  bool toggleQuietly();
+
  private:
+  // Flips the flag atomically; stops all motion when it became false. Returns the new state.
+  bool flip();
+
   core::Settings& settings_;
   core::IFeedbackSounds& sounds_;
   std::function<void()> resetOutputs_;

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <atomic>
+
+#include "app/core/logger.h"
+#include "app/core/settings.h"
+#include "app/engine/engine_clock.h"
+#include "app/outputs/output_port.h"
+
+namespace engine {
+
+// Turns the head height into crouch input, with hysteresis between
+// `squat_lower_threshold` and `squat_upper_threshold` (centimetres). Hold mode
+// keeps the crouch output down while crouched; trigger mode gives a short press
+// on going down and another on coming up. Called under the engine lock.
+class CrouchDetector {
+ public:
+  static constexpr double kPressLength = 0.15;  // seconds, trigger mode
+
+  CrouchDetector(core::Settings& settings, core::Logger& logger, outputs::IOutputPort& output, const Clock& clock);
+
+  // y: head height in metres from the crouch source.
+  void update(float y);
+
+  // Crouch detection was switched off ("Disabled"): forget a crouch in progress
+  // and, in hold mode, let go of the crouch output so it is never left held.
+  // Does nothing when not crouching.
+  void disable();
+
+  bool crouching() const { return crouching_; }
+
+ private:
+  core::Settings& settings_;
+  core::Logger& logger_;
+  outputs::IOutputPort& output_;
+  const Clock& clock_;
+  std::atomic<bool> crouching_{false};
+};
+
+}  // namespace engine

@@ -1,0 +1,120 @@
+#include "app/engine/crouch_detector.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "app/engine/fake_output_port.h"
+
+namespace engine {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+struct CrouchFixture : ::testing::Test {
+  core::Settings settings;
+  core::Logger logger{nullptr};
+  RecordingOutputPort output;
+  ManualClock clock;
+  CrouchDetector detector{settings, logger, output, clock};
+
+  // Feeds one height, then lets `passMs` of engine time go by.
+  void feed(float y, int passMs = 0) {
+    detector.update(y);
+    clock.t += passMs / 1000.0;
+  }
+  std::vector<std::string> infoLines() const {
+    std::vector<std::string> out;
+    for (const auto& line : logger.lines()) out.push_back(line.substr(line.find("] ") + 2));
+    return out;
+  }
+};
+
+TEST_F(CrouchFixture, TriggerModeGivesOneShortPressOnEachCrossing) {
+  feed(1.50f, 200);
+  EXPECT_TRUE(output.calls.empty());
+  EXPECT_FLOAT_EQ(settings.head_height, 150.0f);
+
+  feed(1.05f);
+  EXPECT_EQ(output.calls, Calls{"crouch down"});
+  EXPECT_TRUE(settings.crouching);
+  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.2 + 0.15);  // the engine thread lets go then
+  settings.crouch_release_time = 0.0;
+  feed(1.20f, 200);  // between the thresholds: no change
+  EXPECT_EQ(output.calls, Calls{"crouch down"});
+  EXPECT_TRUE(settings.crouching);
+  EXPECT_EQ(settings.crouch_release_time, 0.0);
+
+  feed(1.45f);
+  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch down"}));
+  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.4 + 0.15);
+  EXPECT_FALSE(settings.crouching);
+  EXPECT_EQ(infoLines(), (std::vector<std::string>{"Engine: Crouching detected!", "Engine: Standing up detected!"}));
+}
+
+TEST_F(CrouchFixture, HoldModeHoldsWhileCrouched) {
+  settings.squat_is_hold = true;
+  feed(1.50f, 100);
+  feed(1.05f, 1000);
+  EXPECT_TRUE(output.crouch);
+  EXPECT_EQ(settings.crouch_release_time, 0.0);
+  feed(1.45f, 100);
+  EXPECT_FALSE(output.crouch);
+  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up"}));
+}
+
+TEST_F(CrouchFixture, ThresholdsAreStrict) {
+  settings.squat_is_hold = true;
+  feed(1.10f);  // exactly the lower threshold: not below
+  EXPECT_FALSE(settings.crouching);
+  feed(1.0999f);
+  EXPECT_TRUE(settings.crouching);
+  feed(1.40f);  // exactly the upper threshold: not above
+  EXPECT_TRUE(settings.crouching);
+  feed(1.4001f);
+  EXPECT_FALSE(settings.crouching);
+}
+
+TEST_F(CrouchFixture, SwappedThresholdsFlipOnEveryCrossingSample) {
+  settings.squat_is_hold = true;
+  settings.squat_lower_threshold = 150;
+  settings.squat_upper_threshold = 120;
+  feed(1.30f);
+  EXPECT_TRUE(settings.crouching);
+  feed(1.30f);
+  EXPECT_FALSE(settings.crouching);
+  feed(1.30f);
+  EXPECT_TRUE(settings.crouching);
+}
+
+TEST_F(CrouchFixture, DisablingReleasesAHeldCrouch) {
+  settings.squat_is_hold = true;
+  feed(1.0f);
+  ASSERT_TRUE(output.crouch);
+  detector.disable();
+  EXPECT_FALSE(output.crouch);
+  EXPECT_FALSE(settings.crouching);
+  EXPECT_FALSE(detector.crouching());
+  detector.disable();  // nothing more to release
+  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up"}));
+  feed(1.5f);  // standing up afterwards changes nothing
+  EXPECT_EQ(output.calls.size(), 2u);
+}
+
+TEST_F(CrouchFixture, DisablingInTriggerModeLeavesThePendingReleaseToTheTimer) {
+  feed(1.0f);
+  detector.disable();
+  EXPECT_EQ(output.calls, Calls{"crouch down"});
+  EXPECT_FALSE(settings.crouching);
+  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.15);  // still pending
+}
+
+TEST_F(CrouchFixture, NonFiniteHeightChangesNothing) {
+  feed(1.5f);
+  feed(std::numeric_limits<float>::quiet_NaN());
+  EXPECT_FLOAT_EQ(settings.head_height, 150.0f);
+  EXPECT_TRUE(output.calls.empty());
+}
+
+}  // namespace
+}  // namespace engine

@@ -1,0 +1,185 @@
+#include "app/engine/jump_detector.h"
+
+#include <chrono>
+#include <cmath>
+
+namespace services {
+namespace {
+
+// Sample times are whole milliseconds, but as seconds since the epoch a double
+// only resolves about 0.2 microseconds, so a difference of exactly the limit can
+// come out a hair above it. The tolerance keeps "older than the limit" exact for
+// millisecond times.
+constexpr double kTimeTolerance = 1e-6;
+
+bool olderThan(double age, double limit) { return age > limit + kTimeTolerance; }
+
+bool allFinite(float a, float b = 0, float c = 0) { return std::isfinite(a) && std::isfinite(b) && std::isfinite(c); }
+
+// The component of (x, y, z) on a signed axis text; 0 for any other text.
+float onAxis(const std::string& axis, float x, float y, float z) {
+  if (axis == "X") return x;
+  if (axis == "Y") return y;
+  if (axis == "Z") return z;
+  if (axis == "-X") return -x;
+  if (axis == "-Y") return -y;
+  if (axis == "-Z") return -z;
+  return 0;
+}
+
+}  // namespace
+
+double SystemWallClock::nowSeconds() const {
+  const auto since = std::chrono::system_clock::now().time_since_epoch();
+  return static_cast<double>(std::chrono::duration_cast<std::chrono::milliseconds>(since).count()) / 1000.0;
+}
+
+// ---- HeightJumpDetector ----
+
+HeightJumpDetector::HeightJumpDetector(core::Settings& settings, const WallClock& clock)
+    : settings_(settings), clock_(clock) {}
+
+void HeightJumpDetector::setOrientation(float a, float b, float c) {
+  angles_[0] = a;
+  angles_[1] = b;
+  angles_[2] = c;
+}
+
+bool HeightJumpDetector::processHeight(float h) {
+  // A non-finite height would sit in the window as a bogus minimum; drop it.
+  if (!std::isfinite(h)) return false;
+  const double t = clock_.nowSeconds();
+  const Sample sample{t, h, {angles_[0], angles_[1], angles_[2]}};
+  window_.push_back(sample);
+  while (!minimum_.empty() && minimum_.back().height >= h) minimum_.pop_back();
+  minimum_.push_back(sample);
+
+  const double w = settings_.jump_window.load() / 1000.0;
+  while (!window_.empty() && olderThan(t - window_.front().time, w)) window_.pop_front();
+  while (!minimum_.empty() && olderThan(t - minimum_.front().time, w)) minimum_.pop_front();
+  if (window_.size() < 2) return false;
+
+  const float rise = h - minimum_.front().height;
+
+  const float strength = settings_.jump_pitch_comp.load();
+  float range = 0;
+  if (strength > 0) {
+    const std::string axis = settings_.jump_comp_axis.get();
+    const int index = axis == "Roll" ? 0 : axis == "Pitch" ? 1 : 2;
+    float low = 1e9f, high = -1e9f;
+    for (const Sample& s : window_) {
+      low = std::min(low, s.angles[index]);
+      high = std::max(high, s.angles[index]);
+    }
+    range = high - low;
+  }
+  settings_.compensation_angle_range = range;
+  // Tilting the head moves it up and down without a jump; discount up to 5 m per
+  // 90 degrees of tilt, scaled by the strength. A negative strength gives no range.
+  const float comp = (strength / 100.0f) * (range / 90.0f) * 5.0f;
+  settings_.compensation = comp * 100.0f;
+  const float risen = std::max(rise - comp, 0.0f);
+  settings_.jump_rise = risen;
+
+  const double duration = settings_.jump_duration.load();
+  bool result = false;
+  if (risen > settings_.jump_threshold.load() / 100.0f && !jumping_ && olderThan(t - lastJumpTime_, duration)) {
+    lastJumpTime_ = t;
+    jumping_ = true;
+    result = true;
+  }
+  if (jumping_ && olderThan(t - lastJumpTime_, duration)) jumping_ = false;
+  settings_.jumping = jumping_.load();
+  return result;
+}
+
+// ---- AccelJumpDetector ----
+
+AccelJumpDetector::AccelJumpDetector(core::Settings& settings, const WallClock& clock)
+    : settings_(settings), clock_(clock) {}
+
+bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
+  // One NaN or infinity in the running sums would poison them for good; drop it.
+  if (!allFinite(x, y, z)) return false;
+  const double t = clock_.nowSeconds();
+  window_.push_back({t, x, y, z});
+  sumX_ += x;
+  sumY_ += y;
+  sumZ_ += z;
+
+  const double w = std::max(settings_.jump_accel_smoothing.load() / 1000.0, 0.01);
+  while (!window_.empty() && olderThan(t - window_.front().time, w)) {
+    const Sample& old = window_.front();
+    sumX_ -= old.x;
+    sumY_ -= old.y;
+    sumZ_ -= old.z;
+    window_.pop_front();
+  }
+  if (window_.empty()) return false;
+  const double count = static_cast<double>(window_.size());
+  const float avgX = static_cast<float>(sumX_ / count);
+  const float avgY = static_cast<float>(sumY_ / count);
+  const float avgZ = static_cast<float>(sumZ_ / count);
+  settings_.averaged_acceleration.set(avgX, avgY, avgZ);
+
+  const std::string axis = settings_.jump_accel_axis.get();
+  float value = onAxis(axis, avgX, avgY, avgZ);
+
+  settings_.jump_suppressed = false;
+  const float suppress = settings_.jump_accel_suppress_threshold.load();
+  if (suppress > 0) {
+    for (const Sample& s : window_) {
+      if (olderThan(t - s.time, 0.5)) continue;
+      if (onAxis(axis, s.x, s.y, s.z) < -suppress) {
+        suppressUntil_ = t + 0.5;
+        break;
+      }
+    }
+    if (suppressUntil_ > t) {
+      settings_.jump_suppressed = true;
+      value = 0;
+    }
+  }
+
+  const double duration = settings_.jump_duration.load();
+  bool result = false;
+  if (value > settings_.jump_accel_threshold.load() && !jumping_ && olderThan(t - lastJumpTime_, duration)) {
+    lastJumpTime_ = t;
+    jumping_ = true;
+    result = true;
+  }
+  if (jumping_ && olderThan(t - lastJumpTime_, duration)) jumping_ = false;
+  settings_.jumping = jumping_.load();
+  return result;
+}
+
+// ---- JumpDetectorManager ----
+
+namespace {
+bool isPositionSource(const std::string& s) {
+  return s == "SlimeVR (OSC)" || s == "SteamVR (OpenVR)" || s == "OpenXR (In-Game)";
+}
+bool isAccelerationSource(const std::string& s) { return s == "Phone (Acceleration)" || s == "SlimeVR (SolarXR)"; }
+}  // namespace
+
+JumpDetectorManager::JumpDetectorManager(core::Settings& settings, const WallClock& clock)
+    : settings_(settings), height_(settings, clock), accel_(settings, clock) {}
+
+bool JumpDetectorManager::height(float y) {
+  return isPositionSource(settings_.hmd_source.get()) && height_.processHeight(y);
+}
+
+bool JumpDetectorManager::acceleration(float x, float y, float z) {
+  return isAccelerationSource(settings_.hmd_source.get()) && accel_.processAcceleration(x, y, z);
+}
+
+void JumpDetectorManager::setOrientation(float a, float b, float c) { height_.setOrientation(a, b, c); }
+
+bool JumpDetectorManager::isJumping() const {
+  const std::string source = settings_.hmd_source.get();
+  if (isPositionSource(source)) return height_.isJumping();
+  if (isAccelerationSource(source)) return accel_.isJumping();
+  return false;
+}
+
+}  // namespace services

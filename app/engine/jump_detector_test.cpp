@@ -1,0 +1,258 @@
+#include "app/engine/jump_detector.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace services {
+namespace {
+
+// Wall-clock milliseconds around a realistic epoch value, so the tests see the
+// same rounding as the program does.
+struct FakeWallClock : WallClock {
+  long long ms = 1'765'000'000'000LL;
+  double nowSeconds() const override { return static_cast<double>(ms) / 1000.0; }
+  void advance(long long by) { ms += by; }
+};
+
+struct HeightFixture : ::testing::Test {
+  core::Settings settings;
+  FakeWallClock clock;
+  HeightJumpDetector detector{settings, clock};
+
+  bool at(long long advanceMs, float height) {
+    clock.advance(advanceMs);
+    return detector.processHeight(height);
+  }
+};
+
+TEST_F(HeightFixture, QuickRiseWithDefaultsReportsOnceAndBlocksForTheDuration) {
+  EXPECT_FALSE(at(0, 1.60f));
+  EXPECT_FALSE(at(40, 1.62f));
+  EXPECT_FALSE(at(40, 1.70f));  // rise 0.10
+  EXPECT_TRUE(at(40, 1.78f));   // rise 0.18 > 0.15
+  EXPECT_TRUE(detector.isJumping());
+  EXPECT_TRUE(settings.jumping);
+  EXPECT_NEAR(settings.jump_rise, 0.18f, 1e-5);
+
+  // Land and jump again at once: still within 0.15 s of the last jump.
+  EXPECT_FALSE(at(40, 1.55f));
+  EXPECT_FALSE(at(40, 1.75f));  // 80 ms after the jump, rise 0.20
+  EXPECT_TRUE(detector.isJumping());
+  EXPECT_FALSE(at(70, 1.60f));  // 150 ms: not more than the duration yet
+  EXPECT_TRUE(detector.isJumping());
+  EXPECT_FALSE(at(1, 1.60f));  // 151 ms: back to idle
+  EXPECT_FALSE(detector.isJumping());
+  EXPECT_TRUE(at(40, 1.80f));  // a new jump: 0.20 above the 1.60 samples
+}
+
+TEST_F(HeightFixture, SlowRiseNeverReports) {
+  float h = 1.50f;
+  for (int i = 0; i <= 50; ++i, h += 0.004f) EXPECT_FALSE(at(20, h)) << i;  // 20 cm over one second
+  EXPECT_LT(settings.jump_rise, 0.15f / 2);
+}
+
+TEST_F(HeightFixture, LowPointLeavesTheWindowAtItsEdge) {
+  // A low point exactly 150 ms old still counts; 151 ms old it has left the window.
+  EXPECT_FALSE(at(0, 1.40f));
+  EXPECT_FALSE(at(75, 1.50f));
+  EXPECT_TRUE(at(75, 1.60f));  // 150 ms after the low point: rise 0.20
+
+  HeightJumpDetector second(settings, clock);
+  clock.advance(1000);
+  EXPECT_FALSE(second.processHeight(1.40f));
+  clock.advance(75);
+  EXPECT_FALSE(second.processHeight(1.50f));
+  clock.advance(76);
+  EXPECT_FALSE(second.processHeight(1.60f));  // low point 151 ms old: rise 0.10 from 1.50
+  EXPECT_NEAR(settings.jump_rise, 0.10f, 1e-5);
+}
+
+TEST_F(HeightFixture, MinimumQueueFollowsTheLowestHeightStillInTheWindow) {
+  settings.jump_window = 100;
+  EXPECT_FALSE(at(0, 1.30f));
+  EXPECT_FALSE(at(50, 1.40f));
+  EXPECT_FALSE(at(40, 1.35f));
+  // 1.30 has left (110 ms); the lowest in the window is now 1.35, not the oldest 1.40.
+  EXPECT_FALSE(at(20, 1.47f));
+  EXPECT_NEAR(settings.jump_rise, 0.12f, 1e-5);
+  EXPECT_TRUE(at(20, 1.51f));  // 1.51 - 1.35
+}
+
+TEST_F(HeightFixture, ZeroWindowKeepsOnlyTheNewestSampleAndNeverReports) {
+  settings.jump_window = 0;
+  EXPECT_FALSE(at(0, 1.0f));
+  EXPECT_FALSE(at(1, 2.0f));
+  EXPECT_FALSE(at(1, 3.0f));
+  EXPECT_FALSE(detector.isJumping());
+}
+
+TEST_F(HeightFixture, TiltCompensationDiscountsTheRise) {
+  settings.jump_pitch_comp = 50;  // 0.5 * (18 / 90) * 5 = 0.5 m
+  detector.setOrientation(0, 40, 0);
+  EXPECT_FALSE(at(0, 1.00f));
+  detector.setOrientation(18, -40, 7);
+  EXPECT_FALSE(at(50, 1.45f));
+  EXPECT_NEAR(settings.compensation_angle_range, 18.0f, 1e-4);
+  EXPECT_NEAR(settings.compensation, 50.0f, 1e-3);
+  EXPECT_EQ(settings.jump_rise, 0.0f);  // never below zero
+  EXPECT_TRUE(at(50, 1.70f));           // 0.70 - 0.50 = 0.20
+
+  // The axis chooses the angle: "Pitch" sees a range of 80 degrees here.
+  settings.jump_comp_axis = "Pitch";
+  EXPECT_FALSE(at(50, 1.70f));
+  EXPECT_NEAR(settings.compensation_angle_range, 80.0f, 1e-4);
+  settings.jump_comp_axis = "anything";  // the third angle; the first sample has left the window
+  detector.setOrientation(18, -40, -3);
+  EXPECT_FALSE(at(1, 1.70f));
+  EXPECT_NEAR(settings.compensation_angle_range, 10.0f, 1e-4);
+}
+
+TEST_F(HeightFixture, NegativeCompensationStrengthAppliesNone) {
+  settings.jump_pitch_comp = -50;
+  detector.setOrientation(0, 0, 0);
+  EXPECT_FALSE(at(0, 1.0f));
+  detector.setOrientation(90, 0, 0);
+  EXPECT_TRUE(at(50, 1.2f));
+  EXPECT_EQ(settings.compensation_angle_range, 0.0f);
+  EXPECT_FLOAT_EQ(settings.jump_rise, 1.2f - 1.0f);
+}
+
+TEST_F(HeightFixture, NonFiniteHeightsAreIgnored) {
+  EXPECT_FALSE(at(0, 1.60f));
+  EXPECT_FALSE(at(10, std::numeric_limits<float>::quiet_NaN()));
+  EXPECT_FALSE(at(10, -std::numeric_limits<float>::infinity()));
+  EXPECT_TRUE(at(10, 1.80f));
+}
+
+struct AccelFixture : ::testing::Test {
+  core::Settings settings;
+  FakeWallClock clock;
+  AccelJumpDetector detector{settings, clock};
+
+  bool at(long long advanceMs, float x, float y, float z) {
+    clock.advance(advanceMs);
+    return detector.processAcceleration(x, y, z);
+  }
+};
+
+TEST_F(AccelFixture, AverageOverTheSmoothingWindowMustExceedTheThreshold) {
+  EXPECT_FALSE(at(0, 0, 10, 0));
+  EXPECT_FALSE(at(25, 0, 19, 0));  // average 14.5
+  EXPECT_NEAR(settings.averaged_acceleration[1], 14.5f, 1e-5);
+  EXPECT_TRUE(at(25, 0, 17, 0));  // 50 ms: all three still in, average 15.33
+  EXPECT_TRUE(settings.jumping);
+  EXPECT_FALSE(at(150, 0, 30, 0));  // 150 ms after: not more than the duration
+  EXPECT_FALSE(at(1, 0, 30, 0));    // idle again
+  EXPECT_TRUE(at(1, 0, 30, 0));
+}
+
+TEST_F(AccelFixture, SamplesOlderThanTheWindowLeaveTheAverage) {
+  EXPECT_FALSE(at(0, 0, -4, 0));
+  EXPECT_TRUE(at(51, 0, 16, 0));  // -4 is 51 ms old and gone: the average is 16, not 6
+  EXPECT_NEAR(settings.averaged_acceleration[1], 16.0f, 1e-5);
+}
+
+TEST_F(AccelFixture, SampleExactlyAtTheWindowEdgeStays) {
+  EXPECT_FALSE(at(0, 0, 2, 0));
+  EXPECT_FALSE(at(50, 0, 20, 0));  // 50 ms old still counts: average 11
+  EXPECT_NEAR(settings.averaged_acceleration[1], 11.0f, 1e-5);
+}
+
+TEST_F(AccelFixture, SmoothingBelowTenMillisecondsUsesTen) {
+  settings.jump_accel_smoothing = 0;
+  EXPECT_FALSE(at(0, 0, 0, 0));
+  EXPECT_FALSE(at(10, 0, 20, 0));  // the 0 sample is 10 ms old and still counts
+  EXPECT_NEAR(settings.averaged_acceleration[1], 10.0f, 1e-5);
+  EXPECT_TRUE(at(11, 0, 20, 0));
+}
+
+TEST_F(AccelFixture, DownwardPushSuppressesJumpsForHalfASecond) {
+  // Defaults: axis Y, threshold 15, smoothing 50 ms, suppression 5.
+  EXPECT_FALSE(at(0, 0, -6, 0));
+  EXPECT_TRUE(settings.jump_suppressed);
+  // The -6 sample stays in the 50 ms window until 50 ms, renewing the
+  // suppression on each sample: the last renewal (at 40 ms) lasts until 540 ms.
+  for (int elapsed = 20; elapsed <= 520; elapsed += 20) {
+    EXPECT_FALSE(at(20, 0, 20, 0)) << "at " << elapsed << " ms";
+    EXPECT_TRUE(settings.jump_suppressed);
+  }
+  EXPECT_FALSE(at(19, 0, 20, 0));  // 539 ms
+  EXPECT_TRUE(settings.jump_suppressed);
+  EXPECT_TRUE(at(2, 0, 20, 0));  // 541 ms
+  EXPECT_FALSE(settings.jump_suppressed);
+}
+
+TEST_F(AccelFixture, SignedAxesAndUnknownAxisText) {
+  settings.jump_accel_suppress_threshold = 0;
+  settings.jump_accel_axis = "-Z";
+  EXPECT_TRUE(at(0, 0, 0, -16));
+  AccelJumpDetector lower(settings, clock);
+  settings.jump_accel_axis = "y";  // not an axis: the value is always 0
+  for (int i = 0; i < 10; ++i) EXPECT_FALSE((clock.advance(300), lower.processAcceleration(100, 100, 100)));
+}
+
+TEST_F(AccelFixture, NonFiniteSamplesDoNotPoisonTheAverage) {
+  EXPECT_FALSE(at(0, 0, std::numeric_limits<float>::quiet_NaN(), 0));
+  EXPECT_FALSE(at(0, 0, std::numeric_limits<float>::infinity(), 0));
+  EXPECT_TRUE(at(100, 0, 16, 0));
+  EXPECT_NEAR(settings.averaged_acceleration[1], 16.0f, 1e-5);
+}
+
+TEST_F(AccelFixture, LongSessionKeepsAnExactAverage) {
+  settings.jump_accel_suppress_threshold = 0;
+  for (int i = 0; i < 200000; ++i) at(5, 0.1f * (i % 97), 3.3f * (i % 7), -1.7f);
+  // Window of 50 ms at 5 ms spacing: the last 11 samples.
+  double expected = 0;
+  for (int i = 200000 - 11; i < 200000; ++i) expected += 3.3f * (i % 7);
+  EXPECT_NEAR(settings.averaged_acceleration[1], expected / 11, 1e-4);
+  EXPECT_NEAR(settings.averaged_acceleration[2], -1.7f, 1e-5);
+}
+
+TEST(JumpDetectorManager, RoutesByJumpSource) {
+  core::Settings settings;
+  FakeWallClock clock;
+  JumpDetectorManager manager(settings, clock);
+  settings.jump_accel_suppress_threshold = 0;
+
+  settings.hmd_source = "Phone (Acceleration)";
+  EXPECT_FALSE(manager.height(1.0f));
+  clock.advance(20);
+  EXPECT_FALSE(manager.height(2.0f));  // not fed to the height detector
+  EXPECT_TRUE(manager.acceleration(0, 20, 0));
+  EXPECT_TRUE(manager.isJumping());
+
+  settings.hmd_source = "SteamVR (OpenVR)";
+  EXPECT_FALSE(manager.isJumping());  // the height detector's flag
+  EXPECT_FALSE(manager.acceleration(0, 50, 0));
+  EXPECT_FALSE(manager.height(1.0f));
+  clock.advance(20);
+  EXPECT_TRUE(manager.height(1.3f));
+  EXPECT_TRUE(manager.isJumping());
+
+  for (const char* source : {"Disabled", "Phone", "None"}) {
+    settings.hmd_source = source;
+    clock.advance(1000);
+    EXPECT_FALSE(manager.height(5.0f)) << source;
+    EXPECT_FALSE(manager.acceleration(0, 100, 0)) << source;
+    EXPECT_FALSE(manager.isJumping()) << source;
+  }
+}
+
+TEST(JumpDetectorManager, OrientationReachesTheHeightDetector) {
+  core::Settings settings;
+  FakeWallClock clock;
+  JumpDetectorManager manager(settings, clock);
+  settings.hmd_source = "OpenXR (In-Game)";
+  settings.jump_pitch_comp = 100;
+  manager.setOrientation(0, 0, 0);
+  manager.height(1.0f);
+  manager.setOrientation(9, 0, 0);
+  clock.advance(10);
+  EXPECT_FALSE(manager.height(1.4f));  // comp 1.0 * 0.1 * 5 = 0.5 m
+  EXPECT_NEAR(settings.compensation, 50.0f, 1e-3);
+}
+
+}  // namespace
+}  // namespace services

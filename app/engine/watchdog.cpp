@@ -1,0 +1,36 @@
+#include "app/engine/watchdog.h"
+
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace engine {
+
+Watchdog::Watchdog(core::Settings& settings, core::Logger& logger, std::function<void()> resetOutputs)
+    : settings_(settings), logger_(logger), resetOutputs_(std::move(resetOutputs)) {}
+
+bool Watchdog::check(double now) {
+  const double lastSample = settings_.last_sample_time;
+  const double lastChange = settings_.last_change_time;
+  const double idle = lastSample > 0 ? now - lastSample : 0.0;
+  const double frozen = lastChange > 0 ? now - lastChange : 0.0;
+  if (!(idle > kLimit || frozen > kLimit)) return false;
+
+  bool moving = std::fabs(settings_.stick[0].load()) > kRestLimit || std::fabs(settings_.stick[1].load()) > kRestLimit;
+  for (int i = 0; i < 3; ++i) moving = moving || std::fabs(settings_.centered_orientation[i]) > kRestLimit;
+  if (!moving) return false;
+
+  char line[160];
+  std::snprintf(line, sizeof line, "Watchdog: Tracker %s detected (idle: %fs, frozen: %fs). Resetting outputs.",
+                idle > kLimit ? "timeout" : "frozen", idle, frozen);
+  logger_.warn(line);
+  resetOutputs_();
+  const std::string source = settings_.tracker_source.get();
+  if (source == "SteamVR Tracker" || source == "Phone" || source == "SlimeVR (SolarXR)" || source == "SlimeVR (OSC)")
+    settings_.stalled = true;
+  settings_.last_sample_time = now;
+  settings_.last_change_time = now;
+  return true;
+}
+
+}  // namespace engine

@@ -1,0 +1,94 @@
+#include "app/engine/watchdog.h"
+
+#include <gtest/gtest.h>
+
+namespace engine {
+namespace {
+
+struct WatchdogFixture : ::testing::Test {
+  core::Settings settings;
+  core::Logger logger{nullptr};
+  int resets = 0;
+  Watchdog watchdog{settings, logger, [this] {
+                      ++resets;
+                      settings.stick[0] = 0;
+                      settings.stick[1] = 0;
+                      settings.centered_orientation.set(0, 0, 0);
+                      settings.stalled = false;
+                    }};
+
+  // A locomotion sample at `now`: `moved` when it differed from the last one.
+  void sample(double now, bool moved = true) {
+    settings.last_sample_time = now;
+    if (moved) settings.last_change_time = now;
+  }
+  std::string lastMessage() const {
+    const auto lines = logger.lines();
+    return lines.empty() ? "" : lines.back().substr(lines.back().find("] ") + 2);
+  }
+};
+
+TEST_F(WatchdogFixture, SilentTrackerWhileLeaningTimesOut) {
+  sample(10.0);
+  settings.stick[1] = 0.4f;
+  EXPECT_FALSE(watchdog.check(11.999));
+  EXPECT_FALSE(watchdog.check(12.0));  // exactly 2.0 s: not more
+  EXPECT_EQ(resets, 0);
+  EXPECT_TRUE(watchdog.check(12.001));
+  EXPECT_EQ(resets, 1);
+  EXPECT_EQ(settings.stick[1], 0.0f);
+  EXPECT_TRUE(settings.stalled);
+  ASSERT_EQ(logger.lines().size(), 1u);
+  EXPECT_NE(logger.lines()[0].find("[WARN ] "), std::string::npos);
+  EXPECT_EQ(lastMessage(),
+            "Watchdog: Tracker timeout detected (idle: 2.001000s, frozen: 2.001000s). Resetting outputs.");
+  // Quiet afterwards: the output is at rest.
+  EXPECT_FALSE(watchdog.check(20.0));
+  EXPECT_EQ(resets, 1);
+}
+
+TEST_F(WatchdogFixture, SamePoseKeepsComingIsFrozen) {
+  sample(10.0);
+  settings.centered_orientation.set(12.0f, 0, 0);
+  for (double t = 10.02; t < 12.5; t += 0.02) {
+    sample(t, false);  // the same pose again
+    if (watchdog.check(t)) break;
+  }
+  ASSERT_EQ(resets, 1);
+  const std::string message = lastMessage();
+  EXPECT_EQ(message.rfind("Watchdog: Tracker frozen detected (idle: 0.000000s, frozen: 2.0", 0), 0u) << message;
+  EXPECT_TRUE(settings.stalled);
+  EXPECT_EQ(settings.centered_orientation[0], 0.0f);
+}
+
+TEST_F(WatchdogFixture, StalledOnlyForTrackerSources) {
+  settings.tracker_source = "SteamVR (OpenVR)";
+  sample(1.0);
+  settings.stick[0] = -0.3f;
+  EXPECT_TRUE(watchdog.check(4.0));
+  EXPECT_FALSE(settings.stalled);
+  for (const char* source : {"SteamVR Tracker", "Phone", "SlimeVR (SolarXR)", "SlimeVR (OSC)"}) {
+    settings.tracker_source = source;
+    settings.stalled = false;
+    settings.stick[0] = -0.3f;
+    EXPECT_TRUE(watchdog.check(100.0 + resets * 10.0)) << source;
+    EXPECT_TRUE(settings.stalled) << source;
+  }
+}
+
+TEST_F(WatchdogFixture, RestsWhenNothingWasEverSentOrOutputIsAtRest) {
+  settings.stick[1] = 0.9f;
+  EXPECT_FALSE(watchdog.check(1000.0));  // no sample yet: idle and frozen are 0
+  sample(1.0);
+  settings.stick[1] = 0.0001f;  // not above the rest limit
+  EXPECT_FALSE(watchdog.check(10.0));
+  settings.centered_orientation.set(0, 0, -0.0002f);
+  EXPECT_TRUE(watchdog.check(10.0));
+  // The timer restarts at the reset: another 2 s before it can fire again.
+  settings.stick[0] = 1.0f;
+  EXPECT_FALSE(watchdog.check(11.9));
+  EXPECT_TRUE(watchdog.check(12.1));
+}
+
+}  // namespace
+}  // namespace engine
