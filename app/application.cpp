@@ -28,7 +28,8 @@ Application::Application(Options options)
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
-      outputService_(settings_, logger_, outputs::Backends{.keyboard = &keyboardOutput_, .pad = &virtualPad_, .hook = &steamVRHook_}),
+      outputService_(settings_, logger_,
+                     outputs::Backends{.keyboard = &keyboardOutput_, .pad = &virtualPad_, .hook = &steamVRHook_}),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(

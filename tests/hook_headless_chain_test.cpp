@@ -99,6 +99,24 @@ TEST_F(HookHeadlessChain, LeaningForwardPushesTheLeftThumbstickForwardUntilThePh
   EXPECT_EQ(program->waitForExit(5s), 0) << program->errors();
 }
 
+TEST_F(HookHeadlessChain, APhoneJumpPressesAndReleasesTheConfiguredButton) {
+  auto program = startProgram(", \"jump_hook_button\": \"Right: A\"");
+  ChildProcess phone(
+      testsupport::distFolder() + "/phone_sim",
+      {"--port", std::to_string(port), "--seconds", "1.5", "--rate", "60", "--accel", "--jump", "0.7", "--quiet"}, {},
+      home.path().string());
+  const bool pressed =
+      server.waitFor([&] { return server.realInput().component(right->handle("/input/a/click")).boolean; }, 5s);
+  EXPECT_TRUE(pressed) << program->output();
+  EXPECT_FALSE(server.realInput().component(left->handle("/input/a/click")).boolean);
+  // The engine releases the jump after its duration; the driver reports the release once.
+  EXPECT_TRUE(
+      server.waitFor([&] { return !server.realInput().component(right->handle("/input/a/click")).boolean; }, 3s));
+  EXPECT_EQ(phone.waitForExit(10s), 0);
+  program->signal(SIGTERM);
+  EXPECT_EQ(program->waitForExit(5s), 0) << program->errors();
+}
+
 TEST_F(HookHeadlessChain, SerialAddressingDrivesOnlyThatController) {
   auto program = startProgram(", \"hook_target_serial\": \"LHR-RIGHT\"");
   auto phone = lean(1.0);

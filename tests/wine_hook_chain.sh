@@ -27,7 +27,7 @@ wineboot -i </dev/null >/dev/null 2>&1
 port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 0)); print(s.getsockname()[1])')
 settings="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/StrivoVR"
 mkdir -p "$settings"
-echo "{\"owotrack_input_port\": $port}" > "$settings/usersettings.json"
+echo "{\"owotrack_input_port\": $port, \"jump_hook_button\": \"Right: A\"}" > "$settings/usersettings.json"
 
 wait_for() {  # file text seconds
   for _ in $(seq 1 $(( $3 * 10 ))); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
@@ -58,4 +58,16 @@ if [ "$released" != "0.0000" ]; then echo "FAIL: the override did not lapse (las
 if awk '$5 == "R" && $7 != "0.0000" { bad = 1 } END { exit !bad }' "$work/server.txt"; then
   echo "FAIL: the right controller moved"; exit 1
 fi
-echo "PASS: left thumbstick forward ($forward changes), lapsed to the real value; right controller untouched"
+
+# A jump (an upward acceleration spike) presses the configured button, then releases it.
+wine "$dist/phone_sim.exe" --port "$port" --seconds 1.5 --rate 60 --accel --jump 0.7 --quiet </dev/null || exit 1
+for _ in $(seq 1 50); do
+  tr -d '\r' <"$work/server.log" >"$work/server.txt"
+  presses=$(awk '$5 == "R" && $6 == "/input/a/click" && $7 == "1.0000" { n++ } END { print n + 0 }' "$work/server.txt")
+  last=$(awk '$5 == "R" && $6 == "/input/a/click" { last = $7 } END { print last }' "$work/server.txt")
+  [ "$presses" -gt 0 ] && [ "$last" = "0.0000" ] && break
+  sleep 0.1
+done
+if [ "$presses" -eq 0 ]; then echo "FAIL: the jump never pressed Right: A"; cat "$work/program.log"; exit 1; fi
+if [ "$last" != "0.0000" ]; then echo "FAIL: the jump button was not released"; exit 1; fi
+echo "PASS: left thumbstick forward ($forward changes), lapsed to the real value; right controller untouched by the lean; the jump pressed and released Right: A"
