@@ -1,5 +1,8 @@
 #pragma once
 
+#include <chrono>
+#include <thread>
+
 namespace platform {
 
 // Decides what the window's render loop does next: nothing while minimised (sleep
@@ -8,6 +11,21 @@ namespace platform {
 class FramePacer {
  public:
   enum class Step { SleepMinimized, Wait, Draw };
+
+  // Sleeps as next() decides; true when a frame is due now.
+  bool frameDue(double now, bool minimized, bool foreground) {
+    switch (next(now, minimized, foreground)) {
+      case Step::SleepMinimized:
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return false;
+      case Step::Wait:
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return false;
+      case Step::Draw:
+        return true;
+    }
+    return false;
+  }
 
   Step next(double now, bool minimized, bool foreground) {
     if (minimized) return Step::SleepMinimized;

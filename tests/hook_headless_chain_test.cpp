@@ -10,6 +10,7 @@
 #include "platform/udp_socket.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
 #include "testing/support/child_process.h"
+#include "testing/support/free_port.h"
 #include "testing/support/temp_folder.h"
 
 namespace {
@@ -20,12 +21,6 @@ using testsupport::ChildProcess;
 
 const char* const kThumbY = "/input/thumbstick/y";
 
-int freePort() {
-  platform::UdpSocket probe;
-  platform::Endpoint local;
-  if (!probe.open() || !probe.bind({0, 0}) || !probe.localEndpoint(local)) return 0;
-  return local.port;
-}
 
 class HookHeadlessChain : public ::testing::Test {
  protected:
@@ -41,7 +36,7 @@ class HookHeadlessChain : public ::testing::Test {
     left = &server.addController(1, "LHR-LEFT", FakeVrServer::thumbstickAxes(), {"/input/a/click"});
     right = &server.addController(2, "LHR-RIGHT", {"/input/joystick/x", "/input/joystick/y"}, {"/input/a/click"});
     server.start();
-    port = freePort();
+    port = testsupport::freeUdpPort();
     ASSERT_NE(port, 0);
   }
   void TearDown() override { server.cleanup(); }

@@ -85,16 +85,7 @@ int runGuiWindow(const GuiWindowHooks& hooks) {
     }
     if (done) break;
     const Uint32 flags = SDL_GetWindowFlags(window);
-    switch (pacer.next(monotonicSeconds(), flags & SDL_WINDOW_MINIMIZED, flags & SDL_WINDOW_INPUT_FOCUS)) {
-      case FramePacer::Step::SleepMinimized:
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        continue;
-      case FramePacer::Step::Wait:
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        continue;
-      case FramePacer::Step::Draw:
-        break;
-    }
+    if (!pacer.frameDue(monotonicSeconds(), flags & SDL_WINDOW_MINIMIZED, flags & SDL_WINDOW_INPUT_FOCUS)) continue;
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();

@@ -182,16 +182,7 @@ int runGuiWindow(const GuiWindowHooks& hooks) {
       if (msg.message == WM_QUIT) done = true;
     }
     if (done) break;
-    switch (pacer.next(monotonicSeconds(), IsIconic(window), GetForegroundWindow() == window)) {
-      case FramePacer::Step::SleepMinimized:
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        continue;
-      case FramePacer::Step::Wait:
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        continue;
-      case FramePacer::Step::Draw:
-        break;
-    }
+    if (!pacer.frameDue(monotonicSeconds(), IsIconic(window), GetForegroundWindow() == window)) continue;
     ImGui_ImplDX11_NewFrame();
     ImGui_ImplWin32_NewFrame();
     ImGui::NewFrame();
