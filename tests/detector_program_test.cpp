@@ -95,7 +95,7 @@ TEST_F(DetectorProgram, ThreeTapsToggleTrackingOffAndOnWithSoundsAndSaves) {
   startProgram(
       "\"slimevr_tap_toggle\": true, \"slimevr_tap_axis\": 1, \"slimevr_tap_sensitivity\": 15, "
       "\"audio_volume\": 1.0");
-  phone({"--seconds", "1.4", "--lean", "0:20", "--jump", "0.3,0.6,0.9"});
+  phone({"--seconds", "1.6", "--lean", "0:20", "--jump", "0.3,0.7,1.1"});
   ASSERT_TRUE(program_->waitForOutput("[Settings] Saved to", 5s)) << program_->output();
   std::string out = program_->output();
   const auto toggled = out.find("[INFO ] Engine: Triple-Tap detected! Toggling...");
@@ -108,7 +108,7 @@ TEST_F(DetectorProgram, ThreeTapsToggleTrackingOffAndOnWithSoundsAndSaves) {
   EXPECT_NE(testsupport::readFile(settingsPath()).find("\"deadzone\""), std::string::npos);
 
   std::this_thread::sleep_for(1s);  // past the lock-out after a toggle
-  phone({"--seconds", "1.4", "--lean", "0:25", "--jump", "0.3,0.6,0.9"});
+  phone({"--seconds", "1.6", "--lean", "0:25", "--jump", "0.3,0.7,1.1"});
   ASSERT_TRUE(program_->waitForOutput("Toggling...", 2s));
   out = stopProgram();
   EXPECT_EQ(countOf(out, "[INFO ] Engine: Triple-Tap detected! Toggling..."), 2u) << out;

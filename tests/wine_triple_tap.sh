@@ -34,7 +34,7 @@ for _ in $(seq 1 200); do
 done
 grep -q "SUCCESSFULLY listening on UDP port $port" "$work/out.txt" || fail "the phone server did not start"
 
-wine "$phone" --port "$port" --seconds 1.4 --lean "0:20" --jump "0.3,0.6,0.9" --quiet || fail "phone_sim failed"
+wine "$phone" --port "$port" --seconds 1.6 --lean "0:20" --jump "0.3,0.7,1.1" --quiet || fail "phone_sim failed"
 for _ in $(seq 1 50); do
   grep -q "\[Settings\] Saved to" "$work/out.txt" && break
   sleep 0.1
