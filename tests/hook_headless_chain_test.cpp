@@ -9,6 +9,7 @@
 #include "common/hook/hook_protocol.h"
 #include "platform/udp_socket.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
+#include "testing/fake_vrserver/loaded_driver_test.h"
 #include "testing/support/child_process.h"
 #include "testing/support/free_port.h"
 #include "testing/support/temp_folder.h"
@@ -22,24 +23,17 @@ using testsupport::ChildProcess;
 const char* const kThumbY = "/input/thumbstick/y";
 
 
-class HookHeadlessChain : public ::testing::Test {
+class HookHeadlessChain : public fakevr::LoadedDriverTest {
  protected:
   void SetUp() override {
-    platform::UdpSocket probe;
-    ASSERT_TRUE(probe.open());
-    if (!probe.bind(platform::Endpoint::loopback(hook::kDriverPort)))
-      GTEST_SKIP() << "port 4445 is in use by another process";
-    probe.close();
-    std::string error;
-    ASSERT_TRUE(server.loadDriver(fakevr::builtDriverPath(), error)) << error;
-    ASSERT_EQ(server.init(), vr::VRInitError_None);
+    loadDriver();
+    if (!loaded()) return;
     left = &server.addController(1, "LHR-LEFT", FakeVrServer::thumbstickAxes(), {"/input/a/click"});
     right = &server.addController(2, "LHR-RIGHT", {"/input/joystick/x", "/input/joystick/y"}, {"/input/a/click"});
     server.start();
     port = testsupport::freeUdpPort();
     ASSERT_NE(port, 0);
   }
-  void TearDown() override { server.cleanup(); }
 
   std::unique_ptr<ChildProcess> startProgram(const std::string& extraSettings) {
     std::filesystem::create_directories(home.path() / "config/StrivoVR");
@@ -61,12 +55,8 @@ class HookHeadlessChain : public ::testing::Test {
                                  "--lean", "0:0,0.3:25", "--quiet"},
         std::map<std::string, std::string>{}, home.path().string());
   }
-  float value(fakevr::FakeController* c, const char* path) {
-    return server.realInput().component(c->handle(path)).scalar;
-  }
 
   testsupport::TempFolder home{"hook_headless_chain"};
-  FakeVrServer server;
   fakevr::FakeController* left = nullptr;
   fakevr::FakeController* right = nullptr;
   int port = 0;

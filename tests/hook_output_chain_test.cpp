@@ -10,6 +10,7 @@
 #include "app/outputs/output_service.h"
 #include "common/hook/hook_protocol.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
+#include "testing/fake_vrserver/loaded_driver_test.h"
 
 namespace {
 
@@ -18,17 +19,11 @@ using fakevr::FakeVrServer;
 
 const char* const kThumbY = "/input/thumbstick/y";
 
-class HookOutputChain : public ::testing::Test {
+class HookOutputChain : public fakevr::LoadedDriverTest {
  protected:
   void SetUp() override {
-    platform::UdpSocket probe;
-    ASSERT_TRUE(probe.open());
-    if (!probe.bind(platform::Endpoint::loopback(hook::kDriverPort)))
-      GTEST_SKIP() << "port 4445 is in use by another process";
-    probe.close();
-    std::string error;
-    ASSERT_TRUE(server.loadDriver(fakevr::builtDriverPath(), error)) << error;
-    ASSERT_EQ(server.init(), vr::VRInitError_None);
+    loadDriver();
+    if (!loaded()) return;
     left = &server.addController(1, "LHR-LEFT", FakeVrServer::thumbstickAxes(), {"/input/a/click"});
     right = &server.addController(2, "LHR-RIGHT", {"/input/joystick/x", "/input/joystick/y"}, {"/input/b/click"});
     ASSERT_TRUE(settings.mode.equals("SteamVR Hook"));
@@ -36,13 +31,7 @@ class HookOutputChain : public ::testing::Test {
   }
   void TearDown() override {
     output.cleanup();
-    server.cleanup();
-  }
-  float value(fakevr::FakeController* c, const char* path) {
-    return server.realInput().component(c->handle(path)).scalar;
-  }
-  bool pressed(fakevr::FakeController* c, const char* path) {
-    return server.realInput().component(c->handle(path)).boolean;
+    LoadedDriverTest::TearDown();
   }
 
   core::Settings settings;
@@ -50,7 +39,6 @@ class HookOutputChain : public ::testing::Test {
   std::ostringstream out;
   bridges::SteamVRHookService hook{settings, logger, {}, platform::Endpoint::loopback(hook::kDriverPort), out};
   outputs::OutputService output{settings, logger, outputs::Backends{.hook = &hook}};
-  FakeVrServer server;
   fakevr::FakeController* left = nullptr;
   fakevr::FakeController* right = nullptr;
 };

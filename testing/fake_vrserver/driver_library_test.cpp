@@ -12,6 +12,7 @@
 #include "common/hook/hook_protocol.h"
 #include "platform/udp_socket.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
+#include "testing/fake_vrserver/loaded_driver_test.h"
 #include "testing/support/export_table.h"
 
 namespace {
@@ -100,31 +101,17 @@ TEST(DriverLibrary, InitWithoutServerDriverHostFailsWith105) {
 }
 
 // The loaded driver on the real port, with a left and a right controller of "other drivers".
-class DriverChain : public ::testing::Test {
+class DriverChain : public fakevr::LoadedDriverTest {
  protected:
   void SetUp() override {
-    platform::UdpSocket probe;
-    ASSERT_TRUE(probe.open());
-    if (!probe.bind(platform::Endpoint::loopback(hook::kDriverPort)))
-      GTEST_SKIP() << "port 4445 is in use by another process";
-    probe.close();
-    std::string error;
-    ASSERT_TRUE(server.loadDriver(fakevr::builtDriverPath(), error)) << error;
-    ASSERT_EQ(server.init(), vr::VRInitError_None);
+    loadDriver();
+    if (!loaded()) return;
     left = &server.addController(1, "LHR-LEFT", FakeVrServer::thumbstickAxes(),
                                  {"/input/a/click", "/input/thumbstick/click"});
     right = &server.addController(2, "LHR-RIGHT", {"/input/joystick/x", "/input/joystick/y"},
                                   {"/input/a/click", "/input/joystick/click"});
   }
-  void TearDown() override { server.cleanup(); }
-  float value(fakevr::FakeController* c, const char* path) {
-    return server.realInput().component(c->handle(path)).scalar;
-  }
-  bool pressed(fakevr::FakeController* c, const char* path) {
-    return server.realInput().component(c->handle(path)).boolean;
-  }
 
-  FakeVrServer server;
   fakevr::FakeController* left = nullptr;
   fakevr::FakeController* right = nullptr;
 };
