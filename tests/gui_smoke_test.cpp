@@ -150,9 +150,8 @@ void expectWindowRenders(VirtualDisplay& screen, ChildProcess& program, const st
   Window window = 0;
   for (auto deadline = Clock::now() + windowTimeout; !window && Clock::now() < deadline;) {
     window = screen.find("StrivoVR");
-    if (!window) {
-      if (program.waitForExit(100ms) >= 0) break;
-    }
+    // Keep looking after the launcher exits: under Wine the program can outlive it.
+    if (!window && program.waitForExit(100ms) >= 0) std::this_thread::sleep_for(100ms);
   }
   ASSERT_NE(window, 0u) << "no window appeared\n" << program.output() << program.errors();
 
@@ -221,6 +220,12 @@ TEST(GuiSmoke, WindowsProgramRendersUnderWine) {
   std::filesystem::create_directories(prefix);
   const std::string env =
       "WINEPREFIX='" + prefix + "' WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES='mscoree,mshtml=' ";
+  // Whatever happens below, every process of this prefix ends with the test: the
+  // program may outlive the `wine` launcher that started it.
+  struct PrefixShutdown {
+    std::string command;
+    ~PrefixShutdown() { std::system(command.c_str()); }
+  } prefixShutdown{"timeout 20 sh -c \"" + env + "wineserver -k >/dev/null 2>&1\""};
   ASSERT_EQ(std::system(("timeout 60 sh -c \"" + env + "wineserver -p </dev/null >/dev/null 2>&1; " + env +
                          "DISPLAY=" + screen.name() + " wineboot -i </dev/null >/dev/null 2>&1\"")
                             .c_str()),
@@ -235,8 +240,7 @@ TEST(GuiSmoke, WindowsProgramRendersUnderWine) {
                          STRIVO_WINDOWS_DIST_DIR);
     ASSERT_TRUE(program.started());
     expectWindowRenders(screen, program, STRIVO_WINDOWS_SCREENSHOT_DIR, "main-tab-wine.png", 40s);
-  }  // the program is killed here
-  std::system(("timeout 20 sh -c \"" + env + "wineserver -k >/dev/null 2>&1\"").c_str());
+  }  // the program is killed here, and the prefix's processes by prefixShutdown
 }
 
 }  // namespace
