@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 namespace platform {
 
@@ -42,5 +44,31 @@ inline constexpr std::uint16_t kXusbA = 0x1000;
 inline constexpr std::uint16_t kXusbB = 0x2000;
 inline constexpr std::uint16_t kXusbX = 0x4000;
 inline constexpr std::uint16_t kXusbY = 0x8000;
+
+// Button names and their bits. The first ten are the buttons the program presses
+// by name (face, shoulders, thumbs, START, BACK); the rest are the guide button and
+// the d-pad, which only a scripted pad state sets.
+struct XusbNamedButton {
+  std::string_view name;
+  std::uint16_t bit;
+};
+inline constexpr XusbNamedButton kXusbNamedButtons[] = {
+    {"A", kXusbA},
+    {"B", kXusbB},
+    {"X", kXusbX},
+    {"Y", kXusbY},
+    {"LB", kXusbLeftShoulder},
+    {"RB", kXusbRightShoulder},
+    {"LTHUMB", kXusbLeftThumb},
+    {"RTHUMB", kXusbRightThumb},
+    {"START", kXusbStart},
+    {"BACK", kXusbBack},
+    {"GUIDE", kXusbGuide},
+    {"DPAD_UP", kXusbDpadUp},
+    {"DPAD_DOWN", kXusbDpadDown},
+    {"DPAD_LEFT", kXusbDpadLeft},
+    {"DPAD_RIGHT", kXusbDpadRight},
+};
+inline constexpr std::span<const XusbNamedButton> kXusbPressableButtons{kXusbNamedButtons, 10};
 
 }  // namespace platform

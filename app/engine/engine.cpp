@@ -1,5 +1,7 @@
 #include "app/engine/engine.h"
 
+#include "app/core/source_names.h"
+
 #include <chrono>
 #include <cmath>
 #include <initializer_list>
@@ -7,13 +9,13 @@
 namespace engine {
 namespace {
 
-constexpr std::string_view kPhone = "Phone";
-constexpr std::string_view kPhoneAcceleration = "Phone (Acceleration)";
-constexpr std::string_view kSlimeOsc = "SlimeVR (OSC)";
-constexpr std::string_view kSolarXR = "SlimeVR (SolarXR)";
-constexpr std::string_view kSteamVRTracker = "SteamVR Tracker";
-constexpr std::string_view kOpenVR = "SteamVR (OpenVR)";
-constexpr std::string_view kOpenXR = "OpenXR (In-Game)";
+using core::sources::kPhone;
+using core::sources::kPhoneAcceleration;
+using core::sources::kSlimeOsc;
+constexpr std::string_view kSolarXR = core::sources::kSlimeSolarXr;
+constexpr std::string_view kSteamVRTracker = core::sources::kSteamVrTracker;
+constexpr std::string_view kOpenVR = core::sources::kOpenVr;
+constexpr std::string_view kOpenXR = core::sources::kOpenXr;
 constexpr std::string_view kPadMode = "Xbox Controller (vJoy)";
 
 bool isOneOf(std::string_view value, std::initializer_list<std::string_view> options) {

@@ -23,27 +23,10 @@ std::string hex(std::uint32_t code) {
   return text.str();
 }
 
-struct NamedBit {
-  const char* name;
-  std::uint16_t bit;
-};
-constexpr NamedBit kButtonTable[] = {
-    {"A", platform::kXusbA},
-    {"B", platform::kXusbB},
-    {"X", platform::kXusbX},
-    {"Y", platform::kXusbY},
-    {"LB", platform::kXusbLeftShoulder},
-    {"RB", platform::kXusbRightShoulder},
-    {"LTHUMB", platform::kXusbLeftThumb},
-    {"RTHUMB", platform::kXusbRightThumb},
-    {"START", platform::kXusbStart},
-    {"BACK", platform::kXusbBack},
-};
-
 }  // namespace
 
 std::uint16_t VirtualJoystickService::buttonBit(std::string_view name) {
-  for (const NamedBit& entry : kButtonTable)
+  for (const auto& entry : platform::kXusbPressableButtons)
     if (name == entry.name) return entry.bit;
   return 0;
 }

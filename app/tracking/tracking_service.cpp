@@ -1,17 +1,13 @@
 #include "app/tracking/tracking_service.h"
 
+#include "app/core/source_names.h"
+
 #include <string>
 
 namespace tracking {
 namespace {
 
-constexpr std::string_view kPhone = "Phone";
-constexpr std::string_view kPhoneAcceleration = "Phone (Acceleration)";
-constexpr std::string_view kSlimeOsc = "SlimeVR (OSC)";
-constexpr std::string_view kSlimeSolarXr = "SlimeVR (SolarXR)";
-constexpr std::string_view kSteamVrTracker = "SteamVR Tracker";
-constexpr std::string_view kOpenVr = "SteamVR (OpenVR)";
-constexpr std::string_view kOpenXr = "OpenXR (In-Game)";
+using namespace core::sources;
 
 bool contains(std::string_view text, std::string_view part) { return text.find(part) != std::string_view::npos; }
 

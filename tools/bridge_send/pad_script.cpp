@@ -6,28 +6,6 @@
 namespace bridgesend {
 namespace {
 
-struct NamedBit {
-  std::string_view name;
-  std::uint16_t bit;
-};
-constexpr NamedBit kButtons[] = {
-    {"A", platform::kXusbA},
-    {"B", platform::kXusbB},
-    {"X", platform::kXusbX},
-    {"Y", platform::kXusbY},
-    {"LB", platform::kXusbLeftShoulder},
-    {"RB", platform::kXusbRightShoulder},
-    {"LTHUMB", platform::kXusbLeftThumb},
-    {"RTHUMB", platform::kXusbRightThumb},
-    {"START", platform::kXusbStart},
-    {"BACK", platform::kXusbBack},
-    {"GUIDE", platform::kXusbGuide},
-    {"DPAD_UP", platform::kXusbDpadUp},
-    {"DPAD_DOWN", platform::kXusbDpadDown},
-    {"DPAD_LEFT", platform::kXusbDpadLeft},
-    {"DPAD_RIGHT", platform::kXusbDpadRight},
-};
-
 bool parseNumber(std::string_view text, long minimum, long maximum, long& out) {
   const char* end = text.data() + text.size();
   const auto [at, problem] = std::from_chars(text.data(), end, out);
@@ -40,7 +18,7 @@ bool parseButtons(std::string_view text, std::uint16_t& bits, std::string& error
     const auto plus = text.find('+');
     const std::string_view name = text.substr(0, plus);
     bool found = false;
-    for (const NamedBit& button : kButtons) {
+    for (const auto& button : platform::kXusbNamedButtons) {
       if (button.name == name) {
         bits |= button.bit;
         found = true;
