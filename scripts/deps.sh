@@ -5,8 +5,10 @@
 set -euo pipefail
 
 packages=(
-  # build
-  cmake ninja-build g++ pkg-config
+  # build (ccache: optional compiler cache, used when present)
+  cmake ninja-build g++ pkg-config ccache
+  # the formatter that ./test.sh checks every C++ file with
+  clang-format
   # Windows cross build and its test runner
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   # libraries
@@ -18,6 +20,8 @@ packages=(
   fonts-quicksand fonts-comfortaa
   # test tools: virtual display, sound synthesis, OSC peers
   xvfb xauth libgl1-mesa-dri sox libsox-fmt-mp3 lame liblo-tools
+  # Wine plays the MP3 feedback sounds through the media interface, which decodes with GStreamer
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
 
 missing=()
