@@ -20,11 +20,10 @@ struct HeadlessProgram {
   std::string settingsPath() const { return home.file("config/StrivoVR/usersettings.json"); }
   std::unique_ptr<ChildProcess> start() {
     std::filesystem::create_directories(home.path() / "config");
-    return std::make_unique<ChildProcess>(
-        testsupport::distFolder() + "/strivovr-headless", std::vector<std::string>{},
-        std::map<std::string, std::string>{{"XDG_CONFIG_HOME", home.file("config")},
-                                           {"XDG_RUNTIME_DIR", home.path().string()}},
-        home.path().string());
+    return std::make_unique<ChildProcess>(testsupport::distFolder() + "/strivovr-headless", std::vector<std::string>{},
+                                          std::map<std::string, std::string>{{"XDG_CONFIG_HOME", home.file("config")},
+                                                                             {"XDG_RUNTIME_DIR", home.path().string()}},
+                                          home.path().string());
   }
 };
 

@@ -114,9 +114,9 @@ struct AxisMapping {
   std::atomic<int> Settings::*yaw;
 };
 
-const AxisMapping kPhoneMapping = {"phone_map_roll", "phone_map_pitch", "phone_map_yaw",
+const AxisMapping kPhoneMapping = {"phone_map_roll",          "phone_map_pitch",          "phone_map_yaw",
                                    &Settings::phone_map_roll, &Settings::phone_map_pitch, &Settings::phone_map_yaw};
-const AxisMapping kSlimeMapping = {"slime_map_roll", "slime_map_pitch", "slime_map_yaw",
+const AxisMapping kSlimeMapping = {"slime_map_roll",          "slime_map_pitch",          "slime_map_yaw",
                                    &Settings::slime_map_roll, &Settings::slime_map_pitch, &Settings::slime_map_yaw};
 
 // An integer setting reads any JSON number or boolean, cutting fractions toward

@@ -193,7 +193,8 @@ TEST_F(SettingsFileTest, FallbackFileIsReadButNeverWritten) {
 }
 
 TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing) {
-  writeUserFile(R"({"slime_loco_id": 4, "slime_loco_name": "hip", "map_roll": "X", "map_pitch": "-Z", "map_yaw": "None"})");
+  writeUserFile(
+      R"({"slime_loco_id": 4, "slime_loco_name": "hip", "map_roll": "X", "map_pitch": "-Z", "map_yaw": "None"})");
   ASSERT_TRUE(file.load(settings));
   EXPECT_EQ(settings.slime_tracker_id, 4);
   EXPECT_EQ(settings.slime_tracker_name.get(), "hip");
@@ -201,7 +202,8 @@ TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing)
   for (auto* pitch : {&settings.phone_map_pitch, &settings.slime_map_pitch}) EXPECT_EQ(*pitch, AxisNegZ);
   for (auto* yaw : {&settings.phone_map_yaw, &settings.slime_map_yaw}) EXPECT_EQ(*yaw, AxisNone);
 
-  writeUserFile(R"({"slime_tracker_id": 7, "slime_loco_id": 4, "slime_tracker_name": "chest", "slime_loco_name": "hip"})");
+  writeUserFile(
+      R"({"slime_tracker_id": 7, "slime_loco_id": 4, "slime_tracker_name": "chest", "slime_loco_name": "hip"})");
   ASSERT_TRUE(file.load(settings));
   EXPECT_EQ(settings.slime_tracker_id, 7);
   EXPECT_EQ(settings.slime_tracker_name.get(), "chest");
@@ -265,8 +267,8 @@ TEST_F(SettingsFileTest, NumbersConvertLikeTypedReads) {
 }
 
 TEST_F(SettingsFileTest, IntegersOutsideTheIntRangeAreErrorsNotWrappedValues) {
-  for (const char* json : {R"({"osc_input_port": 1e20})", R"({"osc_input_port": 4294967297})",
-                           R"({"osc_input_port": -3000000000})"}) {
+  for (const char* json :
+       {R"({"osc_input_port": 1e20})", R"({"osc_input_port": 4294967297})", R"({"osc_input_port": -3000000000})"}) {
     settings.osc_input_port = 9000;
     writeUserFile(json);
     EXPECT_FALSE(file.load(settings)) << json;
@@ -352,8 +354,7 @@ TEST_F(SettingsFileTest, ConcurrentSavesNeverInterleave) {
   const int written = static_cast<int>(loaded.deadzone.load());
   EXPECT_TRUE(written % 100 < 25 && written / 100 < 4) << written;
   EXPECT_EQ(savedText(), withNativeLineEnds(serializeSettings(loaded)));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dataFolder), std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dataFolder), std::filesystem::directory_iterator()), 1);
 }
 
 }  // namespace

@@ -57,7 +57,9 @@ TEST_F(StartupTest, FirstStartWritesTheDefaultsBeforeTheEngineStarts) {
       "[Main] Initial Tracker Source (from Code): [Phone]\n"
       "[Settings] No settings file found, using defaults.\n"
       "[Main] No settings found, saving defaults.\n"
-      "[Settings] Saved to " + file.path() + "\n"
+      "[Settings] Saved to " +
+      file.path() +
+      "\n"
       "[Main] Initializing Logic...\n"
       "[Main] Logic initialized.\n";
   EXPECT_EQ(printed.substr(printed.find("[Main] Winsock")), expected);

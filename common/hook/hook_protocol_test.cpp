@@ -187,10 +187,15 @@ TEST(HookParse, RandomBytesNeverYieldANonFiniteStick) {
     std::string text(random() % 40, ' ');
     for (char& c : text) c = alphabet[random() % alphabet.size()];
     const auto m = parse(text);
-    if (m.stick.hasX) EXPECT_TRUE(std::isfinite(m.stick.x)) << text;
-    if (m.stick.hasY) EXPECT_TRUE(std::isfinite(m.stick.y)) << text;
-    if (m.kind == Kind::HandButton || m.kind == Kind::SerialButton)
+    if (m.stick.hasX) {
+      EXPECT_TRUE(std::isfinite(m.stick.x)) << text;
+    }
+    if (m.stick.hasY) {
+      EXPECT_TRUE(std::isfinite(m.stick.y)) << text;
+    }
+    if (m.kind == Kind::HandButton || m.kind == Kind::SerialButton) {
       EXPECT_EQ(m.button.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), std::string::npos) << text;
+    }
   }
 }
 

@@ -20,8 +20,8 @@ std::string_view nativeLineEnding() { return "\r\n"; }
 
 bool replaceFileAtomically(const std::string& path, std::string_view contents, std::string& error) {
   const std::string temporary = path + ".tmp" + std::to_string(::GetCurrentProcessId());
-  HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+  HANDLE file =
+      ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = systemMessage(::GetLastError());
     return false;
