@@ -38,17 +38,20 @@ class ServerDriverTest : public ::testing::Test {
   fakevr::FakeController* left = nullptr;
 };
 
-TEST_F(ServerDriverTest, ADatagramMovesTheStickWithinOneFrame) {
-  initAndAddLeft();
-  server.frame();
-  EXPECT_FLOAT_EQ(realValue("/input/thumbstick/y"), 0.0f);
-  send("L 0.0000 1.0000");
-  server.frame();
-  EXPECT_FLOAT_EQ(realValue("/input/thumbstick/y"), 1.0f);
-  EXPECT_FLOAT_EQ(realValue("/input/thumbstick/x"), 0.0f);
-  send("L BTN A ON");
-  server.frame();
-  EXPECT_TRUE(server.realInput().component(left->handle("/input/a/click")).boolean);
+TEST_F(ServerDriverTest, ADatagramReachesAControllerWithinOneFrameByASerialOfUpTo255Bytes) {
+  ASSERT_EQ(server.init(), vr::VRInitError_None);
+  ASSERT_TRUE(driver.boundEndpoint(driverAt));
+  // Serials are read into 256 bytes with their terminator; a longer one reads as none.
+  for (const auto& [length, reached] : {std::pair{255, true}, std::pair{256, false}}) {
+    const std::string serial(length, 'S');
+    auto& controller = server.addController(1, serial, FakeVrServer::thumbstickAxes(), {"/input/a/click"});
+    send("SN:" + serial + " 0 1");
+    send("SN:" + serial + " BTN A ON");
+    server.frame();
+    const auto& input = server.realInput();
+    EXPECT_FLOAT_EQ(input.component(controller.handle("/input/thumbstick/y")).scalar, reached ? 1.0f : 0.0f) << length;
+    EXPECT_EQ(input.component(controller.handle("/input/a/click")).boolean, reached) << length;
+  }
 }
 
 TEST(ServerDriverDefaultPort, BindsTheLoopbackAddressOnPort4445) {
