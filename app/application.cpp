@@ -20,6 +20,8 @@ Application::Application(Options options)
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
       serviceManager_(settings_, logger_),
+      updateCheck_(settings_, services::defaultUpdateServer()),
+      firewall_(logger_, platform::executablePath()),
       // The component check that raises the driver prompt is not wired yet: no status check.
       steamVRHook_(settings_, logger_, {}, platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
       keyInjector_(options_.keyInjector ? options_.keyInjector
@@ -46,6 +48,7 @@ Application::Application(Options options)
   serviceManager_.addService(trackingService_);
   serviceManager_.addService(outputService_);
   serviceManager_.addService(bridgeService_);
+  serviceManager_.setUpdateCheckLauncher([this] { updateCheck_.startUpdateCheck(); });
 }
 
 Application::~Application() { engine_.stop(); }

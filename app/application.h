@@ -18,6 +18,8 @@
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
+#include "app/system/firewall_repair.h"
+#include "app/system/update_check.h"
 #include "app/tracking/owotrack_server.h"
 #include "app/tracking/tracking_service.h"
 #include "app/tracking/tracking_toggle.h"
@@ -63,6 +65,10 @@ class Application {
   // The virtual Xbox pad backend and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
   outputs::BridgeService& bridgeService() { return bridgeService_; }
+  // Starts update checks (at start-up when `check_for_updates` is set, and "Check Now").
+  services::UpdateCheckLauncher& updateCheck() { return updateCheck_; }
+  // "FIX FIREWALL": opens the firewall for a port and the program.
+  services::FirewallRepair& firewall() { return firewall_; }
 
  private:
   Options options_;
@@ -70,6 +76,8 @@ class Application {
   core::Logger logger_;
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
+  services::UpdateCheckLauncher updateCheck_;
+  services::FirewallRepair firewall_;
   bridges::SteamVRHookService steamVRHook_;
   engine::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
