@@ -3,11 +3,42 @@
 #include <string>
 
 #include "platform/process_check.h"
+#include "platform/win32/hidden_command_win32.h"
 
 namespace platform {
+namespace win32 {
+
+std::string tasklistCommand(const std::string& imageName) {
+  return "cmd.exe /c tasklist /FI \"IMAGENAME eq " + imageName + "\" /NH | find /I \"" + imageName + "\"";
+}
+
+std::optional<unsigned long> runHiddenCommand(const std::string& commandLine, unsigned long waitMs) {
+  std::string command = commandLine;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  PROCESS_INFORMATION process{};
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                        &process))
+    return std::nullopt;
+  std::optional<unsigned long> result;
+  if (::WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0) {
+    DWORD code = 0;
+    if (::GetExitCodeProcess(process.hProcess, &code)) result = code;
+  } else {
+    ::TerminateProcess(process.hProcess, 1);
+  }
+  ::CloseHandle(process.hThread);
+  ::CloseHandle(process.hProcess);
+  return result;
+}
+
+}  // namespace win32
+
 namespace {
 
-constexpr DWORD kCommandWaitMs = 1000;
+constexpr unsigned long kCommandWaitMs = 1000;
 
 bool steamVrWindowExists() {
   return ::FindWindowA(nullptr, "SteamVR") != nullptr || ::FindWindowA("Qt5QWindowIcon", "SteamVR") != nullptr;
@@ -17,28 +48,8 @@ bool steamVrWindowExists() {
 
 bool isProcessRunning(const std::string& imageName) {
   if (imageName == "vrmonitor.exe" && steamVrWindowExists()) return true;
-
-  std::string command =
-      "cmd.exe /c tasklist /FI \"IMAGENAME eq " + imageName + "\" /NH | find /I \"" + imageName + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process))
-    return false;
-  bool running = false;
-  if (::WaitForSingleObject(process.hProcess, kCommandWaitMs) == WAIT_OBJECT_0) {
-    DWORD code = 1;
-    running = ::GetExitCodeProcess(process.hProcess, &code) && code == 0;
-  } else {
-    // Still running after the wait: counted as not running and not left behind.
-    ::TerminateProcess(process.hProcess, 1);
-  }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  return running;
+  // A failed launch or a command still running after the wait counts as not running.
+  return win32::runHiddenCommand(win32::tasklistCommand(imageName), kCommandWaitMs) == 0ul;
 }
 
 }  // namespace platform
