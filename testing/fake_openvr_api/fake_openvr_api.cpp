@@ -1,6 +1,7 @@
 // A stand-in for the OpenVR client library: the real export names, serving a scripted
 // IVRSystem_023 (devices, poses, controller buttons). Every entry point takes one
-// lock, as the real library does.
+// lock, as the real library does. Only the plain structures and constants come from
+// our declarations (their layout is checked against measured numbers elsewhere).
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -28,9 +29,9 @@ namespace {
 // The controller state size the runtime accepts on each OS (measured, not taken from
 // our own declaration).
 #if defined(__linux__)
-constexpr std::uint32_t kControllerStateSize = 60;
+constexpr std::uint32_t kControllerStateSize = 60, kPressedOffset = 4;
 #else
-constexpr std::uint32_t kControllerStateSize = 64;
+constexpr std::uint32_t kControllerStateSize = 64, kPressedOffset = 8;
 #endif
 
 struct KeyFrame {
@@ -113,170 +114,116 @@ std::optional<KeyFrame> positionAt(const std::vector<KeyFrame>& frames, double t
   return frames.back();
 }
 
-class FakeSystem final : public vr::IVRSystem {
- public:
-  // The methods the program must never call: reaching one means a wrong table slot.
-  [[noreturn]] static void wrongSlot(const char* name) {
-    std::fprintf(stderr, "fake_openvr_api: unexpected call to %s\n", name);
-    std::abort();
-  }
-  void GetRecommendedRenderTargetSize(std::uint32_t*, std::uint32_t*) override { wrongSlot("slot 0"); }
-  vr::HmdMatrix44_t GetProjectionMatrix(vr::EVREye, float, float) override { wrongSlot("slot 1"); }
-  void GetProjectionRaw(vr::EVREye, float*, float*, float*, float*) override { wrongSlot("slot 2"); }
-  bool ComputeDistortion(vr::EVREye, float, float, vr::DistortionCoordinates_t*) override { wrongSlot("slot 3"); }
-  vr::HmdMatrix34_t GetEyeToHeadTransform(vr::EVREye) override { wrongSlot("slot 4"); }
-  bool GetTimeSinceLastVsync(float*, std::uint64_t*) override { wrongSlot("slot 5"); }
-  std::int32_t GetD3D9AdapterIndex() override { wrongSlot("slot 6"); }
-  void GetDXGIOutputInfo(std::int32_t*) override { wrongSlot("slot 7"); }
-  void GetOutputDevice(std::uint64_t*, vr::ETextureType, vr::VkInstance_T*) override { wrongSlot("slot 8"); }
-  bool IsDisplayOnDesktop() override { wrongSlot("slot 9"); }
-  bool SetDisplayVisibility(bool) override { wrongSlot("slot 10"); }
+// The IVRSystem_023 object handed to the program, built as the runtime lays it out: a
+// table of 47 method slots at the positions the published interface gives, written
+// here by number and not taken from our own class declaration. Each method is a plain
+// function whose first parameter is the object ('this'), which both x64 calling
+// conventions pass like any first argument. The slots the program has no business
+// calling abort, so a wrong slot in our declarations shows at once.
+constexpr std::size_t kSlotCount = 47;
+using Slot = void (*)();
 
-  void GetDeviceToAbsoluteTrackingPose(vr::ETrackingUniverseOrigin origin, float prediction,
-                                       vr::TrackedDevicePose_t* poses, std::uint32_t count) override {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    ++s.counters.poseCalls;
-    if (origin != vr::TrackingUniverseRawAndUncalibrated || prediction != 0.0f) wrongSlot("pose with other origin");
-    const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - s.start).count();
-    for (std::uint32_t i = 0; i < count && i < vr::k_unMaxTrackedDeviceCount; ++i) {
-      Device& d = s.devices[i];
-      if (const auto at = positionAt(d.frames, t)) {
-        d.pose.mDeviceToAbsoluteTracking.m[0][3] = at->x;
-        d.pose.mDeviceToAbsoluteTracking.m[1][3] = at->y;
-        d.pose.mDeviceToAbsoluteTracking.m[2][3] = at->z;
-        d.pose.bPoseIsValid = true;
-      }
-      poses[i] = d.pose;
-      poses[i].bDeviceIsConnected = d.connected;
+[[noreturn]] void wrongSlot() {
+  std::fputs("fake_openvr_api: call to a method slot the program must not use\n", stderr);
+  std::abort();
+}
+
+void getDeviceToAbsoluteTrackingPose(void*, vr::ETrackingUniverseOrigin origin, float prediction,
+                                     vr::TrackedDevicePose_t* poses, std::uint32_t count) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  ++s.counters.poseCalls;
+  if (origin != vr::TrackingUniverseRawAndUncalibrated || prediction != 0.0f) wrongSlot();
+  const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - s.start).count();
+  for (std::uint32_t i = 0; i < count && i < vr::k_unMaxTrackedDeviceCount; ++i) {
+    Device& d = s.devices[i];
+    if (const auto at = positionAt(d.frames, t)) {
+      d.pose.mDeviceToAbsoluteTracking.m[0][3] = at->x;
+      d.pose.mDeviceToAbsoluteTracking.m[1][3] = at->y;
+      d.pose.mDeviceToAbsoluteTracking.m[2][3] = at->z;
+      d.pose.bPoseIsValid = true;
     }
+    poses[i] = d.pose;
+    poses[i].bDeviceIsConnected = d.connected;
   }
+}
 
-  vr::HmdMatrix34_t GetSeatedZeroPoseToStandingAbsoluteTrackingPose() override { wrongSlot("slot 12"); }
-  vr::HmdMatrix34_t GetRawZeroPoseToStandingAbsoluteTrackingPose() override { wrongSlot("slot 13"); }
-  std::uint32_t GetSortedTrackedDeviceIndicesOfClass(vr::ETrackedDeviceClass, vr::TrackedDeviceIndex_t*, std::uint32_t,
-                                                     vr::TrackedDeviceIndex_t) override {
-    wrongSlot("slot 14");
-  }
-  vr::EDeviceActivityLevel GetTrackedDeviceActivityLevel(vr::TrackedDeviceIndex_t) override { wrongSlot("slot 15"); }
-  void ApplyTransform(vr::TrackedDevicePose_t*, const vr::TrackedDevicePose_t*, const vr::HmdMatrix34_t*) override {
-    wrongSlot("slot 16");
-  }
-  vr::TrackedDeviceIndex_t GetTrackedDeviceIndexForControllerRole(vr::ETrackedControllerRole) override {
-    wrongSlot("slot 17");
-  }
+const Device* device(std::uint32_t index) {
+  return index < vr::k_unMaxTrackedDeviceCount && state().devices[index].connected ? &state().devices[index] : nullptr;
+}
 
-  vr::ETrackedControllerRole GetControllerRoleForTrackedDeviceIndex(vr::TrackedDeviceIndex_t index) override {
-    std::lock_guard lock(state().mutex);
-    return index < vr::k_unMaxTrackedDeviceCount ? state().devices[index].role : vr::TrackedControllerRole_Invalid;
-  }
-  vr::ETrackedDeviceClass GetTrackedDeviceClass(vr::TrackedDeviceIndex_t index) override {
-    std::lock_guard lock(state().mutex);
-    return index < vr::k_unMaxTrackedDeviceCount ? state().devices[index].deviceClass : vr::TrackedDeviceClass_Invalid;
-  }
-  bool IsTrackedDeviceConnected(vr::TrackedDeviceIndex_t index) override {
-    std::lock_guard lock(state().mutex);
-    return index < vr::k_unMaxTrackedDeviceCount && state().devices[index].connected;
-  }
+std::int32_t getControllerRoleForTrackedDeviceIndex(void*, std::uint32_t index) {
+  std::lock_guard lock(state().mutex);
+  return device(index) ? device(index)->role : vr::TrackedControllerRole_Invalid;
+}
 
-  bool GetBoolTrackedDeviceProperty(vr::TrackedDeviceIndex_t, vr::ETrackedDeviceProperty,
-                                    vr::ETrackedPropertyError*) override {
-    wrongSlot("slot 21");
-  }
-  float GetFloatTrackedDeviceProperty(vr::TrackedDeviceIndex_t, vr::ETrackedDeviceProperty,
-                                      vr::ETrackedPropertyError*) override {
-    wrongSlot("slot 22");
-  }
-  std::int32_t GetInt32TrackedDeviceProperty(vr::TrackedDeviceIndex_t, vr::ETrackedDeviceProperty,
-                                             vr::ETrackedPropertyError*) override {
-    wrongSlot("slot 23");
-  }
-  std::uint64_t GetUint64TrackedDeviceProperty(vr::TrackedDeviceIndex_t, vr::ETrackedDeviceProperty,
-                                               vr::ETrackedPropertyError*) override {
-    wrongSlot("slot 24");
-  }
-  vr::HmdMatrix34_t GetMatrix34TrackedDeviceProperty(vr::TrackedDeviceIndex_t, vr::ETrackedDeviceProperty,
-                                                     vr::ETrackedPropertyError*) override {
-    wrongSlot("slot 25");
-  }
-  std::uint32_t GetArrayTrackedDeviceProperty(vr::TrackedDeviceIndex_t, vr::ETrackedDeviceProperty,
-                                              vr::PropertyTypeTag_t, void*, std::uint32_t,
-                                              vr::ETrackedPropertyError*) override {
-    wrongSlot("slot 26");
-  }
+std::int32_t getTrackedDeviceClass(void*, std::uint32_t index) {
+  std::lock_guard lock(state().mutex);
+  return device(index) ? device(index)->deviceClass : vr::TrackedDeviceClass_Invalid;
+}
 
-  std::uint32_t GetStringTrackedDeviceProperty(vr::TrackedDeviceIndex_t index, vr::ETrackedDeviceProperty prop,
-                                               char* value, std::uint32_t size,
-                                               vr::ETrackedPropertyError* error) override {
-    std::lock_guard lock(state().mutex);
-    auto fail = [&](vr::ETrackedPropertyError e, std::uint32_t result) {
-      if (error) *error = e;
-      return result;
-    };
-    if (index >= vr::k_unMaxTrackedDeviceCount || !state().devices[index].connected)
-      return fail(vr::TrackedProp_InvalidDevice, 0);
-    const Device& d = state().devices[index];
-    const std::optional<std::string> text = prop == vr::Prop_ModelNumber_String    ? d.model
-                                            : prop == vr::Prop_SerialNumber_String ? std::optional(d.serial)
-                                                                                   : std::nullopt;
-    if (!text) return fail(vr::TrackedProp_UnknownProperty, 0);
-    const auto needed = static_cast<std::uint32_t>(text->size() + 1);
-    if (!value || size < needed) return fail(vr::TrackedProp_BufferTooSmall, needed);
-    std::memcpy(value, text->c_str(), needed);
-    return fail(vr::TrackedProp_Success, needed);
-  }
+bool isTrackedDeviceConnected(void*, std::uint32_t index) {
+  std::lock_guard lock(state().mutex);
+  return device(index) != nullptr;
+}
 
-  const char* GetPropErrorNameFromEnum(vr::ETrackedPropertyError) override { wrongSlot("slot 28"); }
-  bool PollNextEvent(vr::VREvent_t*, std::uint32_t) override { wrongSlot("slot 29"); }
-  bool PollNextEventWithPose(vr::ETrackingUniverseOrigin, vr::VREvent_t*, std::uint32_t,
-                             vr::TrackedDevicePose_t*) override {
-    wrongSlot("slot 30");
-  }
-  bool PollNextEventWithPoseAndOverlays(vr::ETrackingUniverseOrigin, vr::VREvent_t*, std::uint32_t,
-                                        vr::TrackedDevicePose_t*, vr::VROverlayHandle_t*) override {
-    wrongSlot("slot 31");
-  }
-  const char* GetEventTypeNameFromEnum(vr::EVREventType) override { wrongSlot("slot 32"); }
-  vr::HiddenAreaMesh_t GetHiddenAreaMesh(vr::EVREye, vr::EHiddenAreaMeshType) override { wrongSlot("slot 33"); }
+std::uint32_t getStringTrackedDeviceProperty(void*, std::uint32_t index, std::int32_t prop, char* value,
+                                             std::uint32_t size, vr::ETrackedPropertyError* error) {
+  std::lock_guard lock(state().mutex);
+  auto result = [&](vr::ETrackedPropertyError e, std::uint32_t bytes) {
+    if (error) *error = e;
+    return bytes;
+  };
+  const Device* d = device(index);
+  if (!d) return result(vr::TrackedProp_InvalidDevice, 0);
+  const std::optional<std::string> text = prop == vr::Prop_ModelNumber_String    ? d->model
+                                          : prop == vr::Prop_SerialNumber_String ? std::optional(d->serial)
+                                                                                 : std::nullopt;
+  if (!text) return result(vr::TrackedProp_UnknownProperty, 0);
+  const auto needed = static_cast<std::uint32_t>(text->size() + 1);
+  if (!value || size < needed) return result(vr::TrackedProp_BufferTooSmall, needed);
+  std::memcpy(value, text->c_str(), needed);
+  return result(vr::TrackedProp_Success, needed);
+}
 
-  bool GetControllerState(vr::TrackedDeviceIndex_t index, vr::VRControllerState_t* out, std::uint32_t size) override {
-    State& s = state();
-    std::lock_guard lock(s.mutex);
-    ++s.counters.controllerStateCalls;
-    s.counters.lastControllerIndex = index;
-    if (size != kControllerStateSize) {
-      ++s.counters.rejectedStateSizes;
-      return false;
-    }
-    if (index >= vr::k_unMaxTrackedDeviceCount || !s.devices[index].connected || !out) return false;
-    // Written field by field at the OS's offsets, as the runtime would.
-    unsigned char* bytes = reinterpret_cast<unsigned char*>(out);
-    std::memset(bytes, 0, size);
-    const std::uint64_t pressed = s.devices[index].pressed;
-    const std::size_t pressedOffset = kControllerStateSize == 60 ? 4 : 8;
-    std::memcpy(bytes + pressedOffset, &pressed, sizeof pressed);
-    return true;
+// Accepts only the OS's structure size and writes the pressed mask at the OS's offset.
+bool getControllerState(void*, std::uint32_t index, unsigned char* out, std::uint32_t size) {
+  State& s = state();
+  std::lock_guard lock(s.mutex);
+  ++s.counters.controllerStateCalls;
+  s.counters.lastControllerIndex = index;
+  if (size != kControllerStateSize) {
+    ++s.counters.rejectedStateSizes;
+    return false;
   }
+  if (!device(index) || !out) return false;
+  std::memset(out, 0, size);
+  std::memcpy(out + kPressedOffset, &s.devices[index].pressed, sizeof(std::uint64_t));
+  return true;
+}
 
-  bool GetControllerStateWithPose(vr::ETrackingUniverseOrigin, vr::TrackedDeviceIndex_t, vr::VRControllerState_t*,
-                                  std::uint32_t, vr::TrackedDevicePose_t*) override {
-    wrongSlot("slot 35");
-  }
-  void TriggerHapticPulse(vr::TrackedDeviceIndex_t, std::uint32_t, unsigned short) override { wrongSlot("slot 36"); }
-  const char* GetButtonIdNameFromEnum(vr::EVRButtonId) override { wrongSlot("slot 37"); }
-  const char* GetControllerAxisTypeNameFromEnum(vr::EVRControllerAxisType) override { wrongSlot("slot 38"); }
-  bool IsInputAvailable() override { wrongSlot("slot 39"); }
-  bool IsSteamVRDrawingControllers() override { wrongSlot("slot 40"); }
-  bool ShouldApplicationPause() override { wrongSlot("slot 41"); }
-  bool ShouldApplicationReduceRenderingWork() override { wrongSlot("slot 42"); }
-  vr::EVRFirmwareError PerformFirmwareUpdate(vr::TrackedDeviceIndex_t) override { wrongSlot("slot 43"); }
-  void AcknowledgeQuit_Exiting() override { wrongSlot("slot 44"); }
-  std::uint32_t GetAppContainerFilePaths(char*, std::uint32_t) override { wrongSlot("slot 45"); }
-  const char* GetRuntimeVersion() override { wrongSlot("slot 46"); }
+template <typename Fn>
+Slot slot(Fn fn) {
+  return reinterpret_cast<Slot>(fn);
+}
+
+struct FakeSystem {
+  const Slot* table;
 };
 
 FakeSystem& fakeSystem() {
-  static FakeSystem system;
+  static const std::array<Slot, kSlotCount> table = [] {
+    std::array<Slot, kSlotCount> slots;
+    slots.fill(&wrongSlot);
+    slots[11] = slot(&getDeviceToAbsoluteTrackingPose);
+    slots[18] = slot(&getControllerRoleForTrackedDeviceIndex);
+    slots[19] = slot(&getTrackedDeviceClass);
+    slots[20] = slot(&isTrackedDeviceConnected);
+    slots[27] = slot(&getStringTrackedDeviceProperty);
+    slots[34] = slot(&getControllerState);
+    return slots;
+  }();
+  static FakeSystem system{table.data()};
   return system;
 }
 
