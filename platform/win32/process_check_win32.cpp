@@ -13,24 +13,37 @@ std::string tasklistCommand(const std::string& imageName) {
 }
 
 std::optional<unsigned long> runHiddenCommand(const std::string& commandLine, unsigned long waitMs) {
+  // The command and everything it starts (cmd.exe starts tasklist and find) run in one
+  // job, so a command that outlives the wait is ended as a whole tree.
+  HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
+  if (!job) return std::nullopt;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+
   std::string command = commandLine;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_HIDE;
   PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
-                        &process))
+  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &process)) {
+    ::CloseHandle(job);
     return std::nullopt;
+  }
+  ::AssignProcessToJobObject(job, process.hProcess);
+  ::ResumeThread(process.hThread);
   std::optional<unsigned long> result;
   if (::WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0) {
     DWORD code = 0;
     if (::GetExitCodeProcess(process.hProcess, &code)) result = code;
   } else {
-    ::TerminateProcess(process.hProcess, 1);
+    ::TerminateJobObject(job, 1);
   }
   ::CloseHandle(process.hThread);
   ::CloseHandle(process.hProcess);
+  ::CloseHandle(job);  // ends whatever of the tree is left
   return result;
 }
 

@@ -17,7 +17,8 @@ TEST(ProcessCheck, TasklistIsAskedForTheImageAndOnlyItsExitCodeDecides) {
   EXPECT_EQ(platform::win32::runHiddenCommand("cmd.exe /c exit 0", 60000), 0ul);
   EXPECT_EQ(platform::win32::runHiddenCommand("cmd.exe /c exit 3", 60000), 3ul);
   EXPECT_EQ(platform::win32::runHiddenCommand("strivo_no_such_program.exe", 60000), std::nullopt);
-  // Still running when the wait ends: none, and the call does not wait for it.
+  // Still running when the wait ends: none, and the command is ended with everything
+  // it started (the ping below would otherwise keep this test's output open).
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(platform::win32::runHiddenCommand("cmd.exe /c ping -n 30 127.0.0.1", 200), std::nullopt);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
