@@ -27,6 +27,11 @@
 #include "testing/support/temp_folder.h"
 
 namespace tracking {
+
+// Readable failures for the list entries.
+void PrintTo(const DeviceListEntry& e, std::ostream* os) { *os << e.index << ":" << e.name; }
+void PrintTo(const ControllerListEntry& e, std::ostream* os) { *os << e.index << ":" << e.name << "/" << e.serial; }
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -237,7 +242,9 @@ TEST_F(OpenVrClient, DeviceListsNameEveryConnectedDeviceAndReleaseTheirSessions)
   fake.setDevice(2, vr::TrackedDeviceClass_Controller, vr::TrackedControllerRole_RightHand, "Wand", "W-R");
   fake.setDevice(3, vr::TrackedDeviceClass_GenericTracker, 0, nullptr, "P-3");  // model unreadable
   fake.setDevice(4, vr::TrackedDeviceClass_TrackingReference, 0, "Beacon", "B-4");
-  fake.setDevice(5, vr::TrackedDeviceClass_GenericTracker, 0, std::string(300, 'M').c_str(), "P-5");  // too long
+  // 255 characters and the end fill the 256-byte buffer; one more does not fit.
+  fake.setDevice(5, vr::TrackedDeviceClass_GenericTracker, 0, std::string(256, 'M').c_str(), "P-5");
+  fake.setDevice(6, vr::TrackedDeviceClass_GenericTracker, 0, std::string(255, 'N').c_str(), "P-6");
   fake.setDevice(9, 77, 0, "Oddity", "O-9");  // a class this program does not know
   OpenVRManager manager(runtime, console);
   ManualClock clock;
@@ -253,6 +260,7 @@ TEST_F(OpenVrClient, DeviceListsNameEveryConnectedDeviceAndReleaseTheirSessions)
                                               {3, "Unknown Device (Tracker)"},
                                               {4, "Beacon"},
                                               {5, "Unknown Device (Tracker)"},
+                                              {6, std::string(255, 'N') + " (Tracker)"},
                                               {9, "Oddity"}};
   EXPECT_EQ(server.get_device_list(), expected);
   EXPECT_EQ(fake.counters().firstAppType, vr::VRApplication_Utility);
@@ -263,12 +271,12 @@ TEST_F(OpenVrClient, DeviceListsNameEveryConnectedDeviceAndReleaseTheirSessions)
   EXPECT_EQ(fake.counters().initCalls, 1u);
   server.refresh_device_list();
   const auto refreshed = server.get_device_list();
-  ASSERT_EQ(refreshed.size(), 6u);
+  ASSERT_EQ(refreshed.size(), 7u);
   EXPECT_EQ(refreshed[4], (DeviceListEntry{5, "Unknown Device (Tracker)"}));
 
   const std::vector<ControllerListEntry> controllers{
-      {0, "Visor-9", "V9-001"}, {1, "Wand (Left)", "W-L"}, {2, "Wand (Right)", "W-R"}, {3, "", "P-3"},
-      {5, "", "P-5"},           {9, "Oddity", "O-9"}};
+      {0, "Visor-9", "V9-001"}, {1, "Wand (Left)", "W-L"},         {2, "Wand (Right)", "W-R"}, {3, "", "P-3"},
+      {5, "", "P-5"},           {6, std::string(255, 'N'), "P-6"}, {9, "Oddity", "O-9"}};
   EXPECT_EQ(reader.list_controllers(), controllers);
   EXPECT_FALSE(manager.has_session());
   EXPECT_EQ(fake.counters().initCalls, 3u);
@@ -491,6 +499,16 @@ TEST(OpenVrPathRegistry, GivesTheFirstRuntimeFolderOfAWellFormedFileOnly) {
       {R"({"runtime": ["/a\u0000/b"]})", std::nullopt},          // a path cut short by its NUL
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(runtimeFolderFromPathRegistry(text), expected) << text;
+
+  // A registry file is read up to 1 MiB; a longer one is not SteamVR's and is ignored.
+  testsupport::TempFolder folder("openvr_registry");
+  const std::string file = folder.file("openvrpaths.vrpath");
+  const std::string json = R"({"runtime": ["/opt/SteamVR"]})";
+  for (const std::size_t size : {std::size_t{1} << 20, (std::size_t{1} << 20) + 1}) {
+    testsupport::writeFile(file, json + std::string(size - json.size(), ' '));
+    const auto candidates = OpenVrRuntime({"", file}).candidates();
+    EXPECT_EQ(candidates.size(), size == (1u << 20) ? 1u : 0u) << size;
+  }
 }
 
 }  // namespace

@@ -35,6 +35,9 @@ TEST(ProcessCheck, FindsProcessesByTheirWindowsImageNameWhileTheyRun) {
     ASSERT_TRUE(becomes(true, "vrmonitor.exe"));
     EXPECT_TRUE(platform::isProcessRunning("vrmonitor"));
     EXPECT_TRUE(platform::isProcessRunning("strivo_long_process_name.exe"));
+    // The kernel keeps 15 characters: those match, 14 do not.
+    EXPECT_TRUE(platform::isProcessRunning("strivo_long_pro.exe"));
+    EXPECT_FALSE(platform::isProcessRunning("strivo_long_pr.exe"));
     EXPECT_FALSE(platform::isProcessRunning("vrmonitor.ex"));
     EXPECT_FALSE(platform::isProcessRunning("vrmonito.exe"));
     EXPECT_FALSE(platform::isProcessRunning(""));
