@@ -37,7 +37,14 @@ Application::Application(Options options)
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
       phoneServer_(settings_, trackingToggle_, *options_.out),
-      trackingService_(settings_, logger_, tracking::Receivers{.phone = &phoneServer_}),
+      openvrConsole_(*options_.out, *options_.err),
+      openvrRuntime_(tracking::OpenVrRuntime::defaultLocations()),
+      openvrManager_(openvrRuntime_, openvrConsole_),
+      openvrServer_(settings_, openvrManager_, trackingToggle_, engineClock_, openvrConsole_),
+      steamVrTracker_(openvrManager_, engineClock_, openvrConsole_),
+      trackingService_(
+          settings_, logger_,
+          tracking::Receivers{.phone = &phoneServer_, .openvrHmd = &openvrServer_, .steamvrTracker = &steamVrTracker_}),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, outputService_,
           [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },

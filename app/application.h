@@ -20,7 +20,12 @@
 #include "app/outputs/virtual_joystick_service.h"
 #include "app/system/firewall_repair.h"
 #include "app/system/update_check.h"
+#include "app/tracking/console_lines.h"
+#include "app/tracking/openvr_manager.h"
+#include "app/tracking/openvr_runtime.h"
+#include "app/tracking/openvr_server.h"
 #include "app/tracking/owotrack_server.h"
+#include "app/tracking/steamvr_tracker_reader.h"
 #include "app/tracking/tracking_service.h"
 #include "app/tracking/tracking_toggle.h"
 #include "platform/audio_device.h"
@@ -57,6 +62,11 @@ class Application {
   // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
   tracking::TrackingToggle& trackingToggle() { return trackingToggle_; }
   core::AudioService& audioService() { return audioService_; }
+  // The shared OpenVR session, the "SteamVR (OpenVR)" head thread with its device
+  // list, and the "SteamVR Tracker" reader with its controller list.
+  tracking::OpenVRManager& openvrManager() { return openvrManager_; }
+  tracking::openvr_server& openvrServer() { return openvrServer_; }
+  tracking::SteamVrTrackerReader& steamVrTracker() { return steamVrTracker_; }
   // Jump, crouch, triple tap and watchdog, plugged into the engine.
   engine::DetectorHooks& detectors() { return detectorHooks_; }
   // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
@@ -92,6 +102,11 @@ class Application {
   services::SystemWallClock wallClock_;
   tracking::TrackingToggle trackingToggle_;
   tracking::owotrack_server phoneServer_;
+  tracking::ConsoleLines openvrConsole_;
+  tracking::OpenVrRuntime openvrRuntime_;
+  tracking::OpenVRManager openvrManager_;
+  tracking::openvr_server openvrServer_;
+  tracking::SteamVrTrackerReader steamVrTracker_;
   tracking::TrackingService trackingService_;
   engine::Engine engine_;
   engine::DetectorHooks detectorHooks_;
