@@ -87,6 +87,7 @@ TEST(PadProgram, LeaningForwardPushesTheLeftStickAndStoppingCentresIt) {
   for (const auto& [key, value] : testsupport::reportedState(device.events(keyboard))) {
     EXPECT_EQ(value, 0) << "key " << key.second << " left down";
   }
+  EXPECT_EQ(program.errors().find("[uinput]"), std::string::npos) << "no access hint with a writable device";
   EXPECT_TRUE(device.allClosed()) << "every descriptor of /dev/uinput is closed";
 }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fstream>
 
+#include "platform/virtual_input_access.h"
 #include "platform/virtual_pad.h"
 #include "testing/support/temp_folder.h"
 
@@ -39,6 +40,17 @@ TEST(UinputPad, DeviceThatIsNotUinputFailsToPlugInWithTheSystemError) {
   bus->targetFree(target);
   bus->disconnect(client);
   bus->free(client);
+}
+
+TEST(VirtualInputAccess, TheHintNamesTheModuleAndTheUdevRuleOnlyWhenTheDeviceIsNotWritable) {
+  testsupport::TempFolder folder("access");
+  const std::string missing = folder.file("uinput");
+  const std::string hint = platform::virtualInputAccessHint(missing);
+  EXPECT_EQ(hint.find("[uinput] " + missing + " is missing or not writable"), 0u) << hint;
+  EXPECT_NE(hint.find("sudo modprobe uinput"), std::string::npos);
+  EXPECT_NE(hint.find("KERNEL==\"uinput\", TAG+=\"uaccess\""), std::string::npos);
+  std::ofstream(missing).put('x');
+  EXPECT_EQ(platform::virtualInputAccessHint(missing), "");
 }
 
 }  // namespace
