@@ -35,11 +35,15 @@ struct UinputStandIn::State {
   mutable std::mutex mutex;
   mutable std::condition_variable changed;
   std::vector<UinputStep> steps;
-  std::map<const void*, int> connectionOf;  // umockdev's client object -> connection number
+  std::map<const void*, int> connectionOf;  // umockdev's client object -> connection number (held)
 
+  // Connections are numbered at their first ioctl or write: umockdev announces a new
+  // client on its own thread, possibly after that client's first request. A reference
+  // to each client keeps its address from being reused for a later one.
   int connection(UMockdevIoctlClient* client) {
     auto found = connectionOf.find(client);
     if (found != connectionOf.end()) return found->second;
+    g_object_ref(client);
     const int number = static_cast<int>(connectionOf.size()) + 1;
     connectionOf[client] = number;
     return number;
@@ -106,13 +110,6 @@ struct UinputStandIn::State {
     umockdev_ioctl_client_complete(client, static_cast<glong>(size), 0);
     return TRUE;
   }
-
-  static void onConnected(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self) {
-    auto* state = static_cast<State*>(self);
-    std::lock_guard lock(state->mutex);
-    state->connectionOf.erase(client);  // a new opening, even if umockdev reuses the object's address
-    state->connection(client);
-  }
 };
 
 UinputStandIn::UinputStandIn(Options options) : state_(std::make_unique<State>()) {
@@ -125,7 +122,6 @@ UinputStandIn::UinputStandIn(Options options) : state_(std::make_unique<State>()
     return;
   }
   state_->handler = umockdev_ioctl_base_new();
-  g_signal_connect(state_->handler, "client-connected", G_CALLBACK(State::onConnected), state_.get());
   g_signal_connect(state_->handler, "handle-ioctl", G_CALLBACK(State::onIoctl), state_.get());
   g_signal_connect(state_->handler, "handle-write", G_CALLBACK(State::onWrite), state_.get());
   if (!umockdev_testbed_attach_ioctl(state_->testbed, kDevice, state_->handler, &error)) {
@@ -144,6 +140,7 @@ UinputStandIn::~UinputStandIn() {
     g_object_unref(state_->testbed);  // removes the test bed's folder and UMOCKDEV_DIR
   }
   if (state_->handler) g_object_unref(state_->handler);
+  for (const auto& [client, number] : state_->connectionOf) g_object_unref(const_cast<void*>(client));
 }
 
 std::string UinputStandIn::problem() const {

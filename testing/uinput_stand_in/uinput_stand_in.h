@@ -55,9 +55,10 @@ class UinputStandIn {
   std::vector<input_event> events(int connection) const;
   // The ioctl requests of one connection, in order.
   std::vector<unsigned long> requests(int connection) const;
+  // How many openings of the device made a request (an opening that only closes is not counted).
   int connections() const;
 
-  // True once no descriptor of the device is open any more (after at least one open).
+  // True once no descriptor of the device is open any more (after at least one request).
   bool allClosed() const;
   // Waits up to `timeout` for `done` to hold over the recorded steps.
   bool waitFor(const std::function<bool(const std::vector<UinputStep>&)>& done,
