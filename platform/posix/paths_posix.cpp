@@ -1,9 +1,8 @@
+#include <climits>
+#include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <climits>
-#include <cstdlib>
 
 #include "platform/paths.h"
 

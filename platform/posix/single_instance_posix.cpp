@@ -1,9 +1,8 @@
+#include <cerrno>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
-
-#include <cerrno>
-#include <cstdlib>
 
 #include "platform/single_instance.h"
 

@@ -1,8 +1,7 @@
-#include <pthread.h>
-
 #include <atomic>
 #include <csignal>
 #include <ctime>
+#include <pthread.h>
 
 #include "platform/termination.h"
 
