@@ -1,8 +1,10 @@
 #include "app/application.h"
 
+#include "app/core/one_time_notice.h"
 #include "app/core/startup.h"
 #include "platform/local_address.h"
 #include "platform/paths.h"
+#include "platform/virtual_input_access.h"
 
 namespace {
 
@@ -61,6 +63,7 @@ Application::Application(Options options)
 Application::~Application() { engine_.stop(); }
 
 int Application::run(const std::function<int()>& runUserInterface) {
+  core::showOnce(options_.dataFolder(), "virtual-input-hint-shown", platform::virtualInputAccessHint(), *options_.err);
   core::StartupSteps steps;
   steps.startEngine = [this] { engine_.start(); };
   steps.stopEngine = [this] { engine_.stop(); };
