@@ -101,12 +101,13 @@ TEST(LayerRemover, EveryOpenAndDeleteOutcomeHasItsLineAndExitCode) {
 
 TEST(LayerSetup, RegistersOnlyAManifestThatIsThereAndReportsRefusals) {
   testsupport::TempFolder folder("layer_setup");
+  const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
   const std::string program = folder.file("LayerSetup");
-  const std::string manifest = folder.file("api_layer/gait_xrlayer.json");
+  const std::string manifest = (folder.path() / "api_layer" / "gait_xrlayer.json").string();
 
   RecordingConsole missing;
   FakeList untouched;
-  EXPECT_EQ(runLayerSetup(program, '/', untouched, missing.console()), 1);
+  EXPECT_EQ(runLayerSetup(program, separator, untouched, missing.console()), 1);
   EXPECT_EQ(missing.err, std::vector<std::string>{"[ERROR] Layer manifest not found: " + manifest});
   EXPECT_TRUE(untouched.calls.empty());
 
@@ -114,7 +115,7 @@ TEST(LayerSetup, RegistersOnlyAManifestThatIsThereAndReportsRefusals) {
   testsupport::writeFile(manifest, "{}");
   RecordingConsole done;
   FakeList list;
-  EXPECT_EQ(runLayerSetup(program, '/', list, done.console()), 0);
+  EXPECT_EQ(runLayerSetup(program, separator, list, done.console()), 0);
   EXPECT_EQ(list.calls, (std::vector<std::string>{"open+create", "add " + manifest, "close"}));
   EXPECT_NE(std::find(done.out.begin(), done.out.end(), "[SUCCESS] OpenXR API Layer registered successfully!"),
             done.out.end());
@@ -123,13 +124,13 @@ TEST(LayerSetup, RegistersOnlyAManifestThatIsThereAndReportsRefusals) {
   RecordingConsole denied;
   FakeList refusing;
   refusing.openResult = {RegistryStatus::AccessDenied, 5};
-  EXPECT_EQ(runLayerSetup(program, '/', refusing, denied.console()), 1);
+  EXPECT_EQ(runLayerSetup(program, separator, refusing, denied.console()), 1);
   EXPECT_EQ(denied.err, std::vector<std::string>{"[ERROR] Access Denied. Please run this installer as Administrator."});
 
   RecordingConsole failed;
   FakeList failing;
   failing.changeResult = {RegistryStatus::Failed, 28};
-  EXPECT_EQ(runLayerSetup(program, '/', failing, failed.console()), 1);
+  EXPECT_EQ(runLayerSetup(program, separator, failing, failed.console()), 1);
   EXPECT_EQ(failed.err, std::vector<std::string>{"[ERROR] Failed to register layer. Status: 28"});
 }
 

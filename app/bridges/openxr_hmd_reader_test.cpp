@@ -136,12 +136,19 @@ TEST(OpenXRHmdReader, NewHeadFramesReachTheEnginesPositionSlotOncePerPollPeriod)
 
 TEST(OpenXRHmdReader, ShortOrGarbageRecordsNeverCrashAndNeverDeliverNonsense) {
   {
-    // A section under the name but shorter than the record is refused.
+    // A section under the name but shorter than the record: refused where the system
+    // knows the section's size; where sections are whole pages (Wine), the bytes past
+    // it are zero, so the reader attaches but sees no frame.
     const std::string name = sectionName("short");
     PublishingLayer shortLayer(name, 64);
     Harness h(name);
-    EXPECT_FALSE(h.reader.attach());
-    EXPECT_NE(h.err.str(), "");
+    if (h.reader.attach()) {
+      h.nextSample();
+      EXPECT_TRUE(h.delivered().empty());
+      h.reader.stop();
+    } else {
+      EXPECT_EQ(h.err.str(), "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?\n");
+    }
   }
 
   const std::string name = sectionName("garbage");
