@@ -1,0 +1,35 @@
+// The layer library driven by a harness that plays the loader's part, so the
+// Windows DLL runs the same flows under Wine.
+#include <gtest/gtest.h>
+
+#include "layer/layer_scenarios.h"
+
+namespace {
+
+TEST(LayerUnderHarness, StickInjection) {
+  auto chain = testsupport::makeHarnessChain(1);
+  layertest::stickScenario(*chain);
+}
+
+// The layer twice in one chain (one library): the upper entry steps over the lower.
+TEST(LayerUnderHarness, StickInjectionWithTheLayerTwiceInTheChain) {
+  auto chain = testsupport::makeHarnessChain(2);
+  layertest::stickScenario(*chain);
+}
+
+TEST(LayerUnderHarness, ButtonsAndAxes) {
+  auto chain = testsupport::makeHarnessChain(1);
+  layertest::buttonAndAxisScenario(*chain);
+}
+
+TEST(LayerUnderHarness, PublicationInLocalSpaceForAGameThatNeverSyncs) {
+  auto chain = testsupport::makeHarnessChain(1);
+  layertest::publicationScenario(*chain, false, false);
+}
+
+TEST(LayerUnderHarness, RuntimeRefusingALayerBindingKeepsTheGameBindings) {
+  auto chain = testsupport::makeHarnessChain(1);
+  layertest::refusedLayerBindingScenario(*chain);
+}
+
+}  // namespace
