@@ -2,11 +2,21 @@
 // Windows DLL runs the same flows under Wine.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "layer/layer_scenarios.h"
+#include "testing/support/export_table.h"
 
 namespace {
 
 TEST(LayerUnderHarness, StickInjection) {
+  std::vector<std::string> exports;
+  ASSERT_TRUE(testsupport::exportedNames(testsupport::builtLayerLibrary(), exports));
+  std::sort(exports.begin(), exports.end());
+  EXPECT_EQ(exports, (std::vector<std::string>{"xrEnumerateApiLayerProperties", "xrNegotiateLoaderApiLayerInterface"}));
+
   auto chain = testsupport::makeHarnessChain(1);
   layertest::stickScenario(*chain);
 }

@@ -117,4 +117,6 @@ class HarnessChain : public XrChain {
 
 std::unique_ptr<XrChain> makeHarnessChain(int layerCopies) { return std::make_unique<HarnessChain>(layerCopies); }
 
+std::string builtLayerLibrary() { return STRIVO_LAYER_LIBRARY; }
+
 }  // namespace testsupport

@@ -37,5 +37,7 @@ std::string validationReport(XrChain& chain);
 // runtime library with the loader's exact structures and builds the create chain,
 // with the layer in it `layerCopies` times.
 std::unique_ptr<XrChain> makeHarnessChain(int layerCopies);
+// The built layer library's path (a Windows path under Wine).
+std::string builtLayerLibrary();
 
 }  // namespace testsupport
