@@ -162,8 +162,6 @@ TEST(OpenXRHmdReader, ShortOrGarbageRecordsNeverCrashAndNeverDeliverNonsense) {
   ASSERT_TRUE(h.clock->waitForSleeper(h.clock->now() + OpenXRHmdReader::kPollPeriod));
   std::mt19937 random(12345);
   auto* bytes = static_cast<unsigned char*>(layer.memory.data());
-  int fresh = 0;
-  std::uint32_t last = 0;
   for (int round = 0; round < 200; ++round) {
     for (std::size_t i = 0; i < xrshm::kStateRecordSize; ++i) bytes[i] = static_cast<unsigned char>(random());
     if (round % 2 == 0) layer.record().headValid = 1;  // half of them claim a valid head
@@ -171,17 +169,17 @@ TEST(OpenXRHmdReader, ShortOrGarbageRecordsNeverCrashAndNeverDeliverNonsense) {
       const std::uint32_t special = 0x7f800000u | (random() & 0x807fffffu);
       std::memcpy(&layer.record().headPosition[round % 3], &special, sizeof special);
     }
-    const xrshm::StateRecord& r = layer.record();
-    if (r.frameCounter != last && r.headValid == 1 && std::isfinite(r.headPosition[0]) &&
-        std::isfinite(r.headPosition[1]) && std::isfinite(r.headPosition[2]))
-      ++fresh;
-    last = r.frameCounter;
     h.nextSample();
   }
   const auto positions = h.delivered();
-  EXPECT_EQ(static_cast<int>(positions.size()), fresh);
-  EXPECT_GT(fresh, 0);
+  // The 50 frames with a valid head and finite numbers, give or take a random byte that happens to be 1.
+  EXPECT_GE(positions.size(), 45u);
+  EXPECT_LE(positions.size(), 55u);
   for (const auto& [source, x, y, z] : positions) EXPECT_TRUE(std::isfinite(x) && std::isfinite(y) && std::isfinite(z));
+  // Still reading: a well-formed frame after all that arrives as it is.
+  layer.publish(0.5f, 1.25f, -0.5f);
+  h.nextSample();
+  EXPECT_EQ(h.delivered().back(), (Position{"", 0.5f, 1.25f, -0.5f}));
   h.reader.stop();
 }
 
