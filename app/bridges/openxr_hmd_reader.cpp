@@ -12,31 +12,42 @@ OpenXRHmdReader::OpenXRHmdReader(std::ostream& out, std::ostream& err, std::shar
 
 OpenXRHmdReader::~OpenXRHmdReader() { stop(); }
 
-bool OpenXRHmdReader::running() const {
-  std::lock_guard lock(lifecycleMutex_);
-  return thread_.joinable();
+bool OpenXRHmdReader::running() const { return attached_.load(); }
+
+bool OpenXRHmdReader::openSection() {
+  if (!memory_.openExistingReadOnly(sectionName_, xrshm::kStateRecordSize)) return false;
+  lastCounter_ = 0;
+  attached_ = true;
+  return true;
 }
 
 bool OpenXRHmdReader::attach() {
   std::lock_guard lock(lifecycleMutex_);
-  if (thread_.joinable()) return true;
-  if (!memory_.openExistingReadOnly(sectionName_, xrshm::kStateRecordSize)) {
-    if (memory_.error().rfind("MapViewOfFile", 0) == 0 || memory_.error().rfind("mmap", 0) == 0)
-      err_ << "[OpenXR HMD] MapViewOfFile failed." << std::endl;
-    else
-      err_ << "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?" << std::endl;
-    return false;
+  if (attached_) return true;
+  if (thread_.joinable()) {  // still waiting for the section from an earlier start
+    thread_.request_stop();
+    thread_.join();
   }
-  out_ << "[OpenXR HMD] Attached to shared memory. Starting poll thread." << std::endl;
-  lastCounter_ = 0;
+  const bool opened = openSection();
+  if (opened) {
+    out_ << "[OpenXR HMD] Attached to shared memory. Starting poll thread." << std::endl;
+  } else if (memory_.error().rfind("MapViewOfFile", 0) == 0 || memory_.error().rfind("mmap", 0) == 0) {
+    err_ << "[OpenXR HMD] MapViewOfFile failed." << std::endl;
+  } else {
+    err_ << "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?" << std::endl;
+  }
+  startThread(opened);
+  return opened;
+}
+
+void OpenXRHmdReader::startThread(bool attached) {
   try {
-    thread_ = std::jthread([this](std::stop_token stop) { poll(stop); });
+    thread_ = std::jthread([this, attached](std::stop_token stop) { run(stop, attached); });
   } catch (const std::system_error& error) {
     err_ << "[OpenXR HMD] Could not start the poll thread: " << error.what() << std::endl;
     memory_.close();
-    return false;
+    attached_ = false;
   }
-  return true;
 }
 
 void OpenXRHmdReader::stop() {
@@ -44,6 +55,8 @@ void OpenXRHmdReader::stop() {
   if (!thread_.joinable()) return;
   thread_.request_stop();
   thread_.join();
+  if (!attached_) return;  // it was only waiting for the section
+  attached_ = false;
   memory_.close();
   out_ << "[OpenXR HMD] Stopped." << std::endl;
 }
@@ -53,7 +66,12 @@ void OpenXRHmdReader::set_position_callback(tracking::Vec3Callback callback) {
   callback_ = std::move(callback);
 }
 
-void OpenXRHmdReader::poll(std::stop_token stop) {
+void OpenXRHmdReader::run(std::stop_token stop, bool attached) {
+  while (!attached) {
+    if (!clock_->sleepUntil(clock_->now() + kRetryPeriod, stop)) return;
+    attached = openSection();
+    if (attached) out_ << "[OpenXR HMD] Attached to shared memory. Starting poll thread." << std::endl;
+  }
   while (!stop.stop_requested()) {
     const WaitClock::TimePoint started = clock_->now();
     sample();

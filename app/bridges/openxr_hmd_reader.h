@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <iostream>
@@ -18,9 +19,12 @@ namespace bridges {
 // The head source "OpenXR (In-Game)": attaches to the state record the OpenXR layer
 // publishes from inside a running game and, every kPollPeriod, hands a head position
 // from a new frame (changed counter, head valid) to the position callback.
+// A start before the game runs fails, and then keeps trying every kRetryPeriod
+// without further messages, so a game started after the program is found.
 class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
  public:
   static constexpr std::chrono::milliseconds kPollPeriod{16};
+  static constexpr std::chrono::milliseconds kRetryPeriod{1000};
 
   OpenXRHmdReader(std::ostream& out = std::cout, std::ostream& err = std::cerr,
                   std::shared_ptr<WaitClock> clock = steadyWaitClock(),
@@ -28,7 +32,8 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
   ~OpenXRHmdReader() override;
 
   // Attaches and starts polling; true also when already running. Fails, with one
-  // line on the error stream, while no game with the layer has made the section.
+  // line on the error stream, while no game with the layer has made the section;
+  // the reader then attaches by itself once the section appears.
   bool attach();
   void start() override { attach(); }
   // Stops polling and detaches; must not be called from inside the callback.
@@ -36,10 +41,13 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
   // Replaces the callback; runs on the poll thread under a lock, so it must not call this.
   void set_position_callback(tracking::Vec3Callback callback) override;
 
+  // Attached and polling.
   bool running() const;
 
  private:
-  void poll(std::stop_token stop);
+  bool openSection();
+  void startThread(bool attached);
+  void run(std::stop_token stop, bool attached);
   void sample();
 
   std::ostream& out_;
@@ -48,9 +56,11 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
   std::string sectionName_;
 
   mutable std::mutex lifecycleMutex_;  // start and stop
+  // Used by the thread while it runs, by start and stop only while it does not.
   platform::SharedMemory memory_;
-  std::uint32_t lastCounter_ = 0;  // poll thread only while running
-  std::jthread thread_;
+  std::uint32_t lastCounter_ = 0;
+  std::atomic<bool> attached_{false};
+  std::jthread thread_;  // waits for the section, then polls it
 
   std::mutex callbackMutex_;
   tracking::Vec3Callback callback_;

@@ -6,11 +6,11 @@
 #include <cstring>
 #include <limits>
 #include <random>
-#include <sstream>
 #include <tuple>
 #include <vector>
 
 #include "app/tracking/tracking_service.h"
+#include "testing/support/capture_stream.h"
 #include "testing/support/manual_wait_clock.h"
 
 namespace bridges {
@@ -61,7 +61,7 @@ struct Harness {
     ASSERT_TRUE(clock->waitForSleeper(clock->now() + OpenXRHmdReader::kPollPeriod));
   }
 
-  std::ostringstream out, err;
+  testsupport::CaptureStream out, err;  // the reader's thread writes when it attaches late
   std::shared_ptr<ManualWaitClock> clock = std::make_shared<ManualWaitClock>();
   OpenXRHmdReader reader;
   core::Settings settings;
@@ -76,16 +76,19 @@ TEST(OpenXRHmdReader, NewHeadFramesReachTheEnginesPositionSlotOncePerPollPeriod)
   Harness h(name);
   h.settings.hmd_source.set("OpenXR (In-Game)");
 
-  // No game yet: the start fails with its message and the next refresh tries again.
+  // No game yet: the start fails with its message, then the reader keeps looking, once a second.
   h.tracking.initialize();
   EXPECT_FALSE(h.reader.running());
-  EXPECT_EQ(h.err.str(), "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?\n");
+  EXPECT_EQ(h.err.text(), "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?\n");
+  ASSERT_TRUE(h.clock->waitForSleeper(h.clock->now() + OpenXRHmdReader::kRetryPeriod));
 
   PublishingLayer layer(name);
   layer.record().headValid = 1;  // a valid byte but no frame yet: counter 0 delivers nothing
-  h.tracking.refresh_sources();
-  ASSERT_TRUE(h.reader.running());
-  EXPECT_EQ(h.out.str(), "[OpenXR HMD] Attached to shared memory. Starting poll thread.\n");
+  h.clock->advance(OpenXRHmdReader::kRetryPeriod - 1ms);
+  EXPECT_FALSE(h.reader.running());
+  h.clock->advance(1ms);
+  ASSERT_TRUE(h.out.waitFor("[OpenXR HMD] Attached to shared memory. Starting poll thread.\n"));
+  EXPECT_TRUE(h.reader.running());
   const auto started = h.clock->now();
   ASSERT_TRUE(h.clock->waitForSleeper(started + OpenXRHmdReader::kPollPeriod));
 
@@ -122,7 +125,7 @@ TEST(OpenXRHmdReader, NewHeadFramesReachTheEnginesPositionSlotOncePerPollPeriod)
   h.settings.hmd_source.set("Phone (Acceleration)");
   h.settings.squat_source.set("OpenXR (In-Game)");
   h.tracking.refresh_sources();
-  EXPECT_EQ(h.out.str(), "[OpenXR HMD] Attached to shared memory. Starting poll thread.\n");
+  EXPECT_EQ(h.out.text(), "[OpenXR HMD] Attached to shared memory. Starting poll thread.\n");
   layer.publish(0.0f, 1.7f, 0.1f);
   h.nextSample();
   EXPECT_EQ(h.delivered().size(), 3u);
@@ -131,7 +134,7 @@ TEST(OpenXRHmdReader, NewHeadFramesReachTheEnginesPositionSlotOncePerPollPeriod)
   h.tracking.refresh_sources();
   EXPECT_FALSE(h.reader.running());
   h.reader.stop();
-  EXPECT_EQ(h.out.str(), "[OpenXR HMD] Attached to shared memory. Starting poll thread.\n[OpenXR HMD] Stopped.\n");
+  EXPECT_EQ(h.out.text(), "[OpenXR HMD] Attached to shared memory. Starting poll thread.\n[OpenXR HMD] Stopped.\n");
 }
 
 TEST(OpenXRHmdReader, ShortOrGarbageRecordsNeverCrashAndNeverDeliverNonsense) {
@@ -147,7 +150,7 @@ TEST(OpenXRHmdReader, ShortOrGarbageRecordsNeverCrashAndNeverDeliverNonsense) {
       EXPECT_TRUE(h.delivered().empty());
       h.reader.stop();
     } else {
-      EXPECT_EQ(h.err.str(), "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?\n");
+      EXPECT_EQ(h.err.text(), "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?\n");
     }
   }
 
