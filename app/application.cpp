@@ -26,14 +26,18 @@ Application::Application(Options options)
       firewall_(logger_, platform::executablePath()),
       // The component check that raises the driver prompt is not wired yet: no status check.
       steamVRHook_(settings_, logger_, {}, platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
+      openXrWriter_(*options_.out, *options_.err),
+      openXrHmd_(*options_.out, *options_.err),
       keyInjector_(options_.keyInjector ? options_.keyInjector
                                         : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
       keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
-      outputService_(settings_, logger_,
-                     outputs::Backends{.keyboard = &keyboardOutput_, .pad = &virtualPad_, .hook = &steamVRHook_}),
+      outputService_(
+          settings_, logger_,
+          outputs::Backends{
+              .keyboard = &keyboardOutput_, .pad = &virtualPad_, .hook = &steamVRHook_, .openxr = &openXrWriter_}),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(
@@ -44,9 +48,11 @@ Application::Application(Options options)
       openvrManager_(openvrRuntime_, openvrConsole_),
       openvrServer_(settings_, openvrManager_, trackingToggle_, engineClock_, openvrConsole_),
       steamVrTracker_(openvrManager_, engineClock_, openvrConsole_),
-      trackingService_(
-          settings_, logger_,
-          tracking::Receivers{.phone = &phoneServer_, .openvrHmd = &openvrServer_, .steamvrTracker = &steamVrTracker_}),
+      trackingService_(settings_, logger_,
+                       tracking::Receivers{.phone = &phoneServer_,
+                                           .openvrHmd = &openvrServer_,
+                                           .openxrHmd = &openXrHmd_,
+                                           .steamvrTracker = &steamVrTracker_}),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, outputService_,
           [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },

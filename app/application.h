@@ -4,6 +4,8 @@
 #include <iostream>
 #include <memory>
 
+#include "app/bridges/openxr_hmd_reader.h"
+#include "app/bridges/openxr_input_writer.h"
 #include "app/bridges/steamvr_hook_service.h"
 #include "app/core/audio_service.h"
 #include "app/core/logger.h"
@@ -57,6 +59,10 @@ class Application {
   engine::Engine& engine() { return engine_; }
   // The "SteamVR Hook" output backend (outputs::Backends::hook).
   bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
+  // The "OpenXR API Layer" output backend (outputs::Backends::openxr).
+  bridges::OpenXRInputWriter& openXrWriter() { return openXrWriter_; }
+  // The "OpenXR (In-Game)" head source (tracking::Receivers::openxrHmd).
+  bridges::OpenXRHmdReader& openXrHmdReader() { return openXrHmd_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
   // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
@@ -89,6 +95,8 @@ class Application {
   services::UpdateCheckLauncher updateCheck_;
   services::FirewallRepair firewall_;
   bridges::SteamVRHookService steamVRHook_;
+  bridges::OpenXRInputWriter openXrWriter_;
+  bridges::OpenXRHmdReader openXrHmd_;
   engine::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
   std::shared_ptr<platform::IKeyInjector> keyInjector_;

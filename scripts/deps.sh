@@ -16,6 +16,8 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libimgui-dev libstb-dev libxtst-dev libx11-dev
   libflatbuffers-dev flatbuffers-compiler libcurl4-openssl-dev libboost-dev
   libopenxr-dev libopenxr-loader1
+  # the Khronos core validation layer, stacked below ours in the layer tests
+  openxr-layer-corevalidation
   # the window's fonts (staged into the program folder under the names it loads)
   fonts-quicksand fonts-comfortaa
   # test tools: virtual display, sound synthesis, OSC peers
