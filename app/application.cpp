@@ -24,8 +24,15 @@ Application::Application(Options options)
       serviceManager_(settings_, logger_),
       updateCheck_(settings_, services::defaultUpdateServer()),
       firewall_(logger_, platform::executablePath()),
-      // The component check that raises the driver prompt is not wired yet: no status check.
-      steamVRHook_(settings_, logger_, {}, platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
+      components_(settings_, logger_, services::programEnvironment([this] { return padBusPresent(); })),
+      steamVRHook_(
+          settings_, logger_,
+          [this] {
+            components_.refreshComponents();
+            const services::ComponentEntry& driver = components_.components().front();
+            return bridges::DriverComponentStatus{driver.installed, driver.sourceFound};
+          },
+          platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
       openXrWriter_(*options_.out, *options_.err),
       openXrHmd_(*options_.out, *options_.err),
       keyInjector_(options_.keyInjector ? options_.keyInjector
@@ -67,6 +74,16 @@ Application::Application(Options options)
 }
 
 Application::~Application() { engine_.stop(); }
+
+// The bus driver is present when a client can connect to it.
+bool Application::padBusPresent() {
+  platform::VirtualPadBus::Handle client = padBus_->alloc();
+  if (!client) return false;
+  const bool connected = padBus_->connect(client) == platform::VirtualPadBus::kErrorNone;
+  if (connected) padBus_->disconnect(client);
+  padBus_->free(client);
+  return connected;
+}
 
 int Application::run(const std::function<int()>& runUserInterface) {
   core::showOnce(options_.dataFolder(), "virtual-input-hint-shown", platform::virtualInputAccessHint(), *options_.err);

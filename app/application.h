@@ -20,6 +20,7 @@
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
+#include "app/system/component_service.h"
 #include "app/system/firewall_repair.h"
 #include "app/system/update_check.h"
 #include "app/tracking/console_lines.h"
@@ -85,8 +86,12 @@ class Application {
   services::UpdateCheckLauncher& updateCheck() { return updateCheck_; }
   // "FIX FIREWALL": opens the firewall for a port and the program.
   services::FirewallRepair& firewall() { return firewall_; }
+  // The SteamVR driver, pad bus and OpenXR layer: status, installers, ports.
+  services::ComponentService& components() { return components_; }
 
  private:
+  bool padBusPresent();
+
   Options options_;
   core::Settings settings_;
   core::Logger logger_;
@@ -94,6 +99,7 @@ class Application {
   core::ServiceManager serviceManager_;
   services::UpdateCheckLauncher updateCheck_;
   services::FirewallRepair firewall_;
+  services::ComponentService components_;
   bridges::SteamVRHookService steamVRHook_;
   bridges::OpenXRInputWriter openXrWriter_;
   bridges::OpenXRHmdReader openXrHmd_;

@@ -1,11 +1,17 @@
-// Writes the arguments it was given after the first, one per line, to the file
-// named by the first, and exits with code 7: lets tests see exactly what a
-// started program received.
+// Stands in for a program that tests start (a registration tool, an installer):
+// writes the arguments it was given, one per line, to "<its own path>.args" and
+// exits with the code in "<its own path>.exit" (7 when that file is missing). A
+// copy under another name records beside itself.
 #include <fstream>
 
+#include "platform/paths.h"
+
 int main(int argc, char** argv) {
-  if (argc < 2) return 2;
-  std::ofstream out(argv[1], std::ios::binary);
-  for (int i = 2; i < argc; ++i) out << argv[i] << '\n';
-  return 7;
+  const std::string self = platform::executablePath();
+  if (self.empty()) return 2;
+  std::ofstream out(self + ".args", std::ios::binary);
+  for (int i = 1; i < argc; ++i) out << argv[i] << '\n';
+  int code = 7;
+  std::ifstream(self + ".exit") >> code;
+  return code;
 }
