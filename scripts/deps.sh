@@ -9,6 +9,10 @@ packages=(
   cmake ninja-build g++ pkg-config ccache
   # the formatter that ./test.sh checks every C++ file with
   clang-format
+  # the fuzz build (clang with libFuzzer and the sanitizers' run-time)
+  clang libclang-rt-14-dev
+  # the user packages (zip for the Windows one; unzip lists it in the package check)
+  zip unzip
   # Windows cross build and its test runner
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   # libraries
