@@ -43,6 +43,25 @@ run_ctest() {  # preset, ctest arguments...
 echo "== tests: linux"
 run_ctest linux -j 2 --repeat until-pass:2
 
+# The user packages built from both program folders, their contents, and the unpacked
+# Linux program started and stopped with a fresh HOME.
+echo "== packages"
+if tests/package_check.sh; then
+  summaries+=("packages: ok")
+else
+  status=1
+  summaries+=("packages: FAILED (see above)")
+fi
+
+# Every parser of outside bytes under libFuzzer for a few seconds (build/fuzz).
+echo "== fuzz"
+if scripts/fuzz.sh 5; then
+  summaries+=("fuzz: no finding")
+else
+  status=1
+  summaries+=("fuzz: FINDING (inputs in build/fuzz/findings/)")
+fi
+
 echo "== tests: windows (Wine)"
 . scripts/wine-env.sh
 wine_start

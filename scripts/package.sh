@@ -41,6 +41,11 @@ stage_dist() {  # dist, stage, exe suffix
     cp -a "$dist/$item" "$stage/$item"
   done
   cp "$root/packaging/README.txt" "$stage/README.txt"
+  # The build keeps debug information for developers; users get the programs without it.
+  local strip_tool=strip
+  [ -n "$exe" ] && strip_tool=x86_64-w64-mingw32-strip
+  find "$stage" -type f \( -name '*.exe' -o -name '*.dll' -o -name '*.so' -o -perm -u+x \) \
+    -exec "$strip_tool" --strip-debug {} +
 }
 
 mkdir -p "$out"

@@ -33,7 +33,7 @@ check_listing() {  # listing file, top folder, expected entries...
   local entry
   for entry in "$@"; do grep -qx "$top/$entry" "$listing" || fail "$top/$entry missing from the package"; done
   ! grep -E "$developer_tools" "$listing" || fail "a developer tool is in the package"
-  ! grep -v "^$top/" "$listing" || fail "entries outside $top/"
+  ! grep -vx -e "$top" -e "$top/.*" "$listing" || fail "entries outside $top/"
 }
 
 unzip -Z1 "$zip_file" > "$work/zip.txt" || fail "cannot list $zip_file"
