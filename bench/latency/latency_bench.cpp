@@ -50,6 +50,9 @@ struct Options {
   std::string self;
   int samples100 = 1000;   // 10 s at 100 a second
   int samples1000 = 5000;  // 5 s at 1000 a second
+  // A second relay in the program's place: the spread between two equal roads shows
+  // how far the machine's own noise moves the ratio.
+  bool control = false;
 };
 
 // A child process with its standard output and error in `log`.
@@ -219,6 +222,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
   options.self = fs::canonical("/proc/self/exe").string();
   for (int i = 1; i < argc; ++i) {
     const std::string flag = argv[i];
+    if (flag == "--control") {
+      options.control = true;
+      continue;
+    }
     if (i + 1 >= argc) return false;
     const std::string value = argv[++i];
     if (flag == "--program") {
@@ -240,7 +247,9 @@ int main(int argc, char** argv) {
   if (argc == 3 && std::string(argv[1]) == "--relay") return runRelay(static_cast<std::uint16_t>(std::atoi(argv[2])));
   Options options;
   if (!parseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: latency_bench --program <strivovr-headless> [--samples-100 N] [--samples-1000 N]\n");
+    std::fprintf(
+        stderr,
+        "usage: latency_bench --program <strivovr-headless> [--samples-100 N] [--samples-1000 N] [--control]\n");
     return 2;
   }
 
@@ -279,8 +288,15 @@ int main(int argc, char** argv) {
   roads[0].input = platform::Endpoint::loopback(ports[1]);
   roads[0].relay = true;
   roads[1].name = "program";
-  roads[1].pid = spawn({fs::absolute(options.program).string()}, env, programLog, folder);
   roads[1].input = platform::Endpoint::loopback(ports[0]);
+  if (options.control) {
+    roads[1].name = "relay2";
+    roads[1].relay = true;
+    roads[1].pid = spawn({options.self, "--relay", std::to_string(ports[0])}, env, programLog, home.string());
+    std::ofstream(programLog, std::ios::app) << "[Main] Logic initialized.\n";
+  } else {
+    roads[1].pid = spawn({fs::absolute(options.program).string()}, env, programLog, folder);
+  }
   int status = 0;
   std::uint64_t number = 0;
   if (roads[0].pid < 0 || roads[1].pid < 0 || !waitForText(programLog, "[Main] Logic initialized.", 15s)) {
