@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 namespace layertest {
 
@@ -83,6 +84,12 @@ void stickScenario(testsupport::XrChain& chain, const std::string& expectedRefus
   ASSERT_EQ(game.frame(true), XR_SUCCESS);
   expectStick(game.stick(move), 1.0f, -1.0f, true, "sum clamped to the unit range");
 
+  input.leftX = std::numeric_limits<float>::quiet_NaN();
+  input.leftY = std::numeric_limits<float>::infinity();
+  input.leftActive = 0xff;  // any non-zero byte means active
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  expectStick(game.stick(move), 0.03f, -0.03f, true, "a record holding no numbers injects nothing");
+
   input.leftActive = 0;
   runtime.SetInput(kLeftStick, 0, 0.02f);
   ASSERT_EQ(game.frame(true), XR_SUCCESS);
@@ -91,8 +98,8 @@ void stickScenario(testsupport::XrChain& chain, const std::string& expectedRefus
   EXPECT_EQ(game.lastQuery(), XR_SUCCESS);
 
   EXPECT_EQ(runtime.refusals(), expectedRefusals);
-  EXPECT_EQ(runtime.SyncCount("gameplay"), 6);
-  EXPECT_EQ(runtime.SyncCount("api_layer_internal"), 6) << "the layer's set rides along with the game's syncs";
+  EXPECT_EQ(runtime.SyncCount("gameplay"), 7);
+  EXPECT_EQ(runtime.SyncCount("api_layer_internal"), 7) << "the layer's set rides along with the game's syncs";
 }
 
 void buttonAndAxisScenario(testsupport::XrChain& chain) {
