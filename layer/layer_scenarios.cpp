@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 #include <limits>
 
@@ -171,6 +172,17 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
   input.leftActive = 0;
   EXPECT_FALSE(game.axis(walk).isActive) << "nothing injected once the stick is inactive";
   EXPECT_EQ(runtime.refusals(), "");
+
+  // A session the layer never saw: its own calls answer without the runtime, a
+  // destroy still reaches the runtime (which knows it no better).
+  const XrSession stranger = reinterpret_cast<XrSession>(std::uintptr_t{0xdead});
+  auto syncInfo = xrStruct<XrActionsSyncInfo>(XR_TYPE_ACTIONS_SYNC_INFO);
+  EXPECT_EQ(reinterpret_cast<PFN_xrSyncActions>(game.function("xrSyncActions"))(stranger, &syncInfo),
+            XR_ERROR_HANDLE_INVALID);
+  EXPECT_EQ(runtime.refusals(), "");
+  EXPECT_EQ(reinterpret_cast<PFN_xrDestroySession>(game.function("xrDestroySession"))(stranger),
+            XR_ERROR_HANDLE_INVALID);
+  EXPECT_EQ(runtime.refusals(), "xrDestroySession: unknown session\n");
 }
 
 void publicationScenario(testsupport::XrChain& chain, bool stageSupported, bool gameSyncs) {
