@@ -123,6 +123,12 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
                                   {walk, "/user/hand/left/input/thumbstick/y"},
                                   {fire, "/user/hand/right/input/trigger/value"}}),
             XR_SUCCESS);
+  // Trigger and grip clicks exist on another controller; the runtime's current one is Touch.
+  const XrAction shoot = game.action("shoot", XR_ACTION_TYPE_BOOLEAN_INPUT);
+  const XrAction hold = game.action("hold", XR_ACTION_TYPE_BOOLEAN_INPUT);
+  ASSERT_EQ(game.suggest(kVive, {{shoot, "/user/hand/right/input/trigger/click"},
+                                 {hold, "/user/hand/left/input/squeeze/click"}}),
+            XR_SUCCESS);
   ASSERT_EQ(game.attach(), XR_SUCCESS);
   ASSERT_EQ(game.begin(), XR_SUCCESS);
 
@@ -150,6 +156,15 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
   EXPECT_TRUE(game.button(grab, "/user/hand/right").currentState);
   EXPECT_TRUE(game.button(jump).currentState) << "a real press is never released by the layer";
   EXPECT_EQ(game.button(jump).changedSinceLastSync, XR_FALSE);
+  EXPECT_FALSE(game.button(shoot).isActive);
+
+  // Trigger and grip held on the left hand press click bindings of either hand.
+  input.leftButtons = input.leftConfirm = xrshm::kButtonTrigger | xrshm::kButtonGrip | xrshm::kButtonThumbstickClick;
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  const XrActionStateBoolean shot = game.button(shoot);
+  EXPECT_TRUE(shot.currentState && shot.isActive && shot.changedSinceLastSync);
+  EXPECT_TRUE(game.button(hold).currentState);
+  input.leftButtons = input.leftConfirm = 0;
 
   // Stick axes: added while the real axis rests (|r| <= 0.05), left alone beyond.
   input.leftActive = 1;
