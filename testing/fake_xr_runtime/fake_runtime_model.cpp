@@ -11,7 +11,7 @@ constexpr char kTouch[] = "/interaction_profiles/oculus/touch_controller";
 constexpr char kSimple[] = "/interaction_profiles/khr/simple_controller";
 constexpr char kVive[] = "/interaction_profiles/htc/vive_controller";
 
-// The inputs each profile defines for a hand, as the OpenXR 1.0 specification lists them.
+// The inputs each profile defines for a hand, as published for OpenXR 1.0.
 const std::set<std::string>& touchInputs(bool left) {
   static const std::set<std::string> kLeft = {
       "input/x/click",          "input/x/touch",         "input/y/click",       "input/y/touch",
