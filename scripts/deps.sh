@@ -22,6 +22,8 @@ packages=(
   fonts-quicksand fonts-comfortaa
   # test tools: virtual display, sound synthesis, OSC peers
   xvfb xauth libgl1-mesa-dri sox libsox-fmt-mp3 lame liblo-tools
+  # a stand-in /dev/uinput that records the ioctls and events of the virtual keyboard and pad
+  umockdev libumockdev-dev
   # Wine plays the MP3 feedback sounds through the media interface, which decodes with GStreamer
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )
