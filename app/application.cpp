@@ -28,14 +28,18 @@ Application::Application(Options options)
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
+      vrchatOsc_(settings_, logger_),
       outputService_(settings_, logger_,
-                     outputs::Backends{.keyboard = &keyboardOutput_, .pad = &virtualPad_, .hook = &steamVRHook_}),
+                     outputs::Backends{
+                         .keyboard = &keyboardOutput_, .pad = &virtualPad_, .osc = &vrchatOsc_, .hook = &steamVRHook_}),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
       phoneServer_(settings_, trackingToggle_, *options_.out),
-      trackingService_(settings_, logger_, tracking::Receivers{.phone = &phoneServer_}),
+      oscServer_(
+          settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
+      trackingService_(settings_, logger_, tracking::Receivers{.osc = &oscServer_, .phone = &phoneServer_}),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, outputService_,
           [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },

@@ -18,6 +18,8 @@
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
+#include "app/outputs/vrchat_osc_output.h"
+#include "app/tracking/osc_server.h"
 #include "app/tracking/owotrack_server.h"
 #include "app/tracking/tracking_service.h"
 #include "app/tracking/tracking_toggle.h"
@@ -52,6 +54,7 @@ class Application {
   bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
+  tracking::osc_server& oscServer() { return oscServer_; }
   // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
   tracking::TrackingToggle& trackingToggle() { return trackingToggle_; }
   core::AudioService& audioService() { return audioService_; }
@@ -63,6 +66,8 @@ class Application {
   // The virtual Xbox pad backend and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
   outputs::BridgeService& bridgeService() { return bridgeService_; }
+  // The "VRChat OSC" output backend.
+  outputs::VRChatOscOutput& vrchatOsc() { return vrchatOsc_; }
 
  private:
   Options options_;
@@ -78,12 +83,14 @@ class Application {
   std::unique_ptr<platform::VirtualPadBus> padBus_;
   outputs::BridgeService bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
+  outputs::VRChatOscOutput vrchatOsc_;
   outputs::OutputService outputService_;
   std::unique_ptr<platform::IAudioDevice> audioDevice_;
   core::AudioService audioService_;
   services::SystemWallClock wallClock_;
   tracking::TrackingToggle trackingToggle_;
   tracking::owotrack_server phoneServer_;
+  tracking::osc_server oscServer_;
   tracking::TrackingService trackingService_;
   engine::Engine engine_;
   engine::DetectorHooks detectorHooks_;
