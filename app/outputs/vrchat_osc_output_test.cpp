@@ -13,7 +13,6 @@ namespace {
 
 using platform::Endpoint;
 using platform::ReceiveStatus;
-using Bytes = std::vector<std::byte>;
 
 // VRChat's side: a loopback socket that reads the datagrams as they arrive.
 class VRChatOsc : public ::testing::Test {
@@ -27,26 +26,25 @@ class VRChatOsc : public ::testing::Test {
     settings.vrchat_osc_port = listening.port;
   }
 
-  Bytes receive() {
-    Bytes buffer(256);
+  // The next datagram's bytes, or nothing after the time-out.
+  std::string receive() {
+    std::vector<std::byte> buffer(256);
     const auto result = vrchat.receiveFrom(buffer);
     if (result.status != ReceiveStatus::Received) return {};
-    buffer.resize(result.bytes);
-    return buffer;
+    return std::string(reinterpret_cast<const char*>(buffer.data()), result.bytes);
   }
 
   // The next datagram as "<address> <value>", checked against the fixed layout: the
   // address padded to 4, the type tag ",f" or ",i" padded to 4, one 4-byte value.
   std::string next() {
-    const Bytes d = receive();
-    if (d.empty()) return "(nothing)";
-    const std::string text(reinterpret_cast<const char*>(d.data()), d.size());
+    const std::string text = receive();
+    if (text.empty()) return "(nothing)";
     const std::string address = text.substr(0, text.find('\0'));
     const std::size_t tags = (address.size() + 4) & ~std::size_t{3};
-    if (d.size() != tags + 8 || text.compare(tags, 4, std::string(",") + text[tags + 1] + '\0' + '\0') != 0)
+    if (text.size() != tags + 8 || text.compare(tags, 4, std::string(",") + text[tags + 1] + '\0' + '\0') != 0)
       return "(bad layout)";
     std::uint32_t bits = 0;
-    for (std::size_t i = tags + 4; i < d.size(); ++i) bits = (bits << 8) | std::to_integer<std::uint32_t>(d[i]);
+    for (std::size_t i = tags + 4; i < text.size(); ++i) bits = (bits << 8) | static_cast<unsigned char>(text[i]);
     std::ostringstream line;
     line << address << ' ';
     if (text[tags + 1] == 'f')
@@ -84,30 +82,17 @@ TEST_F(VRChatOsc, SendsAxesAndJumpWithTheExactLayoutAndZerosOnCleanup) {
   EXPECT_EQ(next(), "/input/Horizontal 0.5");  // the first datagram: nothing came before init
   EXPECT_EQ(next(), "/input/Vertical -0.5");
   osc.update(2.0f, -3.0f);
-  const Bytes horizontal = receive();
-  const Bytes expected = {
-      std::byte{'/'}, std::byte{'i'}, std::byte{'n'}, std::byte{'p'},  std::byte{'u'},  std::byte{'t'}, std::byte{'/'},
-      std::byte{'H'}, std::byte{'o'}, std::byte{'r'}, std::byte{'i'},  std::byte{'z'},  std::byte{'o'}, std::byte{'n'},
-      std::byte{'t'}, std::byte{'a'}, std::byte{'l'}, std::byte{0},    std::byte{0},    std::byte{0},   std::byte{','},
-      std::byte{'f'}, std::byte{0},   std::byte{0},   std::byte{0x3F}, std::byte{0x80}, std::byte{0},   std::byte{0}};
-  EXPECT_EQ(horizontal, expected);
-  const Bytes vertical = receive();
-  EXPECT_EQ(vertical.size(), 24u);
-  EXPECT_EQ(std::vector<std::byte>(vertical.end() - 4, vertical.end()),
-            (Bytes{std::byte{0x3F}, std::byte{0x80}, std::byte{0}, std::byte{0}}));
+  EXPECT_EQ(receive(), std::string("/input/Horizontal\0\0\0,f\0\0\x3F\x80\0\0", 28));
+  EXPECT_EQ(receive(), std::string("/input/Vertical\0,f\0\0\x3F\x80\0\0", 24));
   osc.update(std::numeric_limits<float>::quiet_NaN(), 0.0f);  // never NaN, nor -0 from negating y
   EXPECT_EQ(next(), "/input/Horizontal 0");
-  const Bytes restingVertical = receive();
-  EXPECT_EQ(restingVertical.back(), std::byte{0});
-  EXPECT_EQ(restingVertical[restingVertical.size() - 4], std::byte{0});
+  EXPECT_EQ(receive(), std::string("/input/Vertical\0,f\0\0\0\0\0\0", 24));
 
   // The jump goes 1 then 0, once per change; the datagram is 20 bytes.
   osc.setJump(true);
   osc.setJump(true);
   osc.setJump(false);
-  const Bytes pressed = receive();
-  EXPECT_EQ(pressed.size(), 20u);
-  EXPECT_EQ(pressed.back(), std::byte{1});
+  EXPECT_EQ(receive(), std::string("/input/Jump\0,i\0\0\0\0\0\x01", 20));
   EXPECT_EQ(next(), "/input/Jump 0i");
 
   // Clean-up while jumping: zeros for both axes and the jump. The next session's

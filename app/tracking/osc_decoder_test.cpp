@@ -10,44 +10,16 @@
 #include <string>
 #include <vector>
 
+#include "app/tracking/osc_test_bytes.h"
+
 namespace tracking::osc {
 namespace {
 
-using Bytes = std::vector<std::byte>;
+using namespace testbytes;
 
-// Builders for hand-made OSC bytes, written here independently of any encoder.
-Bytes raw(std::string_view text) {
-  Bytes out;
-  for (char c : text) out.push_back(static_cast<std::byte>(c));
-  return out;
-}
-Bytes padded(std::string_view text) {  // zero-terminated, padded to a multiple of 4
-  Bytes out = raw(text);
-  do out.push_back(std::byte{0});
-  while (out.size() % 4 != 0);
-  return out;
-}
-Bytes u32(std::uint32_t v) {
-  return {std::byte(v >> 24), std::byte((v >> 16) & 0xFF), std::byte((v >> 8) & 0xFF), std::byte(v & 0xFF)};
-}
-Bytes f32(float v) { return u32(std::bit_cast<std::uint32_t>(v)); }
-Bytes cat(std::initializer_list<Bytes> parts) {
-  Bytes out;
-  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-  return out;
-}
 Bytes cut(Bytes bytes, std::size_t size) {
   bytes.resize(size);
   return bytes;
-}
-Bytes msg(std::string_view address, std::string_view tags, std::initializer_list<Bytes> args = {}) {
-  return cat({padded(address), padded(tags), cat(args)});
-}
-Bytes element(const Bytes& packet) { return cat({u32(static_cast<std::uint32_t>(packet.size())), packet}); }
-Bytes bundle(std::initializer_list<Bytes> packets) {
-  Bytes out = cat({padded("#bundle"), u32(0), u32(1)});  // header, then a time tag nobody reads
-  for (const Bytes& packet : packets) out = cat({out, element(packet)});
-  return out;
 }
 Bytes nested(int depth, const Bytes& inner) {
   Bytes out = inner;

@@ -9,30 +9,22 @@
 #include <thread>
 #include <vector>
 
+#include "app/tracking/osc_test_bytes.h"
 #include "testing/support/capture_stream.h"
 
 namespace tracking {
 namespace {
 
 using namespace std::chrono_literals;
+using osc::testbytes::Bytes;
 using platform::Endpoint;
 using platform::UdpSocket;
-using Bytes = std::vector<std::byte>;
 
-// A message with float arguments, laid out by hand.
-Bytes oscMessage(std::string_view address, std::vector<float> floats) {
-  Bytes out;
-  const auto text = [&out](std::string_view s) {
-    for (char c : s) out.push_back(static_cast<std::byte>(c));
-    do out.push_back(std::byte{0});
-    while (out.size() % 4 != 0);
-  };
-  text(address);
-  text("," + std::string(floats.size(), 'f'));
-  for (float f : floats)
-    for (int shift = 24; shift >= 0; shift -= 8)
-      out.push_back(static_cast<std::byte>((std::bit_cast<std::uint32_t>(f) >> shift) & 0xFF));
-  return out;
+// A message with float arguments.
+Bytes oscMessage(std::string_view address, std::initializer_list<float> floats) {
+  Bytes args;
+  for (float f : floats) args = osc::testbytes::cat({args, osc::testbytes::f32(f)});
+  return osc::testbytes::msg(address, "," + std::string(floats.size(), 'f'), {args});
 }
 
 struct NoSounds : core::IFeedbackSounds {
@@ -107,14 +99,7 @@ TEST_F(OscServer, DeliversSlimeVrBundlesAndTogglesTrackingOnResets) {
   // A bundle as SlimeVR sends it: position and rotation of one tracker.
   const Bytes position = oscMessage("/tracking/trackers/1/position", {0.5f, 1.25f, -2.0f});
   const Bytes rotation = oscMessage("/tracking/trackers/1/rotation", {10.0f, 20.0f, 30.0f});
-  Bytes bundle = {std::byte{'#'}, std::byte{'b'}, std::byte{'u'}, std::byte{'n'},
-                  std::byte{'d'}, std::byte{'l'}, std::byte{'e'}, std::byte{0}};
-  bundle.resize(16, std::byte{0});
-  for (const Bytes* element : {&position, &rotation}) {
-    const auto size = static_cast<std::uint32_t>(element->size());
-    bundle.insert(bundle.end(), {std::byte{0}, std::byte{0}, std::byte(size >> 8), std::byte(size & 0xFF)});
-    bundle.insert(bundle.end(), element->begin(), element->end());
-  }
+  const Bytes bundle = osc::testbytes::bundle({position, rotation});
   send(bundle);
   send(Bytes(10, std::byte{0x01}));                       // not OSC
   send(oscMessage("/user/yaw_reset", {}));                // tap toggle off: no toggle
