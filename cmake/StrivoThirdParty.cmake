@@ -5,7 +5,7 @@
 # break winnt.h), so expose just the needed folders through a build-tree folder of links.
 set(STRIVO_HEADER_LINKS "${CMAKE_BINARY_DIR}/third_party/include")
 file(MAKE_DIRECTORY "${STRIVO_HEADER_LINKS}")
-foreach(dir nlohmann)
+foreach(dir nlohmann openxr)
   if(NOT EXISTS "${STRIVO_HEADER_LINKS}/${dir}")
     file(CREATE_LINK "/usr/include/${dir}" "${STRIVO_HEADER_LINKS}/${dir}" SYMBOLIC)
   endif()
@@ -13,6 +13,12 @@ endforeach()
 add_library(strivo_json INTERFACE)
 add_library(strivo::json ALIAS strivo_json)
 target_include_directories(strivo_json SYSTEM INTERFACE "${STRIVO_HEADER_LINKS}")
+
+# OpenXR headers (libopenxr-dev); the Linux loader library only for tests that load layers through it.
+add_library(strivo_openxr_headers INTERFACE)
+add_library(strivo::openxr_headers ALIAS strivo_openxr_headers)
+target_include_directories(strivo_openxr_headers SYSTEM INTERFACE "${STRIVO_HEADER_LINKS}")
+target_compile_definitions(strivo_openxr_headers INTERFACE XR_NO_PROTOTYPES)
 
 find_package(Threads REQUIRED)
 
