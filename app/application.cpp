@@ -35,7 +35,8 @@ Application::Application(Options options)
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
       phoneServer_(settings_, trackingToggle_, *options_.out),
-      trackingService_(settings_, logger_, tracking::Receivers{.phone = &phoneServer_}),
+      solarxrClient_(solarxrRetryTimer_),
+      trackingService_(settings_, logger_, tracking::Receivers{.phone = &phoneServer_, .solarxr = &solarxrClient_}),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, outputService_,
           [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },
@@ -48,7 +49,11 @@ Application::Application(Options options)
   serviceManager_.addService(bridgeService_);
 }
 
-Application::~Application() { engine_.stop(); }
+Application::~Application() {
+  engine_.stop();
+  // Its thread calls into the tracking service, which is destroyed first.
+  solarxrClient_.disconnect();
+}
 
 int Application::run(const std::function<int()>& runUserInterface) {
   core::StartupSteps steps;

@@ -19,6 +19,8 @@
 #include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
 #include "app/tracking/owotrack_server.h"
+#include "app/tracking/retry_timer.h"
+#include "app/tracking/solarxr_client.h"
 #include "app/tracking/tracking_service.h"
 #include "app/tracking/tracking_toggle.h"
 #include "platform/audio_device.h"
@@ -52,6 +54,8 @@ class Application {
   bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
+  // The SlimeVR server's SolarXR feed: status, connected flag and tracker names for the UI.
+  tracking::SolarXRClient& solarxrClient() { return solarxrClient_; }
   // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
   tracking::TrackingToggle& trackingToggle() { return trackingToggle_; }
   core::AudioService& audioService() { return audioService_; }
@@ -84,6 +88,8 @@ class Application {
   services::SystemWallClock wallClock_;
   tracking::TrackingToggle trackingToggle_;
   tracking::owotrack_server phoneServer_;
+  tracking::SteadyRetryTimer solarxrRetryTimer_;
+  tracking::SolarXRClient solarxrClient_;
   tracking::TrackingService trackingService_;
   engine::Engine engine_;
   engine::DetectorHooks detectorHooks_;
