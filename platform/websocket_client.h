@@ -29,11 +29,15 @@ class IWebSocketConnection {
   virtual ~IWebSocketConnection() = default;
   // Sends one whole binary message.
   virtual bool sendBinary(std::span<const std::uint8_t> message) = 0;
-  // Waits at most `timeoutMs` for the next piece of a message and copies it into
-  // `buffer`; a message longer than the buffer arrives in several pieces.
-  virtual WebSocketReceive receive(std::span<std::uint8_t> buffer, int timeoutMs) = 0;
+  // Waits for the next piece of a message, at most the receive time-out given to
+  // connect, and copies it into `buffer`; a message longer than the buffer arrives in
+  // several pieces.
+  virtual WebSocketReceive receive(std::span<std::uint8_t> buffer) = 0;
   // Sends a normal close (1000, no reason) and releases the connection. Bounded in time.
   virtual void close() = 0;
+  // May be called from another thread while receive waits: makes that receive (or the
+  // next) return soon, so the receiving thread can stop.
+  virtual void interrupt() = 0;
 };
 
 // The platform's WebSocket client (WinHTTP on Windows, Boost.Beast elsewhere).
@@ -42,7 +46,9 @@ class IWebSocketSession {
   virtual ~IWebSocketSession() = default;
   // Opens ws://host:port/ ("GET /" with an upgrade). Null on any failure, with the
   // reason in `error`. Gives up after kWebSocketHandshakeTimeoutMs when the peer stalls.
-  virtual std::unique_ptr<IWebSocketConnection> connect(const std::string& host, int port, std::string& error) = 0;
+  // Each receive on the connection returns TimedOut after `receiveTimeoutMs` of silence.
+  virtual std::unique_ptr<IWebSocketConnection> connect(const std::string& host, int port, int receiveTimeoutMs,
+                                                        std::string& error) = 0;
 };
 
 inline constexpr int kWebSocketHandshakeTimeoutMs = 5000;

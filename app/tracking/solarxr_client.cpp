@@ -21,6 +21,10 @@ void SolarXRClient::connect(const std::string& host, int port) {
 
 void SolarXRClient::disconnect() {
   running_.store(false);
+  {
+    std::lock_guard lock(liveMutex_);
+    if (live_) live_->interrupt();
+  }
   retryTimer_.wake();
   if (worker_.joinable()) worker_.join();
   connected_.store(false);
@@ -59,7 +63,16 @@ void SolarXRClient::run() {
     if (auto connection = openFeed(*session)) {
       connected_.store(true);
       setStatus("Connected");
+      {
+        std::lock_guard lock(liveMutex_);
+        live_ = connection.get();
+      }
+      // running may have been cleared before live_ was set; the loop checks it first.
       receiveFeed(*connection);
+      {
+        std::lock_guard lock(liveMutex_);
+        live_ = nullptr;
+      }
       connection->close();
     }
     if (!running_.load()) break;
@@ -71,7 +84,7 @@ void SolarXRClient::run() {
 
 std::unique_ptr<platform::IWebSocketConnection> SolarXRClient::openFeed(platform::IWebSocketSession& session) {
   std::string error;
-  auto connection = session.connect(host_, port_, error);
+  auto connection = session.connect(host_, port_, kReceivePollMs, error);
   if (!connection) return nullptr;
   const std::vector<std::uint8_t> request = solarxr::buildStartDataFeedRequest();
   setStatus("Handshake: Sending StartDataFeed...");
@@ -87,7 +100,7 @@ void SolarXRClient::receiveFeed(platform::IWebSocketConnection& connection) {
   message_.clear();
   bool oversized = false;
   while (running_.load() && connected_.load()) {
-    const platform::WebSocketReceive piece = connection.receive(receiveBuffer_, kReceivePollMs);
+    const platform::WebSocketReceive piece = connection.receive(receiveBuffer_);
     switch (piece.status) {
       case WebSocketReceiveStatus::TimedOut:
       case WebSocketReceiveStatus::Text:  // the feed is binary; text is ignored

@@ -47,7 +47,8 @@ class SolarXRClient final : public ISolarXrClient {
   // Starts the connection thread unless it is already wanted (then nothing changes,
   // not even the port, until disconnect).
   void connect(const std::string& host, int port) override;
-  // Stops the thread and waits for it: returns within one receive poll or handshake.
+  // Stops the thread and waits for it: an open connection is interrupted; returns
+  // within one receive poll, or one handshake time-out while connecting.
   void disconnect() override;
 
   std::string status() const;
@@ -76,6 +77,9 @@ class SolarXRClient final : public ISolarXrClient {
   mutable std::mutex mutex_;  // guards status_ and trackerNames_
   std::string status_ = "Disconnected";
   std::set<std::string, std::less<>> trackerNames_{"None"};
+
+  std::mutex liveMutex_;  // guards live_ against disconnect's interrupt
+  platform::IWebSocketConnection* live_ = nullptr;
 
   std::vector<std::uint8_t> receiveBuffer_;
   std::vector<std::uint8_t> message_;  // a message arriving in several pieces

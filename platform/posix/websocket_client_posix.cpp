@@ -28,8 +28,8 @@ constexpr std::uint64_t kMaxMessageBytes = 16 * 1024 * 1024;
 class BeastConnection final : public IWebSocketConnection {
  public:
   using Stream = websocket::stream<tcp::socket>;
-  BeastConnection(std::unique_ptr<asio::io_context> io, std::unique_ptr<Stream> ws)
-      : io_(std::move(io)), ws_(std::move(ws)) {}
+  BeastConnection(std::unique_ptr<asio::io_context> io, std::unique_ptr<Stream> ws, int receiveTimeoutMs)
+      : io_(std::move(io)), ws_(std::move(ws)), receiveTimeout_(std::max(receiveTimeoutMs, 0)) {}
 
   ~BeastConnection() override { close(); }
 
@@ -40,7 +40,7 @@ class BeastConnection final : public IWebSocketConnection {
     return !ec;
   }
 
-  WebSocketReceive receive(std::span<std::uint8_t> buffer, int timeoutMs) override {
+  WebSocketReceive receive(std::span<std::uint8_t> buffer) override {
     if (!readPending_) {
       // The read may outlive this call (a time-out leaves it pending for the next
       // one), so it fills a buffer of our own.
@@ -54,7 +54,7 @@ class BeastConnection final : public IWebSocketConnection {
       });
     }
     io_->restart();
-    io_->run_for(std::chrono::milliseconds(std::max(timeoutMs, 0)));
+    io_->run_for(receiveTimeout_);
     if (!readDone_) return {WebSocketReceiveStatus::TimedOut};
     readPending_ = false;
     if (readError_ == websocket::error::closed) return {WebSocketReceiveStatus::Closed};
@@ -64,6 +64,9 @@ class BeastConnection final : public IWebSocketConnection {
     return {ws_->got_binary() ? WebSocketReceiveStatus::Binary : WebSocketReceiveStatus::Text, n,
             ws_->is_message_done()};
   }
+
+  // The receive returns TimedOut at once; io_context::stop is safe from any thread.
+  void interrupt() override { io_->stop(); }
 
   void close() override {
     if (closed_) return;
@@ -83,6 +86,7 @@ class BeastConnection final : public IWebSocketConnection {
  private:
   std::unique_ptr<asio::io_context> io_;
   std::unique_ptr<Stream> ws_;
+  std::chrono::milliseconds receiveTimeout_;
   std::vector<std::uint8_t> pending_;
   bool readPending_ = false;
   bool readDone_ = false;
@@ -95,7 +99,8 @@ class BeastSession final : public IWebSocketSession {
  public:
   explicit BeastSession(std::string userAgent) : userAgent_(std::move(userAgent)) {}
 
-  std::unique_ptr<IWebSocketConnection> connect(const std::string& host, int port, std::string& error) override {
+  std::unique_ptr<IWebSocketConnection> connect(const std::string& host, int port, int receiveTimeoutMs,
+                                                std::string& error) override {
     if (port < 1 || port > 65535) {
       error = "port out of range";
       return nullptr;
@@ -135,7 +140,7 @@ class BeastSession final : public IWebSocketSession {
       io->run_for(kCloseTimeout);
       return nullptr;
     }
-    return std::make_unique<BeastConnection>(std::move(io), std::move(stream));
+    return std::make_unique<BeastConnection>(std::move(io), std::move(stream), receiveTimeoutMs);
   }
 
  private:

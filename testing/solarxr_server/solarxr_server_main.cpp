@@ -3,10 +3,11 @@
 // sends one tracker leaning forward for a while and level after that.
 //
 //   solarxr_server [--port P] [--tracker NAME] [--lean DEGREES] [--lean-seconds S]
-//                  [--seconds S] [--rate HZ] [--silent]
+//                  [--seconds S] [--rate HZ] [--quiet-seconds S] [--silent]
 //
 // Prints "listening on port N", "request ok" or "request bad: <why>" per client,
-// "level" when a client's lean ends, and "sent N updates" at the end. --silent answers nothing after the request.
+// "level" when a client's lean ends, and "sent N updates" at the end. --quiet-seconds waits that long after a request
+// before sending; --silent sends nothing at all.
 #include <chrono>
 #include <cstdlib>
 #include <iostream>
@@ -29,6 +30,7 @@ struct Options {
   double leanSeconds = 1.0;
   double seconds = 3.0;
   double rate = 100.0;
+  double quietSeconds = 0.0;
   bool silent = false;
 };
 
@@ -54,6 +56,8 @@ bool parse(int argc, char** argv, Options& o) {
       o.seconds = std::strtod(value, nullptr);
     else if (arg == "--rate")
       o.rate = std::strtod(value, nullptr);
+    else if (arg == "--quiet-seconds")
+      o.quietSeconds = std::strtod(value, nullptr);
     else
       return false;
   }
@@ -66,7 +70,7 @@ int main(int argc, char** argv) {
   Options o;
   if (!parse(argc, argv, o)) {
     std::cerr << "usage: solarxr_server [--port P] [--tracker NAME] [--lean DEGREES] [--lean-seconds S]"
-                 " [--seconds S] [--rate HZ] [--silent]\n";
+                 " [--seconds S] [--rate HZ] [--quiet-seconds S] [--silent]\n";
     return 2;
   }
   SolarXrTestServer server(static_cast<std::uint16_t>(o.port));
@@ -91,8 +95,9 @@ int main(int argc, char** argv) {
       const std::string problem = checkStartDataFeed(*message);
       std::cout << (problem.empty() ? "request ok" : "request bad: " + problem) << std::endl;
       streaming = problem.empty() && !o.silent;
-      leanEnd = steady_clock::now() + duration_cast<steady_clock::duration>(duration<double>(o.leanSeconds));
-      next = steady_clock::now();
+      next = steady_clock::now() + duration_cast<steady_clock::duration>(duration<double>(o.quietSeconds));
+      leanEnd = next + duration_cast<steady_clock::duration>(duration<double>(o.leanSeconds));
+      std::this_thread::sleep_until(next);
     }
     if (!streaming) continue;
     const bool leaning = steady_clock::now() < leanEnd;
