@@ -6,14 +6,26 @@ cd "$(dirname "$0")"
 
 scripts/deps.sh || exit 1
 
-for preset in linux windows; do
-  echo "== build: $preset"
-  cmake --preset "$preset" >/dev/null || exit 1
-  cmake --build --preset "$preset" || exit 1
-done
-
 status=0
 summaries=()
+
+# Every C++ file matches the checked-in .clang-format; a mismatch fails the run
+# (with the files named) but the build and tests still run.
+echo "== format"
+if scripts/check-format.sh; then
+  summaries+=("format: ok")
+else
+  status=1
+  summaries+=("format: FAILED (files listed above)")
+fi
+
+# Our own code builds with warnings as errors (cmake/StrivoTargets.cmake), so a
+# new warning stops the build here with the file and line.
+for preset in linux windows; do
+  echo "== build: $preset"
+  cmake --preset "$preset" >/dev/null || { echo "build: $preset could not be configured"; exit 1; }
+  cmake --build --preset "$preset" || { echo "build: $preset FAILED (the compiler's first error above names the file)"; exit 1; }
+done
 
 run_ctest() {  # preset, ctest arguments...
   local preset=$1; shift

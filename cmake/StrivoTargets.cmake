@@ -1,8 +1,15 @@
 # Helpers shared by every folder's CMakeLists.
 
+# Our own code builds without warnings on both platforms; third-party sources
+# (Dear ImGui, stb, GoogleTest) are built by their own targets and are exempt.
+option(STRIVO_WARNINGS_AS_ERRORS "Treat warnings in StrivoVR's own code as errors" ON)
+
 # Warnings and definitions for our own code.
 function(strivo_target_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  if(STRIVO_WARNINGS_AS_ERRORS)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
   target_include_directories(${target} PUBLIC "${CMAKE_SOURCE_DIR}")
   if(WIN32)
     target_compile_definitions(${target} PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)

@@ -49,34 +49,29 @@ class RelayTest : public ::testing::Test {
   Relay relay;
 };
 
-TEST_F(RelayTest, HandOverrideIsAddedToASmallRealStickAndPushedEachFrame) {
-  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 1000), 0.02f);  // no override yet
-  send("L 0.0000 1.0000", 1000);
-  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 1010), 1.0f);  // clamped sum
-  EXPECT_FLOAT_EQ(relay.filterScalar(11, -0.01f, 1010), -0.01f);
-  EXPECT_FLOAT_EQ(relay.filterScalar(22, 0.02f, 1010), 0.02f);  // the right hand is untouched
-
-  const auto pushes = frame(1011);
-  ASSERT_EQ(pushes.size(), 2u);
-  EXPECT_EQ(pushes[0].handle, 11u);
-  EXPECT_FLOAT_EQ(pushes[0].value, -0.01f);
-  EXPECT_EQ(pushes[1].handle, 12u);
-  EXPECT_FLOAT_EQ(pushes[1].value, 1.0f);
-}
-
-TEST_F(RelayTest, RealStickBeyondTheDeadRadiusWins) {
-  send("L 0.5 0.5", 0);
-  relay.filterScalar(11, 0.0f, 1);
-  EXPECT_FLOAT_EQ(relay.filterScalar(12, -0.06f, 1), -0.06f);  // |(0, -0.06)| > 0.05: passes unchanged
-  auto pushes = frame(2);
-  ASSERT_EQ(pushes.size(), 2u);
-  EXPECT_FLOAT_EQ(pushes[0].value, 0.0f);
-  EXPECT_FLOAT_EQ(pushes[1].value, -0.06f);
-
-  relay.filterScalar(12, 0.04f, 3);  // back inside the radius: the override applies again
-  pushes = frame(4);
-  EXPECT_FLOAT_EQ(pushes[0].value, 0.5f);
-  EXPECT_FLOAT_EQ(pushes[1].value, 0.54f);
+TEST_F(RelayTest, RealStickJustBeyondRadius005WinsAndJustInsideItTheOverrideIsAddedClamped) {
+  EXPECT_FLOAT_EQ(relay.filterScalar(12, 0.02f, 0), 0.02f);  // no override yet
+  send("L 0.5 0.97", 0);
+  EXPECT_FLOAT_EQ(relay.filterScalar(22, 0.02f, 1), 0.02f);  // the right hand is untouched
+  struct Case {
+    float x, y, outX, outY;
+  } cases[] = {
+      {0, -0.051f, 0, -0.051f},
+      {0, 0.049f, 0.5f, 1.0f},
+      {0.051f, 0, 0.051f, 0},
+      {-0.049f, 0, 0.451f, 0.97f},
+      {0.036f, 0.036f, 0.036f, 0.036f},       // 0.0509 from the centre
+      {0.0346f, -0.0346f, 0.5346f, 0.9354f},  // 0.0489
+  };
+  for (const Case& c : cases) {
+    relay.filterScalar(11, c.x, 1);
+    EXPECT_FLOAT_EQ(relay.filterScalar(12, c.y, 1), c.outY) << c.x << "," << c.y;
+    const auto pushes = frame(2);
+    ASSERT_EQ(pushes.size(), 2u);
+    EXPECT_EQ(pushes[0].handle, 11u);
+    EXPECT_FLOAT_EQ(pushes[0].value, c.outX) << c.x << "," << c.y;
+    EXPECT_FLOAT_EQ(pushes[1].value, c.outY) << c.x << "," << c.y;
+  }
 }
 
 TEST_F(RelayTest, StaleHandOverridePushesTheRealValuesOnceThenStops) {
@@ -95,10 +90,10 @@ TEST_F(RelayTest, StaleHandOverridePushesTheRealValuesOnceThenStops) {
 
 TEST_F(RelayTest, SerialOverrideIsAddedRegardlessOfDeflectionAndGivesTheRealValuesBackOnce) {
   send("SN:RIGHT-1 0.25 -0.5", 0);
-  EXPECT_FLOAT_EQ(relay.filterScalar(21, 0.5f, 10), 0.75f);
-  EXPECT_FLOAT_EQ(relay.filterScalar(22, -0.8f, 10), -1.0f);
-  EXPECT_FLOAT_EQ(relay.filterScalar(11, 0.0f, 10), 0.0f);  // another serial
-  auto pushes = frame(10);
+  EXPECT_FLOAT_EQ(relay.filterScalar(21, 0.5f, 499), 0.75f);  // 499 ms old: still live
+  EXPECT_FLOAT_EQ(relay.filterScalar(22, -0.8f, 499), -1.0f);
+  EXPECT_FLOAT_EQ(relay.filterScalar(11, 0.0f, 499), 0.0f);  // another serial
+  auto pushes = frame(499);
   ASSERT_EQ(pushes.size(), 2u);  // the override alone, not added to the real value
   EXPECT_FLOAT_EQ(pushes[0].value, 0.25f);
   EXPECT_FLOAT_EQ(pushes[1].value, -0.5f);
@@ -226,10 +221,13 @@ TEST_F(RelayTest, HostileSendersCannotGrowTheTablesWithoutBound) {
     send(("L BTN b" + std::to_string(i) + " ON").c_str(), 0);
     send(("SN:S" + std::to_string(i) + " BTN x ON").c_str(), 0);
   }
-  EXPECT_EQ(relay.serialStickCount(), Relay::kMaxSerials);
+  // 64 serials and 64 buttons per table: the 64th is kept, the 65th is not.
+  EXPECT_EQ(relay.serialStickCount(), 64u);
   ButtonOverride b;
-  EXPECT_TRUE(relay.handButton(hook::Hand::Left, "b0", b));
-  EXPECT_FALSE(relay.handButton(hook::Hand::Left, "b9999", b));
+  EXPECT_TRUE(relay.handButton(hook::Hand::Left, "b63", b));
+  EXPECT_FALSE(relay.handButton(hook::Hand::Left, "b64", b));
+  EXPECT_TRUE(relay.serialButton("S63", "x", b));
+  EXPECT_FALSE(relay.serialButton("S64", "x", b));
   // Known entries still work once the table is full.
   send("SN:S0 0.5 0.5", 1);
   StickOverride o;

@@ -80,7 +80,9 @@ void CServerDriver::drainDatagrams() {
   for (int i = 0; i < kMaxDatagramsPerFrame; ++i) {
     const platform::ReceiveResult received = socket_.receiveFrom(buffer_);
     // Truncated: longer than the buffer, never acted on; the rest waits for the next frame.
-    if (received.status != platform::ReceiveStatus::Received || received.bytes < 1) return;
+    if (received.status != platform::ReceiveStatus::Received) return;
+    // An empty datagram carries nothing; the ones queued behind it are still read now.
+    if (received.bytes < 1) continue;
     const std::string_view text(reinterpret_cast<const char*>(buffer_.data()), received.bytes);
     relay_.apply(hook::parse(text), ticks_());
   }

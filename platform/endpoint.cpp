@@ -1,6 +1,6 @@
-#include "platform/udp_socket.h"
-
 #include <cstdio>
+
+#include "platform/udp_socket.h"
 
 namespace platform {
 
@@ -20,8 +20,8 @@ bool Endpoint::parse(const std::string& text, std::uint16_t port, Endpoint& out)
 
 std::string Endpoint::addressText() const {
   char text[16];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF,
-                (address >> 8) & 0xFF, address & 0xFF);
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", (address >> 24) & 0xFF, (address >> 16) & 0xFF, (address >> 8) & 0xFF,
+                address & 0xFF);
   return text;
 }
 

@@ -19,6 +19,12 @@ struct Endpoint {
   bool operator==(const Endpoint&) const = default;
 };
 
+// True when a port setting names a UDP port (0 binds any free port). A value
+// outside this range (a hand-edited 70000, say) never reaches the socket.
+constexpr bool isPortNumber(int value) { return value >= 0 && value <= 65535; }
+// Added to a failure message about such a value, so the user learns why.
+inline constexpr const char* kPortOutOfRange = " (PORT OUT OF RANGE, must be 0 to 65535)";
+
 enum class ReceiveStatus {
   Received,   // bytes holds the datagram's length
   Truncated,  // the datagram was longer than the buffer; its contents must not be used

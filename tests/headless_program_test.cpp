@@ -3,6 +3,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <random>
 
 #include "app/core/settings.h"
 #include "app/core/settings_file.h"
@@ -20,11 +21,10 @@ struct HeadlessProgram {
   std::string settingsPath() const { return home.file("config/StrivoVR/usersettings.json"); }
   std::unique_ptr<ChildProcess> start() {
     std::filesystem::create_directories(home.path() / "config");
-    return std::make_unique<ChildProcess>(
-        testsupport::distFolder() + "/strivovr-headless", std::vector<std::string>{},
-        std::map<std::string, std::string>{{"XDG_CONFIG_HOME", home.file("config")},
-                                           {"XDG_RUNTIME_DIR", home.path().string()}},
-        home.path().string());
+    return std::make_unique<ChildProcess>(testsupport::distFolder() + "/strivovr-headless", std::vector<std::string>{},
+                                          std::map<std::string, std::string>{{"XDG_CONFIG_HOME", home.file("config")},
+                                                                             {"XDG_RUNTIME_DIR", home.path().string()}},
+                                          home.path().string());
   }
 };
 
@@ -50,22 +50,61 @@ TEST(HeadlessProgram, FirstStartWritesTheDefaultsAndStopsCleanlyOnSigterm) {
   EXPECT_NE(child->output().find("[INFO ] ServiceManager: Cleaning up all services..."), std::string::npos);
 }
 
-TEST(HeadlessProgram, CorruptSettingsAreReportedAndRepairedOnStart) {
-  HeadlessProgram program;
-  std::filesystem::create_directories(std::filesystem::path(program.settingsPath()).parent_path());
-  testsupport::writeFile(program.settingsPath(), R"({"owotrack_input_port": 7001, "deadzone": "x"})");
-  auto child = program.start();
-  ASSERT_TRUE(child->waitForOutput("[Main] Logic initialized.", 10s)) << child->output() << child->errors();
-  EXPECT_NE(child->errors().find("[Settings] Load error: "), std::string::npos);
-  child->signal(SIGINT);
-  EXPECT_EQ(child->waitForExit(5s), 0);
+// The copy a start names in its log ("... kept as <path>"), or "" when it names none.
+std::string keptCopyIn(const std::string& log) {
+  const std::string marker = "[Settings] The damaged file was kept as ";
+  const std::size_t at = log.find(marker);
+  if (at == std::string::npos) return "";
+  const std::size_t from = at + marker.size();
+  return log.substr(from, log.find('\n', from) - from);
+}
 
-  core::Settings loaded;
-  core::SettingsFile file([&] { return std::filesystem::path(program.settingsPath()).parent_path().string(); },
-                          "settings.json", std::cout, std::cerr);
-  ASSERT_TRUE(file.load(loaded));
-  EXPECT_EQ(loaded.owotrack_input_port, 7001);
-  EXPECT_EQ(loaded.deadzone, 3.0f);
+std::string randomBytes(std::size_t count) {
+  std::mt19937 generator(18);
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(generator() & 0xFF);
+  return bytes;
+}
+
+// A settings file that does not load is kept byte for byte before the program
+// writes its own, and a second damaged start keeps a second copy beside the first.
+TEST(HeadlessProgram, DamagedSettingsAreKeptAndTheProgramStartsWithWhatCouldBeRead) {
+  core::Settings partial;
+  partial.owotrack_input_port = 7001;
+  const std::string defaults = core::serializeSettings(core::Settings{});
+  const struct {
+    const char* name;
+    std::string bytes;
+    std::string expected;  // the file the program writes
+  } cases[] = {
+      {"trailing comma", R"({"deadzone": 7.5, "mode": "Keyboard", "key_fwd": "i",})", defaults},
+      {"not UTF-8", "{\"deadzone\": 7.5, \"key_fwd\": \"\xE9\xFF\"}", defaults},
+      {"empty", "", defaults},
+      {"5 MB of random bytes", randomBytes(5 << 20), defaults},
+      {"wrong type after a good member", R"({"owotrack_input_port": 7001, "deadzone": "x"})",
+       core::serializeSettings(partial)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    HeadlessProgram program;
+    std::filesystem::create_directories(std::filesystem::path(program.settingsPath()).parent_path());
+    std::vector<std::string> copies;
+    for (int start = 0; start < 2; ++start) {
+      testsupport::writeFile(program.settingsPath(), c.bytes);
+      auto child = program.start();
+      ASSERT_TRUE(child->waitForOutput("[Main] Logic initialized.", 20s)) << child->output() << child->errors();
+      EXPECT_NE(child->errors().find("[Settings] Load error: "), std::string::npos);
+      const std::string copy = keptCopyIn(child->output());
+      ASSERT_FALSE(copy.empty()) << child->output();
+      copies.push_back(copy);
+      child->signal(SIGTERM);
+      EXPECT_EQ(child->waitForExit(5s), 0) << child->errors();
+      EXPECT_EQ(testsupport::readFile(program.settingsPath()), c.expected);
+    }
+    EXPECT_EQ(copies[0], program.settingsPath() + ".broken");
+    EXPECT_EQ(copies[1].rfind(program.settingsPath() + ".broken-", 0), 0u) << copies[1];
+    for (const auto& copy : copies) EXPECT_TRUE(testsupport::readFile(copy) == c.bytes) << copy;
+  }
 }
 
 TEST(HeadlessProgram, SecondCopyPrintsTheNoticeAndRunsAnyway) {

@@ -22,7 +22,6 @@ using testsupport::ChildProcess;
 
 const char* const kThumbY = "/input/thumbstick/y";
 
-
 class HookHeadlessChain : public fakevr::LoadedDriverTest {
  protected:
   void SetUp() override {

@@ -1,8 +1,8 @@
 // The first road end to end: a phone leaning forward holds W down in a game.
 // strivovr-headless (or its key-printing twin) runs with "Phone" and "Keyboard";
 // phone_sim leans forward and back; the keys are observed as a game would see them.
-#include <gtest/gtest.h>
 #include <X11/keysym.h>
+#include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
@@ -33,20 +33,18 @@ struct PhoneToKeys : ::testing::Test {
   }
 
   std::unique_ptr<ChildProcess> startProgram(const std::string& program, const std::string& display) {
-    std::map<std::string, std::string> env{{"XDG_CONFIG_HOME", home.file("config")},
-                                           {"XDG_RUNTIME_DIR", home.path().string()},
-                                           {"DISPLAY", display}};
+    std::map<std::string, std::string> env{
+        {"XDG_CONFIG_HOME", home.file("config")}, {"XDG_RUNTIME_DIR", home.path().string()}, {"DISPLAY", display}};
     auto child = std::make_unique<ChildProcess>(program, std::vector<std::string>{}, env, home.path().string());
     EXPECT_TRUE(child->waitForOutput("[owotrack] SUCCESSFULLY listening", 10s)) << child->output() << child->errors();
     return child;
   }
 
   std::unique_ptr<ChildProcess> lean(const std::string& script, const std::string& seconds) {
-    return std::make_unique<ChildProcess>(
-        testsupport::distFolder() + "/phone_sim",
-        std::vector<std::string>{"--port", std::to_string(port), "--rate", "100", "--seconds", seconds, "--lean",
-                                 script, "--quiet"},
-        std::map<std::string, std::string>{}, home.path().string());
+    return std::make_unique<ChildProcess>(testsupport::distFolder() + "/phone_sim",
+                                          std::vector<std::string>{"--port", std::to_string(port), "--rate", "100",
+                                                                   "--seconds", seconds, "--lean", script, "--quiet"},
+                                          std::map<std::string, std::string>{}, home.path().string());
   }
 };
 

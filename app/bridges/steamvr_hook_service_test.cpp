@@ -94,13 +94,13 @@ TEST_F(HookServiceTest, SecondStagePressesAboveTheThresholdAndLogsOncePerCrossin
   settings.steamvr_button_2 = "Left: Trigger";
   service->initialize();
   logger.clear();
-  service->sendStick(0, -0.8f, "Left");  // exactly at the threshold: not beyond it
-  service->sendStick(0, -0.9f, "Left");
+  service->sendStick(0, -0.79f, "Left");  // just short of the 0.80 threshold
+  service->sendStick(0, -0.81f, "Left");  // just beyond it
   service->sendStick(0, -0.95f, "Left");
-  service->sendStick(0, -0.5f, "Left");
+  service->sendStick(0, -0.8f, "Left");  // no release margin: at the threshold it lets go
   service->sendStick(0, -0.4f, "Left");
-  EXPECT_EQ(received(), (Texts{"L 0.0000 0.8000", "L 0.0000 0.9000", "L BTN trigger ON", "L 0.0000 0.9500",
-                               "L BTN trigger ON", "L 0.0000 0.5000", "L BTN trigger OFF", "L 0.0000 0.4000"}));
+  EXPECT_EQ(received(), (Texts{"L 0.0000 0.7900", "L 0.0000 0.8100", "L BTN trigger ON", "L 0.0000 0.9500",
+                               "L BTN trigger ON", "L 0.0000 0.8000", "L BTN trigger OFF", "L 0.0000 0.4000"}));
   EXPECT_EQ(infoLines(),
             (Texts{"SteamVR S2 Threshold Crossed: Pressing Trigger", "SteamVR S2 Threshold Left: Releasing Trigger"}));
 }

@@ -9,11 +9,16 @@ namespace {
 
 const char* tagFor(int level) {
   switch (level) {
-    case Logger::Debug: return "[DEBUG]";
-    case Logger::Info: return "[INFO ]";
-    case Logger::Warning: return "[WARN ]";
-    case Logger::Error: return "[ERROR]";
-    default: return "";
+    case Logger::Debug:
+      return "[DEBUG]";
+    case Logger::Info:
+      return "[INFO ]";
+    case Logger::Warning:
+      return "[WARN ]";
+    case Logger::Error:
+      return "[ERROR]";
+    default:
+      return "";
   }
 }
 

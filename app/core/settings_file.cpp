@@ -1,6 +1,7 @@
 #include "app/core/settings_file.h"
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -114,9 +115,9 @@ struct AxisMapping {
   std::atomic<int> Settings::*yaw;
 };
 
-const AxisMapping kPhoneMapping = {"phone_map_roll", "phone_map_pitch", "phone_map_yaw",
+const AxisMapping kPhoneMapping = {"phone_map_roll",          "phone_map_pitch",          "phone_map_yaw",
                                    &Settings::phone_map_roll, &Settings::phone_map_pitch, &Settings::phone_map_yaw};
-const AxisMapping kSlimeMapping = {"slime_map_roll", "slime_map_pitch", "slime_map_yaw",
+const AxisMapping kSlimeMapping = {"slime_map_roll",          "slime_map_pitch",          "slime_map_yaw",
                                    &Settings::slime_map_roll, &Settings::slime_map_pitch, &Settings::slime_map_yaw};
 
 // An integer setting reads any JSON number or boolean, cutting fractions toward
@@ -219,16 +220,51 @@ std::string withLineEnding(const std::string& text, std::string_view lineEnding)
   return converted;
 }
 
+// How many names a kept copy may try: ".broken", then dated, then dated and numbered.
+constexpr int kKeptCopyNames = 10;
+
+// The name for attempt `attempt` (0 to kKeptCopyNames - 1) at keeping a copy of `path`.
+std::string keptCopyName(const std::string& path, std::chrono::system_clock::time_point when, int attempt) {
+  std::string name = path + ".broken";
+  if (attempt == 0) return name;
+  using namespace std::chrono;
+  const auto day = floor<days>(when);
+  const year_month_day date(day);
+  const hh_mm_ss time(floor<seconds>(when - day));
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "-%04d%02u%02uT%02d%02d%02dZ", static_cast<int>(date.year()),
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                static_cast<int>(time.seconds().count()));
+  name += stamp;
+  if (attempt > 1) name += "-" + std::to_string(attempt);
+  return name;
+}
+
 }  // namespace
 
-SettingsFile::SettingsFile(FolderLookup dataFolder, std::string fallbackPath, std::ostream& out, std::ostream& err)
-    : dataFolder_(std::move(dataFolder)), fallbackPath_(std::move(fallbackPath)), out_(out), err_(err) {}
+SettingsFile::SettingsFile(FolderLookup dataFolder, std::string fallbackPath, std::ostream& out, std::ostream& err,
+                           WallClock now)
+    : dataFolder_(std::move(dataFolder)),
+      fallbackPath_(std::move(fallbackPath)),
+      out_(out),
+      err_(err),
+      now_(std::move(now)) {}
 
 std::string SettingsFile::path() const { return platform::joinPath(dataFolder_(), "usersettings.json"); }
 
 bool SettingsFile::load(Settings& settings) {
+  bool fromUserFile = false;
+  const bool loaded = loadFrom(settings, fromUserFile);
+  std::lock_guard lock(saveMutex_);
+  keepBeforeWriting_ = !loaded || !fromUserFile;
+  return loaded;
+}
+
+bool SettingsFile::loadFrom(Settings& settings, bool& fromUserFile) {
   std::string sourcePath = path();
   std::ifstream in(sourcePath, std::ios::binary);
+  fromUserFile = in.is_open();
   if (!in.is_open()) {
     sourcePath = fallbackPath_;
     in.open(sourcePath, std::ios::binary);
@@ -288,6 +324,10 @@ bool SettingsFile::save(const Settings& settings) {
     return false;
   }
   const std::string target = path();
+  if (keepBeforeWriting_) {
+    if (!keepDamagedFile(target)) return false;
+    keepBeforeWriting_ = false;
+  }
   std::string reason;
   if (!platform::replaceFileAtomically(target, withLineEnding(text, platform::nativeLineEnding()), reason)) {
     err_ << "[Settings] Failed to open file for writing: " << target << std::endl;
@@ -295,6 +335,31 @@ bool SettingsFile::save(const Settings& settings) {
   }
   out_ << "[Settings] Saved to " << target << std::endl;
   return true;
+}
+
+bool SettingsFile::keepDamagedFile(const std::string& path) {
+  const auto when = now_();
+  std::string reason = "every name for the copy is taken";
+  for (int attempt = 0; attempt < kKeptCopyNames; ++attempt) {
+    const std::string copy = keptCopyName(path, when, attempt);
+    std::string error;
+    switch (platform::copyToNewFile(path, copy, error)) {
+      case platform::CopyOutcome::Copied:
+        out_ << "[Settings] The damaged file was kept as " << copy << std::endl;
+        return true;
+      case platform::CopyOutcome::SourceMissing:
+        return true;  // nothing on disk that a write could destroy
+      case platform::CopyOutcome::TargetExists:
+        continue;  // an older copy: never overwritten
+      case platform::CopyOutcome::Failed:
+        reason = error;
+        break;
+    }
+    break;
+  }
+  err_ << "[Settings] Could not keep the damaged file " << path << ": " << reason
+       << ". It was left as it is and the settings were not saved." << std::endl;
+  return false;
 }
 
 }  // namespace core

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <sstream>
 #include <thread>
@@ -120,6 +121,11 @@ std::string withNativeLineEnds(const std::string& text) {
   return converted;
 }
 
+std::size_t filesIn(const std::string& folder) {
+  return static_cast<std::size_t>(
+      std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
 struct SettingsFileTest : ::testing::Test {
   TempFolder folder{"settings_file"};
   std::string dataFolder = folder.file("data");
@@ -193,7 +199,8 @@ TEST_F(SettingsFileTest, FallbackFileIsReadButNeverWritten) {
 }
 
 TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing) {
-  writeUserFile(R"({"slime_loco_id": 4, "slime_loco_name": "hip", "map_roll": "X", "map_pitch": "-Z", "map_yaw": "None"})");
+  writeUserFile(
+      R"({"slime_loco_id": 4, "slime_loco_name": "hip", "map_roll": "X", "map_pitch": "-Z", "map_yaw": "None"})");
   ASSERT_TRUE(file.load(settings));
   EXPECT_EQ(settings.slime_tracker_id, 4);
   EXPECT_EQ(settings.slime_tracker_name.get(), "hip");
@@ -201,7 +208,8 @@ TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing)
   for (auto* pitch : {&settings.phone_map_pitch, &settings.slime_map_pitch}) EXPECT_EQ(*pitch, AxisNegZ);
   for (auto* yaw : {&settings.phone_map_yaw, &settings.slime_map_yaw}) EXPECT_EQ(*yaw, AxisNone);
 
-  writeUserFile(R"({"slime_tracker_id": 7, "slime_loco_id": 4, "slime_tracker_name": "chest", "slime_loco_name": "hip"})");
+  writeUserFile(
+      R"({"slime_tracker_id": 7, "slime_loco_id": 4, "slime_tracker_name": "chest", "slime_loco_name": "hip"})");
   ASSERT_TRUE(file.load(settings));
   EXPECT_EQ(settings.slime_tracker_id, 7);
   EXPECT_EQ(settings.slime_tracker_name.get(), "chest");
@@ -265,8 +273,8 @@ TEST_F(SettingsFileTest, NumbersConvertLikeTypedReads) {
 }
 
 TEST_F(SettingsFileTest, IntegersOutsideTheIntRangeAreErrorsNotWrappedValues) {
-  for (const char* json : {R"({"osc_input_port": 1e20})", R"({"osc_input_port": 4294967297})",
-                           R"({"osc_input_port": -3000000000})"}) {
+  for (const char* json :
+       {R"({"osc_input_port": 1e20})", R"({"osc_input_port": 4294967297})", R"({"osc_input_port": -3000000000})"}) {
     settings.osc_input_port = 9000;
     writeUserFile(json);
     EXPECT_FALSE(file.load(settings)) << json;
@@ -352,8 +360,86 @@ TEST_F(SettingsFileTest, ConcurrentSavesNeverInterleave) {
   const int written = static_cast<int>(loaded.deadzone.load());
   EXPECT_TRUE(written % 100 < 25 && written / 100 < 4) << written;
   EXPECT_EQ(savedText(), withNativeLineEnds(serializeSettings(loaded)));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dataFolder), std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(filesIn(dataFolder), 1u);
+}
+
+// 2026-12-08 07:13:24 UTC, the time that dates the kept copies below.
+std::chrono::system_clock::time_point keptAt() {
+  using namespace std::chrono;
+  return sys_days{year{2026} / 12 / 8} + hours{7} + minutes{13} + seconds{24};
+}
+
+TEST_F(SettingsFileTest, DamagedFileIsKeptBeforeItIsReplacedAndNoCopyIsEverOverwritten) {
+  SettingsFile dated([this] { return dataFolder; }, fallback, out, err, keptAt);
+  std::filesystem::create_directories(dataFolder);
+  const std::string damaged[] = {R"({"deadzone": 7.5, "mode": "Keyboard", "key_fwd": "i",})", "",
+                                 "{\"key_fwd\": \"\xE9\"}"};
+  const std::string names[] = {".broken", ".broken-20261208T071324Z", ".broken-20261208T071324Z-2"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    writeFile(dated.path(), damaged[i]);
+    Settings target;
+    out.str("");
+    EXPECT_FALSE(dated.load(target));
+    ASSERT_TRUE(dated.save(target)) << err.str();
+    const std::string log = out.str();
+    const std::size_t kept = log.find("[Settings] The damaged file was kept as " + dated.path() + names[i] + "\n");
+    ASSERT_NE(kept, std::string::npos) << log;
+    EXPECT_LT(kept, log.find("[Settings] Saved to ")) << log;
+    for (std::size_t j = 0; j <= i; ++j) EXPECT_EQ(readFile(dated.path() + names[j]), damaged[j]) << j;
+    EXPECT_EQ(savedText(), withNativeLineEnds(serializeSettings(Settings{})));
+  }
+  // Kept once: later saves, and saves after a good load, make no further copies.
+  out.str("");
+  ASSERT_TRUE(dated.save(settings));
+  ASSERT_TRUE(dated.load(settings));
+  ASSERT_TRUE(dated.save(settings));
+  EXPECT_EQ(out.str().find("kept as"), std::string::npos);
+  EXPECT_EQ(filesIn(dataFolder), 4u);
+}
+
+TEST_F(SettingsFileTest, WhenNoCopyCanBeMadeTheDamagedFileIsNeverWritten) {
+  SettingsFile dated([this] { return dataFolder; }, fallback, out, err, keptAt);
+  std::filesystem::create_directories(dataFolder);
+  const std::string stamp = dated.path() + ".broken-20261208T071324Z";
+  std::vector<std::string> taken = {dated.path() + ".broken", stamp};
+  for (int n = 2; n <= 8; ++n) taken.push_back(stamp + "-" + std::to_string(n));
+  for (const auto& name : taken) writeFile(name, "older copy");
+
+  // Nine names taken: the tenth and last one is used.
+  writeFile(dated.path(), "{,}");
+  EXPECT_FALSE(dated.load(settings));
+  ASSERT_TRUE(dated.save(settings));
+  EXPECT_EQ(readFile(stamp + "-9"), "{,}");
+
+  // All ten taken: the damaged file stays as it is, and so does every older copy.
+  writeFile(dated.path(), "{,,}");
+  EXPECT_FALSE(dated.load(settings));
+  err.str("");
+  EXPECT_FALSE(dated.save(settings));
+  EXPECT_FALSE(dated.save(settings));  // every save is refused, not only the first
+  const std::string refusal =
+      "[Settings] Could not keep the damaged file " + dated.path() +
+      ": every name for the copy is taken. It was left as it is and the settings were not saved.\n";
+  EXPECT_EQ(err.str(), refusal + refusal);
+  EXPECT_EQ(readFile(dated.path()), "{,,}");
+  for (const auto& name : taken) EXPECT_EQ(readFile(name), "older copy");
+
+  // Once a name is free again, the next save keeps the file and writes.
+  std::filesystem::remove(taken[0]);
+  ASSERT_TRUE(dated.save(settings));
+  EXPECT_EQ(readFile(taken[0]), "{,,}");
+
+  // A file that cannot be read cannot be kept (here a folder in its place): nothing is written.
+  const std::string blocked = folder.file("blocked");
+  SettingsFile unreadable([&] { return blocked; }, fallback, out, err, keptAt);
+  std::filesystem::create_directories(std::filesystem::path(unreadable.path()) / "inside");
+  EXPECT_FALSE(unreadable.load(settings));
+  err.str("");
+  EXPECT_FALSE(unreadable.save(settings));
+  EXPECT_EQ(err.str().rfind("[Settings] Could not keep the damaged file " + unreadable.path() + ": ", 0), 0u)
+      << err.str();
+  EXPECT_TRUE(std::filesystem::is_directory(std::filesystem::path(unreadable.path()) / "inside"));
+  EXPECT_EQ(filesIn(blocked), 1u);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
+#include "app/core/settings.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "app/core/axis.h"
-#include "app/core/settings.h"
 
 namespace core {
 namespace {

@@ -57,7 +57,9 @@ TEST_F(StartupTest, FirstStartWritesTheDefaultsBeforeTheEngineStarts) {
       "[Main] Initial Tracker Source (from Code): [Phone]\n"
       "[Settings] No settings file found, using defaults.\n"
       "[Main] No settings found, saving defaults.\n"
-      "[Settings] Saved to " + file.path() + "\n"
+      "[Settings] Saved to " +
+      file.path() +
+      "\n"
       "[Main] Initializing Logic...\n"
       "[Main] Logic initialized.\n";
   EXPECT_EQ(printed.substr(printed.find("[Main] Winsock")), expected);
@@ -75,9 +77,15 @@ TEST_F(StartupTest, LoadedSettingsAreKeptAndTheExitCodeIsTheUserInterfaces) {
 }
 
 TEST_F(StartupTest, CorruptSettingsAreReportedRewrittenAndStartUpGoesOn) {
-  testsupport::writeFile(file.path(), R"({"owotrack_input_port": 7001, "deadzone": [})");
+  const std::string damaged = R"({"owotrack_input_port": 7001, "deadzone": [})";
+  testsupport::writeFile(file.path(), damaged);
   EXPECT_EQ(runStartup(settings, file, steps(0), out, err), 0);
   EXPECT_NE(err.str().find("[Settings] Load error: "), std::string::npos);
+  EXPECT_NE(out.str().find("[Main] No settings found, saving defaults.\n[Settings] The damaged file was kept as " +
+                           file.path() + ".broken\n[Settings] Saved to "),
+            std::string::npos)
+      << out.str();
+  EXPECT_EQ(testsupport::readFile(file.path() + ".broken"), damaged);
   EXPECT_EQ(calls, (std::vector<std::string>{"start", "ui", "stop"}));
   Settings loaded;
   ASSERT_TRUE(file.load(loaded));  // rewritten whole

@@ -52,27 +52,19 @@ TEST_F(CrouchFixture, TriggerModeGivesOneShortPressOnEachCrossing) {
   EXPECT_EQ(infoLines(), (std::vector<std::string>{"Engine: Crouching detected!", "Engine: Standing up detected!"}));
 }
 
-TEST_F(CrouchFixture, HoldModeHoldsWhileCrouched) {
-  settings.squat_is_hold = true;
-  feed(1.50f, 100);
-  feed(1.05f, 1000);
-  EXPECT_TRUE(output.crouch);
-  EXPECT_EQ(settings.crouch_release_time, 0.0);
-  feed(1.45f, 100);
-  EXPECT_FALSE(output.crouch);
-  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up"}));
-}
-
-TEST_F(CrouchFixture, ThresholdsAreStrict) {
+TEST_F(CrouchFixture, HoldModeHoldsWhileCrouchedAndTheThresholdsAreStrict) {
   settings.squat_is_hold = true;
   feed(1.10f);  // exactly the lower threshold: not below
   EXPECT_FALSE(settings.crouching);
-  feed(1.0999f);
+  feed(1.0999f, 1000);
   EXPECT_TRUE(settings.crouching);
+  EXPECT_TRUE(output.crouch);
+  EXPECT_EQ(settings.crouch_release_time, 0.0);
   feed(1.40f);  // exactly the upper threshold: not above
   EXPECT_TRUE(settings.crouching);
   feed(1.4001f);
   EXPECT_FALSE(settings.crouching);
+  EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up"}));
 }
 
 TEST_F(CrouchFixture, SwappedThresholdsFlipOnEveryCrossingSample) {

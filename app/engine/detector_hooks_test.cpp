@@ -85,10 +85,9 @@ TEST_F(HookedEngine, HeightJumpIsPressedAndReleasedByThePass) {
   EXPECT_TRUE(output.jump);
   EXPECT_TRUE(logged("[INFO ] Engine: Jump detected (Height)!"));
   EXPECT_TRUE(hooks.isJumping());
-  for (int i = 0; i < 7; ++i) pass();  // 0.14 s
+  pass(0.14);
   EXPECT_TRUE(output.jump);
-  pass();
-  pass();
+  pass(0.02);
   EXPECT_FALSE(output.jump);
   EXPECT_EQ(output.calls, (Calls{"jump down", "jump up"}));
 }
@@ -147,18 +146,6 @@ TEST_F(HookedEngine, WatchdogStopsASilentTrackerAndWalkingResumesWhenItMoves) {
   engine.onRotation("Phone", 20.2f, 0, 0);
   EXPECT_LT(output.y, 0.0f);
   EXPECT_FALSE(settings.stalled);
-}
-
-TEST_F(HookedEngine, WatchdogCallsAFrozenPoseFrozen) {
-  settings.hmd_source = "Disabled";
-  for (int i = 0; i < 110 && !settings.stalled; ++i) {
-    engine.onRotation("Phone", 20, 0, 0);
-    pass();
-  }
-  EXPECT_TRUE(settings.stalled);
-  EXPECT_NE(logger.lines().back().find("[WARN ] Watchdog: Tracker frozen detected (idle: 0.020000s, frozen: 2.0"),
-            std::string::npos)
-      << logger.lines().back();
 }
 
 TEST_F(HookedEngine, AfterAPauseTheWatchdogCountsFromTheResume) {

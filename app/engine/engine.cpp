@@ -1,10 +1,10 @@
 #include "app/engine/engine.h"
 
-#include "app/core/source_names.h"
-
 #include <chrono>
 #include <cmath>
 #include <initializer_list>
+
+#include "app/core/source_names.h"
 
 namespace engine {
 namespace {

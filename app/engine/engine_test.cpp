@@ -270,9 +270,10 @@ TEST_F(EngineTest, CentringSubtractsTheOffsetAndWrapsWhenAsked) {
   engine.onRotation("Phone", 180, 0, 0);
   EXPECT_EQ(centred()[0], -170.0f);
   settings.center_offset.set(0, 0, 0);
-  engine.onRotation("Phone", -200, 0, 725);
-  EXPECT_EQ(centred()[0], 160.0f);
-  EXPECT_EQ(centred()[2], 5.0f);
+  engine.onRotation("Phone", -200, -180, 725);  // the half turn itself stays
+  EXPECT_EQ(centred(), (Angles{160, -180, 5}));
+  engine.onRotation("Phone", 180, -180.5f, 180.5f);  // just past it wraps, either way
+  EXPECT_EQ(centred(), (Angles{180, 179.5f, -179.5f}));
   // A huge angle is wrapped in one step instead of looping for ever.
   engine.onRotation("Phone", 3.0e30f, 0, 0);
   EXPECT_LE(std::fabs(centred()[0]), 180.0f);
@@ -291,7 +292,7 @@ TEST_F(EngineTest, StalledSendsZeroUntilTheTrackerMoves) {
   settings.stalled = true;  // as the watchdog leaves it
 
   clock.time = 101.0;
-  engine.onRotation("Phone", 30.05f, 0, 0);  // within 0.1 degrees: no change
+  engine.onRotation("Phone", 30.098f, 0, 0);  // within 0.1 degrees: no change
   EXPECT_EQ(port.lastStick().x, 0.0f);
   EXPECT_EQ(port.lastStick().y, 0.0f);
   EXPECT_EQ(centred(), (Angles{0, 0, 0}));
@@ -300,7 +301,7 @@ TEST_F(EngineTest, StalledSendsZeroUntilTheTrackerMoves) {
   EXPECT_TRUE(settings.stalled);
 
   clock.time = 102.0;
-  engine.onRotation("Phone", 30.15f, 0, 0);  // just over 0.1
+  engine.onRotation("Phone", 30, -0.102f, 0);  // just over 0.1, in another angle and direction
   EXPECT_FALSE(settings.stalled);
   EXPECT_EQ(settings.last_change_time.load(), 102.0);
   EXPECT_LT(port.lastStick().y, 0.0f);
@@ -308,11 +309,11 @@ TEST_F(EngineTest, StalledSendsZeroUntilTheTrackerMoves) {
   // Quaternion samples compare with 0.001 per component.
   settings.stalled = true;
   engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
-  EXPECT_FALSE(settings.stalled);  // differs from the stored (30.15, 0, 0, 0)
+  EXPECT_FALSE(settings.stalled);  // differs from the stored (30, -0.102, 0, 0)
   settings.stalled = true;
-  engine.onQuaternion("Phone", 0.2005f, 0, 0, 0.98f);
+  engine.onQuaternion("Phone", 0.20098f, 0, 0, 0.98f);
   EXPECT_TRUE(settings.stalled);
-  engine.onQuaternion("Phone", 0.202f, 0, 0, 0.98f);
+  engine.onQuaternion("Phone", 0.2f, 0, 0, 0.97898f);
   EXPECT_FALSE(settings.stalled);
 }
 

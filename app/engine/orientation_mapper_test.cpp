@@ -84,9 +84,14 @@ TEST(OrientationMapper, QuaternionPathReturnsYSwingFirstAndCorrectsOnlyWhenAsked
                0, 20, 0);
   expectAngles(mapper.mapQuaternion(aboutX(20), "Horizontal (Landscape Left)", "Screen Outward (Default)", true), 20, 0,
                -kLandscapeTwist);
-  // Degenerate twist (z = w = 0) is taken as no twist rather than dividing by zero.
-  const Angles flat = mapper.mapQuaternion({1, 0, 0, 0}, "None (Raw)", "None (Raw)", true);
-  for (float v : flat) EXPECT_TRUE(std::isfinite(v));
+  // A twist part (z, w) shorter than 0.0001 is taken as no twist rather than divided
+  // by; just longer, it is a half turn about Z.
+  const std::pair<float, float> zAndTwist[] = {{0.0f, 0.0f}, {0.000098f, 0.0f}, {0.000102f, 180.0f}};
+  for (const auto& [z, twist] : zAndTwist) {
+    const Angles flat = mapper.mapQuaternion({1, 0, z, 0}, "None (Raw)", "None (Raw)", true);
+    for (float v : flat) EXPECT_TRUE(std::isfinite(v)) << z;
+    EXPECT_NEAR(flat[2], twist, kTolerance) << z;
+  }
 }
 
 }  // namespace

@@ -22,13 +22,20 @@ TEST(StickMapper, AxisSumsAddMappedAnglesAndSubtractNegatedOnes) {
   EXPECT_FLOAT_EQ(axisSum(angles, {AxisZ, core::AxisNegZ, AxisNone}, AxisY), 0);
 }
 
-TEST(StickMapper, DeadZoneBoundaryAndRescale) {
-  EXPECT_EQ(applyDeadZone(0.0999f, 0.1f), 0.0f);
-  EXPECT_EQ(applyDeadZone(-0.0999f, 0.1f), 0.0f);
-  EXPECT_FLOAT_EQ(applyDeadZone(0.1f, 0.1f), 0.0f);  // at the edge: rescaled to 0, not cut
-  EXPECT_FLOAT_EQ(applyDeadZone(0.55f, 0.1f), 0.5f);
-  EXPECT_FLOAT_EQ(applyDeadZone(-1.0f, 0.1f), -1.0f);
-  EXPECT_FLOAT_EQ(applyDeadZone(0.3f, 0.0f), 0.3f);
+TEST(StickMapper, DeadZoneCutsJustInsideItsEdgeAndRescalesJustOutside) {
+  struct Case {
+    float value, zone, expected;
+  } cases[] = {
+      {0.098f, 0.1f, 0.0f},
+      {-0.098f, 0.1f, 0.0f},
+      {0.1f, 0.1f, 0.0f},  // at the edge: rescaled to 0
+      {0.102f, 0.1f, 0.002f / 0.9f},
+      {-0.102f, 0.1f, -0.002f / 0.9f},
+      {0.55f, 0.1f, 0.5f},
+      {-1.0f, 0.1f, -1.0f},
+      {0.3f, 0.0f, 0.3f},
+  };
+  for (const Case& c : cases) EXPECT_NEAR(applyDeadZone(c.value, c.zone), c.expected, 1e-6f) << c.value;
 }
 
 TEST(StickMapper, ResponseCurveRaisesToThreeToThePowerP) {
@@ -42,8 +49,11 @@ TEST(StickMapper, ResponseCurveRaisesToThreeToThePowerP) {
 TEST(StickMapper, DefaultsGiveZeroInsideTheDeadZoneAndConvergeTwentyPercentPerSample) {
   core::Settings settings;  // dead zone 3, max angles 30, progression 0, first angle -> Y
   StickMapper mapper(settings);
-  EXPECT_EQ(mapper.compute({3, 0, 0}, false).y, 0.0f);
-  EXPECT_EQ(mapper.compute({-2.9f, 0, 0}, false).y, 0.0f);
+  // The 3-degree zone on both sides: 2.94 is cut, 3.06 passes (target 0.06 / 27).
+  EXPECT_EQ(mapper.compute({2.94f, 0, 0}, false).y, 0.0f);
+  EXPECT_EQ(mapper.compute({-2.94f, 0, 0}, false).y, 0.0f);
+  EXPECT_NEAR(StickMapper(settings).compute({3.06f, 0, 0}, false).y, -0.06f / 27 * 0.19999999f, 1e-6f);
+  EXPECT_NEAR(StickMapper(settings).compute({-3.06f, 0, 0}, false).y, 0.06f / 27 * 0.19999999f, 1e-6f);
 
   // 60 degrees clamps to a target of -1 (clamp, then negate).
   Stick s = mapper.compute({60, 0, 0}, false);

@@ -157,10 +157,7 @@ TEST(BridgeService, MergesDatagramsReceivedOverUdpAndDropsMalformedOnes) {
   sender.send(overLong);
   ASSERT_TRUE(waitFor([&] { return bridge.droppedDatagrams() == 3; }));
   EXPECT_EQ(bridge.acceptedDatagrams(), 1u);
-  ticks.now = 2999;
   EXPECT_EQ(bridge.mergeReport(local).wButtons, 0x1100);
-  ticks.now = 3000;
-  EXPECT_EQ(bridge.mergeReport(local), local) << "the malformed datagrams did not refresh the arrival time";
 
   // 1024 bytes (the most that is read) with the magic is a good datagram; the tail is ignored.
   auto longest = datagram(report(0x0020));

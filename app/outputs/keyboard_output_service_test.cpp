@@ -59,49 +59,53 @@ TEST_F(KeyboardOutput, InitOnlyLogsThatTheBackendIsReady) {
   EXPECT_THAT(keys.events(), IsEmpty());
 }
 
-TEST_F(KeyboardOutput, FirstStageKeyIsHeldWithAReleaseMargin) {
-  EXPECT_THAT(step(0, -0.30f), IsEmpty()) << "the threshold itself is not beyond it";
-  EXPECT_THAT(step(0, -0.31f), ElementsAre("down W"));
-  EXPECT_THAT(step(0, -0.27f), IsEmpty()) << "inside the 0.05 margin the key stays down";
-  EXPECT_THAT(step(0, -0.31f), IsEmpty()) << "a held key is not pressed again";
-  EXPECT_EQ(keyboard->heldKeys(), Events{"w"});
-  EXPECT_EQ(settings.held_keys.get(), Events{"w"});
-  EXPECT_THAT(step(0, -0.24f), ElementsAre("up W"));
-  EXPECT_THAT(step(0, -0.27f), IsEmpty()) << "once released, the full threshold applies again";
-  EXPECT_THAT(settings.held_keys.get(), IsEmpty());
+TEST_F(KeyboardOutput, EveryDirectionPressesJustBeyondEachStageAndReleasesJustPastItsMargin) {
+  // Defaults: S1 at 0.30 and S2 at 0.60, each let go 0.05 below. Each edge is
+  // approached from both sides within 2 %. `K` stands for the direction's key.
+  const std::pair<float, Events> steps[] = {
+      {0.294f, {}},
+      {0.306f, {"down K"}},
+      {0.255f, {}},  // inside the margin the key stays down
+      {0.245f, {"up K"}},
+      {0.294f, {}},  // once released, the full threshold applies again
+      {0.306f, {"down K"}},
+      {0.588f, {}},
+      {0.612f, {"up K", "down shift", "down K"}},  // S2 replaces S1
+      {0.561f, {}},
+      {0.539f, {"up K", "up shift", "down K"}},
+      {0.0f, {"up K"}},
+      {0.612f, {"down shift", "down K"}},  // from rest straight to S2
+      {0.0f, {"up K", "up shift"}},
+  };
+  const struct {
+    char key;
+    float x, y;
+  } directions[] = {{'W', 0, -1}, {'S', 0, 1}, {'A', -1, 0}, {'D', 1, 0}};
+  for (const auto& d : directions) {
+    for (const auto& [lean, events] : steps) {
+      Events expected = events;
+      for (std::string& e : expected)
+        if (e.back() == 'K') e.back() = d.key;
+      EXPECT_EQ(step(d.x * lean, d.y * lean), expected) << d.key << " at " << lean;
+    }
+  }
 }
 
-TEST_F(KeyboardOutput, EveryDirectionHasItsOwnKeyAndThresholdsComeFromSettings) {
-  EXPECT_THAT(step(0, 0.31f), ElementsAre("down S"));
-  EXPECT_THAT(step(-0.31f, 0), ElementsAre("up S", "down A"));
-  EXPECT_THAT(step(0.31f, 0), ElementsAre("up A", "down D"));
-  EXPECT_THAT(step(0, 0), ElementsAre("up D"));
-
+TEST_F(KeyboardOutput, StageThresholdsComeFromSettings) {
   settings.keyboard_threshold = 50.0f;
-  EXPECT_THAT(step(0, -0.45f), IsEmpty());
+  settings.keyboard_threshold_2 = 70.0f;
+  EXPECT_THAT(step(0, -0.49f), IsEmpty());
   EXPECT_THAT(step(0, -0.51f), ElementsAre("down W"));
   EXPECT_THAT(step(0, -0.46f), IsEmpty());
   EXPECT_THAT(step(0, -0.44f), ElementsAre("up W"));
-}
-
-TEST_F(KeyboardOutput, SecondStageReplacesTheFirstAndHasItsOwnMargin) {
-  EXPECT_THAT(step(0, -0.40f), ElementsAre("down W"));
-  EXPECT_THAT(step(0, -0.65f), ElementsAre("up W", "down shift", "down W"));
-  EXPECT_EQ(keyboard->heldKeys(), Events{"shift+w"});
-  EXPECT_THAT(step(0, -0.56f), IsEmpty()) << "0.56 is inside the second stage's margin";
-  EXPECT_THAT(step(0, -0.40f), ElementsAre("up W", "up shift", "down W"));
-  EXPECT_EQ(keyboard->heldKeys(), Events{"w"});
-  const auto flags = keyboard->directionFlags();
-  EXPECT_TRUE(flags[0]);
-  EXPECT_FALSE(flags[4]);
-  // Straight from rest to a deep lean presses only the second-stage binding.
-  EXPECT_THAT(step(0, 0), ElementsAre("up W"));
-  EXPECT_THAT(step(0, 0.7f), ElementsAre("down shift", "down S"));
+  EXPECT_THAT(step(0, -0.69f), ElementsAre("down W"));
+  EXPECT_THAT(step(0, -0.71f), ElementsAre("up W", "down shift", "down W"));
 }
 
 TEST_F(KeyboardOutput, DiagonalBindingsShareTheirModifierUntilBothAreReleased) {
   EXPECT_THAT(step(-0.7f, -0.7f), ElementsAre("down shift", "down A", "down W"));
   EXPECT_EQ(keyboard->heldKeys(), (Events{"shift+a", "shift+w"}));
+  EXPECT_EQ(settings.held_keys.get(), (Events{"shift+a", "shift+w"}));
   // Straightening sideways lifts A; Shift stays down for the still-held "shift+w".
   EXPECT_THAT(step(0, -0.7f), ElementsAre("up A"));
   EXPECT_EQ(keys.keysDown(), (Events{"shift", "W"}));
@@ -175,12 +179,6 @@ TEST_F(KeyboardOutput, ResetReleasesEverythingThenTheModifiers) {
   for (bool flag : keyboard->directionFlags()) EXPECT_FALSE(flag);
   // After a reset the same lean presses again.
   EXPECT_THAT(step(0, -0.4f), ElementsAre("down W"));
-}
-
-TEST_F(KeyboardOutput, ResetWithNothingHeldStillLiftsTheFourModifiers) {
-  keyboard->reset();
-  EXPECT_THAT(keys.take(), ElementsAre("up shift", "up ctrl", "up alt", "up win"));
-  EXPECT_EQ(out.str(), "[Keyboard] Reset modifier keys.\n");
 }
 
 TEST_F(KeyboardOutput, DestructionReleasesWhatIsStillDown) {

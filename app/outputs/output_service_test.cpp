@@ -174,12 +174,14 @@ TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndRelea
   settings.enable_openxr_s2 = true;
   settings.openxr_threshold_2 = 80.0f;
   settings.openxr_button_2 = "Right: Grip";
-  service.updateStick(0.1f, -0.85f);
-  service.updateStick(0.1f, -0.85f);
-  EXPECT_THAT(backends.take(), ElementsAre("openxr.setStick(L,0.1,0.85)", "openxr.setButton(R,Grip,true)",
-                                           "openxr.setStick(L,0.1,0.85)", "openxr.setButton(R,Grip,true)"));
+  service.updateStick(0.1f, -0.79f);  // just short of the 0.80 threshold
+  service.updateStick(0.1f, -0.81f);  // just beyond it, on every sample
+  service.updateStick(0.1f, -0.81f);
+  EXPECT_THAT(backends.take(),
+              ElementsAre("openxr.setStick(L,0.1,0.79)", "openxr.setStick(L,0.1,0.81)", "openxr.setButton(R,Grip,true)",
+                          "openxr.setStick(L,0.1,0.81)", "openxr.setButton(R,Grip,true)"));
   EXPECT_TRUE(service.openXrS2Held());
-  service.updateStick(0, -0.8f);  // at the threshold is not beyond it
+  service.updateStick(0, -0.8f);  // no release margin: at the threshold it lets go, once
   service.updateStick(0, -0.5f);
   EXPECT_THAT(backends.take(),
               ElementsAre("openxr.setStick(L,0,0.8)", "openxr.setButton(R,Grip,false)", "openxr.setStick(L,0,0.5)"));

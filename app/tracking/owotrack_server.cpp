@@ -73,9 +73,13 @@ void owotrack_server::threadMain(std::shared_ptr<Startup> startup) {
   // instead of silently sharing the port and splitting the phone's packets.
   socket_.setReceiveTimeout(kReceiveTimeoutMs);
   const int configured = settings_.owotrack_input_port.load();
-  if (configured < 0 || configured > 65535 || !socket_.bind({0, static_cast<std::uint16_t>(configured)})) {
+  const bool inRange = platform::isPortNumber(configured);
+  if (!inRange || !socket_.bind({0, static_cast<std::uint16_t>(configured)})) {
     std::string line = "[owotrack] ERROR: bind() failed on port " + std::to_string(configured);
-    if (socket_.lastErrorIsAddressInUse()) line += " (PORT ALREADY IN USE!)";
+    if (!inRange)
+      line += platform::kPortOutOfRange;
+    else if (socket_.lastErrorIsAddressInUse())
+      line += " (PORT ALREADY IN USE!)";
     line += ", WSA error=" + std::to_string(socket_.lastError());
     log(line);
     socket_.close();

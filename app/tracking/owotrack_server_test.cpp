@@ -347,10 +347,21 @@ TEST_F(PhoneServer, BindFailureOnATakenPortIsReportedAndRetriedLater) {
       "[owotrack] ERROR: bind() failed on port " + std::to_string(taken.port) + " (PORT ALREADY IN USE!), WSA error=";
   EXPECT_TRUE(out.contains(prefix)) << out.text();
 
-  // A port number no socket can have fails the same way, without touching the network.
-  settings.owotrack_input_port = 70000;
-  EXPECT_FALSE(server.start());
-  EXPECT_TRUE(out.contains("[owotrack] ERROR: bind() failed on port 70000")) << out.text();
+  // A port number no socket can have (a hand-edited file) fails the same way and says why;
+  // the last valid port is tried for real and never called out of range.
+  for (const int port : {70000, 65536, -1, 65535}) {
+    settings.owotrack_input_port = port;
+    out.clear();
+    const bool valid = port == 65535;
+    const bool started = server.start();
+    EXPECT_EQ(started, server.running()) << port;
+    EXPECT_FALSE(started && !valid) << port;
+    const std::string line = "[owotrack] ERROR: bind() failed on port " + std::to_string(port) +
+                             " (PORT OUT OF RANGE, must be 0 to 65535), WSA error=";
+    EXPECT_EQ(out.contains(line), !valid) << out.text();
+    EXPECT_EQ(out.contains("OUT OF RANGE"), !valid) << out.text();
+    server.stop();
+  }
   settings.owotrack_input_port = taken.port;
 
   // The failed run's thread is joined by the next start, which succeeds once the port is free.

@@ -1,8 +1,8 @@
 #include "app/tracking/tracking_service.h"
 
-#include "app/core/source_names.h"
-
 #include <string>
+
+#include "app/core/source_names.h"
 
 namespace tracking {
 namespace {

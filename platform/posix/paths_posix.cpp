@@ -1,8 +1,9 @@
-#include <climits>
-#include <cstdlib>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
 
 #include "platform/paths.h"
 

@@ -1,8 +1,9 @@
-#include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include "platform/single_instance.h"
 

@@ -1,7 +1,8 @@
+#include <pthread.h>
+
 #include <atomic>
 #include <csignal>
 #include <ctime>
-#include <pthread.h>
 
 #include "platform/termination.h"
 

@@ -1,10 +1,11 @@
 #include <arpa/inet.h>
-#include <cerrno>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/udp_socket.h"
 
@@ -19,9 +20,7 @@ sockaddr_in toSockaddr(const Endpoint& endpoint) {
   return address;
 }
 
-Endpoint fromSockaddr(const sockaddr_in& address) {
-  return {ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
-}
+Endpoint fromSockaddr(const sockaddr_in& address) { return {ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)}; }
 
 }  // namespace
 

@@ -20,8 +20,8 @@ std::string_view nativeLineEnding() { return "\r\n"; }
 
 bool replaceFileAtomically(const std::string& path, std::string_view contents, std::string& error) {
   const std::string temporary = path + ".tmp" + std::to_string(::GetCurrentProcessId());
-  HANDLE file = ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+  HANDLE file =
+      ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = systemMessage(::GetLastError());
     return false;
@@ -50,6 +50,55 @@ bool replaceFileAtomically(const std::string& path, std::string_view contents, s
     return false;
   }
   return true;
+}
+
+CopyOutcome copyToNewFile(const std::string& source, const std::string& target, std::string& error) {
+  HANDLE in = ::CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (in == INVALID_HANDLE_VALUE) {
+    const DWORD code = ::GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return CopyOutcome::SourceMissing;
+    error = systemMessage(code);
+    return CopyOutcome::Failed;
+  }
+  // CREATE_NEW makes "does it exist" and "create it" one step, so no older copy is ever replaced.
+  HANDLE out = ::CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (out == INVALID_HANDLE_VALUE) {
+    const DWORD code = ::GetLastError();
+    ::CloseHandle(in);
+    if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS) return CopyOutcome::TargetExists;
+    error = systemMessage(code);
+    return CopyOutcome::Failed;
+  }
+  char buffer[65536];
+  DWORD failure = 0;  // the error of the first failing call
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(in, buffer, sizeof buffer, &got, nullptr)) {
+      failure = ::GetLastError();
+      break;
+    }
+    if (got == 0) break;
+    DWORD done = 0;
+    while (failure == 0 && done < got) {
+      DWORD written = 0;
+      if (!::WriteFile(out, buffer + done, got - done, &written, nullptr) || written == 0) {
+        const DWORD code = ::GetLastError();
+        failure = code != 0 ? code : ERROR_WRITE_FAULT;
+      }
+      done += written;
+    }
+    if (failure != 0) break;
+  }
+  if (failure == 0 && !::FlushFileBuffers(out)) failure = ::GetLastError();
+  ::CloseHandle(in);
+  ::CloseHandle(out);
+  if (failure != 0) {
+    error = systemMessage(failure);
+    ::DeleteFileA(target.c_str());
+    return CopyOutcome::Failed;
+  }
+  return CopyOutcome::Copied;
 }
 
 }  // namespace platform

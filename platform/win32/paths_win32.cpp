@@ -1,4 +1,6 @@
 #include <windows.h>
+
+// After windows.h, which it relies on.
 #include <shlobj.h>
 
 #include "platform/paths.h"

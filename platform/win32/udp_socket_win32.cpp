@@ -19,9 +19,7 @@ sockaddr_in toSockaddr(const Endpoint& endpoint) {
   return address;
 }
 
-Endpoint fromSockaddr(const sockaddr_in& address) {
-  return {ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)};
-}
+Endpoint fromSockaddr(const sockaddr_in& address) { return {ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)}; }
 
 // Sockets may be used before the program's start-up ran (tests, tools); WSAStartup is reference-counted.
 void ensureNetworking() {
@@ -79,8 +77,8 @@ bool UdpSocket::bind(const Endpoint& local) {
 
 bool UdpSocket::setReceiveTimeout(int milliseconds) {
   const DWORD timeout = static_cast<DWORD>(milliseconds);
-  if (::setsockopt(native(handle_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-                   sizeof timeout) == SOCKET_ERROR) {
+  if (::setsockopt(native(handle_), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout) ==
+      SOCKET_ERROR) {
     lastError_ = WSAGetLastError();
     return false;
   }
@@ -98,8 +96,8 @@ bool UdpSocket::setNonBlocking(bool enabled) {
 
 bool UdpSocket::setBroadcast(bool enabled) {
   const BOOL value = enabled ? TRUE : FALSE;
-  if (::setsockopt(native(handle_), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value),
-                   sizeof value) == SOCKET_ERROR) {
+  if (::setsockopt(native(handle_), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&value), sizeof value) ==
+      SOCKET_ERROR) {
     lastError_ = WSAGetLastError();
     return false;
   }
@@ -108,8 +106,8 @@ bool UdpSocket::setBroadcast(bool enabled) {
 
 bool UdpSocket::setReuseAddress(bool enabled) {
   const BOOL value = enabled ? TRUE : FALSE;
-  if (::setsockopt(native(handle_), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&value),
-                   sizeof value) == SOCKET_ERROR) {
+  if (::setsockopt(native(handle_), SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&value), sizeof value) ==
+      SOCKET_ERROR) {
     lastError_ = WSAGetLastError();
     return false;
   }
@@ -134,8 +132,7 @@ ReceiveResult UdpSocket::receiveFrom(std::span<std::byte> buffer) {
   sockaddr_in from{};
   int fromLength = sizeof from;
   const int received = ::recvfrom(native(handle_), reinterpret_cast<char*>(buffer.data()),
-                                  static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&from),
-                                  &fromLength);
+                                  static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
   if (received == SOCKET_ERROR) {
     const int error = WSAGetLastError();
     lastError_ = result.errorCode = error;
@@ -169,9 +166,8 @@ ReceiveResult UdpSocket::receiveFrom(std::span<std::byte> buffer) {
 
 bool UdpSocket::sendTo(std::span<const std::byte> data, const Endpoint& to) {
   const sockaddr_in address = toSockaddr(to);
-  const int sent = ::sendto(native(handle_), reinterpret_cast<const char*>(data.data()),
-                            static_cast<int>(data.size()), 0, reinterpret_cast<const sockaddr*>(&address),
-                            sizeof address);
+  const int sent = ::sendto(native(handle_), reinterpret_cast<const char*>(data.data()), static_cast<int>(data.size()),
+                            0, reinterpret_cast<const sockaddr*>(&address), sizeof address);
   if (sent == SOCKET_ERROR) {
     lastError_ = WSAGetLastError();
     return false;
