@@ -229,6 +229,20 @@ TEST(SolarXrClient, WithoutAServerTheStatusCyclesEveryTwoSecondsUntilDisconnecte
   EXPECT_FALSE(timer.waiting());
 }
 
+TEST(SolarXrClient, APortOutOfRangeIsRefusedNotWrappedOntoAnotherPort) {
+  SolarXrTestServer server;
+  ASSERT_TRUE(server.listening());
+  SteppedRetryTimer timer;
+  SolarXRClient client(timer);
+  Recorder seen;
+  seen.install(client);
+  client.connect("127.0.0.1", server.port() + 65536);
+  ASSERT_TRUE(timer.waitUntilWaiting(1));
+  EXPECT_EQ(seen.statuses().back(), "Disconnected. Retrying...");
+  EXPECT_EQ(server.connections(), 0);
+  client.disconnect();
+}
+
 TEST(SolarXrClient, ASessionThatCannotStartIsReportedAndNotRetriedUntilDisconnect) {
   SteppedRetryTimer timer;
   int sessionsAsked = 0;
