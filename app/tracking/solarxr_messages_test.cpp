@@ -31,8 +31,7 @@ std::vector<Seen> decodeAll(const std::vector<std::uint8_t>& message, bool* ok =
   const auto* begin = reinterpret_cast<const char*>(message.data());
   const auto* end = begin + message.size();
   const bool result = decodeBundle(message, [&](const TrackerSample& s) {
-    const bool inside =
-        s.name.data() == kUnnamedTracker.data() || (s.name.data() >= begin && s.name.data() + s.name.size() <= end);
+    const bool inside = s.name == kUnnamedTracker || (s.name.data() >= begin && s.name.data() + s.name.size() <= end);
     Seen one{std::string(s.name), inside, s.hasRotation, s.hasAcceleration, {}};
     std::memcpy(one.values, s.rotation, sizeof s.rotation);
     std::memcpy(one.values + 4, s.acceleration, sizeof s.acceleration);
