@@ -4,6 +4,8 @@
 #include <iostream>
 #include <memory>
 
+#include "app/bridges/openxr_hmd_reader.h"
+#include "app/bridges/openxr_input_writer.h"
 #include "app/bridges/steamvr_hook_service.h"
 #include "app/core/audio_service.h"
 #include "app/core/logger.h"
@@ -18,9 +20,17 @@
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
+#include "app/system/component_service.h"
+#include "app/system/firewall_repair.h"
+#include "app/system/update_check.h"
+#include "app/tracking/console_lines.h"
+#include "app/tracking/openvr_manager.h"
+#include "app/tracking/openvr_runtime.h"
+#include "app/tracking/openvr_server.h"
 #include "app/tracking/owotrack_server.h"
 #include "app/tracking/retry_timer.h"
 #include "app/tracking/solarxr_client.h"
+#include "app/tracking/steamvr_tracker_reader.h"
 #include "app/tracking/tracking_service.h"
 #include "app/tracking/tracking_toggle.h"
 #include "platform/audio_device.h"
@@ -52,6 +62,10 @@ class Application {
   engine::Engine& engine() { return engine_; }
   // The "SteamVR Hook" output backend (outputs::Backends::hook).
   bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
+  // The "OpenXR API Layer" output backend (outputs::Backends::openxr).
+  bridges::OpenXRInputWriter& openXrWriter() { return openXrWriter_; }
+  // The "OpenXR (In-Game)" head source (tracking::Receivers::openxrHmd).
+  bridges::OpenXRHmdReader& openXrHmdReader() { return openXrHmd_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
   // The SlimeVR server's SolarXR feed: status, connected flag and tracker names for the UI.
@@ -59,6 +73,11 @@ class Application {
   // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
   tracking::TrackingToggle& trackingToggle() { return trackingToggle_; }
   core::AudioService& audioService() { return audioService_; }
+  // The shared OpenVR session, the "SteamVR (OpenVR)" head thread with its device
+  // list, and the "SteamVR Tracker" reader with its controller list.
+  tracking::OpenVRManager& openvrManager() { return openvrManager_; }
+  tracking::openvr_server& openvrServer() { return openvrServer_; }
+  tracking::SteamVrTrackerReader& steamVrTracker() { return steamVrTracker_; }
   // Jump, crouch, triple tap and watchdog, plugged into the engine.
   engine::DetectorHooks& detectors() { return detectorHooks_; }
   // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
@@ -67,14 +86,27 @@ class Application {
   // The virtual Xbox pad backend and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
   outputs::BridgeService& bridgeService() { return bridgeService_; }
+  // Starts update checks (at start-up when `check_for_updates` is set, and "Check Now").
+  services::UpdateCheckLauncher& updateCheck() { return updateCheck_; }
+  // "FIX FIREWALL": opens the firewall for a port and the program.
+  services::FirewallRepair& firewall() { return firewall_; }
+  // The SteamVR driver, pad bus and OpenXR layer: status, installers, ports.
+  services::ComponentService& components() { return components_; }
 
  private:
+  bool padBusPresent();
+
   Options options_;
   core::Settings settings_;
   core::Logger logger_;
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
+  services::UpdateCheckLauncher updateCheck_;
+  services::FirewallRepair firewall_;
+  services::ComponentService components_;
   bridges::SteamVRHookService steamVRHook_;
+  bridges::OpenXRInputWriter openXrWriter_;
+  bridges::OpenXRHmdReader openXrHmd_;
   engine::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
   std::shared_ptr<platform::IKeyInjector> keyInjector_;
@@ -90,6 +122,11 @@ class Application {
   tracking::owotrack_server phoneServer_;
   tracking::SteadyRetryTimer solarxrRetryTimer_;
   tracking::SolarXRClient solarxrClient_;
+  tracking::ConsoleLines openvrConsole_;
+  tracking::OpenVrRuntime openvrRuntime_;
+  tracking::OpenVRManager openvrManager_;
+  tracking::openvr_server openvrServer_;
+  tracking::SteamVrTrackerReader steamVrTracker_;
   tracking::TrackingService trackingService_;
   engine::Engine engine_;
   engine::DetectorHooks detectorHooks_;

@@ -20,9 +20,10 @@ endfunction()
 # One gtest executable; each test becomes one CTest entry (through Wine on the
 # Windows preset, via CMAKE_CROSSCOMPILING_EMULATOR).
 # RESOURCE_LOCK <name> keeps the executable's tests from running beside others that
-# hold the same lock (for example a fixed port).
+# hold the same lock (for example a fixed port). PRELOAD <library> runs the tests
+# with that library in LD_PRELOAD.
 function(strivo_add_test name)
-  cmake_parse_arguments(ARG "" "RESOURCE_LOCK" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "RESOURCE_LOCK;PRELOAD" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   strivo_target_defaults(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest GTest::gtest_main Threads::Threads)
@@ -30,6 +31,9 @@ function(strivo_add_test name)
   set(properties ENVIRONMENT "STRIVO_DIST_DIR=${STRIVO_DIST_DIR}")
   if(ARG_RESOURCE_LOCK)
     list(APPEND properties RESOURCE_LOCK "${ARG_RESOURCE_LOCK}")
+  endif()
+  if(ARG_PRELOAD)
+    list(APPEND properties ENVIRONMENT_MODIFICATION "LD_PRELOAD=path_list_prepend:${ARG_PRELOAD}")
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()

@@ -5,7 +5,7 @@
 # break winnt.h), so expose just the needed folders through a build-tree folder of links.
 set(STRIVO_HEADER_LINKS "${CMAKE_BINARY_DIR}/third_party/include")
 file(MAKE_DIRECTORY "${STRIVO_HEADER_LINKS}")
-foreach(dir nlohmann flatbuffers)
+foreach(dir nlohmann flatbuffers openxr)
   if(NOT EXISTS "${STRIVO_HEADER_LINKS}/${dir}")
     file(CREATE_LINK "/usr/include/${dir}" "${STRIVO_HEADER_LINKS}/${dir}" SYMBOLIC)
   endif()
@@ -35,6 +35,12 @@ function(strivo_flatbuffers_schema target schema)
   target_include_directories(${target} PUBLIC "${out_dir}")
   target_link_libraries(${target} PUBLIC strivo::flatbuffers)
 endfunction()
+
+# OpenXR headers (libopenxr-dev); the Linux loader library only for tests that load layers through it.
+add_library(strivo_openxr_headers INTERFACE)
+add_library(strivo::openxr_headers ALIAS strivo_openxr_headers)
+target_include_directories(strivo_openxr_headers SYSTEM INTERFACE "${STRIVO_HEADER_LINKS}")
+target_compile_definitions(strivo_openxr_headers INTERFACE XR_NO_PROTOTYPES)
 
 find_package(Threads REQUIRED)
 

@@ -15,6 +15,9 @@ std::string joinPath(const std::string& folder, const std::string& name);
 // The full path of the running executable; empty when unknown.
 std::string executablePath();
 
+// A program's file name on this platform: "LayerSetup" or "LayerSetup.exe".
+std::string executableFileName(const std::string& baseName);
+
 // The folder holding the running executable; "." when unknown.
 std::string executableFolder();
 

@@ -36,6 +36,9 @@ class VirtualPadBus {
   virtual std::uint32_t targetAdd(Handle client, Handle target) = 0;
   virtual std::uint32_t targetRemove(Handle client, Handle target) = 0;
   virtual std::uint32_t targetX360Update(Handle client, Handle target, const XusbReport& report) = 0;
+  // The last failure in words ("UI_DEV_CREATE: Operation not permitted"), or empty
+  // when the bus has nothing to add to its error code.
+  virtual std::string lastProblem() const { return {}; }
 };
 
 // The platform's bus. `location` overrides where it is found (Windows: the client

@@ -16,10 +16,14 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev libimgui-dev libstb-dev libxtst-dev libx11-dev
   libflatbuffers-dev flatbuffers-compiler libcurl4-openssl-dev libboost-dev
   libopenxr-dev libopenxr-loader1
+  # the Khronos core validation layer, stacked below ours in the layer tests
+  openxr-layer-corevalidation
   # the window's fonts (staged into the program folder under the names it loads)
   fonts-quicksand fonts-comfortaa
   # test tools: virtual display, sound synthesis, OSC peers
   xvfb xauth libgl1-mesa-dri sox libsox-fmt-mp3 lame liblo-tools
+  # a stand-in /dev/uinput that records the ioctls and events of the virtual keyboard and pad
+  umockdev libumockdev-dev
   # Wine plays the MP3 feedback sounds through the media interface, which decodes with GStreamer
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )

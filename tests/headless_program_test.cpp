@@ -1,5 +1,6 @@
 // Runs the built strivovr-headless as a user would and checks its start-up and shutdown.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -44,6 +45,11 @@ TEST(HeadlessProgram, FirstStartWritesTheDefaultsAndStopsCleanlyOnSigterm) {
 
   core::Settings defaults;
   EXPECT_EQ(testsupport::readFile(program.settingsPath()), core::serializeSettings(defaults));
+  // Without access to /dev/uinput the first start says what to do (the module, the udev rule).
+  const bool uinputWritable = ::access("/dev/uinput", W_OK) == 0;
+  EXPECT_EQ(child->errors().find("[uinput]   load the module: sudo modprobe uinput") != std::string::npos,
+            !uinputWritable)
+      << child->errors();
 
   child->signal(SIGTERM);
   EXPECT_EQ(child->waitForExit(5s), 0) << child->errors();
@@ -114,6 +120,7 @@ TEST(HeadlessProgram, SecondCopyPrintsTheNoticeAndRunsAnyway) {
   auto second = program.start();
   ASSERT_TRUE(second->waitForOutput("[Main] Logic initialized.", 10s)) << second->output();
   EXPECT_NE(second->output().find("[Main] Strivo is already running. Proceeding anyway."), std::string::npos);
+  EXPECT_EQ(second->errors().find("[uinput]"), std::string::npos) << "the access hint is shown only once";
   second->signal(SIGTERM);
   first->signal(SIGTERM);
   EXPECT_EQ(second->waitForExit(5s), 0);

@@ -75,6 +75,7 @@ void VirtualJoystickService::plugIn() {
   const std::uint32_t connected = bus_.connect(client_);
   if (connected != platform::VirtualPadBus::kErrorNone) {
     err_ << "[ViGEm] Connection failed with error: " << hex(connected) << std::endl;
+    explainFailure();
     bus_.free(client_);
     client_ = nullptr;
     return;
@@ -87,11 +88,17 @@ void VirtualJoystickService::plugIn() {
     return;
   }
   err_ << "[ViGEm] Failed to add target: " << hex(added) << std::endl;
+  explainFailure();
   bus_.targetFree(target_);
   bus_.disconnect(client_);
   bus_.free(client_);
   target_ = nullptr;
   client_ = nullptr;
+}
+
+void VirtualJoystickService::explainFailure() {
+  const std::string problem = bus_.lastProblem();
+  if (!problem.empty()) err_ << "[ViGEm] " << problem << std::endl;
 }
 
 void VirtualJoystickService::shutdown() {

@@ -50,6 +50,8 @@ class VirtualJoystickService final : public IVirtualPadBackend {
 
  private:
   void plugIn();
+  // Adds the bus's own words for its last failure, where it has any.
+  void explainFailure();
   void press(const std::string& name);
   void release(const std::string& name);
   void submitLocked();

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <mutex>
 #include <ostream>
+#include <set>
 #include <sstream>
 
 namespace platform::posix {
@@ -113,17 +114,25 @@ class UinputKeyInjector : public IKeyInjector {
  public:
   explicit UinputKeyInjector(int fd) : fd_(fd) {}
   ~UinputKeyInjector() override {
+    // Keys still down go up first, so no application is left with a held key.
+    for (const std::uint16_t virtualKey : down_) writeUinputKeyEvent(fd_, virtualKey, false);
     ioctl(fd_, UI_DEV_DESTROY);
     ::close(fd_);
   }
   bool sendKey(std::uint16_t virtualKey, bool down) override {
     std::lock_guard lock(mutex_);
-    return writeUinputKeyEvent(fd_, virtualKey, down);
+    if (!writeUinputKeyEvent(fd_, virtualKey, down)) return false;
+    if (down)
+      down_.insert(virtualKey);
+    else
+      down_.erase(virtualKey);
+    return true;
   }
 
  private:
   std::mutex mutex_;
   int fd_;
+  std::set<std::uint16_t> down_;
 };
 
 class XTestKeyInjector : public IKeyInjector {

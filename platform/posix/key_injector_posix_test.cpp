@@ -1,6 +1,6 @@
-// Linux key injection: the code translation, the uinput event stream (written to a
-// pipe, since a test machine rarely has /dev/uinput), and XTest on a private Xvfb
-// server watched from a second X connection.
+// Linux key injection: the code translation, uinput failures, and XTest on a private
+// Xvfb server watched from a second X connection (the uinput conversation itself is
+// tested against a recording /dev/uinput beside the keyboard output).
 #include "platform/posix/key_injector_posix.h"
 
 #include <X11/keysym.h>
@@ -58,37 +58,11 @@ class UinputStream : public ::testing::Test {
   int fds_[2];
 };
 
-TEST_F(UinputStream, EachKeyChangeIsAKeyEventAndASyncReport) {
-  ASSERT_TRUE(platform::posix::writeUinputKeyEvent(fds_[1], 0x57, true));
-  ASSERT_TRUE(platform::posix::writeUinputKeyEvent(fds_[1], 0x10, false));
-  const auto events = readEvents();
-  ASSERT_EQ(events.size(), 4u);
-  EXPECT_EQ(events[0].type, EV_KEY);
-  EXPECT_EQ(events[0].code, KEY_W);
-  EXPECT_EQ(events[0].value, 1);
-  EXPECT_EQ(events[1].type, EV_SYN);
-  EXPECT_EQ(events[1].code, SYN_REPORT);
-  EXPECT_EQ(events[2].type, EV_KEY);
-  EXPECT_EQ(events[2].code, KEY_LEFTSHIFT);
-  EXPECT_EQ(events[2].value, 0);
-  EXPECT_EQ(events[3].type, EV_SYN);
-}
-
 TEST_F(UinputStream, UnknownKeysAndFailedWritesReportFailure) {
   EXPECT_FALSE(platform::posix::writeUinputKeyEvent(fds_[1], 0x7C, true));
   EXPECT_TRUE(readEvents().empty());
   // The read end cannot be written.
   EXPECT_FALSE(platform::posix::writeUinputKeyEvent(fds_[0], 0x57, true));
-}
-
-TEST(UinputDevice, CreatesAVirtualKeyboardWhenTheDeviceIsWritable) {
-  if (::access("/dev/uinput", W_OK) != 0)
-    GTEST_SKIP() << "/dev/uinput is absent or not writable here; the uinput keyboard cannot be created";
-  std::ostringstream err;
-  auto injector = platform::posix::openUinputKeyInjector("/dev/uinput", err);
-  ASSERT_NE(injector, nullptr) << err.str();
-  EXPECT_TRUE(injector->sendKey(0x7B, true));  // F12: harmless on a real desktop
-  EXPECT_TRUE(injector->sendKey(0x7B, false));
 }
 
 TEST(UinputDevice, AMissingDeviceIsReportedNotFatal) {

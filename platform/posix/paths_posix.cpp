@@ -52,4 +52,6 @@ std::string executableFolder() {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string executableFileName(const std::string& baseName) { return baseName; }
+
 }  // namespace platform

@@ -48,7 +48,7 @@ struct Target {
   bool sentAny = false;
 };
 
-std::uint32_t systemError(int number) {
+std::uint32_t systemCode(int number) {
   return VirtualPadBus::kErrorSystemBase + static_cast<std::uint32_t>(number & 0xFFFF);
 }
 
@@ -71,7 +71,9 @@ class UinputPadBus final : public VirtualPadBus {
     if (client->fd >= 0) return kErrorNone;
     // No write access to the device is the "bus driver not installed" case.
     client->fd = ::open(client->path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    return client->fd >= 0 ? kErrorNone : kErrorBusNotFound;
+    if (client->fd >= 0) return kErrorNone;
+    lastProblem_ = "cannot open " + client->path + ": " + std::strerror(errno);
+    return kErrorBusNotFound;
   }
 
   void disconnect(Handle handle) override {
@@ -92,18 +94,18 @@ class UinputPadBus final : public VirtualPadBus {
     const int fd = client->fd;
     if (::ioctl(fd, UI_SET_EVBIT, EV_KEY) < 0 || ::ioctl(fd, UI_SET_EVBIT, EV_ABS) < 0 ||
         ::ioctl(fd, UI_SET_EVBIT, EV_SYN) < 0)
-      return systemError(errno);
+      return systemError("UI_SET_EVBIT");
     for (const auto& button : padevents::kButtons)
-      if (::ioctl(fd, UI_SET_KEYBIT, button.code) < 0) return systemError(errno);
+      if (::ioctl(fd, UI_SET_KEYBIT, button.code) < 0) return systemError("UI_SET_KEYBIT");
     for (const auto& axis : padevents::kAxes) {
-      if (::ioctl(fd, UI_SET_ABSBIT, axis.code) < 0) return systemError(errno);
+      if (::ioctl(fd, UI_SET_ABSBIT, axis.code) < 0) return systemError("UI_SET_ABSBIT");
       uinput_abs_setup setup{};
       setup.code = axis.code;
       setup.absinfo.minimum = axis.minimum;
       setup.absinfo.maximum = axis.maximum;
       setup.absinfo.fuzz = axis.fuzz;
       setup.absinfo.flat = axis.flat;
-      if (::ioctl(fd, UI_ABS_SETUP, &setup) < 0) return systemError(errno);
+      if (::ioctl(fd, UI_ABS_SETUP, &setup) < 0) return systemError("UI_ABS_SETUP");
     }
     uinput_setup setup{};
     setup.id.bustype = BUS_USB;
@@ -111,7 +113,8 @@ class UinputPadBus final : public VirtualPadBus {
     setup.id.product = 0x028e;
     setup.id.version = 0x0110;
     std::strncpy(setup.name, uinputpad::kDeviceName, sizeof setup.name - 1);
-    if (::ioctl(fd, UI_DEV_SETUP, &setup) < 0 || ::ioctl(fd, UI_DEV_CREATE) < 0) return systemError(errno);
+    if (::ioctl(fd, UI_DEV_SETUP, &setup) < 0) return systemError("UI_DEV_SETUP");
+    if (::ioctl(fd, UI_DEV_CREATE) < 0) return systemError("UI_DEV_CREATE");
     target->client = client;
     target->sentAny = false;
     return kErrorNone;
@@ -122,7 +125,10 @@ class UinputPadBus final : public VirtualPadBus {
     auto* target = static_cast<Target*>(targetHandle);
     if (!client || !target || target->client != client || client->fd < 0) return kErrorBusNotFound;
     target->client = nullptr;
-    return ::ioctl(client->fd, UI_DEV_DESTROY) < 0 ? systemError(errno) : kErrorNone;
+    // A game may keep the last state it read: centre everything before the pad goes.
+    if (target->sentAny) uinputpad::writeEvents(client->fd, padevents::translateReport(&target->last, XusbReport{}));
+    target->sentAny = false;
+    return ::ioctl(client->fd, UI_DEV_DESTROY) < 0 ? systemError("UI_DEV_DESTROY") : kErrorNone;
   }
 
   std::uint32_t targetX360Update(Handle clientHandle, Handle targetHandle, const XusbReport& report) override {
@@ -130,14 +136,24 @@ class UinputPadBus final : public VirtualPadBus {
     auto* target = static_cast<Target*>(targetHandle);
     if (!client || !target || target->client != client || client->fd < 0) return kErrorBusNotFound;
     const auto events = padevents::translateReport(target->sentAny ? &target->last : nullptr, report);
-    if (!uinputpad::writeEvents(client->fd, events)) return systemError(errno);
+    if (!uinputpad::writeEvents(client->fd, events)) return systemError("write");
     target->last = report;
     target->sentAny = true;
     return kErrorNone;
   }
 
+  std::string lastProblem() const override { return lastProblem_; }
+
  private:
+  // The code of the system error in `errno`, remembering which call failed.
+  std::uint32_t systemError(const char* call) {
+    const int number = errno;
+    lastProblem_ = std::string(call) + ": " + std::strerror(number);
+    return systemCode(number);
+  }
+
   std::string path_;
+  std::string lastProblem_;
 };
 
 }  // namespace

@@ -35,4 +35,6 @@ std::string executableFolder() {
   return path.substr(0, separator);
 }
 
+std::string executableFileName(const std::string& baseName) { return baseName + ".exe"; }
+
 }  // namespace platform

@@ -1,0 +1,137 @@
+#include "app/bridges/openxr_input_writer.h"
+
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+namespace bridges {
+namespace {
+
+std::uint64_t buttonBit(const std::string& name) {
+  if (name == "A" || name == "X") return xrshm::kButtonAX;
+  if (name == "B" || name == "Y") return xrshm::kButtonBY;
+  if (name == "Grip") return xrshm::kButtonGrip;
+  if (name == "Trigger") return xrshm::kButtonTrigger;
+  if (name == "Thumbstick Click") return xrshm::kButtonThumbstickClick;
+  return 0;
+}
+
+// The system's error number from the seam's "<call> failed (error N)" text; the
+// whole text when it carries none.
+std::string errorCode(const std::string& error) {
+  const auto open = error.rfind(' ');
+  if (open != std::string::npos && error.back() == ')' && open + 1 < error.size() - 1) {
+    const std::string digits = error.substr(open + 1, error.size() - open - 2);
+    if (digits.find_first_not_of("0123456789") == std::string::npos) return digits;
+  }
+  return error;
+}
+
+bool isMapFailure(const std::string& error) {
+  return error.rfind("MapViewOfFile", 0) == 0 || error.rfind("mmap", 0) == 0;
+}
+
+}  // namespace
+
+OpenXRInputWriter::OpenXRInputWriter(std::ostream& out, std::ostream& err, std::shared_ptr<WaitClock> clock,
+                                     std::string sectionName)
+    : out_(out), err_(err), clock_(std::move(clock)), sectionName_(std::move(sectionName)) {}
+
+OpenXRInputWriter::~OpenXRInputWriter() { cleanup(); }
+
+bool OpenXRInputWriter::open() {
+  std::lock_guard lock(shared_->mutex);
+  if (shared_->memory.isOpen()) return true;
+  if (!shared_->memory.createOrAttach(sectionName_, xrshm::kInputRecordSize)) {
+    const std::string& error = shared_->memory.error();
+    if (isMapFailure(error))
+      err_ << "[OpenXR Out] MapViewOfFile failed (Error: " << errorCode(error) << ")." << std::endl;
+    else
+      err_ << "[OpenXR Out] Failed to create file mapping (Error: " << errorCode(error) << ")." << std::endl;
+    return false;
+  }
+  // Also wipes what a running layer or an earlier run left there.
+  std::memset(shared_->memory.data(), 0, xrshm::kInputRecordSize);
+  ++shared_->mapping;
+  out_ << "[OpenXR Out] Shared memory initialized for input injection." << std::endl;
+  return true;
+}
+
+void OpenXRInputWriter::cleanup() {
+  std::lock_guard lock(shared_->mutex);
+  shared_->memory.close();
+}
+
+bool OpenXRInputWriter::isMapped() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->memory.isOpen();
+}
+
+void OpenXRInputWriter::setStick(const std::string& hand, float x, float y) {
+  std::lock_guard lock(shared_->mutex);
+  if (!shared_->memory.isOpen()) return;
+  xrshm::InputRecord* record = shared_->record();
+  if (hand == "L") {
+    record->leftX = x;
+    record->leftY = y;
+    record->leftActive = 1;
+  } else {
+    record->rightX = x;
+    record->rightY = y;
+    record->rightActive = 1;
+  }
+  ++record->sequence;
+}
+
+void OpenXRInputWriter::setButton(const std::string& hand, const std::string& button, bool pressed) {
+  std::lock_guard lock(shared_->mutex);
+  if (!shared_->memory.isOpen()) return;
+  xrshm::InputRecord* record = shared_->record();
+  const std::uint64_t bit = buttonBit(button);
+  std::uint64_t& mask = hand == "L" ? record->leftButtons : record->rightButtons;
+  std::uint64_t& confirm = hand == "L" ? record->leftConfirm : record->rightConfirm;
+  if (pressed) {
+    mask |= bit;
+    confirm |= bit;
+  } else {
+    mask &= ~bit;
+    confirm &= ~bit;
+  }
+  ++record->sequence;
+}
+
+void OpenXRInputWriter::center() {
+  std::uint64_t mapping = 0;
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (!shared_->memory.isOpen()) return;
+    xrshm::InputRecord* record = shared_->record();
+    // Both sticks stay injected at zero, so the game sees only the controllers' own
+    // sticks, and every injected button is released.
+    record->leftX = record->leftY = record->rightX = record->rightY = 0.0f;
+    record->leftActive = record->rightActive = 1;
+    record->leftButtons = record->rightButtons = record->leftConfirm = record->rightConfirm = 0;
+    ++record->sequence;
+    mapping = shared_->mapping;
+  }
+  try {
+    std::thread(&OpenXRInputWriter::releaseLater, shared_, clock_, mapping, clock_->now() + kReleaseDelay).detach();
+  } catch (const std::system_error& error) {
+    // The centred record already injects nothing but zeros; it simply stays that way.
+    err_ << "[OpenXR Out] Could not start the delayed release: " << error.what() << std::endl;
+  }
+}
+
+void OpenXRInputWriter::releaseLater(std::shared_ptr<Shared> shared, std::shared_ptr<WaitClock> clock,
+                                     std::uint64_t mapping, WaitClock::TimePoint deadline) {
+  clock->sleepUntil(deadline, {});
+  std::lock_guard lock(shared->mutex);
+  if (!shared->memory.isOpen() || shared->mapping != mapping) return;
+  xrshm::InputRecord* record = shared->record();
+  // A new left stick value since the centring keeps the injection running.
+  if (record->leftX != 0.0f || record->leftY != 0.0f) return;
+  std::memset(record, 0, xrshm::kInputRecordSize);
+  record->sequence = 1;
+}
+
+}  // namespace bridges

@@ -1,0 +1,173 @@
+#include "app/bridges/openxr_input_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "app/outputs/output_service.h"
+#include "testing/support/manual_wait_clock.h"
+
+namespace bridges {
+namespace {
+
+using namespace std::chrono_literals;
+using testsupport::eventually;
+using testsupport::ManualWaitClock;
+using xrshm::InputRecord;
+
+// The layer's side of a per-test input record (parallel tests never share one).
+struct LayerView {
+  explicit LayerView(const char* label) : name(std::string("strivo_test_in_") + label + std::to_string(::getpid())) {
+    EXPECT_TRUE(memory.createOrAttach(name, xrshm::kInputRecordSize)) << memory.error();
+  }
+  ~LayerView() { platform::SharedMemory::removeName(name); }
+  InputRecord& operator*() { return *static_cast<InputRecord*>(memory.data()); }
+  InputRecord* operator->() { return &**this; }
+  std::string name;
+  platform::SharedMemory memory;
+};
+
+struct Writer {
+  explicit Writer(const std::string& name) : writer(out, err, clock, name) {}
+  // The release thread holds the clock while it runs: back to two owners means it finished.
+  bool releaseFinished() {
+    return eventually([&] { return clock.use_count() == 2; });
+  }
+  std::ostringstream out, err;
+  std::shared_ptr<ManualWaitClock> clock = std::make_shared<ManualWaitClock>();
+  OpenXRInputWriter writer;
+};
+
+TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerReads) {
+  LayerView layer("route");
+  layer->leftButtons = layer->rightConfirm = ~0ull;  // left over by an earlier run: wiped on open
+  Writer w(layer.name);
+  core::Settings settings;
+  core::Logger logger(nullptr);
+  settings.mode.set("OpenXR API Layer");
+  settings.enable_openxr_s2 = true;
+  settings.openxr_button_2.set("Right: Trigger");
+  outputs::OutputService service(settings, logger, outputs::Backends{.openxr = &w.writer});
+  service.initialize();
+  EXPECT_EQ(w.out.str(), "[OpenXR Out] Shared memory initialized for input injection.\n");
+  EXPECT_EQ(layer->leftButtons | layer->rightConfirm | layer->sequence, 0u);
+
+  // The engine's y is negative forward; the record's is positive forward.
+  service.updateStick(0.25f, -0.5f);
+  EXPECT_EQ(layer->leftActive, 1);
+  EXPECT_FLOAT_EQ(layer->leftX, 0.25f);
+  EXPECT_FLOAT_EQ(layer->leftY, 0.5f);
+  EXPECT_EQ(layer->rightActive, 0);
+  EXPECT_EQ(layer->sequence, 1u);
+  // Beyond the second threshold (80 %) its button is held on its own hand.
+  service.updateStick(0.0f, -0.81f);
+  EXPECT_TRUE(xrshm::rightHeld(*layer, xrshm::kButtonTrigger));
+  EXPECT_EQ(layer->sequence, 3u);
+  service.updateStick(0.0f, -0.79f);
+  EXPECT_FALSE(xrshm::rightHeld(*layer, xrshm::kButtonTrigger));
+
+  service.setJump(true);
+  service.setCrouch(true);
+  EXPECT_TRUE(xrshm::leftHeld(*layer, xrshm::kButtonAX));
+  EXPECT_TRUE(xrshm::leftHeld(*layer, xrshm::kButtonBY));
+  // "X" shares "A"'s bit, so releasing it releases the jump; an unknown name changes only the sequence.
+  w.writer.setButton("L", "X", false);
+  EXPECT_EQ(layer->leftButtons, xrshm::kButtonBY);
+  const std::uint32_t sequence = layer->sequence;
+  w.writer.setButton("L", "Menu", true);
+  EXPECT_EQ(layer->sequence, sequence + 1);
+  EXPECT_EQ(layer->leftButtons, layer->leftConfirm);
+  EXPECT_EQ(layer->leftButtons, xrshm::kButtonBY);
+
+  // "Right" and an empty target both select the right half.
+  for (const char* target : {"Right", ""}) {
+    settings.target_controller.set(target);
+    service.updateStick(-0.5f, 0.25f);
+    EXPECT_FLOAT_EQ(layer->rightX, -0.5f);
+    EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
+    EXPECT_FLOAT_EQ(layer->leftY, 0.79f);  // the left half keeps the last left sample
+  }
+  service.cleanup();
+  EXPECT_FALSE(w.writer.isMapped());
+  w.writer.setStick("L", 1.0f, 1.0f);  // closed: changes nothing
+  EXPECT_FLOAT_EQ(layer->leftY, 0.79f);
+  EXPECT_EQ(w.err.str(), "");
+}
+
+TEST(OpenXRInputWriter, CentringReleasesTheRecordAfterTheDelayUnlessTheLeftStickMoved) {
+  LayerView layer("centre");
+  Writer w(layer.name);
+  ASSERT_TRUE(w.writer.open());
+
+  // Centred: both sticks injected at zero and all buttons released; cleared 150 ms later.
+  w.writer.setStick("L", 0.3f, 0.9f);
+  w.writer.setButton("R", "Grip", true);
+  w.writer.center();
+  EXPECT_EQ(layer->leftActive + layer->rightActive, 2);
+  EXPECT_EQ(layer->leftX + layer->leftY + layer->rightX + layer->rightY, 0.0f);
+  EXPECT_EQ(layer->rightButtons | layer->rightConfirm, 0u);
+  EXPECT_EQ(layer->sequence, 3u);
+  ASSERT_TRUE(w.clock->waitForSleeper(w.clock->now() + OpenXRInputWriter::kReleaseDelay));
+  w.clock->advance(OpenXRInputWriter::kReleaseDelay - 1ms);
+  EXPECT_EQ(layer->leftActive, 1);  // 149 ms: still injecting
+  w.clock->advance(1ms);
+  ASSERT_TRUE(w.releaseFinished());
+  EXPECT_EQ(layer->sequence, 1u);
+  EXPECT_EQ(layer->leftActive + layer->rightActive, 0);
+
+  // A left stick value within the delay keeps the injection running...
+  w.writer.center();
+  w.clock->advance(OpenXRInputWriter::kReleaseDelay - 1ms);
+  w.writer.setStick("L", 0.0f, 0.4f);
+  w.clock->advance(1ms);
+  ASSERT_TRUE(w.releaseFinished());
+  EXPECT_EQ(layer->leftActive, 1);
+  EXPECT_FLOAT_EQ(layer->leftY, 0.4f);
+  // ...right stick values do not.
+  w.writer.center();
+  w.writer.setStick("R", 0.7f, 0.7f);
+  w.clock->advance(OpenXRInputWriter::kReleaseDelay);
+  ASSERT_TRUE(w.releaseFinished());
+  EXPECT_EQ(layer->rightActive, 0);
+  EXPECT_EQ(layer->sequence, 1u);
+}
+
+TEST(OpenXRInputWriter, PendingReleaseAfterCleanupOrReopenTouchesNothing) {
+  LayerView layer("race");
+  auto w = std::make_unique<Writer>(layer.name);
+  const std::shared_ptr<ManualWaitClock> clock = w->clock;
+
+  // Clean-up and a new open while the release waits: it belongs to the old mapping
+  // and leaves the new right-stick input alone.
+  ASSERT_TRUE(w->writer.open());
+  w->writer.center();
+  w->writer.cleanup();
+  ASSERT_TRUE(w->writer.open());
+  w->writer.setStick("R", 0.5f, 0.5f);
+  clock->advance(OpenXRInputWriter::kReleaseDelay);
+  ASSERT_TRUE(eventually([&] { return clock.use_count() == 3; }));  // this test, Writer, writer
+  EXPECT_EQ(layer->rightActive, 1);
+  EXPECT_EQ(layer->sequence, 1u);
+
+  // The writer destroyed while its release waits: the release runs later on state
+  // it shares ownership of, not on the freed writer, and leaves the record alone.
+  w->writer.center();
+  const std::uint32_t centred = layer->sequence;
+  w.reset();
+  clock->advance(OpenXRInputWriter::kReleaseDelay);
+  ASSERT_TRUE(eventually([&] { return clock.use_count() == 1; }));
+  EXPECT_EQ(layer->sequence, centred);
+  EXPECT_EQ(layer->rightActive, 1);
+}
+
+TEST(OpenXRInputWriter, ASectionThatCannotBeMadeIsReportedAndLeavesTheWriterClosed) {
+  Writer w("no/such\\section");  // a slash is not allowed in a section name on either platform
+  EXPECT_FALSE(w.writer.open());
+  EXPECT_EQ(w.err.str().rfind("[OpenXR Out] Failed to create file mapping (Error: ", 0), 0u) << w.err.str();
+  EXPECT_EQ(w.err.str().substr(w.err.str().size() - 3), ").\n");
+  w.writer.center();  // closed: no release is started
+  EXPECT_EQ(w.clock.use_count(), 2);
+}
+
+}  // namespace
+}  // namespace bridges
