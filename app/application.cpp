@@ -55,6 +55,7 @@ Application::Application(Options options)
       phoneServer_(settings_, trackingToggle_, *options_.out),
       oscServer_(
           settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
+      solarxrClient_(solarxrRetryTimer_),
       openvrConsole_(*options_.out, *options_.err),
       openvrRuntime_(tracking::OpenVrRuntime::defaultLocations()),
       openvrManager_(openvrRuntime_, openvrConsole_),
@@ -65,6 +66,7 @@ Application::Application(Options options)
                                            .phone = &phoneServer_,
                                            .openvrHmd = &openvrServer_,
                                            .openxrHmd = &openXrHmd_,
+                                           .solarxr = &solarxrClient_,
                                            .steamvrTracker = &steamVrTracker_}),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, outputService_,
@@ -79,7 +81,11 @@ Application::Application(Options options)
   serviceManager_.setUpdateCheckLauncher([this] { updateCheck_.startUpdateCheck(); });
 }
 
-Application::~Application() { engine_.stop(); }
+Application::~Application() {
+  engine_.stop();
+  // Its thread calls into the tracking service, which is destroyed first.
+  solarxrClient_.disconnect();
+}
 
 // The bus driver is present when a client can connect to it.
 bool Application::padBusPresent() {

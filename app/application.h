@@ -30,6 +30,8 @@
 #include "app/tracking/openvr_server.h"
 #include "app/tracking/osc_server.h"
 #include "app/tracking/owotrack_server.h"
+#include "app/tracking/retry_timer.h"
+#include "app/tracking/solarxr_client.h"
 #include "app/tracking/steamvr_tracker_reader.h"
 #include "app/tracking/tracking_service.h"
 #include "app/tracking/tracking_toggle.h"
@@ -69,6 +71,8 @@ class Application {
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
   tracking::osc_server& oscServer() { return oscServer_; }
+  // The SlimeVR server's SolarXR feed: status, connected flag and tracker names for the UI.
+  tracking::SolarXRClient& solarxrClient() { return solarxrClient_; }
   // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
   tracking::TrackingToggle& trackingToggle() { return trackingToggle_; }
   core::AudioService& audioService() { return audioService_; }
@@ -123,6 +127,8 @@ class Application {
   tracking::TrackingToggle trackingToggle_;
   tracking::owotrack_server phoneServer_;
   tracking::osc_server oscServer_;
+  tracking::SteadyRetryTimer solarxrRetryTimer_;
+  tracking::SolarXRClient solarxrClient_;
   tracking::ConsoleLines openvrConsole_;
   tracking::OpenVrRuntime openvrRuntime_;
   tracking::OpenVRManager openvrManager_;
