@@ -3,7 +3,6 @@
 #include <imgui.h>
 #include <imgui_internal.h>
 
-#include <cfloat>
 #include <string>
 
 #include "app/gui/palette.h"
@@ -45,15 +44,15 @@ void GuiTabDebug::render() {
   noteItem("Auto-scroll");
   ImGui::Separator();
 
-  // Following the newest line: the box's scroll target is set before it is drawn,
-  // so the library clamps it to the end of the text this frame.
+  // Following the newest line: the box's scroll target is set before it is drawn.
   if (autoScroll_) {
-    if (ImGuiWindow* box = textBoxWindow("##logs")) ImGui::SetScrollY(box, FLT_MAX);
+    // Past the end of the text; the library clamps the target to the last line.
+    if (ImGuiWindow* box = textBoxWindow("##logs")) ImGui::SetScrollY(box, box->ContentSize.y + box->SizeFull.y);
   }
   ImGui::PushStyleColor(ImGuiCol_FrameBg, rgb(palette::kFrameBg));
   ImGui::InputTextMultiline("##logs", text.data(), text.size() + 1, ImVec2(-1, -1), ImGuiInputTextFlags_ReadOnly);
   noteItem("##logs");
-  ImGui::PopStyleColor(3);
+  ImGui::PopStyleColor(2);
   ImGui::PopStyleVar();
 }
 
