@@ -204,9 +204,35 @@ std::string checkTab(const Image& image, size_t index, unsigned fill) {
   return "";
 }
 
+// Half the size, each pixel the mean of a 2 x 2 block (for pictures kept in git).
+Image halfSize(const Image& image) {
+  Image half;
+  half.width = image.width / 2;
+  half.height = image.height / 2;
+  half.rgb.resize(static_cast<size_t>(half.width) * half.height * 3);
+  for (int y = 0; y < half.height; ++y)
+    for (int x = 0; x < half.width; ++x)
+      for (int c = 0; c < 3; ++c) {
+        auto at = [&](int dx, int dy) {
+          return image.rgb[(static_cast<size_t>(2 * y + dy) * image.width + 2 * x + dx) * 3 + c];
+        };
+        half.rgb[(static_cast<size_t>(y) * half.width + x) * 3 + c] =
+            static_cast<unsigned char>((at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) / 4);
+      }
+  return half;
+}
+
+// Keeps a screenshot in `folder`; with STRIVO_README_SHOTS set, a half-size copy
+// of the Main, Input and Status tabs goes there too (scripts/readme-screenshots.sh).
 void savePng(const Image& image, const std::string& folder, const std::string& name) {
   std::filesystem::create_directories(folder);
   stbi_write_png((folder + "/" + name).c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3);
+  const char* readme = std::getenv("STRIVO_README_SHOTS");
+  if (!readme || (name != "main-tab.png" && name != "input-tab.png" && name != "status-tab.png")) return;
+  const Image half = halfSize(image);
+  std::filesystem::create_directories(readme);
+  stbi_write_png((std::string(readme) + "/" + name).c_str(), half.width, half.height, 3, half.rgb.data(),
+                 half.width * 3);
 }
 
 // Waits (bounded) for the window, then captures until a rendered frame shows or time runs out.

@@ -37,11 +37,14 @@ bool isAccelerationSource(const std::string& source) {
 void liveRows(const char* const (&labels)[3], const std::array<float, 3>& values, float trackHeight, float reserve) {
   const float width = std::max(50.0f, ImGui::GetContentRegionAvail().x - 10);
   const float spacing = std::max(5.0f, (width - reserve) / 2) + trackHeight;
+  // 280 px, narrowed in a narrow card so the label stays inside it.
+  const float trackWidth = std::clamp(ImGui::GetContentRegionAvail().x - 24, 40.0f, 280.0f);
   for (int i = 0; i < 3; ++i) {
     const ImVec2 top = ImGui::GetCursorScreenPos();
-    liveBar(ImVec2(280, trackHeight), values[i]);
-    ImGui::GetWindowDrawList()->AddText(ImVec2(top.x + 288, top.y + (trackHeight - ImGui::GetFontSize()) / 2),
-                                        palette::u32(palette::kWhite), labels[i]);
+    liveBar(ImVec2(trackWidth, trackHeight), values[i]);
+    ImGui::GetWindowDrawList()->AddText(
+        ImVec2(top.x + trackWidth + 8, top.y + (trackHeight - ImGui::GetFontSize()) / 2), palette::u32(palette::kWhite),
+        labels[i]);
     ImGui::SetCursorScreenPos(ImVec2(top.x, top.y + spacing));
   }
   ImGui::Dummy(ImVec2(0, 0));
