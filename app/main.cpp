@@ -63,7 +63,8 @@ gui::GuiActions windowActions(Application& application) {
   actions.checkForUpdatesNow = [&] { application.updateCheck().startUpdateCheck(); };
   actions.updateHost = services::defaultUpdateServer().host;
   actions.isSteamVRRunning = [] { return tracking::is_steamvr_running(); };
-  // Still to be connected as its service lands: the SolarXR client's tracker names and status (actions.solarxr).
+  actions.solarxr.trackerNames = [&] { return application.solarxrClient().get_tracker_names(); };
+  actions.solarxr.statusText = [&] { return application.solarxrClient().status(); };
   return actions;
 }
 
