@@ -41,24 +41,32 @@ Application::Application(Options options)
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
-      outputService_(
-          settings_, logger_,
-          outputs::Backends{
-              .keyboard = &keyboardOutput_, .pad = &virtualPad_, .hook = &steamVRHook_, .openxr = &openXrWriter_}),
+      vrchatOsc_(settings_, logger_),
+      outputService_(settings_, logger_,
+                     outputs::Backends{.keyboard = &keyboardOutput_,
+                                       .pad = &virtualPad_,
+                                       .osc = &vrchatOsc_,
+                                       .hook = &steamVRHook_,
+                                       .openxr = &openXrWriter_}),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
       phoneServer_(settings_, trackingToggle_, *options_.out),
+      oscServer_(
+          settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
+      solarxrClient_(solarxrRetryTimer_),
       openvrConsole_(*options_.out, *options_.err),
       openvrRuntime_(tracking::OpenVrRuntime::defaultLocations()),
       openvrManager_(openvrRuntime_, openvrConsole_),
       openvrServer_(settings_, openvrManager_, trackingToggle_, engineClock_, openvrConsole_),
       steamVrTracker_(openvrManager_, engineClock_, openvrConsole_),
       trackingService_(settings_, logger_,
-                       tracking::Receivers{.phone = &phoneServer_,
+                       tracking::Receivers{.osc = &oscServer_,
+                                           .phone = &phoneServer_,
                                            .openvrHmd = &openvrServer_,
                                            .openxrHmd = &openXrHmd_,
+                                           .solarxr = &solarxrClient_,
                                            .steamvrTracker = &steamVrTracker_}),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, outputService_,
@@ -73,7 +81,11 @@ Application::Application(Options options)
   serviceManager_.setUpdateCheckLauncher([this] { updateCheck_.startUpdateCheck(); });
 }
 
-Application::~Application() { engine_.stop(); }
+Application::~Application() {
+  engine_.stop();
+  // Its thread calls into the tracking service, which is destroyed first.
+  solarxrClient_.disconnect();
+}
 
 // The bus driver is present when a client can connect to it.
 bool Application::padBusPresent() {

@@ -20,6 +20,7 @@
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
 #include "app/outputs/virtual_joystick_service.h"
+#include "app/outputs/vrchat_osc_output.h"
 #include "app/system/component_service.h"
 #include "app/system/firewall_repair.h"
 #include "app/system/update_check.h"
@@ -27,7 +28,10 @@
 #include "app/tracking/openvr_manager.h"
 #include "app/tracking/openvr_runtime.h"
 #include "app/tracking/openvr_server.h"
+#include "app/tracking/osc_server.h"
 #include "app/tracking/owotrack_server.h"
+#include "app/tracking/retry_timer.h"
+#include "app/tracking/solarxr_client.h"
 #include "app/tracking/steamvr_tracker_reader.h"
 #include "app/tracking/tracking_service.h"
 #include "app/tracking/tracking_toggle.h"
@@ -66,6 +70,9 @@ class Application {
   bridges::OpenXRHmdReader& openXrHmdReader() { return openXrHmd_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
+  tracking::osc_server& oscServer() { return oscServer_; }
+  // The SlimeVR server's SolarXR feed: status, connected flag and tracker names for the UI.
+  tracking::SolarXRClient& solarxrClient() { return solarxrClient_; }
   // The tracking toggles of the phone, OSC, thumbstick and START/STOP button.
   tracking::TrackingToggle& trackingToggle() { return trackingToggle_; }
   core::AudioService& audioService() { return audioService_; }
@@ -82,6 +89,8 @@ class Application {
   // The virtual Xbox pad backend and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
   outputs::BridgeService& bridgeService() { return bridgeService_; }
+  // The "VRChat OSC" output backend.
+  outputs::VRChatOscOutput& vrchatOsc() { return vrchatOsc_; }
   // Starts update checks (at start-up when `check_for_updates` is set, and "Check Now").
   services::UpdateCheckLauncher& updateCheck() { return updateCheck_; }
   // "FIX FIREWALL": opens the firewall for a port and the program.
@@ -110,12 +119,16 @@ class Application {
   std::unique_ptr<platform::VirtualPadBus> padBus_;
   outputs::BridgeService bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
+  outputs::VRChatOscOutput vrchatOsc_;
   outputs::OutputService outputService_;
   std::unique_ptr<platform::IAudioDevice> audioDevice_;
   core::AudioService audioService_;
   services::SystemWallClock wallClock_;
   tracking::TrackingToggle trackingToggle_;
   tracking::owotrack_server phoneServer_;
+  tracking::osc_server oscServer_;
+  tracking::SteadyRetryTimer solarxrRetryTimer_;
+  tracking::SolarXRClient solarxrClient_;
   tracking::ConsoleLines openvrConsole_;
   tracking::OpenVrRuntime openvrRuntime_;
   tracking::OpenVRManager openvrManager_;

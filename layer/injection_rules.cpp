@@ -14,6 +14,9 @@ bool contains(const std::string& path, std::string_view text) { return path.find
 
 float clampUnit(float value) { return std::clamp(value, -1.0f, 1.0f); }
 
+// The record comes from another process: a value that is no number injects nothing.
+float injectable(float value) { return std::isfinite(value) ? value : 0.0f; }
+
 struct ButtonRow {
   std::uint64_t bit;
   std::string_view text;
@@ -67,8 +70,10 @@ std::optional<float> injectedAxis(const xrshm::InputRecord& input, const std::ve
 std::optional<XrVector2f> injectedStick(const xrshm::InputRecord& input, const std::vector<std::string>& paths,
                                         std::string_view subaction, XrVector2f real, StickMemory memory) {
   const Hand hands[] = {
-      {input.leftActive != 0, input.leftX, input.leftY, "/user/hand/left/input/thumbstick", memory.left},
-      {input.rightActive != 0, input.rightX, input.rightY, "/user/hand/right/input/thumbstick", memory.right},
+      {input.leftActive != 0, injectable(input.leftX), injectable(input.leftY), "/user/hand/left/input/thumbstick",
+       memory.left},
+      {input.rightActive != 0, injectable(input.rightX), injectable(input.rightY), "/user/hand/right/input/thumbstick",
+       memory.right},
   };
   for (const std::string& path : paths) {
     if (!considered(path, subaction)) continue;

@@ -165,6 +165,32 @@ TEST(LayerThroughLoader, StickInjectionAboveCoreValidation) {
   EXPECT_NE(testsupport::validationReport(*chain), "");
 }
 
+// The layer's own mapping fails (a section of that name too small for the record):
+// the game runs on, injection works, and nothing is written past the section.
+TEST(LayerThroughLoader, UnusableStateSectionLeavesTheGameAndInjectionWorking) {
+  layertest::ProgramSide program;
+  platform::SharedMemory small;
+  ASSERT_TRUE(small.createOrAttach(xrshm::kStateRecordName, 16)) << small.error();
+  auto chain = makeLoaderChain({});
+  ASSERT_EQ(chain->error(), "");
+  chain->runtime().SetInput("/user/hand/left/input/thumbstick", 0, 0);
+  XrGame game(chain->getProcAddr(), chain->createInstance());
+  ASSERT_EQ(game.start(), XR_SUCCESS);
+  const XrAction move = game.action("move", XR_ACTION_TYPE_VECTOR2F_INPUT);
+  ASSERT_EQ(game.suggest(layertest::kTouch, {{move, "/user/hand/left/input/thumbstick"}}), XR_SUCCESS);
+  ASSERT_EQ(game.attach(), XR_SUCCESS);
+  ASSERT_EQ(game.begin(), XR_SUCCESS);
+  program.input().leftActive = 1;
+  program.input().leftY = 0.4f;
+  for (int i = 0; i < 2; ++i) ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  const XrActionStateVector2f state = game.stick(move);
+  EXPECT_TRUE(state.isActive);
+  EXPECT_FLOAT_EQ(state.currentState.y, 0.4f);
+  const auto* bytes = static_cast<const unsigned char*>(small.data());
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(bytes[i], 0) << "byte " << i;
+  EXPECT_EQ(chain->runtime().refusals(), "");
+}
+
 TEST(LayerThroughLoader, ButtonsAndAxes) {
   auto chain = makeLoaderChain({});
   layertest::buttonAndAxisScenario(*chain);

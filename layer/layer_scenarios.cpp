@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
+#include <limits>
 
 namespace layertest {
 
@@ -83,6 +85,12 @@ void stickScenario(testsupport::XrChain& chain, const std::string& expectedRefus
   ASSERT_EQ(game.frame(true), XR_SUCCESS);
   expectStick(game.stick(move), 1.0f, -1.0f, true, "sum clamped to the unit range");
 
+  input.leftX = std::numeric_limits<float>::quiet_NaN();
+  input.leftY = std::numeric_limits<float>::infinity();
+  input.leftActive = 0xff;  // any non-zero byte means active
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  expectStick(game.stick(move), 0.03f, -0.03f, true, "a record holding no numbers injects nothing");
+
   input.leftActive = 0;
   runtime.SetInput(kLeftStick, 0, 0.02f);
   ASSERT_EQ(game.frame(true), XR_SUCCESS);
@@ -91,8 +99,8 @@ void stickScenario(testsupport::XrChain& chain, const std::string& expectedRefus
   EXPECT_EQ(game.lastQuery(), XR_SUCCESS);
 
   EXPECT_EQ(runtime.refusals(), expectedRefusals);
-  EXPECT_EQ(runtime.SyncCount("gameplay"), 6);
-  EXPECT_EQ(runtime.SyncCount("api_layer_internal"), 6) << "the layer's set rides along with the game's syncs";
+  EXPECT_EQ(runtime.SyncCount("gameplay"), 7);
+  EXPECT_EQ(runtime.SyncCount("api_layer_internal"), 7) << "the layer's set rides along with the game's syncs";
 }
 
 void buttonAndAxisScenario(testsupport::XrChain& chain) {
@@ -114,6 +122,12 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
                                   {strafe, "/user/hand/left/input/thumbstick/x"},
                                   {walk, "/user/hand/left/input/thumbstick/y"},
                                   {fire, "/user/hand/right/input/trigger/value"}}),
+            XR_SUCCESS);
+  // Trigger and grip clicks exist on another controller; the runtime's current one is Touch.
+  const XrAction shoot = game.action("shoot", XR_ACTION_TYPE_BOOLEAN_INPUT);
+  const XrAction hold = game.action("hold", XR_ACTION_TYPE_BOOLEAN_INPUT);
+  ASSERT_EQ(game.suggest(kVive, {{shoot, "/user/hand/right/input/trigger/click"},
+                                 {hold, "/user/hand/left/input/squeeze/click"}}),
             XR_SUCCESS);
   ASSERT_EQ(game.attach(), XR_SUCCESS);
   ASSERT_EQ(game.begin(), XR_SUCCESS);
@@ -142,6 +156,15 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
   EXPECT_TRUE(game.button(grab, "/user/hand/right").currentState);
   EXPECT_TRUE(game.button(jump).currentState) << "a real press is never released by the layer";
   EXPECT_EQ(game.button(jump).changedSinceLastSync, XR_FALSE);
+  EXPECT_FALSE(game.button(shoot).isActive);
+
+  // Trigger and grip held on the left hand press click bindings of either hand.
+  input.leftButtons = input.leftConfirm = xrshm::kButtonTrigger | xrshm::kButtonGrip | xrshm::kButtonThumbstickClick;
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  const XrActionStateBoolean shot = game.button(shoot);
+  EXPECT_TRUE(shot.currentState && shot.isActive && shot.changedSinceLastSync);
+  EXPECT_TRUE(game.button(hold).currentState);
+  input.leftButtons = input.leftConfirm = 0;
 
   // Stick axes: added while the real axis rests (|r| <= 0.05), left alone beyond.
   input.leftActive = 1;
@@ -164,6 +187,17 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
   input.leftActive = 0;
   EXPECT_FALSE(game.axis(walk).isActive) << "nothing injected once the stick is inactive";
   EXPECT_EQ(runtime.refusals(), "");
+
+  // A session the layer never saw: its own calls answer without the runtime, a
+  // destroy still reaches the runtime (which knows it no better).
+  const XrSession stranger = reinterpret_cast<XrSession>(std::uintptr_t{0xdead});
+  auto syncInfo = xrStruct<XrActionsSyncInfo>(XR_TYPE_ACTIONS_SYNC_INFO);
+  EXPECT_EQ(reinterpret_cast<PFN_xrSyncActions>(game.function("xrSyncActions"))(stranger, &syncInfo),
+            XR_ERROR_HANDLE_INVALID);
+  EXPECT_EQ(runtime.refusals(), "");
+  EXPECT_EQ(reinterpret_cast<PFN_xrDestroySession>(game.function("xrDestroySession"))(stranger),
+            XR_ERROR_HANDLE_INVALID);
+  EXPECT_EQ(runtime.refusals(), "xrDestroySession: unknown session\n");
 }
 
 void publicationScenario(testsupport::XrChain& chain, bool stageSupported, bool gameSyncs) {

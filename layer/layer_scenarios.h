@@ -13,6 +13,7 @@ namespace layertest {
 
 inline constexpr char kTouch[] = "/interaction_profiles/oculus/touch_controller";
 inline constexpr char kSimple[] = "/interaction_profiles/khr/simple_controller";
+inline constexpr char kVive[] = "/interaction_profiles/htc/vive_controller";
 
 // The main program's side of the two records, started fresh.
 class ProgramSide {

@@ -15,6 +15,10 @@ struct Endpoint {
   static Endpoint loopback(std::uint16_t port) { return {0x7F000001u, port}; }
   // Parses dotted-quad text; false when it is not one.
   static bool parse(const std::string& text, std::uint16_t port, Endpoint& out);
+  // Dotted-quad text, or a host name looked up through the system's resolver
+  // (IPv4 addresses only; the first one wins). False when neither gives an address.
+  // A name lookup may block for as long as the system's resolver takes.
+  static bool resolve(const std::string& host, std::uint16_t port, Endpoint& out);
   std::string addressText() const;
   bool operator==(const Endpoint&) const = default;
 };

@@ -28,6 +28,8 @@ packages=(
   xvfb xauth libgl1-mesa-dri sox libsox-fmt-mp3 lame liblo-tools
   # a stand-in /dev/uinput that records the ioctls and events of the virtual keyboard and pad
   umockdev libumockdev-dev
+  # the HTTPS server (openssl s_server) and certificates of the update check's test
+  openssl
   # Wine plays the MP3 feedback sounds through the media interface, which decodes with GStreamer
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
 )

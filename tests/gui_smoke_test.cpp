@@ -18,6 +18,7 @@
 // Xlib last: its macros (None, Bool, Status) would clash with the headers above.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 
 namespace {
 
@@ -48,7 +49,8 @@ struct Image {
   }
 };
 
-constexpr unsigned kHeaderBg = 0x0C1015, kAccent = 0xe98725, kGood = 0x34d399, kBad = 0xEF4444, kCard = 0x1b212d;
+constexpr unsigned kHeaderBg = 0x0C1015, kAccent = 0xe98725, kGood = 0x34d399, kBad = 0xEF4444, kCard = 0x1b212d,
+                   kTabIdle = 0x1E293B;
 
 // A virtual display for one test, closed with it.
 class VirtualDisplay {
@@ -74,6 +76,21 @@ class VirtualDisplay {
 
   // The viewable top-level window titled `title` (0 when none).
   Window find(const std::string& title) { return findBelow(DefaultRootWindow(display_), title); }
+
+  // Moves the pointer to (x, y) in `window` and clicks the left button there.
+  void click(Window window, int x, int y) {
+    int rootX = 0, rootY = 0;
+    Window child;
+    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), x, y, &rootX, &rootY, &child);
+    XTestFakeMotionEvent(display_, -1, rootX, rootY, 0);
+    XSync(display_, False);
+    std::this_thread::sleep_for(150ms);
+    XTestFakeButtonEvent(display_, 1, True, 0);
+    XSync(display_, False);
+    std::this_thread::sleep_for(150ms);
+    XTestFakeButtonEvent(display_, 1, False, 0);
+    XSync(display_, False);
+  }
 
   Image capture(Window window) {
     Image image;
@@ -120,14 +137,24 @@ class VirtualDisplay {
   Display* display_ = nullptr;
 };
 
+// The first row of the header band: mostly in the header colour (under Wine the
+// window also has a caption above it); -1 when there is none.
+int headerTopOf(const Image& image) {
+  for (int y = 0; y < image.height / 2; ++y)
+    if (image.count(kHeaderBg, y, y + 1) > image.width * 6 / 10) return y;
+  return -1;
+}
+
+bool near(unsigned c, unsigned colour) {
+  return std::abs(int(c >> 16) - int(colour >> 16)) <= 2 &&
+         std::abs(int((c >> 8) & 255) - int((colour >> 8) & 255)) <= 2 &&
+         std::abs(int(c & 255) - int(colour & 255)) <= 2;
+}
+
 // What a rendered first frame must show; empty when it does, else what is missing.
 std::string checkRendered(const Image& image) {
   if (image.width < 600 || image.height < 400) return "window too small";
-  // The header is the first band of rows mostly in the header colour (under Wine
-  // the window also has a caption above it).
-  int headerTop = -1;
-  for (int y = 0; y < image.height / 2 && headerTop < 0; ++y)
-    if (image.count(kHeaderBg, y, y + 1) > image.width * 6 / 10) headerTop = y;
+  const int headerTop = headerTopOf(image);
   if (headerTop < 0) return "no header band";
   const int headerBottom = headerTop + 52;
   std::string missing;
@@ -139,21 +166,86 @@ std::string checkRendered(const Image& image) {
   return missing;
 }
 
+// The header's tab buttons, left to right, as (first x, last x, active), read on
+// a row just inside their top edge where no text is drawn.
+struct TabButton {
+  int left, right;
+  bool active;
+};
+std::vector<TabButton> tabButtons(const Image& image, int headerTop) {
+  std::vector<TabButton> buttons;
+  const int y = headerTop + 16;
+  int x = 230;
+  while (x < image.width - 140) {
+    const unsigned c = image.at(x, y);
+    const bool accent = near(c, kAccent);
+    if (!near(c, kTabIdle) && !accent) {
+      ++x;
+      continue;
+    }
+    const int left = x;
+    while (x < image.width && near(image.at(x, y), c)) ++x;
+    if (x - left >= 20) buttons.push_back({left, x - 1, accent});
+  }
+  return buttons;
+}
+
+// What a tab must show once chosen: its button lit and its cards (or, for the
+// log, the log box) drawn over most of the content area.
+std::string checkTab(const Image& image, size_t index, unsigned fill) {
+  const int top = headerTopOf(image);
+  if (top < 0) return "no header band";
+  const std::vector<TabButton> buttons = tabButtons(image, top);
+  if (buttons.size() < index + 1) return "only " + std::to_string(buttons.size()) + " tab buttons";
+  for (size_t i = 0; i < buttons.size(); ++i)
+    if (buttons[i].active != (i == index)) return "tab button " + std::to_string(i) + " lit wrongly";
+  const int filled = image.count(fill, top + 56, image.height - 90);
+  if (filled < 40000) return "content shows " + std::to_string(filled) + " fill pixels";
+  return "";
+}
+
+// Half the size, each pixel the mean of a 2 x 2 block (for pictures kept in git).
+Image halfSize(const Image& image) {
+  Image half;
+  half.width = image.width / 2;
+  half.height = image.height / 2;
+  half.rgb.resize(static_cast<size_t>(half.width) * half.height * 3);
+  for (int y = 0; y < half.height; ++y)
+    for (int x = 0; x < half.width; ++x)
+      for (int c = 0; c < 3; ++c) {
+        auto at = [&](int dx, int dy) {
+          return image.rgb[(static_cast<size_t>(2 * y + dy) * image.width + 2 * x + dx) * 3 + c];
+        };
+        half.rgb[(static_cast<size_t>(y) * half.width + x) * 3 + c] =
+            static_cast<unsigned char>((at(0, 0) + at(1, 0) + at(0, 1) + at(1, 1) + 2) / 4);
+      }
+  return half;
+}
+
+// Keeps a screenshot in `folder`; with STRIVO_README_SHOTS set, a half-size copy
+// of the Main, Input and Status tabs goes there too (scripts/readme-screenshots.sh).
 void savePng(const Image& image, const std::string& folder, const std::string& name) {
   std::filesystem::create_directories(folder);
   stbi_write_png((folder + "/" + name).c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3);
+  const char* readme = std::getenv("STRIVO_README_SHOTS");
+  if (!readme || (name != "main-tab.png" && name != "input-tab.png" && name != "status-tab.png")) return;
+  const Image half = halfSize(image);
+  std::filesystem::create_directories(readme);
+  stbi_write_png((std::string(readme) + "/" + name).c_str(), half.width, half.height, 3, half.rgb.data(),
+                 half.width * 3);
 }
 
 // Waits (bounded) for the window, then captures until a rendered frame shows or time runs out.
-void expectWindowRenders(VirtualDisplay& screen, ChildProcess& program, const std::string& shotFolder,
-                         const std::string& shotName, std::chrono::seconds windowTimeout) {
+Window expectWindowRenders(VirtualDisplay& screen, ChildProcess& program, const std::string& shotFolder,
+                           const std::string& shotName, std::chrono::seconds windowTimeout) {
   Window window = 0;
   for (auto deadline = Clock::now() + windowTimeout; !window && Clock::now() < deadline;) {
     window = screen.find("StrivoVR");
     // Keep looking after the launcher exits: under Wine the program can outlive it.
     if (!window && program.waitForExit(100ms) >= 0) std::this_thread::sleep_for(100ms);
   }
-  ASSERT_NE(window, 0u) << "no window appeared\n" << program.output() << program.errors();
+  EXPECT_NE(window, 0u) << "no window appeared\n" << program.output() << program.errors();
+  if (!window) return 0;
 
   Image image;
   std::string missing = "nothing captured";
@@ -164,6 +256,35 @@ void expectWindowRenders(VirtualDisplay& screen, ChildProcess& program, const st
   }
   if (image.width > 0) savePng(image, shotFolder, shotName);
   EXPECT_EQ(missing, "") << "see " << shotFolder << "/" << shotName;
+  return missing.empty() ? window : 0;
+}
+
+// Clicks every other tab's button in turn, checks that it shows, and keeps a screenshot of each.
+void expectEveryTabRenders(VirtualDisplay& screen, Window window, const std::string& shotFolder,
+                           const std::string& suffix) {
+  struct Tab {
+    const char* file;
+    unsigned fill;
+  };
+  const Tab tabs[] = {{"input", kCard},  {"jump", kCard},    {"crouch", kCard},
+                      {"status", kCard}, {"startup", kCard}, {"debug", kHeaderBg}};
+  for (size_t i = 0; i < std::size(tabs); ++i) {
+    const size_t index = i + 1;
+    Image image = screen.capture(window);
+    const int top = headerTopOf(image);
+    const std::vector<TabButton> buttons = tabButtons(image, top);
+    ASSERT_GT(buttons.size(), index) << "tab buttons not found before " << tabs[i].file;
+    screen.click(window, (buttons[index].left + buttons[index].right) / 2, top + 28);
+    std::string missing = "nothing captured";
+    for (auto deadline = Clock::now() + 8s; !missing.empty() && Clock::now() < deadline;) {
+      std::this_thread::sleep_for(200ms);
+      image = screen.capture(window);
+      missing = checkTab(image, index, tabs[i].fill);
+    }
+    const std::string name = std::string(tabs[i].file) + "-tab" + suffix + ".png";
+    if (image.width > 0) savePng(image, shotFolder, name);
+    EXPECT_EQ(missing, "") << "see " << shotFolder << "/" << name;
+  }
 }
 
 TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
@@ -177,7 +298,8 @@ TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
                         {"SDL_AUDIODRIVER", "dummy"}},
                        testsupport::distFolder());
   ASSERT_TRUE(program.started());
-  expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab.png", 20s);
+  const Window window = expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab.png", 20s);
+  if (window) expectEveryTabRenders(screen, window, STRIVO_SCREENSHOT_DIR, "");
   // Closing the window (SDL turns SIGTERM into a quit) shuts the program down cleanly.
   program.signal(SIGTERM);
   EXPECT_EQ(program.waitForExit(10s), 0) << program.errors();
@@ -239,7 +361,8 @@ TEST(GuiSmoke, WindowsProgramRendersUnderWine) {
                           {"WINEDLLOVERRIDES", "mscoree,mshtml="}},
                          STRIVO_WINDOWS_DIST_DIR);
     ASSERT_TRUE(program.started());
-    expectWindowRenders(screen, program, STRIVO_WINDOWS_SCREENSHOT_DIR, "main-tab-wine.png", 40s);
+    const Window window = expectWindowRenders(screen, program, STRIVO_WINDOWS_SCREENSHOT_DIR, "main-tab-wine.png", 40s);
+    if (window) expectEveryTabRenders(screen, window, STRIVO_WINDOWS_SCREENSHOT_DIR, "-wine");
   }  // the program is killed here, and the prefix's processes by prefixShutdown
 }
 

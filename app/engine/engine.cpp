@@ -189,7 +189,8 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
   settings_.head_position.set(x, y, z);
 
   const std::string hmdSource = settings_.hmd_source.get();
-  if (isOneOf(hmdSource, {kSlimeOsc, kOpenVR, kOpenXR}) && source == hmdSource && hooks_->detectHeightJump(y))
+  if (isOneOf(hmdSource, {kSlimeOsc, kOpenVR, kOpenXR}) && isHeadPositionSource(source, hmdSource) &&
+      hooks_->detectHeightJump(y))
     pressJump("Engine: Jump detected (Height)!");
 
   const std::string squatSource = settings_.squat_source.get();

@@ -6,6 +6,10 @@ namespace {
 constexpr std::string_view kSolarXR = "SlimeVR (SolarXR)";
 constexpr std::string_view kSlimeOsc = "SlimeVR (OSC)";
 
+bool isOscHeadAddress(std::string_view source) {
+  return source.find("/tracking/trackers/head/") != std::string_view::npos;
+}
+
 bool isChosenSolarXRTracker(std::string_view source, const SourceSelection& s) {
   return s.slime_tracker_name != "None" && source == s.slime_tracker_name;
 }
@@ -29,7 +33,12 @@ bool isLocomotionSource(std::string_view source, const SourceSelection& s) {
 
 bool isJumpTrackerSource(std::string_view source, const SourceSelection& s) {
   if (source == s.hmd_source) return true;
+  if (s.hmd_source == kSlimeOsc) return isOscHeadAddress(source);
   return s.hmd_source == kSolarXR && isChosenSolarXRTracker(source, s);
+}
+
+bool isHeadPositionSource(std::string_view source, std::string_view hmdSource) {
+  return source == hmdSource || (hmdSource == kSlimeOsc && isOscHeadAddress(source));
 }
 
 }  // namespace engine

@@ -24,7 +24,13 @@ struct SourceSelection {
 bool isLocomotionSource(std::string_view source, const SourceSelection& selection);
 
 // True when a value named `source` comes from the jump tracker (`hmd_source`, or
-// the chosen SolarXR tracker when jumps come from SolarXR).
+// the chosen SolarXR tracker when jumps come from SolarXR, or SlimeVR's head
+// addresses when they come from SlimeVR's OSC stream).
 bool isJumpTrackerSource(std::string_view source, const SourceSelection& selection);
+
+// True when a position named `source` is the head height `hmd_source` selects: the
+// source itself, or with "SlimeVR (OSC)" the position SlimeVR sends for the head
+// ("/tracking/trackers/head/position"); OSC values carry their address as their name.
+bool isHeadPositionSource(std::string_view source, std::string_view hmdSource);
 
 }  // namespace engine

@@ -39,6 +39,15 @@ TEST(SourceMatching, JumpTrackerIsTheHmdSourceOrItsSolarXRTracker) {
   EXPECT_FALSE(isJumpTrackerSource("Phone", selection("Phone", "SteamVR (OpenVR)")));
   EXPECT_TRUE(isJumpTrackerSource("Head", selection("Phone", "SlimeVR (SolarXR)", "Head")));
   EXPECT_FALSE(isJumpTrackerSource("Head", selection("SlimeVR (SolarXR)", "Disabled", "Head")));
+  EXPECT_TRUE(isJumpTrackerSource("/tracking/trackers/head/rotation", selection("Phone", "SlimeVR (OSC)")));
+  EXPECT_FALSE(isJumpTrackerSource("/tracking/trackers/head/rotation", selection("Phone", "SteamVR (OpenVR)")));
+}
+
+TEST(SourceMatching, SlimeVrOscHeadHeightComesFromTheHeadAddress) {
+  EXPECT_TRUE(isHeadPositionSource("/tracking/trackers/head/position", "SlimeVR (OSC)"));
+  EXPECT_FALSE(isHeadPositionSource("/tracking/trackers/1/position", "SlimeVR (OSC)"));
+  EXPECT_FALSE(isHeadPositionSource("/tracking/trackers/head/position", "OpenXR (In-Game)"));
+  EXPECT_TRUE(isHeadPositionSource("OpenXR (In-Game)", "OpenXR (In-Game)"));
 }
 
 }  // namespace

@@ -12,6 +12,35 @@ namespace gui {
 struct HookController {
   std::string name;
   std::string serial;
+  int index = -1;  // the OpenVR device index
+};
+
+// One entry of the OpenVR head thread's device list.
+struct HeadDevice {
+  int id = 0;
+  std::string name;
+};
+
+// One port the program listens on, as the Status tab shows it.
+struct PortStatus {
+  std::string name;
+  int port = 0;
+  std::string protocol;
+  bool inUse = false;
+};
+
+// One outside component, as the Status tab shows it.
+struct ComponentStatus {
+  std::string name;
+  bool installed = false;
+  bool removable = false;
+};
+
+// What the SolarXR client tells the window: the tracker names it reports and
+// its status line. Empty functions read as no trackers and an empty status.
+struct SolarXRView {
+  std::function<std::vector<std::string>()> trackerNames;
+  std::function<std::string()> statusText;
 };
 
 struct GuiActions {
@@ -29,6 +58,24 @@ struct GuiActions {
   std::function<long(const std::string&)> openUrl;
   // Monotonic seconds (for the device-list cache); steady clock when empty.
   std::function<double()> now;
+
+  std::function<void()> refreshSources;                  // tracking service: restart the sources
+  std::function<void()> clearCenter;                     // engine: forget the centre offset
+  std::function<double()> engineNow;                     // the engine clock (for the last sample's age)
+  std::function<std::string()> localAddress;             // this machine's IPv4 address
+  std::function<bool()> hasSession;                      // OpenVR session open
+  std::function<std::vector<HeadDevice>()> headDevices;  // the head thread's device list
+  std::function<void()> refreshHeadDevices;
+  SolarXRView solarxr;
+
+  // Status tab: refresh and read the port and component lists, repair them.
+  std::function<void()> refreshSystemStatus;
+  std::function<std::vector<PortStatus>()> ports;
+  std::function<std::vector<ComponentStatus>()> components;
+  std::function<void(const std::string&)> uninstallComponent;
+  std::function<void(int port, const std::string& protocol)> repairFirewall;
+  std::function<void()> checkForUpdatesNow;
+  std::string updateHost;  // the update server's host name, shown on the Startup tab
 };
 
 // Calls `action` when it is set.

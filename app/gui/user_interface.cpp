@@ -108,12 +108,12 @@ const char* UserInterface::tabLabel(int tab) {
 
 void UserInterface::createTabs() {
   tabs_.push_back(std::make_unique<tabs::GuiTabMain>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabInput>());
-  tabs_.push_back(std::make_unique<tabs::GuiTabJump>());
-  tabs_.push_back(std::make_unique<tabs::GuiTabSquat>());
-  tabs_.push_back(std::make_unique<tabs::GuiTabStatus>());
-  tabs_.push_back(std::make_unique<tabs::GuiTabStartup>());
-  tabs_.push_back(std::make_unique<tabs::GuiTabDebug>());
+  tabs_.push_back(std::make_unique<tabs::GuiTabInput>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabJump>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabSquat>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabStatus>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabStartup>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabDebug>(logger_));
 }
 
 void UserInterface::drawFrame() {

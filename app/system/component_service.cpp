@@ -88,20 +88,27 @@ void ComponentService::refreshPorts() {
   for (PortEntry& entry : ports_) entry.inUse = isPortInUse(entry.port, entry.protocol);
 }
 
+void ComponentService::reportDriverCheck(int level, const std::string& line) {
+  // The Status tab checks every second: an unchanged outcome is logged once.
+  if (line == lastDriverReport_) return;
+  lastDriverReport_ = line;
+  logger_.log(level, line);
+}
+
 bool ComponentService::isDriverRegistered() {
   const std::string& path = environment_.pathRegistryFile;
   if (path.empty()) {
-    logger_.error("Failed to get LOCALAPPDATA environment variable.");
+    reportDriverCheck(core::Logger::Error, "Failed to get LOCALAPPDATA environment variable.");
     return false;
   }
   std::error_code error;
   if (!fs::exists(path, error)) {
-    logger_.warn("openvrpaths.vrpath does not exist at: " + path);
+    reportDriverCheck(core::Logger::Warning, "openvrpaths.vrpath does not exist at: " + path);
     return false;
   }
   std::ifstream in(path, std::ios::binary);
   if (!in.is_open() || fs::file_size(path, error) > kMaxPathRegistryBytes) {
-    logger_.error("Could not open openvrpaths.vrpath for reading: " + path);
+    reportDriverCheck(core::Logger::Error, "Could not open openvrpaths.vrpath for reading: " + path);
     return false;
   }
   std::ostringstream buffer;
@@ -109,14 +116,15 @@ bool ComponentService::isDriverRegistered() {
   const std::string text = buffer.str();
   // Any mention counts: the file is not parsed, so a comment or another key does too.
   if (contains(text, "strivo") || contains(text, "Strivo")) {
-    logger_.info("SteamVR Driver found in openvrpaths.vrpath");
+    reportDriverCheck(core::Logger::Info, "SteamVR Driver found in openvrpaths.vrpath");
     return true;
   }
   const size_t block = text.find("\"external_drivers\"");
   if (block != std::string::npos)
-    logger_.warn("SteamVR Driver NOT found. External Drivers block: " + text.substr(block, 500));
+    reportDriverCheck(core::Logger::Warning,
+                      "SteamVR Driver NOT found. External Drivers block: " + text.substr(block, 500));
   else
-    logger_.warn("SteamVR Driver NOT found. File content: " + text.substr(0, 100) + "...");
+    reportDriverCheck(core::Logger::Warning, "SteamVR Driver NOT found. File content: " + text.substr(0, 100) + "...");
   return false;
 }
 

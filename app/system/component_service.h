@@ -69,6 +69,7 @@ class ComponentService {
   static bool isPortInUse(int port, const std::string& protocol);
 
  private:
+  void reportDriverCheck(int level, const std::string& line);
   std::string firstExisting(const std::vector<std::string>& candidates, bool folderWithManifest) const;
   std::vector<std::string> steamVrRuntimeFolders() const;
   void installSteamVrDriver();
@@ -78,6 +79,7 @@ class ComponentService {
   ComponentEnvironment environment_;
   std::vector<ComponentEntry> components_;
   std::vector<PortEntry> ports_;
+  std::string lastDriverReport_;  // the driver check's last log line
 };
 
 }  // namespace services

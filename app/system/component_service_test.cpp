@@ -88,7 +88,8 @@ TEST_F(ComponentFixture, DriverRegistrationIsReadFromThePathRegistryText) {
     core::Logger log(nullptr);
     ComponentService service(settings, log, environment());
     EXPECT_EQ(service.isDriverRegistered(), c.registered) << c.label;
-    ASSERT_EQ(messages(log).size(), 1u) << c.label;
+    EXPECT_EQ(service.isDriverRegistered(), c.registered) << c.label;
+    ASSERT_EQ(messages(log).size(), 1u) << c.label << ": a repeated outcome is logged once";
     EXPECT_EQ(messages(log)[0].rfind(c.line, 0), 0u) << c.label << ": " << messages(log)[0];
     if (c.line.size() > 60) {
       EXPECT_EQ(messages(log)[0], c.line) << c.label;
@@ -100,6 +101,20 @@ TEST_F(ComponentFixture, DriverRegistrationIsReadFromThePathRegistryText) {
   core::Logger log(nullptr);
   EXPECT_FALSE(ComponentService(settings, log, noHome).isDriverRegistered());
   EXPECT_EQ(messages(log), std::vector<std::string>{"Failed to get LOCALAPPDATA environment variable."});
+
+  // A changed outcome is logged again.
+  fs::remove_all(root / "openvr");
+  core::Logger changes(nullptr);
+  ComponentService service(settings, changes, environment());
+  service.isDriverRegistered();
+  writeFile(root / "openvr" / "openvrpaths.vrpath", R"({"external_drivers": ["C:\\StrivoVR"]})");
+  service.isDriverRegistered();
+  fs::remove_all(root / "openvr");
+  service.isDriverRegistered();
+  ASSERT_EQ(messages(changes).size(), 3u);
+  EXPECT_EQ(messages(changes)[1], "SteamVR Driver found in openvrpaths.vrpath");
+  EXPECT_EQ(messages(changes)[0].rfind("openvrpaths.vrpath does not exist at: ", 0), 0u);
+  EXPECT_EQ(messages(changes)[2], messages(changes)[0]);
 }
 
 TEST_F(ComponentFixture, SourcesAreTheFirstCandidatesThatHoldWhatTheyNeed) {

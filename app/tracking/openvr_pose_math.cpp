@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/tracking/quaternion_split.h"
+
 namespace tracking {
 namespace {
 
@@ -49,18 +51,8 @@ Angles headAngles(const vr::HmdMatrix34_t& pose) {
 
 Angles trackerAngles(const vr::HmdMatrix34_t& pose) {
   const Quaternion q = rotationOf(pose);
-  const float n = std::sqrt(q.w * q.w + q.y * q.y);
-  const float c = n > 0.0001f ? q.w / n : 1.0f;
-  const float s = n > 0.0001f ? q.y / n : 0.0f;
-  const float heading = 2.0f * std::atan2(s, c);
-  const float w = q.w * c + q.y * s;
-  const float x = q.x * c - q.z * s;
-  const float z = q.z * c + q.x * s;
-  const float sinPart = 2.0f * w * z;
-  const float cosPart = w * w - x * x - z * z;
-  const float a = std::atan2(sinPart, cosPart);
-  const float b = std::atan2(2.0f * w * x, std::sqrt(sinPart * sinPart + cosPart * cosPart));
-  return {b * kDegreesPerRadian, a * kDegreesPerRadian, heading * kDegreesPerRadian};
+  const TurnAndTilt angles = splitTurnAndTilt(q.x, q.y, q.z, q.w);
+  return {angles.b, angles.a, angles.heading};
 }
 
 Vec3f toDeviceFrame(const vr::HmdMatrix34_t& pose, const Vec3f& world) {

@@ -1,11 +1,13 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/udp_socket.h"
 
@@ -23,6 +25,26 @@ sockaddr_in toSockaddr(const Endpoint& endpoint) {
 Endpoint fromSockaddr(const sockaddr_in& address) { return {ntohl(address.sin_addr.s_addr), ntohs(address.sin_port)}; }
 
 }  // namespace
+
+bool Endpoint::resolve(const std::string& host, std::uint16_t port, Endpoint& out) {
+  if (parse(host, port, out)) return true;
+  if (host.empty()) return false;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  bool resolved = false;
+  for (const addrinfo* entry = found; entry != nullptr && !resolved; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET || entry->ai_addrlen < sizeof(sockaddr_in)) continue;
+    sockaddr_in address{};
+    std::memcpy(&address, entry->ai_addr, sizeof address);
+    out = {ntohl(address.sin_addr.s_addr), port};
+    resolved = true;
+  }
+  ::freeaddrinfo(found);
+  return resolved;
+}
 
 UdpSocket::~UdpSocket() { close(); }
 

@@ -1,6 +1,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <cstring>
+
 #include "platform/network.h"
 #include "platform/udp_socket.h"
 
@@ -28,6 +30,27 @@ void ensureNetworking() {
 }
 
 }  // namespace
+
+bool Endpoint::resolve(const std::string& host, std::uint16_t port, Endpoint& out) {
+  if (parse(host, port, out)) return true;
+  if (host.empty()) return false;
+  ensureNetworking();
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_DGRAM;
+  addrinfo* found = nullptr;
+  if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) return false;
+  bool resolved = false;
+  for (const addrinfo* entry = found; entry != nullptr && !resolved; entry = entry->ai_next) {
+    if (entry->ai_family != AF_INET || entry->ai_addrlen < sizeof(sockaddr_in)) continue;
+    sockaddr_in address{};
+    std::memcpy(&address, entry->ai_addr, sizeof address);
+    out = {ntohl(address.sin_addr.s_addr), port};
+    resolved = true;
+  }
+  ::freeaddrinfo(found);
+  return resolved;
+}
 
 UdpSocket::~UdpSocket() { close(); }
 

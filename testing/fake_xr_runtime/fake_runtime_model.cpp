@@ -9,8 +9,9 @@ namespace {
 
 constexpr char kTouch[] = "/interaction_profiles/oculus/touch_controller";
 constexpr char kSimple[] = "/interaction_profiles/khr/simple_controller";
+constexpr char kVive[] = "/interaction_profiles/htc/vive_controller";
 
-// The inputs each profile defines for a hand, as the OpenXR 1.0 specification lists them.
+// The inputs each profile defines for a hand, as published for OpenXR 1.0.
 const std::set<std::string>& touchInputs(bool left) {
   static const std::set<std::string> kLeft = {
       "input/x/click",          "input/x/touch",         "input/y/click",       "input/y/touch",
@@ -30,6 +31,14 @@ const std::set<std::string>& touchInputs(bool left) {
 const std::set<std::string>& simpleInputs() {
   static const std::set<std::string> kInputs = {"input/select/click", "input/menu/click", "input/grip/pose",
                                                 "input/aim/pose", "output/haptic"};
+  return kInputs;
+}
+
+const std::set<std::string>& viveInputs() {
+  static const std::set<std::string> kInputs = {
+      "input/system/click", "input/squeeze/click", "input/menu/click", "input/trigger/click",  "input/trigger/value",
+      "input/trackpad",     "input/trackpad/x",    "input/trackpad/y", "input/trackpad/click", "input/trackpad/touch",
+      "input/grip/pose",    "input/aim/pose",      "output/haptic"};
   return kInputs;
 }
 
@@ -75,7 +84,9 @@ std::optional<std::string> Model::pathText(XrPath path) const {
   return pathTexts_[path - 1];
 }
 
-bool Model::knownProfile(const std::string& profile) { return profile == kTouch || profile == kSimple; }
+bool Model::knownProfile(const std::string& profile) {
+  return profile == kTouch || profile == kSimple || profile == kVive;
+}
 
 bool Model::profileDefines(const std::string& profile, const std::string& path) const {
   if (refusedPaths.count(path)) return false;
@@ -85,6 +96,7 @@ bool Model::profileDefines(const std::string& profile, const std::string& path) 
     const std::string input = path.substr(hand.size());
     if (profile == kTouch) return touchInputs(left).count(input) != 0;
     if (profile == kSimple) return simpleInputs().count(input) != 0;
+    if (profile == kVive) return viveInputs().count(input) != 0;
   }
   return false;
 }

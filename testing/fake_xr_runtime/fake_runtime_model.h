@@ -96,4 +96,7 @@ class Model {
 
 Model& model();
 
+// The runtime's own function of this name, or null.
+PFN_xrVoidFunction lookup(const char* name);
+
 }  // namespace fakexr

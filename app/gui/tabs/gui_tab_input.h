@@ -1,13 +1,43 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "app/core/settings.h"
+#include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 
 namespace gui::tabs {
 
-// The "Input" tab. Shows its title until its content lands.
+// The body tracker that drives walking: its source and connection, the axis
+// mapping and alignment of the phone or SlimeVR tracker, and live values.
 class GuiTabInput : public ITab {
  public:
-  void render() override { renderTitleOnly("Input"); }
+  GuiTabInput(core::Settings& settings, const GuiActions& actions);
+  void render() override;
+
+  static const std::vector<std::string>& sources();
+  static const std::vector<std::string>& alignments();
+  static const std::vector<std::string>& facings();
+  static const std::vector<std::string>& axes();
+
+ private:
+  void renderLeft();
+  void renderRight();
+  void renderAxisRows(bool slime);
+  void renderAlignment(bool slime);
+  void renderOscBlock();
+  void renderSolarXRBlock();
+  void renderPhoneBlock();
+  void renderSteamVRBlock();
+  void renderConnection();
+  void refreshControllers();
+  void restartTracking();
+  void save();
+
+  core::Settings& settings_;
+  const GuiActions& actions_;
+  std::vector<HookController> controllers_;  // the SteamVR tracker cache
 };
 
 }  // namespace gui::tabs

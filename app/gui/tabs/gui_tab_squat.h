@@ -1,13 +1,29 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "app/core/settings.h"
+#include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 
 namespace gui::tabs {
 
-// The "Crouch" tab. Shows its title until its content lands.
+// Crouch detection: the head source, the two height thresholds, the output the
+// crouch drives, and a live height gauge.
 class GuiTabSquat : public ITab {
  public:
-  void render() override { renderTitleOnly("Crouch"); }
+  GuiTabSquat(core::Settings& settings, const GuiActions& actions);
+  void render() override;
+
+  static const std::vector<std::string>& sources();
+
+ private:
+  void renderSettings();
+  void renderGauge();
+
+  core::Settings& settings_;
+  const GuiActions& actions_;
 };
 
 }  // namespace gui::tabs

@@ -1,13 +1,30 @@
 #pragma once
 
+#include "app/core/settings.h"
+#include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 
 namespace gui::tabs {
 
-// The "Startup" tab. Shows its title until its content lands.
+// Start-up behaviour, the in-VR toggle gestures, sound feedback, update checks
+// and experimental switches. Every switch saves at once; the volume slider saves
+// when it is let go after a change.
 class GuiTabStartup : public ITab {
  public:
-  void render() override { renderTitleOnly("Startup"); }
+  static constexpr float kTapScale = 80;  // the tap value and sensitivity shown as a fraction of this
+
+  GuiTabStartup(core::Settings& settings, const GuiActions& actions);
+  void render() override;
+
+ private:
+  void renderToggleBindings();
+  void renderAudio();
+  void renderApplication();
+  void save();
+
+  core::Settings& settings_;
+  const GuiActions& actions_;
+  bool volumeEdited_ = false;  // the volume changed during the current drag
 };
 
 }  // namespace gui::tabs

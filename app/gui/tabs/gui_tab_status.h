@@ -1,13 +1,32 @@
 #pragma once
 
+#include <vector>
+
+#include "app/core/settings.h"
+#include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 
 namespace gui::tabs {
 
-// The "Status" tab. Shows its title until its content lands.
+// The ports the program listens on and the outside components it needs, with
+// buttons that repair them.
 class GuiTabStatus : public ITab {
  public:
-  void render() override { renderTitleOnly("Status"); }
+  static constexpr double kRefreshInterval = 1.0;  // seconds between list refreshes
+
+  GuiTabStatus(const core::Settings& settings, const GuiActions& actions);
+  void render() override;
+
+ private:
+  void refreshIfDue();
+  void renderPorts();
+  void renderComponents();
+  double now() const;
+
+  const core::Settings& settings_;
+  const GuiActions& actions_;
+  bool refreshed_ = false;
+  double refreshedAt_ = 0;
 };
 
 }  // namespace gui::tabs

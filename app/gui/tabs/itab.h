@@ -10,7 +10,4 @@ class ITab {
   virtual void render() = 0;
 };
 
-// Draws a tab's title as a section title (tabs whose content is still to come).
-void renderTitleOnly(const char* title);
-
 }  // namespace gui::tabs

@@ -1,0 +1,294 @@
+#include "app/gui/tabs/gui_tab_input.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/gui/palette.h"
+#include "app/gui/tabs/main_visuals.h"
+#include "app/gui/tabs/tab_controls.h"
+#include "app/gui/widgets.h"
+
+namespace gui::tabs {
+namespace {
+
+using palette::rgb;
+
+constexpr float kFieldX = 180;
+// A sample younger than this (engine seconds) counts as a live connection.
+constexpr double kConnectedAge = 2.0;
+
+void fieldRow(const char* label) {
+  ImGui::AlignTextToFramePadding();
+  ImGui::TextUnformatted(label);
+  ImGui::SameLine(kFieldX);
+  ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - 10);
+}
+
+bool isSlime(const std::string& source) { return source == "SlimeVR (OSC)" || source == "SlimeVR (SolarXR)"; }
+
+}  // namespace
+
+const std::vector<std::string>& GuiTabInput::sources() {
+  static const std::vector<std::string> list{"Phone", "SlimeVR (OSC)", "SlimeVR (SolarXR)", "SteamVR Tracker"};
+  return list;
+}
+const std::vector<std::string>& GuiTabInput::alignments() {
+  static const std::vector<std::string> list{"Vertical (Portrait)", "Horizontal (Landscape Left)",
+                                             "Horizontal (Landscape Right)", "None (Raw)"};
+  return list;
+}
+const std::vector<std::string>& GuiTabInput::facings() {
+  static const std::vector<std::string> list{"Screen Outward (Default)", "Screen Inward (Towards Body)", "None (Raw)"};
+  return list;
+}
+const std::vector<std::string>& GuiTabInput::axes() {
+  static const std::vector<std::string> list{"X", "Y", "Z", "-X", "-Y", "-Z", "None"};
+  return list;
+}
+
+GuiTabInput::GuiTabInput(core::Settings& settings, const GuiActions& actions)
+    : settings_(settings), actions_(actions) {}
+
+void GuiTabInput::restartTracking() { callIfSet(actions_.refreshSources); }
+void GuiTabInput::save() { callIfSet(actions_.saveSettings); }
+
+void GuiTabInput::render() {
+  const float available = ImGui::GetContentRegionAvail().x;
+  ImGui::Columns(2, "InputRedesignCols", false);
+  ImGui::SetColumnWidth(0, available * 0.60f);
+  ImGui::SetColumnWidth(1, available * 0.40f);
+  renderLeft();
+  ImGui::NextColumn();
+  renderRight();
+  ImGui::Columns(1);
+}
+
+void GuiTabInput::renderLeft() {
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("InputLeft", ImVec2(0, height), true, true)) {
+    sectionTitle("Connection");
+    int selected = indexIn(sources(), settings_.tracker_source.get());
+    if (deviceCombo("Loco Source", &selected, sources())) {
+      settings_.tracker_source = sources()[selected];
+      restartTracking();
+      save();
+    }
+    // Read after the choice, so the rows below edit the new source's settings this frame.
+    const std::string source = settings_.tracker_source.get();
+    const bool slime = isSlime(source);
+    ImGui::Separator();
+    sectionTitle("Locomotion Axis Mapping");
+    renderAxisRows(slime);
+    ImGui::Separator();
+    sectionTitle("Tracker Alignment");
+    renderAlignment(slime);
+    if (source == "SlimeVR (OSC)") renderOscBlock();
+    if (source == "SlimeVR (SolarXR)") renderSolarXRBlock();
+    if (source == "Phone") renderPhoneBlock();
+    if (source == "SteamVR Tracker") renderSteamVRBlock();
+    renderConnection();
+  }
+  endCard();
+}
+
+void GuiTabInput::renderAxisRows(bool slime) {
+  struct Row {
+    const char* label;
+    const char* id;
+    std::atomic<int>& setting;
+    int angle;
+  };
+  const Row rows[] = {
+      {"Roll ->", "##MapRoll", slime ? settings_.slime_map_roll : settings_.phone_map_roll, 0},
+      {"Pitch ->", "##MapPitch", slime ? settings_.slime_map_pitch : settings_.phone_map_pitch, 1},
+      {"Yaw ->", "##MapYaw", slime ? settings_.slime_map_yaw : settings_.phone_map_yaw, 2},
+  };
+  for (const Row& row : rows) {
+    ImGui::AlignTextToFramePadding();
+    ImGui::TextUnformatted(row.label);
+    ImGui::SameLine(kFieldX);
+    int selected = row.setting.load();
+    if (deviceCombo(row.id, &selected, axes(), 100)) row.setting = selected;
+    ImGui::SameLine();
+    const float width = std::max(10.0f, ImGui::GetContentRegionAvail().x - 10);
+    liveBar(ImVec2(width, 18), barFraction(settings_.centered_orientation[row.angle], 90));
+  }
+}
+
+void GuiTabInput::renderAlignment(bool slime) {
+  core::SharedText& alignment = slime ? settings_.slime_orientation : settings_.orientation;
+  core::SharedText& facing = slime ? settings_.slime_facing : settings_.screen_facing;
+  fieldRow("Alignment:");
+  int selected = std::max(0, indexIn(alignments(), alignment.get()));
+  if (deviceCombo("##Alignment", &selected, alignments(), ImGui::GetContentRegionAvail().x - 10)) {
+    alignment = alignments()[selected];
+    save();
+  }
+  fieldRow(slime ? "Slime Facing:" : "Screen Facing:");
+  selected = std::max(0, indexIn(facings(), facing.get()));
+  if (deviceCombo("##Facing", &selected, facings(), ImGui::GetContentRegionAvail().x - 10)) {
+    facing = facings()[selected];
+    save();
+  }
+}
+
+void GuiTabInput::renderOscBlock() {
+  ImGui::Separator();
+  sectionTitle("SlimeVR Settings");
+  fieldRow("Select Tracker ID");
+  settingInt("##SlimeTrackerId", settings_.slime_tracker_id, 0, 255);
+  fieldRow("Listening Port");
+  if (settingInt("##OscPort", settings_.osc_input_port, 1, 65535)) restartTracking();
+}
+
+void GuiTabInput::renderSolarXRBlock() {
+  ImGui::Separator();
+  sectionTitle("SolarXR (WebSocket) Settings");
+  ImGui::TextUnformatted("Server Address: 127.0.0.1");
+  fieldRow("SolarXR Port:");
+  if (settingInt("##SolarXRPort", settings_.solarxr_port, 1, 65535)) restartTracking();
+  hint("SlimeVR default is 21110.");
+
+  std::vector<std::string> names =
+      actions_.solarxr.trackerNames ? actions_.solarxr.trackerNames() : std::vector<std::string>{};
+  const std::string saved = settings_.slime_tracker_name.get();
+  if (!saved.empty() && saved != "None" && indexIn(names, saved) < 0) names.push_back(saved);
+  fieldRow("Select Tracker:");
+  int selected = std::max(0, indexIn(names, saved));
+  if (deviceCombo("##SlimeTracker", &selected, names, ImGui::GetContentRegionAvail().x - 10)) {
+    settings_.slime_tracker_name = names[selected];
+    save();
+  }
+  ImGui::Separator();
+  sectionTitle("Status");
+  ImGui::TextUnformatted("Client Status:");
+  ImGui::SameLine();
+  const std::string status = actions_.solarxr.statusText ? actions_.solarxr.statusText() : std::string();
+  ImGui::TextColored(rgb(palette::kInfo), "%s", status.c_str());
+}
+
+void GuiTabInput::renderPhoneBlock() {
+  ImGui::Separator();
+  sectionTitle("Phone Connection");
+  const std::string address = actions_.localAddress ? actions_.localAddress() : std::string("127.0.0.1");
+  // What the phone app needs, in the large title font so it can be read from a
+  // headset's desktop view.
+  const Fonts& fonts = widgetFonts();
+  ImGui::PushFont(fonts.title ? fonts.title : ImGui::GetIO().Fonts->Fonts[0]);
+  ImGui::SetWindowFontScale(fonts.title ? 1.4f : 2.5f);
+  ImGui::TextColored(rgb(palette::kInfo), "%s : %d", address.c_str(), settings_.owotrack_input_port.load());
+  noteItem("PhoneAddress");
+  ImGui::SetWindowFontScale(1.0f);
+  ImGui::PopFont();
+  fieldRow("Local IP:");
+  ImGui::TextColored(rgb(palette::kInfo), "%s", address.c_str());
+  fieldRow("Phone Port:");
+  if (settingInt("##PhonePort", settings_.owotrack_input_port, 1, 65535)) restartTracking();
+  hint("Enter these in your phone tracking app.");
+}
+
+void GuiTabInput::refreshControllers() {
+  controllers_ = actions_.listControllers ? actions_.listControllers() : std::vector<HookController>{};
+}
+
+void GuiTabInput::renderSteamVRBlock() {
+  ImGui::Separator();
+  sectionTitle("SteamVR Tracker Settings");
+  if (controllers_.empty()) {
+    refreshControllers();
+  } else {
+    const bool refresh = ImGui::Button("Refresh Devices", ImVec2(ImGui::GetContentRegionAvail().x, 0));
+    noteItem("Refresh Devices");
+    if (refresh) refreshControllers();
+  }
+  std::vector<std::string> names{"None"};
+  int selected = -1;
+  const int id = settings_.steamvr_tracker_id.load();
+  if (id == -1) selected = 0;
+  for (const HookController& device : controllers_) {
+    if (device.index == id) selected = static_cast<int>(names.size());
+    names.push_back(device.name);
+  }
+  fieldRow("Select Device:");
+  if (deviceCombo("##SteamVRTrackerSelect", &selected, names, ImGui::GetContentRegionAvail().x - 10)) {
+    if (selected == 0) {
+      settings_.steamvr_tracker_id = -1;
+      settings_.steamvr_tracker_name = "None";
+    } else {
+      const HookController& device = controllers_[selected - 1];
+      settings_.steamvr_tracker_id = device.index;
+      settings_.steamvr_tracker_name = device.name;
+    }
+    restartTracking();
+    save();
+  }
+  ImGui::TextUnformatted("Status:");
+  ImGui::SameLine();
+  if (actions_.hasSession && actions_.hasSession())
+    ImGui::TextColored(rgb(palette::kGood), "OpenVR Active");
+  else
+    ImGui::TextColored(rgb(palette::kBad), "Waiting for SteamVR...");
+}
+
+void GuiTabInput::renderConnection() {
+  ImGui::Separator();
+  sectionTitle("Connection");
+  const double now = actions_.engineNow ? actions_.engineNow() : 0;
+  const double last = settings_.last_sample_time.load();
+  const bool connected = last > 0 && now - last < kConnectedAge;
+  if (connected)
+    ImGui::TextColored(rgb(palette::kGood), "CONNECTED");
+  else
+    ImGui::TextColored(rgb(palette::kBad), "DISCONNECTED");
+  noteItem(connected ? "CONNECTED" : "DISCONNECTED");
+}
+
+void GuiTabInput::renderRight() {
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("InputRight", ImVec2(0, height), true, true)) {
+    sectionTitle("Output Visual (Live)");
+    drawStickVisualizer(settings_);
+    const bool debug = settings_.debug_mode.load();
+    if (!settings_.tracker_source.equals("SlimeVR (OSC)")) {
+      ImGui::Separator();
+      sectionTitle("Quick Controls");
+      const float width = ImGui::GetContentRegionAvail().x;
+      if (ImGui::Button("Reset Center", ImVec2(width, 48))) callIfSet(actions_.setCenter);
+      noteItem("Reset Center");
+      if (debug) {
+        if (ImGui::Button("RESET OFFSET", ImVec2(width, 48))) callIfSet(actions_.clearCenter);
+        noteItem("RESET OFFSET");
+        if (settingCheckbox("Fix Angle Jumps (Hack)", settings_.fix_angle_discontinuity)) save();
+      }
+    }
+    auto angleRows = [](const char* const(&labels)[3], const core::AtomicVec3& angles) {
+      for (int i = 0; i < 3; ++i) {
+        ImGui::TextUnformatted(labels[i]);
+        ImGui::SameLine(150);
+        ImGui::Text("%.1f deg", angles[i]);
+      }
+    };
+    sectionTitle("Live Tracking Data");
+    angleRows({"Roll:", "Pitch:", "Yaw:"}, settings_.centered_orientation);
+    if (debug) {
+      ImGui::Separator();
+      sectionTitle("Raw Tracking Data");
+      noteItem("Raw Tracking Data");
+      angleRows({"Roll (Raw):", "Pitch (Raw):", "Yaw (Raw):"}, settings_.raw_orientation);
+    }
+    ImGui::Separator();
+    sectionTitle("Output Monitor");
+    const char* const labels[2] = {"Stick X:", "Stick Y:"};
+    for (int i = 0; i < 2; ++i) {
+      ImGui::TextUnformatted(labels[i]);
+      ImGui::SameLine(100);
+      const float value = settings_.stick[i].load();
+      ImGui::ProgressBar(std::clamp((value + 1) / 2, 0.0f, 1.0f), ImVec2(-1, 0), "");
+    }
+  }
+  endCard();
+}
+
+}  // namespace gui::tabs

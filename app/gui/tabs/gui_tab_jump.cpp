@@ -1,0 +1,240 @@
+#include "app/gui/tabs/gui_tab_jump.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+
+#include "app/gui/palette.h"
+#include "app/gui/tabs/main_visuals.h"
+#include "app/gui/tabs/tab_controls.h"
+#include "app/gui/widgets.h"
+
+namespace gui::tabs {
+namespace {
+
+using palette::rgb;
+
+bool slider(const char* label, std::atomic<float>& setting, float minimum, float maximum, const char* format) {
+  float value = setting.load();
+  if (!valueSlider(label, &value, minimum, maximum, format)) return false;
+  setting = value;
+  return true;
+}
+
+const std::vector<std::string>& accelerationAxes() {
+  static const std::vector<std::string> list{"X", "Y", "Z", "-X", "-Y", "-Z"};
+  return list;
+}
+
+bool isAccelerationSource(const std::string& source) {
+  return source == "Phone (Acceleration)" || source == "SlimeVR (SolarXR)";
+}
+
+// Three labelled live rows spaced down the card; `reserve` is the room the
+// spacing leaves for the label column.
+void liveRows(const char* const (&labels)[3], const std::array<float, 3>& values, float trackHeight, float reserve) {
+  const float width = std::max(50.0f, ImGui::GetContentRegionAvail().x - 10);
+  const float spacing = std::max(5.0f, (width - reserve) / 2) + trackHeight;
+  // 280 px, narrowed in a narrow card so the label stays inside it.
+  const float trackWidth = std::clamp(ImGui::GetContentRegionAvail().x - 24, 40.0f, 280.0f);
+  for (int i = 0; i < 3; ++i) {
+    const ImVec2 top = ImGui::GetCursorScreenPos();
+    liveBar(ImVec2(trackWidth, trackHeight), values[i]);
+    ImGui::GetWindowDrawList()->AddText(
+        ImVec2(top.x + trackWidth + 8, top.y + (trackHeight - ImGui::GetFontSize()) / 2), palette::u32(palette::kWhite),
+        labels[i]);
+    ImGui::SetCursorScreenPos(ImVec2(top.x, top.y + spacing));
+  }
+  ImGui::Dummy(ImVec2(0, 0));
+}
+
+}  // namespace
+
+std::array<float, 3> OrientationHistory::add(double now, const std::array<float, 3>& angles) {
+  samples_.push_back({now, angles});
+  while (!samples_.empty() && now - samples_.front().time > kSpan) samples_.pop_front();
+  std::array<float, 3> values{};
+  for (int i = 0; i < 3; ++i) {
+    float change = angles[i] - samples_.front().angles[i];
+    if (!std::isfinite(change)) change = 0;
+    change = std::remainder(change, 360.0f);  // into [-180, 180]
+    values[i] = barFraction(change, 45);
+  }
+  return values;
+}
+
+const std::vector<std::string>& GuiTabJump::sources() {
+  static const std::vector<std::string> list{"SteamVR (OpenVR)", "OpenXR (In-Game)", "Phone (Acceleration)",
+                                             "SlimeVR (SolarXR)", "Disabled"};
+  return list;
+}
+
+GuiTabJump::GuiTabJump(core::Settings& settings, const GuiActions& actions) : settings_(settings), actions_(actions) {}
+
+double GuiTabJump::now() const {
+  if (actions_.now) return actions_.now();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void GuiTabJump::render() {
+  const float available = ImGui::GetContentRegionAvail().x;
+  ImGui::Columns(3, "JumpThreeCols", false);
+  ImGui::SetColumnWidth(0, available * 0.62f);
+  ImGui::SetColumnWidth(1, available * 0.25f);
+  ImGui::SetColumnWidth(2, available * 0.13f);
+  std::string source = settings_.hmd_source.get();
+  renderSettings(source);
+  source = settings_.hmd_source.get();
+  ImGui::NextColumn();
+  if (source != "Disabled" && indexIn(sources(), source) >= 0) {
+    renderVisuals(source);
+    ImGui::NextColumn();
+    const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+    if (beginCard("JumpBlock", ImVec2(0, height), true, true)) {
+      sectionTitle("Jump");
+      const bool jumping = actions_.isJumping ? actions_.isJumping() : settings_.jumping.load();
+      drawJumpIndicator(settings_, jumping);
+    }
+    endCard();
+  }
+  ImGui::Columns(1);
+}
+
+void GuiTabJump::renderSettings(const std::string& shownSource) {
+  ImGui::SetCursorPosY(ImGui::GetCursorPosY() + 8);
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("JumpSettings", ImVec2(0, height), true, true)) {
+    sectionTitle("Input Setting");
+    // An unknown source shows as the last entry, "Disabled".
+    int selected = indexIn(sources(), shownSource);
+    if (selected < 0) selected = static_cast<int>(sources().size()) - 1;
+    if (deviceCombo("HMD Source", &selected, sources(), ImGui::GetContentRegionAvail().x - 10)) {
+      settings_.hmd_source = sources()[selected];
+      callIfSet(actions_.saveSettings);
+      callIfSet(actions_.refreshSources);
+    }
+    const std::string& source = sources()[selected];
+    if (source == "Disabled") {
+      ImGui::Dummy(ImVec2(0, 20));
+      ImGui::TextColored(rgb(palette::kWhite), "Jump Detection is Disabled.");
+      ImGui::TextWrapped("Select a source to enable jump input.");
+    } else {
+      if (source == "SteamVR (OpenVR)") renderOpenVRDevice();
+      if (source == "SlimeVR (SolarXR)") renderSolarXRTracker();
+      if (source == "OpenXR (In-Game)") {
+        hint("Reading from OpenXR API layer (in-game).");
+        hint("Make sure the game is running with the Padwright OpenXR layer.");
+      }
+      ImGui::Separator();
+      if (isAccelerationSource(source))
+        renderAccelerationPanel();
+      else
+        renderHeightPanel();
+      ImGui::Separator();
+      ImGui::Separator();
+      sectionTitle("Jump Detection Settings");
+      slider("Hold Time (s)", settings_.jump_duration, 0.05f, 1.0f, "%.2f s");
+      ImGui::Separator();
+      ImGui::TextColored(rgb(palette::kAccent), "Jump Output Binding");
+      outputBindingBlock(settings_, {settings_.jump_output_mode, settings_.jump_button, settings_.jump_key, "Jump Key",
+                                     "##JumpKey", settings_.jump_hook_button, "Fixed: /input/Jump"});
+    }
+  }
+  endCard();
+}
+
+void GuiTabJump::renderOpenVRDevice() {
+  const std::vector<HeadDevice> devices = actions_.headDevices ? actions_.headDevices() : std::vector<HeadDevice>{};
+  const int id = settings_.openvr_hmd_id.load();
+  std::string preview = "Device #" + std::to_string(id);
+  for (const HeadDevice& device : devices)
+    if (device.id == id) preview = device.name;
+  hint("Device ID");
+  ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - 126);
+  if (ImGui::BeginCombo("##DeviceID", preview.c_str())) {
+    for (const HeadDevice& device : devices) {
+      const std::string label = device.name + "##" + std::to_string(device.id);
+      if (ImGui::Selectable(label.c_str(), device.id == id)) {
+        settings_.openvr_hmd_id = device.id;
+        callIfSet(actions_.refreshSources);
+      }
+      noteItem("Device ID/" + device.name);
+    }
+    ImGui::EndCombo();
+  }
+  noteItem("Device ID");
+  ImGui::SameLine();
+  if (raisedButton("Refresh", ImVec2(100, 48))) callIfSet(actions_.refreshHeadDevices);
+  if (devices.empty()) hint("Connecting to SteamVR...");
+}
+
+void GuiTabJump::renderSolarXRTracker() {
+  hint("Reading from SolarXR WebSocket.");
+  ImGui::Separator();
+  sectionTitle("Jump Tracker (SlimeVR)");
+  std::vector<std::string> names{"None"};
+  if (actions_.solarxr.trackerNames)
+    for (const std::string& name : actions_.solarxr.trackerNames())
+      if (indexIn(names, name) < 0) names.push_back(name);
+  const std::string saved = settings_.slime_jump_tracker_name.get();
+  if (!saved.empty() && saved != "None" && indexIn(names, saved) < 0) names.push_back(saved);
+  ImGui::AlignTextToFramePadding();
+  ImGui::TextUnformatted("Tracker:");
+  ImGui::SameLine(120);
+  int selected = indexIn(names, saved);
+  if (deviceCombo("##JumpSlimeTracker", &selected, names, ImGui::GetContentRegionAvail().x - 10)) {
+    settings_.slime_jump_tracker_name = names[selected];
+    callIfSet(actions_.saveSettings);
+  }
+}
+
+void GuiTabJump::renderHeightPanel() {
+  sectionTitle("Detection Logic (Height)");
+  slider("Threshold (cm)", settings_.jump_threshold, 1, 30, "%.0f cm");
+  slider("Trigger Speed (ms)", settings_.jump_window, 1, 200, "%.0f ms");
+  ImGui::SameLine();
+  hint("(?)");
+  if (ImGui::IsItemHovered()) ImGui::SetTooltip("Detection Window");
+  ImGui::Separator();
+  sectionTitle("Pitch/Roll Compensation");
+  slider("Strength (%)", settings_.jump_pitch_comp, 0, 100, "%.0f%%");
+  ImGui::TextDisabled("Currently subtracting: %.2f cm", settings_.compensation.load());
+  static const std::vector<std::string> shown{"Roll (R)", "Pitch (P)", "Yaw (Y)"};
+  static const std::vector<std::string> stored{"Roll", "Pitch", "Yaw"};
+  const std::string axis = settings_.jump_comp_axis.get();
+  int selected = axis == "Roll" ? 0 : axis == "Pitch" ? 1 : 2;
+  if (deviceCombo("Comp Axis", &selected, shown)) settings_.jump_comp_axis = stored[selected];
+}
+
+void GuiTabJump::renderAccelerationPanel() {
+  sectionTitle("Detection Logic (Acceleration)");
+  slider("Threshold (m/s\xC2\xB2)", settings_.jump_accel_threshold, 1, 50, "%.1f");
+  slider("Smoothing (ms)", settings_.jump_accel_smoothing, 0, 200, "%.0f ms");
+  slider("Crouch Suppression", settings_.jump_accel_suppress_threshold, 0, 50, "%.1f");
+  if (ImGui::IsItemHovered())
+    ImGui::SetTooltip("Sensitivity to downward movement (crouch).\nHigher = harder to trigger suppression.");
+  int selected = std::max(0, indexIn(accelerationAxes(), settings_.jump_accel_axis.get()));
+  if (deviceCombo("Accel Axis", &selected, accelerationAxes(), ImGui::GetContentRegionAvail().x - 5))
+    settings_.jump_accel_axis = accelerationAxes()[selected];
+  hint("(?) Shaking the phone triggers jump.");
+}
+
+void GuiTabJump::renderVisuals(const std::string& source) {
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("JumpVisuals", ImVec2(0, height), true, true)) {
+    sectionTitle("Live Tracking Data");
+    if (isAccelerationSource(source)) {
+      const std::array<float, 3> accel = settings_.averaged_acceleration.get();
+      liveRows({"X", "Y", "Z"}, {barFraction(accel[0], 20), barFraction(accel[1], 20), barFraction(accel[2], 20)}, 40,
+               120);
+      ImGui::TextColored(rgb(palette::kWhite), "Accel (X:%.1f Y:%.1f Z:%.1f)", accel[0], accel[1], accel[2]);
+    } else {
+      liveRows({"R", "P", "Y"}, history_.add(now(), settings_.jump_tracker_orientation.get()), 25, 75);
+    }
+  }
+  endCard();
+}
+
+}  // namespace gui::tabs

@@ -1,0 +1,114 @@
+#include "app/gui/tabs/gui_tab_squat.h"
+
+#include <imgui.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/gui/palette.h"
+#include "app/gui/tabs/tab_controls.h"
+#include "app/gui/widgets.h"
+
+namespace gui::tabs {
+namespace {
+
+using palette::rgb;
+
+constexpr float kGaugeTop = 200;  // cm at the top of the gauge
+
+}  // namespace
+
+const std::vector<std::string>& GuiTabSquat::sources() {
+  static const std::vector<std::string> list{"SteamVR (OpenVR)", "OpenXR (In-Game)", "Disabled"};
+  return list;
+}
+
+GuiTabSquat::GuiTabSquat(core::Settings& settings, const GuiActions& actions)
+    : settings_(settings), actions_(actions) {}
+
+void GuiTabSquat::render() {
+  const float available = ImGui::GetContentRegionAvail().x;
+  ImGui::Columns(2, "SquatTwoCols", false);
+  ImGui::SetColumnWidth(0, available * 0.75f);
+  ImGui::SetColumnWidth(1, available * 0.25f);
+  renderSettings();
+  ImGui::NextColumn();
+  if (indexIn(sources(), settings_.squat_source.get()) >= 0 && !settings_.squat_source.equals("Disabled"))
+    renderGauge();
+  ImGui::Columns(1);
+}
+
+void GuiTabSquat::renderSettings() {
+  ImGui::SetCursorPosY(ImGui::GetCursorPosY() + 8);
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("SquatSettings", ImVec2(0, height), true, true)) {
+    sectionTitle("Input Setting");
+    int selected = indexIn(sources(), settings_.squat_source.get());
+    if (selected < 0) selected = static_cast<int>(sources().size()) - 1;
+    if (deviceCombo("Crouch Source", &selected, sources(), ImGui::GetContentRegionAvail().x - 10)) {
+      settings_.squat_source = sources()[selected];
+      callIfSet(actions_.refreshSources);
+    }
+    if (sources()[selected] == "Disabled") {
+      ImGui::Dummy(ImVec2(0, 20));
+      ImGui::TextColored(rgb(palette::kWhite), "Crouching Detection is Disabled.");
+      ImGui::TextWrapped("Select a source to enable crouch input.");
+    } else {
+      ImGui::Separator();
+      sectionTitle("Crouch Detection Settings");
+      float upper = settings_.squat_upper_threshold.load();
+      float lower = settings_.squat_lower_threshold.load();
+      valueSlider("Upper Threshold (cm)", &upper, 50, 200, "%.1f cm");
+      valueSlider("Lower Threshold (cm)", &lower, 50, 200, "%.1f cm");
+      // The detector needs the lower threshold below the upper one.
+      if (!(lower < upper)) lower = upper - 1;
+      settings_.squat_upper_threshold = upper;
+      settings_.squat_lower_threshold = lower;
+      ImGui::Separator();
+      sectionTitle("Output Settings");
+      settingCheckbox("Hold mode", settings_.squat_is_hold);
+      if (!settings_.squat_is_hold.load()) {
+        ImGui::SameLine();
+        ImGui::TextColored(rgb(palette::kWhite), "- Trigger mode: one-shot press on enter & leave");
+      }
+      ImGui::TextColored(rgb(palette::kAccent), "Crouch Output Binding");
+      outputBindingBlock(settings_,
+                         {settings_.squat_output_mode, settings_.squat_button, settings_.squat_key, "Crouch Key",
+                          "##CrouchKey", settings_.squat_hook_button, "Fixed: /input/Jump (vrc fallback)"});
+    }
+  }
+  endCard();
+}
+
+void GuiTabSquat::renderGauge() {
+  const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
+  if (beginCard("SquatVisuals", ImVec2(0, height), true, true)) {
+    sectionTitle("Crouching");
+    const ImVec2 top = ImGui::GetCursorScreenPos();
+    const ImVec2 size(ImGui::GetContentRegionAvail().x, std::max(20.0f, ImGui::GetContentRegionAvail().y - 6));
+    const ImVec2 bottom(top.x + size.x, top.y + size.y);
+    ImDrawList* draw = ImGui::GetWindowDrawList();
+    draw->AddRectFilled(top, bottom, palette::u32(palette::kFrameBg), 12);
+    draw->AddRect(top, bottom, ImGui::GetColorU32(ImGuiCol_Border), 12, 0, 4);
+    const float scale = (size.y - 8) / kGaugeTop;
+    auto yFor = [&](float cm) { return bottom.y - 4 - std::clamp(cm, 0.0f, kGaugeTop) * scale; };
+    const float head = settings_.head_height.load();
+    const float headY = yFor(head);
+    draw->AddRectFilled(ImVec2(top.x + 10, headY), ImVec2(bottom.x - 10, bottom.y - 4), palette::u32(palette::kGood));
+    const unsigned marker = settings_.crouching.load() ? palette::kBad : palette::kGood;
+    draw->AddRectFilled(ImVec2(top.x + 4, headY - 10), ImVec2(bottom.x - 4, headY + 10), palette::u32(marker), 8);
+    const float upperY = yFor(settings_.squat_upper_threshold.load());
+    const float lowerY = yFor(settings_.squat_lower_threshold.load());
+    draw->AddLine(ImVec2(top.x, upperY), ImVec2(bottom.x, upperY), palette::u32(palette::kAccent), 2);
+    draw->AddLine(ImVec2(top.x, lowerY), ImVec2(bottom.x, lowerY), palette::u32(palette::kBad), 2);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f cm", head);
+    const ImVec2 textSize = ImGui::CalcTextSize(text);
+    draw->AddText(ImVec2(top.x + (size.x - textSize.x) / 2, headY - textSize.y / 2), palette::u32(palette::kWhite),
+                  text);
+    ImGui::Dummy(size);
+  }
+  endCard();
+}
+
+}  // namespace gui::tabs

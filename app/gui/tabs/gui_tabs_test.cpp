@@ -1,0 +1,347 @@
+// Scenario tests of the Input, Jump, Crouch, Status, Startup and Debug tabs,
+// driven headless with the mouse.
+#include <gtest/gtest.h>
+#include <imgui_internal.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+
+#include "app/gui/headless_imgui.h"
+#include "app/gui/tabs/gui_tab_debug.h"
+#include "app/gui/tabs/gui_tab_input.h"
+#include "app/gui/tabs/gui_tab_jump.h"
+#include "app/gui/tabs/gui_tab_squat.h"
+#include "app/gui/tabs/gui_tab_startup.h"
+#include "app/gui/tabs/gui_tab_status.h"
+
+namespace {
+
+using guitest::HeadlessImGui;
+
+struct Counters {
+  int saves = 0, restarts = 0, clears = 0;
+  gui::GuiActions actions;
+  Counters() {
+    actions.saveSettings = [this] { return ++saves, true; };
+    actions.refreshSources = [this] { ++restarts; };
+    actions.clearCenter = [this] { ++clears; };
+  }
+};
+
+bool choose(HeadlessImGui& ui, const std::string& combo, const std::string& item, const std::function<void()>& draw) {
+  return ui.click(combo, draw) && ui.click(combo + "/" + item, draw);
+}
+
+TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsService) {
+  HeadlessImGui ui(1200, 1600);
+  core::Settings s;
+  s.debug_mode = false;
+  Counters c;
+  double engineNow = 10;
+  c.actions.engineNow = [&] { return engineNow; };
+  c.actions.localAddress = [] { return std::string("192.168.1.20"); };
+  c.actions.solarxr.trackerNames = [] { return std::vector<std::string>{"Hip"}; };
+  c.actions.listControllers = [] { return std::vector<gui::HookController>{{"Tracker A", "S-1", 3}}; };
+  gui::tabs::GuiTabInput tab(s, c.actions);
+  auto draw = [&] { tab.render(); };
+
+  ui.frame(draw);
+  EXPECT_TRUE(ui.has("PhoneAddress") && ui.has("##PhonePort"));
+  EXPECT_TRUE(ui.has("Reset Center"));
+  EXPECT_FALSE(ui.has("RESET OFFSET") || ui.has("Fix Angle Jumps (Hack)") || ui.has("Raw Tracking Data"));
+  ASSERT_TRUE(choose(ui, "##MapRoll", "Z", draw));
+  EXPECT_EQ(s.phone_map_roll.load(), 2);
+  EXPECT_EQ(c.saves, 0) << "axis choices stay in memory";
+
+  ASSERT_TRUE(choose(ui, "Loco Source", "SlimeVR (OSC)", draw));
+  EXPECT_EQ(c.restarts, 1);
+  EXPECT_EQ(c.saves, 1);
+  // The frame of the choice already drew the SlimeVR block and no Quick Controls.
+  EXPECT_TRUE(ui.has("##OscPort"));
+  EXPECT_FALSE(ui.has("##PhonePort") || ui.has("Reset Center"));
+  ASSERT_TRUE(choose(ui, "##MapRoll", "-X", draw));
+  EXPECT_EQ(s.slime_map_roll.load(), 3);
+  EXPECT_EQ(s.phone_map_roll.load(), 2);
+  ASSERT_TRUE(choose(ui, "##Alignment", "None (Raw)", draw));
+  EXPECT_EQ(s.slime_orientation.get(), "None (Raw)");
+  EXPECT_EQ(s.orientation.get(), "Vertical (Portrait)");
+
+  // A saved SolarXR tracker that is not reported stays selectable.
+  s.tracker_source = "SlimeVR (SolarXR)";
+  s.slime_tracker_name = "Chest";
+  ui.frame(draw);
+  EXPECT_TRUE(ui.has("##SlimeTracker"));
+  ASSERT_TRUE(choose(ui, "##SlimeTracker", "Hip", draw));
+  EXPECT_EQ(s.slime_tracker_name.get(), "Hip");
+  s.slime_tracker_name = "Chest";
+  ASSERT_TRUE(choose(ui, "##SlimeTracker", "Chest", draw));
+
+  s.tracker_source = "SteamVR Tracker";
+  s.steamvr_tracker_id = 7;
+  const int restarts = c.restarts;
+  ASSERT_TRUE(choose(ui, "##SteamVRTrackerSelect", "Tracker A", draw));
+  EXPECT_EQ(s.steamvr_tracker_id.load(), 3);
+  EXPECT_EQ(s.steamvr_tracker_name.get(), "Tracker A");
+  ASSERT_TRUE(choose(ui, "##SteamVRTrackerSelect", "None", draw));
+  EXPECT_EQ(s.steamvr_tracker_id.load(), -1);
+  EXPECT_EQ(s.steamvr_tracker_name.get(), "None");
+  EXPECT_EQ(c.restarts, restarts + 2);
+
+  s.debug_mode = true;
+  ASSERT_TRUE(ui.click("RESET OFFSET", draw));
+  EXPECT_EQ(c.clears, 1);
+  const int saves = c.saves;
+  ASSERT_TRUE(ui.click("Fix Angle Jumps (Hack)", draw));
+  EXPECT_TRUE(s.fix_angle_discontinuity.load());
+  EXPECT_EQ(c.saves, saves + 1);
+  EXPECT_TRUE(ui.has("Raw Tracking Data"));
+
+  // Connected while the last sample is younger than 2 s.
+  for (const auto& [age, connected] : {std::pair{1.99, true}, std::pair{2.01, false}}) {
+    s.last_sample_time = engineNow - age;
+    ui.frame(draw);
+    EXPECT_EQ(ui.has("CONNECTED"), connected) << age;
+    EXPECT_EQ(ui.has("DISCONNECTED"), !connected) << age;
+  }
+}
+
+TEST(JumpTab, SourcePanelsBindingAndALongKey) {
+  HeadlessImGui ui(1200, 1600);
+  core::Settings s;
+  s.hmd_source = "Disabled";
+  Counters c;
+  int deviceRefreshes = 0;
+  c.actions.headDevices = [] { return std::vector<gui::HeadDevice>{{1, "Headset"}}; };
+  c.actions.refreshHeadDevices = [&] { ++deviceRefreshes; };
+  gui::tabs::GuiTabJump tab(s, c.actions);
+  auto draw = [&] { tab.render(); };
+
+  ui.frame(draw);
+  EXPECT_FALSE(ui.has("Hold Time (s)") || ui.has("Threshold (cm)") || ui.has("##Output Mode"));
+
+  ASSERT_TRUE(choose(ui, "HMD Source", "Phone (Acceleration)", draw));
+  EXPECT_EQ(s.hmd_source.get(), "Phone (Acceleration)");
+  EXPECT_EQ(c.saves, 1);
+  EXPECT_EQ(c.restarts, 1);
+  EXPECT_TRUE(ui.has("Accel Axis") && ui.has("Hold Time (s)"));
+  EXPECT_FALSE(ui.has("Threshold (cm)"));
+
+  ASSERT_TRUE(choose(ui, "HMD Source", "SteamVR (OpenVR)", draw));
+  EXPECT_TRUE(ui.has("Threshold (cm)") && ui.has("Comp Axis"));
+  ASSERT_TRUE(choose(ui, "Device ID", "Headset", draw));
+  EXPECT_EQ(s.openvr_hmd_id.load(), 1);
+  EXPECT_EQ(c.restarts, 3);
+  ASSERT_TRUE(ui.click("Refresh", draw));
+  EXPECT_EQ(deviceRefreshes, 1);
+  ASSERT_TRUE(choose(ui, "Comp Axis", "Pitch (P)", draw));
+  EXPECT_EQ(s.jump_comp_axis.get(), "Pitch");
+
+  s.mode = "VRChat OSC";
+  ui.frame(draw);
+  EXPECT_TRUE(ui.has("Fixed: /input/Jump"));
+  EXPECT_FALSE(ui.has("##JumpKey"));
+
+  // A key text past the field's 31 characters is shown cut; an edit (End, then
+  // Backspace) stores what is shown less one character.
+  s.mode = "Keyboard";
+  ImGuiIO& io = ImGui::GetIO();
+  io.KeyMap[ImGuiKey_End] = 35;
+  io.KeyMap[ImGuiKey_Backspace] = 8;
+  for (const auto& [length, stored] : {std::pair{31, 30}, std::pair{32, 30}, std::pair{40, 30}}) {
+    s.jump_key = std::string(length, 'k');
+    ui.frame(draw);
+    ASSERT_TRUE(ui.click("##JumpKey", draw));
+    for (int key : {35, 8}) {
+      io.KeysDown[key] = true;
+      ui.frame(draw);
+      io.KeysDown[key] = false;
+      ui.frame(draw);
+    }
+    EXPECT_EQ(s.jump_key.get(), std::string(stored, 'k')) << length;
+    io.MousePos = ImVec2(1, 1);  // click outside the field so the next text is read afresh
+    io.MouseDown[0] = true;
+    ui.frame(draw);
+    io.MouseDown[0] = false;
+    ui.frame(draw);
+  }
+}
+
+TEST(JumpTab, OrientationChangeWrapsAndKeepsHalfASecond) {
+  gui::tabs::OrientationHistory history;
+  history.add(0, {0, 0, 179});
+  auto v = history.add(0.4, {0, 0, -179});
+  EXPECT_NEAR(v[2], 2.0f / 45, 1e-5) << "179 to -179 is +2 degrees";
+  v = history.add(0.5, {90, -90, -179});
+  EXPECT_FLOAT_EQ(v[0], 1);
+  EXPECT_FLOAT_EQ(v[1], -1);
+  // At 0.51 s the sample of time 0 is gone; the oldest is the one of 0.4 s.
+  v = history.add(0.51, {std::numeric_limits<float>::quiet_NaN(), 9, -179});
+  EXPECT_EQ(v[0], 0) << "non-finite counts as 0";
+  EXPECT_NEAR(v[1], 9.0f / 45, 1e-5);
+  EXPECT_EQ(v[2], 0);
+}
+
+TEST(CrouchTab, SourceThresholdClampHoldAndBinding) {
+  HeadlessImGui ui(1200, 1600);
+  core::Settings s;
+  Counters c;
+  gui::tabs::GuiTabSquat tab(s, c.actions);
+  auto draw = [&] { tab.render(); };
+  ui.frame(draw);
+  EXPECT_FALSE(ui.has("Upper Threshold (cm)"));
+  ASSERT_TRUE(choose(ui, "Crouch Source", "SteamVR (OpenVR)", draw));
+  EXPECT_EQ(c.restarts, 1);
+  EXPECT_EQ(c.saves, 0) << "the crouch source is written by SAVE SETTINGS";
+  ASSERT_TRUE(ui.has("Upper Threshold (cm)"));
+
+  // The lower threshold is kept below the upper one.
+  s.squat_upper_threshold = 140;
+  for (const auto& [lower, shown] : {std::pair{150.0f, 139.0f}, std::pair{140.0f, 139.0f}, std::pair{139.9f, 139.9f}}) {
+    s.squat_lower_threshold = lower;
+    ui.frame(draw);
+    EXPECT_FLOAT_EQ(s.squat_lower_threshold.load(), shown) << lower;
+  }
+  const auto upper = ui.rect("Upper Threshold (cm)");
+  ui.drag(upper.centre(), ImVec2(upper.min.x - 50, upper.centre().y), draw);
+  ui.release(draw);
+  EXPECT_FLOAT_EQ(s.squat_upper_threshold.load(), 50);
+  EXPECT_FLOAT_EQ(s.squat_lower_threshold.load(), 49);
+
+  ASSERT_TRUE(ui.click("Hold mode", draw));
+  EXPECT_TRUE(s.squat_is_hold.load());
+  s.mode = "Xbox Controller (vJoy)";
+  ASSERT_TRUE(choose(ui, "##vJoy Button", "X", draw));
+  EXPECT_EQ(s.squat_button.get(), "X");
+  ASSERT_TRUE(choose(ui, "##Output Mode", "SteamVR Hook", draw));
+  EXPECT_EQ(s.squat_output_mode.get(), "SteamVR Hook");
+  EXPECT_TRUE(ui.has("##Hook Button"));
+}
+
+TEST(StatusTab, RefreshesOncePerSecondHidesOpenXRAndRepairs) {
+  HeadlessImGui ui;
+  core::Settings s;
+  double now = 100;
+  int refreshes = 0;
+  std::vector<std::string> calls;
+  gui::GuiActions actions;
+  actions.now = [&] { return now; };
+  actions.refreshSystemStatus = [&] { ++refreshes; };
+  actions.ports = [] { return std::vector<gui::PortStatus>{{"Phone", 6969, "UDP", true}}; };
+  actions.components = [] {
+    return std::vector<gui::ComponentStatus>{
+        {"Hook (SteamVR)", false, false}, {"ViGEmBus", true, false}, {"OpenXR API Layer", true, true}};
+  };
+  actions.installComponent = [&](const std::string& name) { calls.push_back("install " + name); };
+  actions.uninstallComponent = [&](const std::string& name) { calls.push_back("remove " + name); };
+  actions.repairFirewall = [&](int port, const std::string& protocol) {
+    calls.push_back("firewall " + std::to_string(port) + " " + protocol);
+  };
+  gui::tabs::GuiTabStatus tab(s, actions);
+  auto draw = [&] { tab.render(); };
+
+  ui.frame(draw);
+  now += 0.99;
+  ui.frame(draw);
+  EXPECT_EQ(refreshes, 1);
+  now += 0.02;
+  ui.frame(draw);
+  EXPECT_EQ(refreshes, 2);
+
+  EXPECT_FALSE(ui.has("Component/OpenXR API Layer (Experimental)"));
+  EXPECT_TRUE(ui.has("Component/ViGEmBus"));
+  s.enable_experimental_openxr = true;
+  ui.frame(draw);
+  EXPECT_TRUE(ui.has("Component/OpenXR API Layer (Experimental)"));
+
+  ASSERT_TRUE(ui.click("FIX FIREWALL/6969", draw));
+  ASSERT_TRUE(ui.click("REGISTER/FIX/Hook (SteamVR)", draw));
+  ASSERT_TRUE(ui.click("REGISTERED/ViGEmBus", draw));
+  ASSERT_TRUE(ui.click("UNINSTALL/OpenXR API Layer", draw));
+  EXPECT_EQ(calls, (std::vector<std::string>{"firewall 6969 UDP", "install Hook (SteamVR)", "remove OpenXR API Layer"}))
+      << "the disabled REGISTERED button does nothing";
+}
+
+TEST(StartupTab, SwitchesSaveAtOnceAndTheVolumeOnRelease) {
+  HeadlessImGui ui(1200, 1200);
+  core::Settings s;
+  Counters c;
+  int checks = 0;
+  c.actions.checkForUpdatesNow = [&] { ++checks; };
+  gui::tabs::GuiTabStartup tab(s, c.actions);
+  auto draw = [&] { tab.render(); };
+
+  ASSERT_TRUE(ui.click("Start tracking on application launch", draw));
+  EXPECT_FALSE(s.start_on_launch.load());
+  EXPECT_EQ(c.saves, 1);
+  EXPECT_FALSE(ui.has("Sensitivity") || ui.has("TapStrength") || ui.has("Z"));
+  ASSERT_TRUE(ui.click("Triple-Tap to toggle (Phone/SlimeVR)", draw));
+  EXPECT_TRUE(ui.has("Sensitivity") && ui.has("TapStrength") && ui.has("Z"));
+  ASSERT_TRUE(ui.click("X", draw));
+  EXPECT_EQ(s.slimevr_tap_axis.load(), 0);
+  EXPECT_EQ(c.saves, 3);
+  ASSERT_TRUE(ui.click("X", draw));
+  EXPECT_EQ(c.saves, 3) << "choosing the current axis again writes nothing";
+  ASSERT_TRUE(ui.click("Hold SteamVR Thumbstick", draw));
+  ASSERT_TRUE(ui.click("Right", draw));
+  EXPECT_EQ(s.steamvr_toggle_hand.load(), 1);
+  EXPECT_EQ(c.saves, 5);
+
+  // Dragging the volume writes nothing until the mouse is let go, then once.
+  const auto volume = ui.rect("Volume");
+  ui.drag(volume.centre(), ImVec2(volume.min.x + (volume.max.x - volume.min.x) * 0.2f, volume.centre().y), draw);
+  ui.frame(draw);
+  EXPECT_NEAR(s.audio_volume.load(), 0.2f, 0.01f);
+  EXPECT_EQ(c.saves, 5);
+  ui.release(draw);
+  ui.frame(draw);
+  EXPECT_EQ(c.saves, 6);
+  const ImVec2 atValue(volume.min.x + (volume.max.x - volume.min.x) * s.audio_volume.load(), volume.centre().y);
+  ui.drag(atValue, atValue, draw);
+  ui.release(draw);
+  EXPECT_EQ(c.saves, 6) << "a press that changes nothing writes nothing";
+
+  ASSERT_TRUE(ui.click("Check Now", draw));
+  EXPECT_EQ(checks, 1);
+  ASSERT_TRUE(ui.click("Enable Experimental OpenXR Support", draw));
+  EXPECT_TRUE(s.enable_experimental_openxr.load());
+  EXPECT_EQ(c.saves, 7);
+}
+
+// The scrolling window of the log box.
+ImGuiWindow* logBox() {
+  for (ImGuiWindow* window : ImGui::GetCurrentContext()->Windows)
+    if (std::string(window->Name).find("##logs") != std::string::npos) return window;
+  return nullptr;
+}
+
+TEST(DebugTab, FollowsTheNewestLineWhileAutoScrollIsOnAndClears) {
+  HeadlessImGui ui;
+  std::ostringstream echo;
+  core::Logger logger(&echo);
+  for (int i = 0; i < 200; ++i) logger.info("line " + std::to_string(i));
+  gui::tabs::GuiTabDebug tab(logger);
+  auto draw = [&] { tab.render(); };
+  for (int i = 0; i < 3; ++i) ui.frame(draw);
+  ImGuiWindow* box = logBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_GT(box->ScrollMax.y, 0);
+  EXPECT_FLOAT_EQ(box->Scroll.y, box->ScrollMax.y);
+
+  ASSERT_TRUE(ui.click("Auto-scroll", draw));
+  EXPECT_FALSE(tab.autoScroll());
+  const float held = box->Scroll.y;
+  for (int i = 0; i < 50; ++i) logger.info("more");
+  for (int i = 0; i < 3; ++i) ui.frame(draw);
+  EXPECT_FLOAT_EQ(box->Scroll.y, held);
+  EXPECT_GT(box->ScrollMax.y, held) << "new lines stay below while auto-scroll is off";
+
+  ASSERT_TRUE(ui.click("Auto-scroll", draw));
+  for (int i = 0; i < 2; ++i) ui.frame(draw);
+  EXPECT_FLOAT_EQ(box->Scroll.y, box->ScrollMax.y);
+
+  ASSERT_TRUE(ui.click("Clear Logs", draw));
+  EXPECT_TRUE(logger.lines().empty());
+}
+
+}  // namespace

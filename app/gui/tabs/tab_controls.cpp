@@ -1,0 +1,120 @@
+#include "app/gui/tabs/tab_controls.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "app/gui/palette.h"
+#include "app/gui/tabs/gui_tab_main.h"
+#include "app/gui/widgets.h"
+
+namespace gui::tabs {
+
+using palette::rgb;
+
+// The key names the keyboard output reads are short; 31 characters is its limit.
+constexpr std::size_t kKeyTextLimit = 31;
+
+int indexIn(const std::vector<std::string>& list, const std::string& text) {
+  const auto found = std::find(list.begin(), list.end(), text);
+  return found == list.end() ? -1 : static_cast<int>(found - list.begin());
+}
+
+float barFraction(float value, float scale) {
+  if (!std::isfinite(value) || scale == 0) return 0;
+  return std::clamp(value / scale, -1.0f, 1.0f);
+}
+
+void liveBar(ImVec2 size, float fraction) {
+  const ImVec2 top = ImGui::GetCursorScreenPos();
+  ImDrawList* draw = ImGui::GetWindowDrawList();
+  const ImVec2 bottom(top.x + size.x, top.y + size.y);
+  draw->AddRectFilled(top, bottom, palette::u32(palette::kFrameBg), 6);
+  draw->AddRect(top, bottom, ImGui::GetColorU32(ImGuiCol_Border), 6, 0, 2);
+  const float centre = top.x + size.x / 2;
+  if (std::fabs(fraction) > 0.01f) {
+    const float end = centre + fraction * (size.x / 2 - 4);
+    const ImU32 colour = fraction > 0 ? palette::u32(palette::kGood) : ImGui::GetColorU32(ImGuiCol_Button);
+    draw->AddRectFilled(ImVec2(std::min(centre, end), top.y + 3), ImVec2(std::max(centre, end), bottom.y - 3), colour,
+                        4);
+  }
+  draw->AddLine(ImVec2(centre, top.y), ImVec2(centre, bottom.y), palette::u32(palette::kInfo, 50));
+  ImGui::Dummy(size);
+}
+
+bool settingCheckbox(const char* label, std::atomic<bool>& setting) {
+  bool on = setting.load();
+  ImGui::PushStyleColor(ImGuiCol_CheckMark, rgb(palette::kAccent));
+  const bool changed = ImGui::Checkbox(label, &on);
+  ImGui::PopStyleColor();
+  noteItem(label);
+  if (changed) setting = on;
+  return changed;
+}
+
+bool settingRadio(const char* label, std::atomic<int>& setting, int value) {
+  const bool clicked = ImGui::RadioButton(label, setting.load() == value);
+  noteItem(label);
+  if (!clicked || setting.load() == value) return false;
+  setting = value;
+  return true;
+}
+
+bool settingInt(const char* id, std::atomic<int>& setting, int minimum, int maximum) {
+  int value = setting.load();
+  ImGui::InputInt(id, &value, 1, 100);
+  noteItem(id);
+  value = std::clamp(value, minimum, maximum);
+  if (value == setting.load()) return false;
+  setting = value;
+  return true;
+}
+
+void hint(const char* text) { ImGui::TextDisabled("%s", text); }
+
+bool labelledChoice(const char* label, core::SharedText& setting, const std::vector<std::string>& list) {
+  hint(label);
+  const std::string id = std::string("##") + label;
+  int selected = indexIn(list, setting.get());
+  if (!deviceCombo(id.c_str(), &selected, list, ImGui::GetContentRegionAvail().x - 10)) return false;
+  setting = list[selected];
+  return true;
+}
+
+bool keyField(const char* id, core::SharedText& setting) {
+  char text[kKeyTextLimit + 1] = {};
+  const std::string current = setting.get();
+  current.copy(text, kKeyTextLimit);
+  ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - 10);
+  const bool edited = ImGui::InputText(id, text, sizeof text);
+  noteItem(id);
+  if (edited) setting = std::string(text);
+  return edited;
+}
+
+const std::vector<std::string>& actionOutputModes() {
+  static const std::vector<std::string> modes{"Follow Main Output", "Xbox Controller (vJoy)", "Keyboard",
+                                              "SteamVR Hook", "OpenXR API Layer"};
+  return modes;
+}
+
+void outputBindingBlock(const core::Settings& settings, const ActionBinding& binding) {
+  labelledChoice("Output Mode", binding.outputMode, actionOutputModes());
+  std::string mode = binding.outputMode.get();
+  if (mode == "Follow Main Output") mode = settings.mode.get();
+  if (mode == "Xbox Controller (vJoy)") {
+    labelledChoice("vJoy Button", binding.padButton, padButtonNames());
+  } else if (mode == "Keyboard") {
+    hint(binding.keyLabel);
+    keyField(binding.keyId, binding.key);
+  } else if (mode == "SteamVR Hook") {
+    labelledChoice("Hook Button", binding.hookButton, hookButtonNames());
+  } else if (mode == "VRChat OSC") {
+    hint(binding.vrchatText);
+    noteItem(binding.vrchatText);
+  } else if (mode == "OpenXR API Layer") {
+    hint("OpenXR injected automatically");
+  }
+}
+
+}  // namespace gui::tabs

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <imgui.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "app/core/settings.h"
+
+// Controls the Input, Jump, Crouch and Startup tabs share.
+namespace gui::tabs {
+
+// The index of `text` in `list`, or -1.
+int indexIn(const std::vector<std::string>& list, const std::string& text);
+
+// A value for a live bar: `value / scale` clamped to [-1, 1]; non-finite counts as 0.
+float barFraction(float value, float scale);
+
+// A live bar at the cursor: a box of `size`, a centre line, and a bar from the
+// centre by `fraction` of half the width less 4 px (drawn when |fraction| > 0.01).
+void liveBar(ImVec2 size, float fraction);
+
+// A check box bound to a setting; returns true when toggled.
+bool settingCheckbox(const char* label, std::atomic<bool>& setting);
+
+// A radio button that stores `value` into `setting`; returns true when it changed it.
+bool settingRadio(const char* label, std::atomic<int>& setting, int value);
+
+// An integer field bound to a setting (steps 1 and 100), clamped to
+// [minimum, maximum]; returns true when the stored value changed.
+bool settingInt(const char* id, std::atomic<int>& setting, int minimum, int maximum);
+
+// The label as hint text, then a drop-down "##label" over `list` showing the entry
+// equal to the setting (none when no entry is); a choice stores its text.
+bool labelledChoice(const char* label, core::SharedText& setting, const std::vector<std::string>& list);
+
+// The text field of a key: shows at most 31 characters of the setting and stores
+// the shown text on every edit.
+bool keyField(const char* id, core::SharedText& setting);
+
+// One action's output binding (jump or crouch).
+struct ActionBinding {
+  core::SharedText& outputMode;
+  core::SharedText& padButton;
+  core::SharedText& key;
+  const char* keyLabel;
+  const char* keyId;
+  core::SharedText& hookButton;
+  const char* vrchatText;
+};
+void outputBindingBlock(const core::Settings& settings, const ActionBinding& binding);
+
+// The action output modes.
+const std::vector<std::string>& actionOutputModes();
+
+// A text in the hint colour.
+void hint(const char* text);
+
+}  // namespace gui::tabs

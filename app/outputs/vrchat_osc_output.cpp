@@ -1,0 +1,106 @@
+#include "app/outputs/vrchat_osc_output.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+namespace outputs {
+namespace {
+
+constexpr std::string_view kHorizontal = "/input/Horizontal";
+constexpr std::string_view kVertical = "/input/Vertical";
+constexpr std::string_view kJump = "/input/Jump";
+
+// One OSC message with a single 4-byte argument: the address padded with zeros to
+// a multiple of 4 (at least one zero), the type tag ("," + tag, two zeros), then
+// the argument big-endian.
+std::vector<std::byte> message(std::string_view address, char tag, std::uint32_t argument) {
+  std::vector<std::byte> bytes;
+  bytes.reserve(address.size() + 12);
+  for (char c : address) bytes.push_back(static_cast<std::byte>(c));
+  do bytes.push_back(std::byte{0});
+  while (bytes.size() % 4 != 0);
+  for (std::byte b : {std::byte{','}, static_cast<std::byte>(tag), std::byte{0}, std::byte{0}}) bytes.push_back(b);
+  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<std::byte>((argument >> shift) & 0xFF));
+  return bytes;
+}
+
+// Into -1..1; a value that is not a number becomes 0, the axis at rest. Adding +0
+// turns a negative zero (the negation of a resting y) into a plain 0.
+float axis(float value) { return std::isnan(value) ? 0.0f : std::clamp(value, -1.0f, 1.0f) + 0.0f; }
+
+}  // namespace
+
+VRChatOscOutput::VRChatOscOutput(core::Settings& settings, core::Logger& logger, Resolver resolve)
+    : settings_(settings), logger_(logger), resolve_(std::move(resolve)) {}
+
+VRChatOscOutput::~VRChatOscOutput() {
+  // At process exit the avatar must not be left walking; the clean-up line is only
+  // written when something was still open.
+  if (socket_.isOpen()) cleanup();
+}
+
+void VRChatOscOutput::init() {
+  if (initialized_) return;
+  const std::string address = settings_.vrchat_osc_address.get();
+  const int port = settings_.vrchat_osc_port.load();
+  // A destination that cannot be reached is said plainly and nothing is sent,
+  // rather than sending to some other address.
+  if (port < 1 || port > 65535) {
+    logger_.error("VRChat OSC: Port " + std::to_string(port) + " is not a UDP port (1-65535); nothing will be sent");
+    return;
+  }
+  platform::Endpoint destination;
+  if (!resolve_ || !resolve_(address, static_cast<std::uint16_t>(port), destination)) {
+    logger_.error("VRChat OSC: Cannot resolve address \"" + address + "\" to an IPv4 address; nothing will be sent");
+    return;
+  }
+  if (!socket_.open()) {
+    logger_.error("VRChat OSC: Failed to create UDP socket");
+    return;
+  }
+  destination_ = destination;
+  initialized_ = true;
+  std::string line = "VRChat OSC Output initialized (" + address + ":" + std::to_string(port) + ")";
+  if (destination.addressText() != address) line += " -> " + destination.addressText();
+  logger_.info(line);
+}
+
+void VRChatOscOutput::update(float x, float y) {
+  if (!initialized_) return;
+  sendFloat(kHorizontal, axis(x));
+  sendFloat(kVertical, axis(-y));
+}
+
+void VRChatOscOutput::setJump(bool pressed) {
+  if (!initialized_ || pressed == lastJump_) return;
+  sendInt(kJump, pressed ? 1 : 0);
+  lastJump_ = pressed;
+}
+
+void VRChatOscOutput::cleanup() {
+  if (socket_.isOpen()) {
+    if (initialized_) {
+      sendFloat(kHorizontal, 0.0f);
+      sendFloat(kVertical, 0.0f);
+      sendInt(kJump, 0);
+    }
+    socket_.close();
+  }
+  // VRChat was just told the jump is released; remembering that lets the next press through.
+  lastJump_ = false;
+  initialized_ = false;
+  logger_.info("VRChat OSC Output cleaned up");
+}
+
+void VRChatOscOutput::sendFloat(std::string_view address, float value) {
+  socket_.sendTo(message(address, 'f', std::bit_cast<std::uint32_t>(value)), destination_);
+}
+
+void VRChatOscOutput::sendInt(std::string_view address, std::int32_t value) {
+  socket_.sendTo(message(address, 'i', static_cast<std::uint32_t>(value)), destination_);
+}
+
+}  // namespace outputs
