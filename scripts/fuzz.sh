@@ -17,7 +17,9 @@ cmake --build "$build" || { echo "fuzz: build FAILED"; exit 1; }
 # Seeds: one well-formed input of each kind, so the runs start from the parsers' real paths.
 seeds="$build/seeds"
 rm -rf "$seeds"
-mkdir -p "$seeds"/{owotrack_packet_fuzz,hook_datagram_fuzz,bridge_datagram_fuzz,settings_file_fuzz}
+targets=(owotrack_packet_fuzz hook_datagram_fuzz bridge_datagram_fuzz settings_file_fuzz osc_packet_fuzz
+  solarxr_bundle_fuzz)
+for target in "${targets[@]}"; do mkdir -p "$seeds/$target"; done
 header='\x00\x00\x00\x00\x00\x00\x00\x01'
 printf "\x00\x00\x00\x03$header" > "$seeds/owotrack_packet_fuzz/handshake"
 printf "\x00\x00\x00\x01$header\x3f\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x3f\x5d\xb3\xd7" > "$seeds/owotrack_packet_fuzz/rotation"
@@ -33,9 +35,15 @@ printf 'SVBR\x00\x10\x40\xff\x00\x80\xff\x7f\x01\x00\x00\x00' > "$seeds/bridge_d
 printf '{"owotrack_input_port": 6969, "mode": "SteamVR Hook", "center_offset": [1.5, 0, -2], "sensitivity": 1.25, "tracking_active": true}' \
   > "$seeds/settings_file_fuzz/settings"
 
+printf '/tracking/trackers/1/rotation\0\0\0,fff\0\0\0\0\x3f\x80\x00\x00\x00\x00\x00\x00\x41\x20\x00\x00' \
+  > "$seeds/osc_packet_fuzz/message"
+printf '#bundle\0\0\0\0\0\0\0\x01\0\0\0\x14/head\0\0\0,fi\0\x3f\x80\x00\x00\x00\x00\x00\x07' \
+  > "$seeds/osc_packet_fuzz/bundle"
+"$build/solarxr_seed_writer" "$seeds/solarxr_bundle_fuzz" || { echo "fuzz: seed writer FAILED"; exit 1; }
+
 status=0
 mkdir -p "$build/findings"
-for target in owotrack_packet_fuzz hook_datagram_fuzz bridge_datagram_fuzz settings_file_fuzz; do
+for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   log="$build/$target.log"
