@@ -125,43 +125,60 @@ std::array<std::byte, owo::kRotationSize> rotation(std::uint64_t number, int lea
   return packet;
 }
 
+// What answers a sample on a road.
+enum class Reply { SameBytes, HookStick, OscVertical };
+
 struct Road {
   std::string name;
+  Reply reply = Reply::SameBytes;
+  platform::UdpSocket* listener = nullptr;
   pid_t pid = -1;
+  std::string log;
   platform::Endpoint input;
-  bool relay = false;
   std::vector<double> micros;
   int lost = 0;
   std::uint64_t sent = 0;  // samples sent on this road; their parity picks the lean
-  // The program's stick text for each lean (the two alternate): a reply that does not
+  // The program's answer for each lean (the two alternate): a reply that does not
   // match its sample's lean answers some other sample and is counted here.
-  std::string stickFor[2];
+  std::string answerFor[2];
   int mismatched = 0;
   double cpuStart = 0;
 };
 
-// Waits for the answer to `packet` on the listener: for the relay the same bytes, for
-// the program a stick message. Other datagrams are skipped. Microseconds, or -1.
-double awaitReply(platform::UdpSocket& listener, Road& road, std::span<const std::byte> packet, int lean,
-                  Clock::time_point sent) {
+bool isAnswer(const Road& road, std::span<const std::byte> got, std::span<const std::byte> packet) {
+  const std::string_view text(reinterpret_cast<const char*>(got.data()), got.size());
+  switch (road.reply) {
+    case Reply::SameBytes:
+      return std::equal(got.begin(), got.end(), packet.begin(), packet.end());
+    case Reply::HookStick: {
+      const auto kind = hook::parse(text).kind;
+      return kind == hook::Kind::HandStick || kind == hook::Kind::SerialStick;
+    }
+    case Reply::OscVertical:  // the second of the two axis messages completes the sample
+      return text.substr(0, 16) == std::string_view("/input/Vertical\0", 16);
+  }
+  return false;
+}
+
+// Waits for the answer to `packet` on the road's listener: for the relay the same
+// bytes, for the program its stick output. Other datagrams are skipped. Microseconds,
+// or -1.
+double awaitReply(Road& road, std::span<const std::byte> packet, int lean, Clock::time_point sent) {
   std::array<std::byte, 2048> buffer{};
   for (;;) {
-    const auto result = listener.receiveFrom(buffer);
+    const auto result = road.listener->receiveFrom(buffer);
     const auto now = Clock::now();
     if (result.status == platform::ReceiveStatus::Received) {
       const std::span<const std::byte> got(buffer.data(), result.bytes);
-      const std::string_view text(reinterpret_cast<const char*>(got.data()), got.size());
-      bool match = false;
-      if (road.relay) {
-        match = std::equal(got.begin(), got.end(), packet.begin(), packet.end());
-      } else {
-        const auto kind = hook::parse(text).kind;
-        match = kind == hook::Kind::HandStick || kind == hook::Kind::SerialStick;
-        std::string& expected = road.stickFor[lean];
-        if (match && expected.empty()) expected = text;
-        if (match && expected != text) ++road.mismatched;
+      if (isAnswer(road, got, packet)) {
+        if (road.reply != Reply::SameBytes) {
+          const std::string text(reinterpret_cast<const char*>(got.data()), got.size());
+          std::string& expected = road.answerFor[lean];
+          if (expected.empty()) expected = text;
+          if (expected != text) ++road.mismatched;
+        }
+        return std::chrono::duration<double, std::micro>(now - sent).count();
       }
-      if (match) return std::chrono::duration<double, std::micro>(now - sent).count();
     }
     if (now - sent > kReplyTimeout) return -1;
   }
@@ -174,8 +191,8 @@ double percentile(std::vector<double> values, double p) {
   return values[std::min(index, values.size() - 1)];
 }
 
-bool measure(std::vector<Road>& roads, platform::UdpSocket& sender, platform::UdpSocket& listener, int rate,
-             int samples, Clock::time_point deadline, std::uint64_t& number) {
+bool measure(std::vector<Road>& roads, platform::UdpSocket& sender, int rate, int samples, Clock::time_point deadline,
+             std::uint64_t& number) {
   for (auto& road : roads) {
     road.micros.clear();
     road.lost = 0;
@@ -194,7 +211,7 @@ bool measure(std::vector<Road>& roads, platform::UdpSocket& sender, platform::Ud
       const auto packet = rotation(++number, lean);
       const auto sent = Clock::now();
       sender.sendTo(packet, road.input);
-      const double micros = awaitReply(listener, road, packet, lean, sent);
+      const double micros = awaitReply(road, packet, lean, sent);
       if (micros < 0 && ++road.lost > kMaxLost) {
         std::fprintf(stderr, "latency: %s lost more than %d samples\n", road.name.c_str(), kMaxLost);
         return false;
@@ -253,16 +270,20 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  platform::UdpSocket listener, sender;
-  if (!listener.open() || !listener.bind(platform::Endpoint::loopback(hook::kDriverPort))) {
+  platform::UdpSocket hookListener, oscListener, sender;
+  platform::Endpoint oscLocal;
+  if (!hookListener.open() || !hookListener.bind(platform::Endpoint::loopback(hook::kDriverPort))) {
     std::fprintf(stderr, "latency: cannot listen on 127.0.0.1:%u (in use?)\n", hook::kDriverPort);
     return 1;
   }
-  listener.setReceiveTimeout(10);
+  if (!oscListener.open() || !oscListener.bind(platform::Endpoint::loopback(0)) || !oscListener.localEndpoint(oscLocal))
+    return 1;
+  hookListener.setReceiveTimeout(10);
+  oscListener.setReceiveTimeout(10);
   if (!sender.open() || !sender.bind(platform::Endpoint::loopback(0))) return 1;
 
-  // Two ports that were free a moment ago: the program's phone port and the relay's.
-  std::uint16_t ports[2] = {};
+  // Ports that were free a moment ago: each program's phone and OSC input ports, the relays'.
+  std::uint16_t ports[6] = {};
   for (auto& port : ports) {
     platform::UdpSocket probe;
     platform::Endpoint local;
@@ -273,53 +294,72 @@ int main(int argc, char** argv) {
   char pattern[] = "/tmp/strivo_latency_XXXXXX";
   if (!::mkdtemp(pattern)) return 1;
   const fs::path home = pattern;
-  fs::create_directories(home / "config/StrivoVR");
-  std::ofstream(home / "config/StrivoVR/usersettings.json")
-      << "{\"owotrack_input_port\": " << ports[0] << ", \"mode\": \"SteamVR Hook\"}";
-  const std::vector<std::string> env{"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
-                                     "XDG_RUNTIME_DIR=" + home.string(), "PATH=/usr/bin:/bin"};
-  const std::string programLog = (home / "program.log").string();
   const std::string folder = fs::path(options.program).parent_path().string();
+  // Each instance has its own HOME and runtime folder (so its own single-instance lock).
+  const auto startProgram = [&](Road& road, const std::string& name, std::uint16_t phonePort, std::uint16_t oscInPort,
+                                const std::string& output) {
+    const fs::path own = home / name;
+    fs::create_directories(own / "config/StrivoVR");
+    std::ofstream(own / "config/StrivoVR/usersettings.json")
+        << "{\"owotrack_input_port\": " << phonePort << ", \"osc_input_port\": " << oscInPort << ", " << output << "}";
+    road.log = (own / "program.log").string();
+    road.input = platform::Endpoint::loopback(phonePort);
+    road.pid = spawn({fs::absolute(options.program).string()},
+                     {"HOME=" + own.string(), "XDG_CONFIG_HOME=" + (own / "config").string(),
+                      "XDG_RUNTIME_DIR=" + own.string(), "PATH=/usr/bin:/bin"},
+                     road.log, folder);
+  };
+  const auto startRelay = [&](Road& road, std::uint16_t port) {
+    road.log = (home / (road.name + ".log")).string();
+    road.input = platform::Endpoint::loopback(port);
+    road.pid = spawn({options.self, "--relay", std::to_string(port)}, {"PATH=/usr/bin:/bin"}, road.log, home.string());
+  };
 
-  std::vector<Road> roads(2);
+  std::vector<Road> roads(options.control ? 2 : 3);
   roads[0].name = "relay";
-  roads[0].pid =
-      spawn({options.self, "--relay", std::to_string(ports[1])}, env, (home / "relay.log").string(), home.string());
-  roads[0].input = platform::Endpoint::loopback(ports[1]);
-  roads[0].relay = true;
-  roads[1].name = "program";
-  roads[1].input = platform::Endpoint::loopback(ports[0]);
+  roads[0].listener = &hookListener;
+  startRelay(roads[0], ports[0]);
   if (options.control) {
     roads[1].name = "relay2";
-    roads[1].relay = true;
-    roads[1].pid = spawn({options.self, "--relay", std::to_string(ports[0])}, env, programLog, home.string());
-    std::ofstream(programLog, std::ios::app) << "[Main] Logic initialized.\n";
+    roads[1].listener = &hookListener;
+    startRelay(roads[1], ports[1]);
   } else {
-    roads[1].pid = spawn({fs::absolute(options.program).string()}, env, programLog, folder);
+    roads[1].name = "program";
+    roads[1].reply = Reply::HookStick;
+    roads[1].listener = &hookListener;
+    startProgram(roads[1], "hook", ports[1], ports[2], "\"mode\": \"SteamVR Hook\"");
+    roads[2].name = "program_osc";
+    roads[2].reply = Reply::OscVertical;
+    roads[2].listener = &oscListener;
+    startProgram(roads[2], "osc", ports[3], ports[4],
+                 "\"mode\": \"VRChat OSC\", \"vrchat_osc_address\": \"127.0.0.1\", \"vrchat_osc_port\": " +
+                     std::to_string(oscLocal.port));
   }
   int status = 0;
   std::uint64_t number = 0;
-  if (roads[0].pid < 0 || roads[1].pid < 0 || !waitForText(programLog, "[Main] Logic initialized.", 15s)) {
-    std::fprintf(stderr, "latency: the program did not start:\n%s\n", readAll(programLog).c_str());
-    status = 1;
-  } else {
-    // The phone's greeting, then a second of samples the program may spend warming up.
-    const std::array<std::byte, owo::kHeaderSize> hello = [] {
-      std::array<std::byte, owo::kHeaderSize> packet{};
-      owo::writeHeader(packet, owo::kHandshake, 0);
-      return packet;
-    }();
-    sender.sendTo(hello, roads[1].input);
-    std::fprintf(stderr, "latency: program pid %d, relay pid %d\n", roads[1].pid, roads[0].pid);
+  for (auto& road : roads) {
+    const bool program = road.reply != Reply::SameBytes;
+    if (road.pid < 0 || (program && !waitForText(road.log, "[Main] Logic initialized.", 15s))) {
+      std::fprintf(stderr, "latency: %s did not start:\n%s\n", road.name.c_str(), readAll(road.log).c_str());
+      status = 1;
+    }
+    if (!program) continue;
+    // The phone's greeting; the first block of samples is the warm-up.
+    std::array<std::byte, owo::kHeaderSize> hello{};
+    owo::writeHeader(hello, owo::kHandshake, 0);
+    sender.sendTo(hello, road.input);
+    std::fprintf(stderr, "latency: %s pid %d\n", road.name.c_str(), road.pid);
+  }
+  if (status == 0) {
     const auto deadline = Clock::now() + kRunLimit;
-    const bool done = measure(roads, sender, listener, 1000, 1000, deadline, number) &&
-                      measure(roads, sender, listener, 100, options.samples100, deadline, number) &&
-                      measure(roads, sender, listener, 1000, options.samples1000, deadline, number);
+    const bool done = measure(roads, sender, 1000, 1000, deadline, number) &&
+                      measure(roads, sender, 100, options.samples100, deadline, number) &&
+                      measure(roads, sender, 1000, options.samples1000, deadline, number);
     if (!done) status = 1;
   }
   for (auto& road : roads)
-    if (road.pid > 0 && stopChild(road.pid) != 0 && !road.relay) {
-      std::fprintf(stderr, "latency: the program did not stop cleanly\n");
+    if (road.pid > 0 && stopChild(road.pid) != 0 && road.reply != Reply::SameBytes) {
+      std::fprintf(stderr, "latency: %s did not stop cleanly\n", road.name.c_str());
       status = 1;
     }
   std::error_code ignored;
