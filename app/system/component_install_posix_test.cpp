@@ -3,6 +3,7 @@
 // the arguments it got and exits with a chosen code.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -39,7 +40,8 @@ bool logged(const core::Logger& logger, const std::string& message) {
 }
 
 struct SteamVrFixture : ::testing::Test {
-  fs::path root = fs::temp_directory_path() / "strivo steamvr setup";
+  // One folder per test process: ctest runs the tests of this file side by side.
+  fs::path root = fs::temp_directory_path() / ("strivo steamvr setup " + std::to_string(::getpid()));
   fs::path working = root / "program";
   // Spaces, quotes and shell characters: none may break the command or run anything.
   fs::path runtime = root / "Steam VR's \"odd\" $(touch pwned) folder";

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "platform/paths.h"
 #include "testing/support/free_port.h"
@@ -25,8 +26,8 @@ std::vector<std::string> messages(const core::Logger& logger) {
 }
 
 struct ComponentFixture : ::testing::Test {
-  fs::path root = fs::temp_directory_path() /
-                  ("strivo components " + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  // One folder per test process: ctest runs the tests of this file side by side.
+  fs::path root = fs::temp_directory_path() / ("strivo components " + std::to_string(std::random_device{}()));
   fs::path working = root / "program folder";
   core::Settings settings;
   core::Logger logger{nullptr};
