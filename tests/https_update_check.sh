@@ -20,7 +20,7 @@ mkdir -p www/api
 
 for _ in $(seq 1 20); do
   port=$((20000 + RANDOM % 40000))
-  (cd www && exec openssl s_server -quiet -accept "127.0.0.1:$port" -cert ../trusted.pem -key ../trusted.key -WWW) \
+  (cd www && exec openssl s_server -quiet -accept "127.0.0.1:$port" -cert ../trusted.pem -key ../trusted.key -HTTP) \
     </dev/null >server.log 2>&1 &
   server=$!
   sleep 0.3

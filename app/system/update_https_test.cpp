@@ -35,7 +35,12 @@ class UpdateOverHttps : public ::testing::Test {
                readFile(environment("STRIVO_UPDATE_CERT"))};
     ASSERT_FALSE(server_.pinnedCertificatePem.empty());
   }
-  void serve(const std::string& body) { std::ofstream(replyFile_, std::ios::binary | std::ios::trunc) << body; }
+  // The whole reply, as a server with a known length sends it (the test server sends the file as it is).
+  void serve(const std::string& body) {
+    std::ofstream(replyFile_, std::ios::binary | std::ios::trunc)
+        << "HTTP/1.0 200 OK\r\nContent-Type: application/json\r\nContent-Length: " << body.size() << "\r\n\r\n"
+        << body;
+  }
 
   std::string replyFile_;
   UpdateServer server_;
