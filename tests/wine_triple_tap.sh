@@ -35,7 +35,9 @@ done
 grep -q "SUCCESSFULLY listening on UDP port $port" "$work/out.txt" || fail "the phone server did not start"
 
 wine "$phone" --port "$port" --seconds 1.6 --lean "0:20" --jump "0.3,0.7,1.1" --quiet || fail "phone_sim failed"
-for _ in $(seq 1 50); do
+# The stop sound is opened before the save; on a machine whose GStreamer has not
+# built its plugin registry yet, Wine's first MP3 open takes several seconds.
+for _ in $(seq 1 300); do
   grep -q "\[Settings\] Saved to" "$work/out.txt" && break
   sleep 0.1
 done
