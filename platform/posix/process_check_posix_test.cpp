@@ -32,9 +32,10 @@ TEST(ProcessCheck, FindsProcessesByTheirWindowsImageNameWhileTheyRun) {
   {
     testsupport::ChildProcess first(monitor.string(), {"30"}, {}, folder.path().string());
     testsupport::ChildProcess second(longName.string(), {"30"}, {}, folder.path().string());
+    // Each child shows under its own name only once it has exec'd: wait for both.
     ASSERT_TRUE(becomes(true, "vrmonitor.exe"));
+    ASSERT_TRUE(becomes(true, "strivo_long_process_name.exe"));
     EXPECT_TRUE(platform::isProcessRunning("vrmonitor"));
-    EXPECT_TRUE(platform::isProcessRunning("strivo_long_process_name.exe"));
     // The kernel keeps 15 characters: those match, 14 do not.
     EXPECT_TRUE(platform::isProcessRunning("strivo_long_pro.exe"));
     EXPECT_FALSE(platform::isProcessRunning("strivo_long_pr.exe"));
