@@ -28,10 +28,11 @@ void installStagedLayer(const fs::path& folder) {
 class LoaderChain : public XrChain {
  public:
   explicit LoaderChain(const LoaderChainOptions& options) : folder_("strivo_xr_loader") {
-    const fs::path data = folder_.path() / "data";
+    const bool registered = !options.registeredDataHome.empty();
+    const fs::path data = registered ? fs::path(options.registeredDataHome) : folder_.path() / "data";
     const fs::path config = folder_.path() / "config";
     const fs::path first = implicitFolder(data);
-    installStagedLayer(first);
+    if (!registered) installStagedLayer(first);
     if (options.secondCopy) installStagedLayer(implicitFolder(config));
     if (options.duplicateManifest) {
       std::string manifest = readFile((first / kManifest).string());

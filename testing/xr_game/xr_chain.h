@@ -25,6 +25,9 @@ struct LoaderChainOptions {
   bool duplicateManifest = false;  // a second manifest naming the same library
   bool coreValidation = false;     // the Khronos core validation layer below ours
   bool disableLayer = false;       // the manifest's disable variable set
+  // A data folder where the layer is already registered (as LayerSetup does it); the
+  // staged layer is then not copied in.
+  std::string registeredDataHome;
 };
 
 // The real Khronos loader with the fake runtime (XR_RUNTIME_JSON) and the staged
