@@ -53,6 +53,14 @@ int PackagedProgram::stop() {
   return process_.waitForExit(10s);
 }
 
+std::string registerPackagedLayer(const UserHome& home) {
+  // LayerSetup waits a few seconds before it exits, for users who started it by a
+  // double click; its verdict line is enough here.
+  ChildProcess setup(packaged("LayerSetup"), {}, home.environment(), packageFolder());
+  if (setup.waitForOutput("[SUCCESS]", 10s)) return "";
+  return setup.output() + setup.errors();
+}
+
 std::unique_ptr<ChildProcess> startPhone(int port, std::vector<std::string> arguments) {
   arguments.insert(arguments.end(), {"--port", std::to_string(port), "--quiet"});
   return std::make_unique<ChildProcess>(standIn("phone_sim"), arguments, std::map<std::string, std::string>{}, "");

@@ -63,6 +63,10 @@ class PackagedProgram {
   bool started_ = false;
 };
 
+// Registers the package's OpenXR layer for this user with the package's LayerSetup
+// (into $XDG_DATA_HOME); "" on success, else what LayerSetup printed.
+std::string registerPackagedLayer(const UserHome& home);
+
 // phone_sim sending to `port`; `arguments` are its road (--lean, --jump, --tap, ...).
 std::unique_ptr<ChildProcess> startPhone(int port, std::vector<std::string> arguments);
 // The same, waited for; its exit code (-1 on time-out).
