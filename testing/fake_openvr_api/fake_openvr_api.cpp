@@ -13,6 +13,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/openvr/client_api.h"
@@ -48,6 +49,7 @@ struct Device {
   vr::TrackedDevicePose_t pose{};
   std::uint64_t pressed = 0;
   std::vector<KeyFrame> frames;
+  std::vector<std::pair<double, std::uint64_t>> buttonFrames;  // (seconds, pressed mask), in time order
 };
 
 struct State {
@@ -96,6 +98,10 @@ void readScript(State& s) {
     } else if (kind == "position") {
       KeyFrame f{};
       if (words >> f.time >> f.x >> f.y >> f.z) d.frames.push_back(f);
+    } else if (kind == "buttons") {
+      double time = 0;
+      std::uint64_t mask = 0;
+      if (words >> time >> mask) d.buttonFrames.emplace_back(time, mask);
     }
   }
 }
@@ -197,8 +203,12 @@ bool getControllerState(void*, std::uint32_t index, unsigned char* out, std::uin
     return false;
   }
   if (!device(index) || !out) return false;
+  Device& d = s.devices[index];
+  const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - s.start).count();
+  for (const auto& [time, mask] : d.buttonFrames)
+    if (time <= t) d.pressed = mask;
   std::memset(out, 0, size);
-  std::memcpy(out + kPressedOffset, &s.devices[index].pressed, sizeof(std::uint64_t));
+  std::memcpy(out + kPressedOffset, &d.pressed, sizeof(std::uint64_t));
   return true;
 }
 

@@ -8,6 +8,7 @@
 //   device <index> <class> <role> <model|-> <serial>   class and role as numbers; "-" = no model
 //   position <index> <seconds> <x> <y> <z>              key frames, interpolated linearly;
 //                                                        seconds from the first successful init
+//   buttons <index> <seconds> <mask>                    the pressed mask (decimal) from that time on
 // The device's pose is valid from its first key frame on.
 
 #include <cstdint>
