@@ -4,8 +4,7 @@
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <thread>
+#include <algorithm>
 
 #include "common/xr/shared_records.h"
 #include "platform/shared_memory.h"
@@ -94,18 +93,6 @@ TEST(EndToEnd, SolarXrFeedLeanWalksInVRChatAndLevelStops) {
   EXPECT_EQ(countOf(program.log(), "Watchdog: "), 0u) << program.log();
 }
 
-// SteamVR as the user has it installed: its path registry in the home names a runtime
-// folder holding the client library.
-void installSteamVr(const UserHome& home, const std::string& script) {
-  std::filesystem::create_directories(home.path() / ".config/openvr");
-  std::filesystem::create_directories(home.path() / "SteamVR/bin/linux64");
-  std::filesystem::create_symlink(STRIVO_FAKE_OPENVR_API, home.path() / "SteamVR/bin/linux64/libopenvr_api.so");
-  testsupport::writeFile(home.file(".config/openvr/openvrpaths.vrpath"),
-                         "{\"jsonid\": \"vrpathreg\", \"runtime\": [\"" + home.file("SteamVR") +
-                             "\"], \"external_drivers\": null, \"version\": 1}");
-  testsupport::writeFile(home.file("steamvr_script.txt"), script);
-}
-
 TEST(EndToEnd, SteamVrHeadJumpsInVRChatAndCrouchHoldsTheCrouchKey) {
   testsupport::XvfbServer x;
   ASSERT_TRUE(x.running()) << x.problem();
@@ -116,16 +103,17 @@ TEST(EndToEnd, SteamVrHeadJumpsInVRChatAndCrouchHoldsTheCrouchKey) {
   UserHome home;
   // Standing at 1.70 m; a 20 cm rise in a tenth of a second at 1.5 s; down to 1.00 m
   // between 3 and 4 s; slowly back up to standing between 6 and 8 s.
-  installSteamVr(home,
-                 "device 0 1 0 Visor-9 V9-001\n"
-                 "position 0 0 0 1.70 0\nposition 0 1.5 0 1.70 0\nposition 0 1.6 0 1.90 0\n"
-                 "position 0 3 0 1.90 0\nposition 0 4 0 1.00 0\nposition 0 6 0 1.00 0\nposition 0 8 0 1.70 0\n");
+  const std::string script =
+      installSteamVr(home,
+                     "device 0 1 0 Visor-9 V9-001\n"
+                     "position 0 0 0 1.70 0\nposition 0 1.5 0 1.70 0\nposition 0 1.6 0 1.90 0\n"
+                     "position 0 3 0 1.90 0\nposition 0 4 0 1.00 0\nposition 0 6 0 1.00 0\nposition 0 8 0 1.70 0\n");
   // Walking and jumping go to VRChat; it has no crouch input, so crouching holds the crouch key.
   home.writeSettings(R"j("mode": "VRChat OSC", "tracker_source": "None", "hmd_source": "SteamVR (OpenVR)", )j"
                      R"j("squat_source": "SteamVR (OpenVR)", "squat_output_mode": "Keyboard", "squat_is_hold": true, )j"
                      R"j("vrchat_osc_port": )j" +
                      std::to_string(vrchat.port()));
-  PackagedProgram program(home, {{"DISPLAY", x.display()}, {"FAKE_OPENVR_SCRIPT", home.file("steamvr_script.txt")}});
+  PackagedProgram program(home, {{"DISPLAY", x.display()}, {"FAKE_OPENVR_SCRIPT", script}});
   ASSERT_TRUE(program.started()) << program.log();
 
   EXPECT_TRUE(vrchat.waitFor(jumpAt(1))) << program.log();

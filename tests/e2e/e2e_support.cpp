@@ -61,6 +61,16 @@ std::string registerPackagedLayer(const UserHome& home) {
   return setup.output() + setup.errors();
 }
 
+std::string installSteamVr(const UserHome& home, const std::string& script) {
+  std::filesystem::create_directories(home.path() / ".config/openvr");
+  std::filesystem::create_directories(home.path() / "SteamVR/bin/linux64");
+  std::filesystem::create_symlink(STRIVO_FAKE_OPENVR_API, home.path() / "SteamVR/bin/linux64/libopenvr_api.so");
+  testsupport::writeFile(home.file(".config/openvr/openvrpaths.vrpath"),
+                         R"({"jsonid": "vrpathreg", "runtime": [")" + home.file("SteamVR") + R"("], "version": 1})");
+  testsupport::writeFile(home.file("steamvr_script.txt"), script);
+  return home.file("steamvr_script.txt");
+}
+
 std::unique_ptr<ChildProcess> startPhone(int port, std::vector<std::string> arguments) {
   arguments.insert(arguments.end(), {"--port", std::to_string(port), "--quiet"});
   return std::make_unique<ChildProcess>(standIn("phone_sim"), arguments, std::map<std::string, std::string>{}, "");

@@ -67,6 +67,12 @@ class PackagedProgram {
 // (into $XDG_DATA_HOME); "" on success, else what LayerSetup printed.
 std::string registerPackagedLayer(const UserHome& home);
 
+// SteamVR as a user has it installed: the path registry in the home names a runtime
+// folder holding the client library, here the fake one playing `script` (its format
+// is in testing/fake_openvr_api/fake_openvr_control.h). Returns the script's path,
+// the program's FAKE_OPENVR_SCRIPT.
+std::string installSteamVr(const UserHome& home, const std::string& script);
+
 // phone_sim sending to `port`; `arguments` are its road (--lean, --jump, --tap, ...).
 std::unique_ptr<ChildProcess> startPhone(int port, std::vector<std::string> arguments);
 // The same, waited for; its exit code (-1 on time-out).

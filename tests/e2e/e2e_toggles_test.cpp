@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "testing/support/free_port.h"
 #include "tests/e2e/e2e_support.h"
@@ -119,17 +118,11 @@ TEST_F(Toggles, ThePhoneAppsTapStopsWalkingAndItsResetResumesIt) {
 TEST_F(Toggles, HoldingTheLeftThumbstickTwoSecondsStopsWalkingAndHoldingAgainResumesIt) {
   // SteamVR with a left controller whose thumbstick is clicked from 2 to 4.5 s and
   // from 5.5 to 8 s after the program opened its session.
-  std::filesystem::create_directories(home.path() / ".config/openvr");
-  std::filesystem::create_directories(home.path() / "SteamVR/bin/linux64");
-  std::filesystem::create_symlink(STRIVO_FAKE_OPENVR_API, home.path() / "SteamVR/bin/linux64/libopenvr_api.so");
-  testsupport::writeFile(home.file(".config/openvr/openvrpaths.vrpath"),
-                         R"({"jsonid": "vrpathreg", "runtime": [")" + home.file("SteamVR") + R"("], "version": 1})");
   const std::string click = std::to_string(1ull << 32);
-  testsupport::writeFile(home.file("steamvr_script.txt"), "device 1 2 1 Wand-L W-001\nbuttons 1 2 " + click +
-                                                              "\nbuttons 1 4.5 0\nbuttons 1 5.5 " + click +
-                                                              "\nbuttons 1 8 0\n");
-  start(R"("bind_steamvr_toggle": true, "steamvr_toggle_hand": 0)",
-        {{"FAKE_OPENVR_SCRIPT", home.file("steamvr_script.txt")}});
+  const std::string script =
+      installSteamVr(home, "device 1 2 1 Wand-L W-001\nbuttons 1 2 " + click + "\nbuttons 1 4.5 0\nbuttons 1 5.5 " +
+                               click + "\nbuttons 1 8 0\n");
+  start(R"("bind_steamvr_toggle": true, "steamvr_toggle_hand": 0)", {{"FAKE_OPENVR_SCRIPT", script}});
   auto phone = startPhone(phonePort, swaying(10));
   EXPECT_TRUE(vrchat.waitFor(walking)) << program->log();
   const std::size_t mark = expectStopped(0);
