@@ -153,7 +153,8 @@ TEST(EndToEnd, PhoneToOpenXrLayerMovesTheGamesStick) {
   PhoneRoad road(R"("mode": "OpenXR API Layer", "hmd_source": "Disabled")");
   ASSERT_TRUE(road.program->started()) << road.program->log();
   ASSERT_EQ(registerPackagedLayer(road.home), "");
-  auto chain = testsupport::makeLoaderChain({.registeredDataHome = road.home.file(".local/share")});
+  const std::string dataHome = road.home.file(".local/share");
+  auto chain = testsupport::makeLoaderChain({.registeredDataHome = dataHome.c_str()});
   ASSERT_EQ(chain->error(), "");
   const float origin[3] = {0, 0, 0}, level[4] = {0, 0, 0, 1};
   chain->runtime().SetPose("/user/head", origin, level);
