@@ -9,8 +9,8 @@
 // them into the ratio to the floor.
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
