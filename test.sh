@@ -53,6 +53,15 @@ else
   summaries+=("packages: FAILED (see above)")
 fi
 
+# The acceptance suite: every road through the unpacked Linux package's program.
+echo "== acceptance: linux package"
+if env -u DISPLAY tests/e2e/run.sh; then
+  summaries+=("acceptance (linux package): ok")
+else
+  status=1
+  summaries+=("acceptance (linux package): FAILED (see above)")
+fi
+
 # Every parser of outside bytes under libFuzzer for a few seconds (build/fuzz).
 echo "== fuzz"
 if scripts/fuzz.sh 5; then
@@ -66,6 +75,13 @@ echo "== tests: windows (Wine)"
 . scripts/wine-env.sh
 wine_start
 run_ctest windows -j 2 --timeout 120 --repeat until-pass:2
+echo "== acceptance: windows package (Wine)"
+if tests/e2e/wine_package.sh; then
+  summaries+=("acceptance (windows package): ok")
+else
+  status=1
+  summaries+=("acceptance (windows package): FAILED (see above)")
+fi
 wine_stop
 
 echo "== summary"

@@ -2,10 +2,13 @@
 # The whole road with the Windows programs under Wine: phone_sim.exe leans forward ->
 # strivovr-headless.exe -> hook datagrams -> driver_gaitrelay.dll inside
 # fake_vrserver.exe. Runs in a Wine prefix of its own (its settings file lives there).
-# Usage: wine_hook_chain.sh <dist folder> <fake_vrserver.exe>. Exit 77 = skipped.
+# Usage: wine_hook_chain.sh <dist folder> <fake_vrserver.exe> [program folder]. Exit 77 = skipped.
+# phone_sim.exe comes from the dist folder; strivovr-headless.exe and the driver from
+# the program folder (an unpacked package), which defaults to the dist folder.
 set -u
 dist=$1
 fake=$2
+program=${3:-$1}
 command -v wine >/dev/null || { echo "wine is not installed"; exit 77; }
 if ss -Hlun 2>/dev/null | grep -q ':4445 '; then echo "port 4445 is in use"; exit 77; fi
 
@@ -34,10 +37,11 @@ wait_for() {  # file text seconds
   return 1
 }
 
-wine "$fake" --seconds 25 >"$work/server.log" 2>&1 </dev/null &
+driver=$(winepath -w "$program/drivers/gaitrelay/bin/win64/driver_gaitrelay.dll" 2>/dev/null)
+wine "$fake" --driver "$driver" --seconds 25 >"$work/server.log" 2>&1 </dev/null &
 pids+=($!)
 wait_for "$work/server.log" "running at 90 Hz" 20 || { echo "fake_vrserver did not start"; cat "$work/server.log"; exit 1; }
-(cd "$work" && exec wine "$dist/strivovr-headless.exe") >"$work/program.log" 2>&1 </dev/null &
+(cd "$work" && exec wine "$program/strivovr-headless.exe") >"$work/program.log" 2>&1 </dev/null &
 pids+=($!)
 wait_for "$work/program.log" "[Main] Logic initialized." 20 || { echo "the program did not start"; cat "$work/program.log"; exit 1; }
 grep -qF "[SteamVR Hook] UDP Client initialized (Port 4445)" "$work/program.log" || { echo "no hook client"; exit 1; }

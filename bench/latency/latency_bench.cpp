@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -100,6 +101,7 @@ bool waitForText(const std::string& log, const std::string& text, std::chrono::m
 
 // The relay: every datagram received on `inPort` is sent on to 127.0.0.1:4445.
 int runRelay(std::uint16_t inPort) {
+  ::prctl(PR_SET_NAME, "relay");  // named apart from the benchmark in traces (trace.sh)
   platform::UdpSocket socket;
   if (!socket.open() || !socket.bind(platform::Endpoint::loopback(inPort))) return 1;
   const auto out = platform::Endpoint::loopback(hook::kDriverPort);

@@ -28,7 +28,7 @@ void installStagedLayer(const fs::path& folder) {
 class LoaderChain : public XrChain {
  public:
   explicit LoaderChain(const LoaderChainOptions& options) : folder_("strivo_xr_loader") {
-    const bool registered = !options.registeredDataHome.empty();
+    const bool registered = options.registeredDataHome != nullptr;
     const fs::path data = registered ? fs::path(options.registeredDataHome) : folder_.path() / "data";
     const fs::path config = folder_.path() / "config";
     const fs::path first = implicitFolder(data);

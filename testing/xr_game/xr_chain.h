@@ -27,7 +27,7 @@ struct LoaderChainOptions {
   bool disableLayer = false;       // the manifest's disable variable set
   // A data folder where the layer is already registered (as LayerSetup does it); the
   // staged layer is then not copied in.
-  std::string registeredDataHome;
+  const char* registeredDataHome = nullptr;
 };
 
 // The real Khronos loader with the fake runtime (XR_RUNTIME_JSON) and the staged
