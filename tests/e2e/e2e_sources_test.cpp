@@ -153,7 +153,8 @@ TEST(EndToEnd, OpenXrGamesHeadJumpsAndCrouchesInTheGameThroughThePackagedLayer) 
   ASSERT_TRUE(program.started()) << program.log();
 
   // The game: the real loader finds the layer the package registered, and the fake runtime.
-  auto chain = testsupport::makeLoaderChain({.registeredDataHome = home.file(".local/share")});
+  const std::string dataHome = home.file(".local/share");
+  auto chain = testsupport::makeLoaderChain({.registeredDataHome = dataHome.c_str()});
   ASSERT_EQ(chain->error(), "");
   FakeRuntimeControl& runtime = chain->runtime();
   // The head's height above the floor; the runtime places it in its local space, whose

@@ -44,9 +44,8 @@ std::vector<std::pair<double, double>> soundStretches(const std::string& bytes) 
   return stretches;
 }
 
-class Toggles : public ::testing::Test {
- protected:
-  // The phone walking in VRChat with these extra settings members.
+// The phone walking in VRChat, the program started with extra settings members.
+struct ToggleRoad {
   void start(const std::string& members, std::map<std::string, std::string> environment = {}) {
     ASSERT_TRUE(vrchat.listening());
     ASSERT_NE(phonePort, 0);
@@ -63,8 +62,8 @@ class Toggles : public ::testing::Test {
 
   // Walking was switched off: VRChat is at rest, the settings file was saved (whole,
   // not just what the test wrote); returns where VRChat's messages stand.
-  std::size_t expectStopped(std::size_t savesBefore) {
-    EXPECT_TRUE(eventually([&] { return saves() > savesBefore; }, 8s)) << program->log();
+  std::size_t expectStopped() {
+    EXPECT_TRUE(eventually([&] { return saves() == 1; }, 8s)) << program->log();
     EXPECT_TRUE(vrchat.waitForLast("/input/Vertical", atRest)) << program->log();
     EXPECT_EQ(vrchat.last("/input/Horizontal"), 0);
     EXPECT_NE(program->output().find("OutputService: Centering all outputs..."), std::string::npos);
@@ -89,71 +88,79 @@ class Toggles : public ::testing::Test {
   std::unique_ptr<PackagedProgram> program;
 };
 
-TEST_F(Toggles, ThreeTapsOnTheTrackerStopWalkingAndThreeMoreResumeIt) {
+TEST(EndToEnd, ThreeTapsOnTheTrackerStopWalkingAndThreeMoreResumeIt) {
+  ToggleRoad road;
   // Taps on the phone's Y axis: the simulator's 0.1 s spikes of 20 m/s².
-  start(R"("slimevr_tap_toggle": true, "slimevr_tap_axis": 1, "slimevr_tap_sensitivity": 15)");
+  ASSERT_NO_FATAL_FAILURE(
+      road.start(R"("slimevr_tap_toggle": true, "slimevr_tap_axis": 1, "slimevr_tap_sensitivity": 15)"));
   // Leaning on for half a second after the third tap: the game stays at rest.
-  EXPECT_EQ(runPhone(phonePort, swaying(1.6, {"--jump", "0.3,0.7,1.1"})), 0);
-  EXPECT_TRUE(vrchat.waitFor(walking, 1s)) << program->log();
-  const std::size_t mark = expectStopped(0);
+  EXPECT_EQ(runPhone(road.phonePort, swaying(1.6, {"--jump", "0.3,0.7,1.1"})), 0);
+  EXPECT_TRUE(road.vrchat.waitFor(walking, 1s)) << road.program->log();
+  const std::size_t mark = road.expectStopped();
   // Past the lock-out after a toggle, three more taps: walking again.
-  EXPECT_EQ(runPhone(phonePort, swaying(2.6, {"--jump", "1.0,1.4,1.8"})), 0);
-  EXPECT_TRUE(vrchat.waitFor(walking, 8s, mark)) << program->log();
-  EXPECT_EQ(countOf(program->output(), "Engine: Triple-Tap detected! Toggling..."), 2u) << program->log();
-  expectSavedTwiceAndBothSounds();
+  EXPECT_EQ(runPhone(road.phonePort, swaying(2.6, {"--jump", "1.0,1.4,1.8"})), 0);
+  EXPECT_TRUE(road.vrchat.waitFor(walking, 8s, mark)) << road.program->log();
+  EXPECT_EQ(countOf(road.program->output(), "Engine: Triple-Tap detected! Toggling..."), 2u) << road.program->log();
+  road.expectSavedTwiceAndBothSounds();
 }
 
-TEST_F(Toggles, ThePhoneAppsTapStopsWalkingAndItsResetResumesIt) {
-  start(R"("slimevr_tap_toggle": true)");
-  EXPECT_EQ(runPhone(phonePort, swaying(3, {"--tap", "1"})), 0);  // the tap halfway
-  EXPECT_TRUE(vrchat.waitFor(walking, 1s)) << program->log();
-  EXPECT_NE(program->output().find("[owotrack] Tap Detected (Type 13)"), std::string::npos) << program->log();
-  const std::size_t mark = expectStopped(0);
-  EXPECT_EQ(runPhone(phonePort, swaying(3, {"--reset", "1"})), 0);
-  EXPECT_TRUE(vrchat.waitFor(walking, 8s, mark)) << program->log();
-  EXPECT_NE(program->output().find("[owotrack] SlimeVR Reset (2) detected, toggling tracking."), std::string::npos);
-  expectSavedTwiceAndBothSounds();
+TEST(EndToEnd, ThePhoneAppsTapStopsWalkingAndItsResetResumesIt) {
+  ToggleRoad road;
+  ASSERT_NO_FATAL_FAILURE(road.start(R"("slimevr_tap_toggle": true)"));
+  EXPECT_EQ(runPhone(road.phonePort, swaying(3, {"--tap", "1"})), 0);  // the tap halfway
+  EXPECT_TRUE(road.vrchat.waitFor(walking, 1s)) << road.program->log();
+  EXPECT_NE(road.program->output().find("[owotrack] Tap Detected (Type 13)"), std::string::npos);
+  const std::size_t mark = road.expectStopped();
+  EXPECT_EQ(runPhone(road.phonePort, swaying(3, {"--reset", "1"})), 0);
+  EXPECT_TRUE(road.vrchat.waitFor(walking, 8s, mark)) << road.program->log();
+  EXPECT_NE(road.program->output().find("[owotrack] SlimeVR Reset (2) detected, toggling tracking."),
+            std::string::npos);
+  road.expectSavedTwiceAndBothSounds();
 }
 
-TEST_F(Toggles, HoldingTheLeftThumbstickTwoSecondsStopsWalkingAndHoldingAgainResumesIt) {
+TEST(EndToEnd, HoldingTheLeftThumbstickTwoSecondsStopsWalkingAndHoldingAgainResumesIt) {
+  ToggleRoad road;
   // SteamVR with a left controller whose thumbstick is clicked from 2 to 4.5 s and
   // from 5.5 to 8 s after the program opened its session.
   const std::string click = std::to_string(1ull << 32);
   const std::string script =
-      installSteamVr(home, "device 1 2 1 Wand-L W-001\nbuttons 1 2 " + click + "\nbuttons 1 4.5 0\nbuttons 1 5.5 " +
-                               click + "\nbuttons 1 8 0\n");
-  start(R"("bind_steamvr_toggle": true, "steamvr_toggle_hand": 0)", {{"FAKE_OPENVR_SCRIPT", script}});
-  auto phone = startPhone(phonePort, swaying(10));
-  EXPECT_TRUE(vrchat.waitFor(walking)) << program->log();
-  const std::size_t mark = expectStopped(0);
-  EXPECT_TRUE(vrchat.waitFor(walking, 8s, mark)) << program->log();
-  EXPECT_EQ(saves(), 2u) << program->log();
+      installSteamVr(road.home, "device 1 2 1 Wand-L W-001\nbuttons 1 2 " + click +
+                                    "\nbuttons 1 4.5 0\nbuttons 1 5.5 " + click + "\nbuttons 1 8 0\n");
+  ASSERT_NO_FATAL_FAILURE(
+      road.start(R"("bind_steamvr_toggle": true, "steamvr_toggle_hand": 0)", {{"FAKE_OPENVR_SCRIPT", script}}));
+  auto phone = startPhone(road.phonePort, swaying(10));
+  EXPECT_TRUE(road.vrchat.waitFor(walking)) << road.program->log();
+  const std::size_t mark = road.expectStopped();
+  EXPECT_TRUE(road.vrchat.waitFor(walking, 8s, mark)) << road.program->log();
+  EXPECT_EQ(road.saves(), 2u) << road.program->log();
   EXPECT_EQ(phone->waitForExit(15s), 0);
-  EXPECT_NE(program->output().find("[OpenVRManager] Session initialized (Ref: 1)"), std::string::npos);
-  expectSavedTwiceAndBothSounds();
+  EXPECT_NE(road.program->output().find("[OpenVRManager] Session initialized (Ref: 1)"), std::string::npos);
+  road.expectSavedTwiceAndBothSounds();
 }
 
-TEST_F(Toggles, WatchdogStopsTheGameWhenThePhoneFallsSilentAndMovingAgainWalks) {
-  start("");
-  EXPECT_EQ(runPhone(phonePort, swaying(1)), 0);
-  EXPECT_TRUE(vrchat.waitFor(walking, 1s)) << program->log();
+TEST(EndToEnd, WatchdogStopsTheGameWhenThePhoneFallsSilentAndMovingAgainWalks) {
+  ToggleRoad road;
+  ASSERT_NO_FATAL_FAILURE(road.start(""));
+  PackagedProgram& program = *road.program;
+  EXPECT_EQ(runPhone(road.phonePort, swaying(1)), 0);
+  EXPECT_TRUE(road.vrchat.waitFor(walking, 1s)) << program.log();
   // Silent while leaning: the game comes to rest two seconds later, with a warning.
   const std::string warning = "[WARN ] Watchdog: Tracker timeout detected (idle: ";
-  ASSERT_TRUE(program->waitFor(warning, 5s)) << program->log();
-  EXPECT_TRUE(vrchat.waitForLast("/input/Vertical", atRest)) << program->log();
-  const std::string log = program->output();
+  ASSERT_TRUE(program.waitFor(warning, 5s)) << program.log();
+  EXPECT_TRUE(road.vrchat.waitForLast("/input/Vertical", atRest)) << program.log();
+  const std::string log = program.output();
   const double idle = std::atof(log.c_str() + log.find(warning) + warning.size());
   EXPECT_GE(idle, 2.0);
   EXPECT_LT(idle, 3.0);
   EXPECT_NE(log.find("s). Resetting outputs.\n", log.find(warning)), std::string::npos) << log;
   // The phone moves again: walking resumes at once, no second warning.
-  const std::size_t mark = vrchat.received().size();
-  auto phone = startPhone(phonePort, swaying(1.5));
-  EXPECT_TRUE(vrchat.waitFor(walking, 8s, mark)) << program->log();
-  EXPECT_EQ(countOf(program->output(), "Watchdog: "), 1u) << program->log();
+  const std::size_t mark = road.vrchat.received().size();
+  auto phone = startPhone(road.phonePort, swaying(1.5));
+  EXPECT_TRUE(road.vrchat.waitFor(walking, 8s, mark)) << program.log();
+  EXPECT_EQ(countOf(program.output(), "Watchdog: "), 1u) << program.log();
   EXPECT_EQ(phone->waitForExit(10s), 0);
-  EXPECT_EQ(program->stop(), 0) << program->log();
-  EXPECT_EQ(saves(), 0u) << "the watchdog changes no setting";
+  EXPECT_EQ(program.stop(), 0) << program.log();
+  EXPECT_EQ(road.saves(), 0u) << "the watchdog changes no setting";
 }
 
 }  // namespace
