@@ -6,8 +6,6 @@
 
 #include <algorithm>
 
-#include "common/xr/shared_records.h"
-#include "platform/shared_memory.h"
 #include "testing/support/free_port.h"
 #include "testing/support/xvfb_server.h"
 #include "testing/xr_game/xr_chain.h"
@@ -133,18 +131,8 @@ TEST(EndToEnd, SteamVrHeadJumpsInVRChatAndCrouchHoldsTheCrouchKey) {
   EXPECT_EQ(jumps, 1u);
 }
 
-// The OpenXR records are machine-wide names: none left from an earlier run.
-struct FreshXrRecords {
-  FreshXrRecords() { remove(); }
-  ~FreshXrRecords() { remove(); }
-  static void remove() {
-    platform::SharedMemory::removeName(xrshm::kInputRecordName);
-    platform::SharedMemory::removeName(xrshm::kStateRecordName);
-  }
-};
-
 TEST(EndToEnd, OpenXrGamesHeadJumpsAndCrouchesInTheGameThroughThePackagedLayer) {
-  FreshXrRecords records;
+  forgetStaleOpenXrRecords();
   UserHome home;
   ASSERT_EQ(registerPackagedLayer(home), "");
   home.writeSettings(R"j("mode": "OpenXR API Layer", "tracker_source": "None", "hmd_source": "OpenXR (In-Game)", )j"

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <thread>
 
+#include "common/xr/shared_records.h"
+#include "platform/shared_memory.h"
 #include "testing/support/free_port.h"
 
 namespace e2e {
@@ -59,6 +61,15 @@ std::string registerPackagedLayer(const UserHome& home) {
   ChildProcess setup(packaged("LayerSetup"), {}, home.environment(), packageFolder());
   if (setup.waitForOutput("[SUCCESS]", 10s)) return "";
   return setup.output() + setup.errors();
+}
+
+void forgetStaleOpenXrRecords() {
+  static const bool forgotten = [] {
+    platform::SharedMemory::removeName(xrshm::kInputRecordName);
+    platform::SharedMemory::removeName(xrshm::kStateRecordName);
+    return true;
+  }();
+  (void)forgotten;
 }
 
 std::string installSteamVr(const UserHome& home, const std::string& script) {

@@ -67,6 +67,12 @@ class PackagedProgram {
 // (into $XDG_DATA_HOME); "" on success, else what LayerSetup printed.
 std::string registerPackagedLayer(const UserHome& home);
 
+// Removes the OpenXR records an earlier, crashed run left behind, only on its first call
+// in this process: the layer stays loaded in the suite's process once a game has run and
+// keeps the records it mapped, so removing their names later would cut every later game
+// off from the program.
+void forgetStaleOpenXrRecords();
+
 // SteamVR as a user has it installed: the path registry in the home names a runtime
 // folder holding the client library, here the fake one playing `script` (its format
 // is in testing/fake_openvr_api/fake_openvr_control.h). Returns the script's path,
