@@ -15,6 +15,8 @@ namespace e2e {
 namespace {
 
 const auto walking = [](const OscValue& m) { return m.address == "/input/Vertical" && m.value > 0.5; };
+// Standing straight: the stick settles toward zero through its smoothing.
+const auto settled = [](double vertical) { return vertical >= 0 && vertical < 0.01; };
 const auto jumpAt = [](double value) {
   return [value](const OscValue& m) { return m.address == "/input/Jump" && m.value == value; };
 };
@@ -53,11 +55,10 @@ TEST(EndToEnd, SlimeVrOscLeanWalksInVRChatTheHeadJumpsAndLevelStops) {
   EXPECT_TRUE(vrchat.waitFor(jumpAt(1), 1s, beforeJump));
   EXPECT_EQ(countOf(program.log(), "Engine: Jump detected (Height)!"), 1u) << program.log();
 
-  // Standing up straight stops the walk (the stick settles through its smoothing) while
-  // tracking goes on: the watchdog has no part in it.
+  // Standing up straight stops the walk while tracking goes on: the watchdog has no part in it.
   for (int i = 0; i < 30; ++i)
     slimeVr(oscPort, "/tracking/trackers/3/rotation", {std::to_string(0.5 * (i % 2)), "0", "0"});
-  EXPECT_TRUE(vrchat.waitForLast("/input/Vertical", [](double v) { return v >= 0 && v < 0.01; })) << program.log();
+  EXPECT_TRUE(vrchat.waitForLast("/input/Vertical", settled)) << program.log();
   EXPECT_EQ(vrchat.last("/input/Horizontal"), 0);
   EXPECT_EQ(program.stop(), 0) << program.log();
   EXPECT_EQ(countOf(program.log(), "Watchdog: "), 0u) << program.log();
@@ -84,7 +85,7 @@ TEST(EndToEnd, SolarXrFeedLeanWalksInVRChatAndLevelStops) {
   EXPECT_TRUE(vrchat.waitFor(walking)) << program.log();
   // The chest comes level: VRChat comes to rest while the feed goes on.
   ASSERT_TRUE(server.waitForOutput("level", 10s)) << server.output();
-  EXPECT_TRUE(vrchat.waitForLast("/input/Vertical", [](double v) { return v == 0; })) << program.log();
+  EXPECT_TRUE(vrchat.waitForLast("/input/Vertical", settled)) << program.log();
   EXPECT_EQ(vrchat.last("/input/Horizontal"), 0);
   EXPECT_EQ(server.waitForExit(10s), 0) << server.errors();
   EXPECT_EQ(program.stop(), 0) << program.log();
@@ -175,8 +176,8 @@ TEST(EndToEnd, OpenXrGamesHeadJumpsAndCrouchesInTheGameThroughThePackagedLayer) 
   const auto pressed = [&](XrAction action) { return game.button(action).currentState == XR_TRUE; };
 
   ASSERT_TRUE(play(1.70f, 0, [&] { return countOf(program.output(), "[OpenXR HMD] Attached") > 0; })) << program.log();
-  const auto settled = std::chrono::steady_clock::now() + 300ms;  // the program sees the standing head
-  ASSERT_TRUE(play(1.70f, 0, [&] { return std::chrono::steady_clock::now() > settled; }));
+  const auto standingUntil = std::chrono::steady_clock::now() + 300ms;  // the program sees the standing head
+  ASSERT_TRUE(play(1.70f, 0, [&] { return std::chrono::steady_clock::now() > standingUntil; }));
   // A quick 25 cm rise: the game's jump is pressed, then let go after the jump's duration.
   EXPECT_TRUE(play(1.95f, 0.25f, [&] { return pressed(jump); })) << program.log();
   EXPECT_FALSE(pressed(crouch));
