@@ -21,14 +21,23 @@ std::string readAll(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// One folder for the whole run, emptied before every input.
-const fs::path& folder() {
-  static const fs::path made = [] {
+// One folder for the whole run, emptied before every input and removed when the run ends.
+struct RunFolder {
+  RunFolder() {
     std::string pattern = (fs::temp_directory_path() / "strivo_settings_fuzz_XXXXXX").string();
     FUZZ_CHECK(::mkdtemp(pattern.data()) != nullptr);
-    return fs::path(pattern);
-  }();
-  return made;
+    path = pattern;
+  }
+  ~RunFolder() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  fs::path path;
+};
+
+const fs::path& folder() {
+  static const RunFolder made;
+  return made.path;
 }
 
 }  // namespace

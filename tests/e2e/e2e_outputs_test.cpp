@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include "common/hook/hook_protocol.h"
-#include "common/xr/shared_records.h"
-#include "platform/shared_memory.h"
 #include "platform/udp_socket.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
 #include "testing/support/free_port.h"
@@ -145,11 +143,7 @@ TEST(EndToEnd, PhoneToSteamVrDriverMovesTheThumbstickAndPressesJump) {
 }
 
 TEST(EndToEnd, PhoneToOpenXrLayerMovesTheGamesStick) {
-  const auto removeRecords = [] {
-    platform::SharedMemory::removeName(xrshm::kInputRecordName);
-    platform::SharedMemory::removeName(xrshm::kStateRecordName);
-  };
-  removeRecords();
+  forgetStaleOpenXrRecords();
   PhoneRoad road(R"("mode": "OpenXR API Layer", "hmd_source": "Disabled")");
   ASSERT_TRUE(road.program->started()) << road.program->log();
   ASSERT_EQ(registerPackagedLayer(road.home), "");
@@ -183,7 +177,6 @@ TEST(EndToEnd, PhoneToOpenXrLayerMovesTheGamesStick) {
     EXPECT_EQ(chain->runtime().refusals(), "");
   }
   EXPECT_EQ(road.program->stop(), 0) << road.program->log();
-  removeRecords();
 }
 
 }  // namespace

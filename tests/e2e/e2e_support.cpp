@@ -65,8 +65,12 @@ std::string registerPackagedLayer(const UserHome& home) {
 
 void forgetStaleOpenXrRecords() {
   static const bool forgotten = [] {
-    platform::SharedMemory::removeName(xrshm::kInputRecordName);
-    platform::SharedMemory::removeName(xrshm::kStateRecordName);
+    const auto forget = [] {
+      platform::SharedMemory::removeName(xrshm::kInputRecordName);
+      platform::SharedMemory::removeName(xrshm::kStateRecordName);
+    };
+    forget();
+    std::atexit(forget);  // nothing of the suite's is left in /dev/shm
     return true;
   }();
   (void)forgotten;
