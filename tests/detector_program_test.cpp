@@ -12,6 +12,7 @@
 
 #include "testing/support/child_process.h"
 #include "testing/support/free_port.h"
+#include "testing/support/sound_stretches.h"
 #include "testing/support/temp_folder.h"
 
 namespace {
@@ -19,24 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using testsupport::ChildProcess;
 
-// Stretches of sound in S16 stereo output at 48 kHz, as (start, end) in seconds;
-// quiet gaps shorter than 0.1 s do not split a stretch.
-std::vector<std::pair<double, double>> soundStretches(const std::string& bytes) {
-  std::vector<std::pair<double, double>> stretches;
-  const std::size_t frames = bytes.size() / 4;
-  for (std::size_t i = 0; i < frames; ++i) {
-    std::int16_t left, right;
-    std::memcpy(&left, bytes.data() + i * 4, 2);
-    std::memcpy(&right, bytes.data() + i * 4 + 2, 2);
-    if (std::abs(left) <= 64 && std::abs(right) <= 64) continue;
-    const double t = i / 48000.0;
-    if (stretches.empty() || t - stretches.back().second > 0.1)
-      stretches.push_back({t, t});
-    else
-      stretches.back().second = t;
-  }
-  return stretches;
-}
+using testsupport::soundStretches;
 
 class DetectorProgram : public ::testing::Test {
  protected:

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "testing/support/free_port.h"
+#include "testing/support/sound_stretches.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace e2e {
@@ -26,23 +27,7 @@ std::vector<std::string> swaying(double seconds, std::vector<std::string> more =
 const auto walking = [](const OscValue& m) { return m.address == "/input/Vertical" && m.value > 0.3; };
 const auto atRest = [](double v) { return v == 0; };
 
-// Stretches of sound in SDL's S16 stereo output at 48 kHz, as (start, end) in seconds;
-// quiet gaps shorter than 0.1 s do not split a stretch.
-std::vector<std::pair<double, double>> soundStretches(const std::string& bytes) {
-  std::vector<std::pair<double, double>> stretches;
-  for (std::size_t i = 0; i < bytes.size() / 4; ++i) {
-    std::int16_t left, right;
-    std::memcpy(&left, bytes.data() + i * 4, 2);
-    std::memcpy(&right, bytes.data() + i * 4 + 2, 2);
-    if (std::abs(left) <= 64 && std::abs(right) <= 64) continue;
-    const double t = i / 48000.0;
-    if (stretches.empty() || t - stretches.back().second > 0.1)
-      stretches.push_back({t, t});
-    else
-      stretches.back().second = t;
-  }
-  return stretches;
-}
+using testsupport::soundStretches;
 
 // The phone walking in VRChat, the program started with extra settings members.
 struct ToggleRoad {
