@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/hook/hook_protocol.h"
-#include "platform/udp_socket.h"
+#include "platform/port_probe.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
 
 namespace fakevr {
@@ -17,11 +17,8 @@ class LoadedDriverTest : public ::testing::Test {
  protected:
   // Skips the test when another process holds the hook port.
   void loadDriver() {
-    platform::UdpSocket probe;
-    ASSERT_TRUE(probe.open());
-    if (!probe.bind(platform::Endpoint::loopback(hook::kDriverPort)))
+    if (platform::isPortInUse(hook::kDriverPort, platform::PortProtocol::Udp))
       GTEST_SKIP() << "port " << hook::kDriverPort << " is in use by another process";
-    probe.close();
     std::string error;
     ASSERT_TRUE(server.loadDriver(builtDriverPath(), error)) << error;
     ASSERT_EQ(server.init(), vr::VRInitError_None);

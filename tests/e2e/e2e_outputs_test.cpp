@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "common/hook/hook_protocol.h"
-#include "platform/udp_socket.h"
+#include "platform/port_probe.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
 #include "testing/support/free_port.h"
 #include "testing/support/xvfb_server.h"
@@ -113,11 +113,8 @@ TEST(EndToEnd, PhoneToPadPushesTheLeftStickAndUnplugsCentred) {
 }
 
 TEST(EndToEnd, PhoneToSteamVrDriverMovesTheThumbstickAndPressesJump) {
-  platform::UdpSocket probe;
-  ASSERT_TRUE(probe.open());
-  if (!probe.bind(platform::Endpoint::loopback(hook::kDriverPort)))
+  if (platform::isPortInUse(hook::kDriverPort, platform::PortProtocol::Udp))
     GTEST_SKIP() << "port " << hook::kDriverPort << " is in use by another process";
-  probe.close();
   fakevr::FakeVrServer server;
   std::string error;
   ASSERT_TRUE(server.loadDriver(packaged("drivers/gaitrelay/bin/linux64/driver_gaitrelay.so"), error)) << error;
