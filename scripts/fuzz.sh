@@ -4,10 +4,19 @@
 # seed corpus. Exits non-zero, naming the target and the saved input, on any finding.
 #
 # Usage: scripts/fuzz.sh [seconds per target, default 5]
+#        scripts/fuzz.sh --long N [target...]   N executions per target (all targets by default),
+#                                               with a table row per target: executions, seconds, exec/s
 # A saved input is replayed with: build/fuzz/<target> build/fuzz/findings/<file>
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-5}
+runs=
+if [ "${1:-}" = --long ]; then
+  runs=${2:?--long needs a number of executions}
+  shift 2
+else
+  seconds=${1:-5}
+  shift $(($# > 0 ? 1 : 0))
+fi
 build="$root/build/fuzz"
 
 CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ||
@@ -18,8 +27,10 @@ cmake --build "$build" || { echo "fuzz: build FAILED"; exit 1; }
 seeds="$build/seeds"
 rm -rf "$seeds"
 targets=(owotrack_packet_fuzz hook_datagram_fuzz bridge_datagram_fuzz settings_file_fuzz osc_packet_fuzz
-  solarxr_bundle_fuzz)
+  solarxr_bundle_fuzz update_reply_fuzz path_registry_fuzz injection_rules_fuzz relay_fuzz message_assembler_fuzz
+  key_binding_fuzz endpoint_text_fuzz)
 for target in "${targets[@]}"; do mkdir -p "$seeds/$target"; done
+[ $# -gt 0 ] && targets=("$@")
 header='\x00\x00\x00\x00\x00\x00\x00\x01'
 printf "\x00\x00\x00\x03$header" > "$seeds/owotrack_packet_fuzz/handshake"
 printf "\x00\x00\x00\x01$header\x3f\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x3f\x5d\xb3\xd7" > "$seeds/owotrack_packet_fuzz/rotation"
@@ -39,24 +50,53 @@ printf '/tracking/trackers/1/rotation\0\0\0,fff\0\0\0\0\x3f\x80\x00\x00\x00\x00\
   > "$seeds/osc_packet_fuzz/message"
 printf '#bundle\0\0\0\0\0\0\0\x01\0\0\0\x14/head\0\0\0,fi\0\x3f\x80\x00\x00\x00\x00\x00\x07' \
   > "$seeds/osc_packet_fuzz/bundle"
+printf '{"version": "0.911", "download_url": "https://example.test/get"}' > "$seeds/update_reply_fuzz/newer"
+printf '{"version": "0.910"}' > "$seeds/update_reply_fuzz/current"
+printf '{"config": ["/c"], "external_drivers": ["/opt/strivovr/drivers/gaitrelay"], "log": ["/l"], "runtime": ["/home/u/.steam/steam/steamapps/common/SteamVR"], "version": 1}' \
+  > "$seeds/path_registry_fuzz/registry"
+# An input record (left stick active at (0.5, 1.0), A held on the left), the choices, then binding paths.
+printf '\x01\0\0\0\x01\0\0\0\0\0\0\x3f\0\0\x80\x3f\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x80\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x80\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\x01\x02\x03\x04\0\x02\x03\xff\0\x02\x04\xff\0\x05\xff\0\x02' \
+  > "$seeds/injection_rules_fuzz/record"
+# Released at the end; registrations (op 5), sticks (op 1), buttons (op 2), time (op 4), frames (op 7), a raw datagram (op 0).
+printf '\x01\x05\x30\x05\x32\x05\x20\x05\x21\x01\x32\x64\x07\xa2\x00\x04\x40\x07\x06\x08\x00\x00\x09L 0.5 0.5\x07\x22\x00\x07' \
+  > "$seeds/relay_fuzz/sequence"
+printf '\x3f\x05hello\x85world\x83one\x02ab\x80' > "$seeds/message_assembler_fuzz/pieces"
+printf '\x05shift+w' > "$seeds/key_binding_fuzz/modified"
+printf '\x10space' > "$seeds/key_binding_fuzz/named"
+printf '127.0.0.1' > "$seeds/endpoint_text_fuzz/loopback"
+printf '192.168.178.20' > "$seeds/endpoint_text_fuzz/lan"
 "$build/solarxr_seed_writer" "$seeds/solarxr_bundle_fuzz" || { echo "fuzz: seed writer FAILED"; exit 1; }
 
 status=0
 mkdir -p "$build/findings"
+[ -n "$runs" ] && echo "| target | executions | seconds | exec/s | findings |" && echo "|---|---|---|---|---|"
 for target in "${targets[@]}"; do
   corpus="$build/corpus/$target"
   mkdir -p "$corpus"
   log="$build/$target.log"
-  # The settings file target writes and reads files on every input: it gets three slices.
-  run_seconds=$seconds
-  [ "$target" = settings_file_fuzz ] && run_seconds=$((seconds * 3))
-  if "$build/$target" -max_total_time="$run_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
-      -artifact_prefix="$build/findings/$target-" "$corpus" "$seeds/$target" > "$log" 2>&1; then
-    echo "fuzz: $target: no finding ($(grep -Eo '^#[0-9]+' "$log" | tail -n 1 | tr -d '#') runs in ${run_seconds} s)"
+  if [ -n "$runs" ]; then
+    limit=(-runs="$runs" -print_final_stats=1)
   else
+    run_seconds=$seconds
+    limit=(-max_total_time="$run_seconds")
+  fi
+  started=$(date +%s)
+  if "$build/$target" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 -max_len=4096 \
+      -artifact_prefix="$build/findings/$target-" "$corpus" "$seeds/$target" > "$log" 2>&1; then
+    finding=none
+  else
+    finding="FINDING (log $log, inputs in $build/findings/)"
     status=1
     tail -n 30 "$log"
-    echo "fuzz: $target: FINDING (log $log, inputs in $build/findings/)"
+  fi
+  if [ -n "$runs" ]; then
+    executed=$(grep -Eo 'stat::number_of_executed_units: [0-9]+' "$log" | grep -Eo '[0-9]+$')
+    rate=$(grep -Eo 'stat::average_exec_per_sec: [0-9]+' "$log" | grep -Eo '[0-9]+$')
+    echo "| $target | ${executed:-?} | $(($(date +%s) - started)) | ${rate:-?} | $finding |"
+  elif [ "$finding" = none ]; then
+    echo "fuzz: $target: no finding ($(grep -Eo '^#[0-9]+' "$log" | tail -n 1 | tr -d '#') runs in ${run_seconds} s)"
+  else
+    echo "fuzz: $target: $finding"
   fi
 done
 exit $status

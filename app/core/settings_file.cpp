@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
@@ -274,8 +275,15 @@ bool SettingsFile::loadFrom(Settings& settings, bool& fromUserFile) {
     return false;
   }
   out_ << "[Settings] Loading from " << sourcePath << std::endl;
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (!loadSettingsText(text, settings, err_)) return false;
+  out_ << "[Settings] Loaded successfully." << std::endl;
+  return true;
+}
+
+bool loadSettingsText(std::string_view text, Settings& settings, std::ostream& err) {
   try {
-    const json document = json::parse(in);
+    const json document = json::parse(text);
     if (!document.is_object()) throw std::invalid_argument("the settings file does not hold a JSON object");
 
     for (const auto& entry : kFirstGroup) readField(document, entry.key, settings, entry.field);
@@ -289,10 +297,9 @@ bool SettingsFile::loadFrom(Settings& settings, bool& fromUserFile) {
     readMapping(document, kSlimeMapping, settings);
     readCenter(document, settings);
   } catch (const std::exception& error) {
-    err_ << "[Settings] Load error: " << error.what() << std::endl;
+    err << "[Settings] Load error: " << error.what() << std::endl;
     return false;
   }
-  out_ << "[Settings] Loaded successfully." << std::endl;
   return true;
 }
 

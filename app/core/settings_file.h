@@ -5,6 +5,7 @@
 #include <iostream>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "app/core/settings.h"
 
@@ -56,6 +57,10 @@ class SettingsFile {
   std::mutex saveMutex_;
   bool keepBeforeWriting_ = false;  // the user's file did not load; guarded by saveMutex_
 };
+
+// Reads the text of a settings file into `settings` as load() does; false, with the
+// reason on `err`, when it fails. What serializeSettings writes loads back equal.
+bool loadSettingsText(std::string_view text, Settings& settings, std::ostream& err);
 
 // The serialised text of the persisted fields: sorted keys, 4-space indent, no
 // trailing newline, "\n" line ends (the caller converts to the platform's).

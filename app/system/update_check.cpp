@@ -82,15 +82,20 @@ std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostr
     case platform::HttpsStage::Sent:
       break;
   }
-  if (reply.body.empty()) {
+  return readUpdateReply(reply.body, server.host, out, err);
+}
+
+std::optional<UpdateFound> readUpdateReply(std::string_view body, const std::string& host, std::ostream& out,
+                                           std::ostream& err) {
+  if (body.empty()) {
     err << "[Update] Empty response\n" << std::flush;
     return std::nullopt;
   }
   UpdateFound found;
   try {
-    const nlohmann::json body = nlohmann::json::parse(reply.body);
-    found.version = body.value("version", std::string());
-    found.downloadUrl = body.value("download_url", "https://" + server.host);
+    const nlohmann::json reply = nlohmann::json::parse(body);
+    found.version = reply.value("version", std::string());
+    found.downloadUrl = reply.value("download_url", "https://" + host);
   } catch (const nlohmann::json::exception& error) {
     err << "[Update] Parse error: " << error.what() << "\n" << std::flush;
     return std::nullopt;

@@ -34,6 +34,9 @@ struct UpdateFound {
 // One check: asks the server and writes its outcome, one line each, to `out` or
 // `err`. Returns the newer version when there is one.
 std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostream& out, std::ostream& err);
+// The outcome of one reply body from `host`, written and returned as checkForUpdates does.
+std::optional<UpdateFound> readUpdateReply(std::string_view body, const std::string& host, std::ostream& out,
+                                           std::ostream& err);
 
 // Stores a found update for the window: the texts first, then the flag, so the
 // window never sees the flag without the texts. Results are never cleared.

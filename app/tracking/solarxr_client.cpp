@@ -97,8 +97,7 @@ std::unique_ptr<platform::IWebSocketConnection> SolarXRClient::openFeed(platform
 
 void SolarXRClient::receiveFeed(platform::IWebSocketConnection& connection) {
   using platform::WebSocketReceiveStatus;
-  message_.clear();
-  bool oversized = false;
+  assembler_.reset();
   while (running_.load() && connected_.load()) {
     const platform::WebSocketReceive piece = connection.receive(receiveBuffer_);
     switch (piece.status) {
@@ -113,19 +112,7 @@ void SolarXRClient::receiveFeed(platform::IWebSocketConnection& connection) {
         break;
     }
     const std::span<const std::uint8_t> bytes(receiveBuffer_.data(), piece.bytes);
-    if (piece.endOfMessage && message_.empty() && !oversized) {
-      decode(bytes);  // the common case: a whole message in one piece, read in place
-      continue;
-    }
-    if (!oversized && message_.size() + bytes.size() <= kMaxMessageSize)
-      message_.insert(message_.end(), bytes.begin(), bytes.end());
-    else
-      oversized = true;
-    if (piece.endOfMessage) {
-      if (!oversized) decode(message_);
-      message_.clear();
-      oversized = false;
-    }
+    if (const auto message = assembler_.add(bytes, piece.endOfMessage)) decode(*message);
   }
 }
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/tracking/message_assembler.h"
 #include "app/tracking/receivers.h"
 #include "app/tracking/retry_timer.h"
 #include "platform/websocket_client.h"
@@ -82,7 +83,7 @@ class SolarXRClient final : public ISolarXrClient {
   platform::IWebSocketConnection* live_ = nullptr;
 
   std::vector<std::uint8_t> receiveBuffer_;
-  std::vector<std::uint8_t> message_;  // a message arriving in several pieces
+  MessageAssembler assembler_{kMaxMessageSize};  // a message arriving in several pieces
 };
 
 }  // namespace tracking
