@@ -7,6 +7,7 @@
 #        scripts/fuzz.sh --long N [target...]   N executions per target (all targets by default),
 #                                               with a table row per target: executions, seconds, exec/s
 # A saved input is replayed with: build/fuzz/<target> build/fuzz/findings/<file>
+# FUZZ_BUILD=<folder> builds and runs in that folder instead of build/fuzz.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=
@@ -17,7 +18,7 @@ else
   seconds=${1:-5}
   shift $(($# > 0 ? 1 : 0))
 fi
-build="$root/build/fuzz"
+build="${FUZZ_BUILD:-$root/build/fuzz}"  # another folder keeps a long run apart from short ones
 
 CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ||
   { echo "fuzz: configure FAILED"; exit 1; }
