@@ -1,6 +1,6 @@
 // The dotted-quad address parser, fed any text: it accepts only four parts below 256
-// (as "%u" reads them: blanks and a sign may lead) with nothing after them, and an accepted address prints as text that parses back
-// to the same address.
+// (as "%u" reads them: blanks and a sign may lead) with nothing after them, and an accepted address prints as text that
+// parses back to the same address.
 #include <string>
 
 #include "fuzz/fuzz_check.h"
@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   int dots = 0;
   for (char c : text.substr(0, text.find('\0'))) {
     if (c == '.') ++dots;
-    const bool allowed = (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == ' ' || (c >= '\t' && c <= '\r');
+    const bool allowed =
+        (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == ' ' || (c >= '\t' && c <= '\r');
     FUZZ_CHECK(allowed);
   }
   FUZZ_CHECK(dots == 3);

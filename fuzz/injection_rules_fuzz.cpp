@@ -14,9 +14,20 @@
 
 namespace {
 
-const char* const kPieces[] = {"/user/hand/left", "/user/hand/right", "/input/thumbstick", "/x",       "/y",
-                               "/input/a/click",  "/input/x/click",   "/input/b/click",    "/click",   "/input",
-                               "/input/squeeze",  "/input/trigger",   "/value",            "/user/gamepad"};
+const char* const kPieces[] = {"/user/hand/left",
+                               "/user/hand/right",
+                               "/input/thumbstick",
+                               "/x",
+                               "/y",
+                               "/input/a/click",
+                               "/input/x/click",
+                               "/input/b/click",
+                               "/click",
+                               "/input",
+                               "/input/squeeze",
+                               "/input/trigger",
+                               "/value",
+                               "/user/gamepad"};
 constexpr std::size_t kPieceCount = sizeof kPieces / sizeof kPieces[0];
 
 bool unit(float value) { return std::isfinite(value) && value >= -1.0f && value <= 1.0f; }

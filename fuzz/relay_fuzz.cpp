@@ -35,8 +35,8 @@ struct Reader {
 
 const char* const kAddresses[] = {"L", "R", "SN:A", "SN:B", "SN:C"};
 const char* const kButtons[] = {"a", "b", "trigger", "joystick", "grip", "system"};
-const char* const kClickPaths[] = {"/input/a/click", "/input/b/click", "/input/trigger/click", "/input/joystick/click",
-                                   "/input/grip/click", "/input/system/click"};
+const char* const kClickPaths[] = {"/input/a/click",        "/input/b/click",    "/input/trigger/click",
+                                   "/input/joystick/click", "/input/grip/click", "/input/system/click"};
 const char* const kAxisPaths[] = {"/input/joystick/x",   "/input/joystick/y", "/input/thumbstick/x",
                                   "/input/thumbstick/y", "/input/trackpad/x", "/input/trackpad/y"};
 const char* const kSerials[] = {"", "A", "B", "C"};

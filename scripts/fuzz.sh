@@ -91,8 +91,8 @@ for target in "${targets[@]}"; do
     tail -n 30 "$log"
   fi
   if [ -n "$runs" ]; then
-    executed=$(grep -Eo 'stat::number_of_executed_units: [0-9]+' "$log" | grep -Eo '[0-9]+$')
-    rate=$(grep -Eo 'stat::average_exec_per_sec: [0-9]+' "$log" | grep -Eo '[0-9]+$')
+    executed=$(grep -Eo 'stat::number_of_executed_units: +[0-9]+' "$log" | grep -Eo '[0-9]+$')
+    rate=$(grep -Eo 'stat::average_exec_per_sec: +[0-9]+' "$log" | grep -Eo '[0-9]+$')
     echo "| $target | ${executed:-?} | $(($(date +%s) - started)) | ${rate:-?} | $finding |"
   elif [ "$finding" = none ]; then
     echo "fuzz: $target: no finding ($(grep -Eo '^#[0-9]+' "$log" | tail -n 1 | tr -d '#') runs in ${run_seconds} s)"

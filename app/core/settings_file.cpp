@@ -275,7 +275,13 @@ bool SettingsFile::loadFrom(Settings& settings, bool& fromUserFile) {
     return false;
   }
   out_ << "[Settings] Loading from " << sourcePath << std::endl;
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string text;
+  try {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::exception& error) {  // a folder in the file's place, a read error
+    err_ << "[Settings] Load error: " << error.what() << std::endl;
+    return false;
+  }
   if (!loadSettingsText(text, settings, err_)) return false;
   out_ << "[Settings] Loaded successfully." << std::endl;
   return true;
