@@ -7,7 +7,8 @@
 #        scripts/fuzz.sh --long N [target...]   N executions per target (all targets by default),
 #                                               with a table row per target: executions, seconds, exec/s
 # A saved input is replayed with: build/fuzz/<target> build/fuzz/findings/<file>
-# FUZZ_BUILD=<folder> builds and runs in that folder instead of build/fuzz.
+# FUZZ_BUILD=<folder> builds and runs in that folder instead of build/fuzz; FUZZ_MAX_SECONDS=<s>
+# ends each long run after that time (the table shows the executions reached).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=
@@ -77,6 +78,7 @@ for target in "${targets[@]}"; do
   log="$build/$target.log"
   if [ -n "$runs" ]; then
     limit=(-runs="$runs" -print_final_stats=1)
+    [ -n "${FUZZ_MAX_SECONDS:-}" ] && limit+=(-max_total_time="$FUZZ_MAX_SECONDS")
   else
     run_seconds=$seconds
     limit=(-max_total_time="$run_seconds")
