@@ -33,6 +33,8 @@ Application::Application(Options options)
             return bridges::DriverComponentStatus{driver.installed, driver.sourceFound};
           },
           platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
+      hookMonitor_(logger_),
+      monitoredHook_(steamVRHook_, hookMonitor_),
       openXrWriter_(*options_.out, *options_.err),
       openXrHmd_(*options_.out, *options_.err),
       keyInjector_(options_.keyInjector ? options_.keyInjector
@@ -46,7 +48,7 @@ Application::Application(Options options)
                      outputs::Backends{.keyboard = &keyboardOutput_,
                                        .pad = &virtualPad_,
                                        .osc = &vrchatOsc_,
-                                       .hook = &steamVRHook_,
+                                       .hook = &monitoredHook_,
                                        .openxr = &openXrWriter_}),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 
+#include "app/bridges/hook_driver_monitor.h"
 #include "app/bridges/openxr_hmd_reader.h"
 #include "app/bridges/openxr_input_writer.h"
 #include "app/bridges/steamvr_hook_service.h"
@@ -64,6 +65,8 @@ class Application {
   engine::Engine& engine() { return engine_; }
   // The "SteamVR Hook" output backend (outputs::Backends::hook).
   bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
+  // Asks the SteamVR driver how it is while the hook output runs.
+  bridges::HookDriverMonitor& hookMonitor() { return hookMonitor_; }
   // The "OpenXR API Layer" output backend (outputs::Backends::openxr).
   bridges::OpenXRInputWriter& openXrWriter() { return openXrWriter_; }
   // The "OpenXR (In-Game)" head source (tracking::Receivers::openxrHmd).
@@ -110,6 +113,8 @@ class Application {
   services::FirewallRepair firewall_;
   services::ComponentService components_;
   bridges::SteamVRHookService steamVRHook_;
+  bridges::HookDriverMonitor hookMonitor_;
+  bridges::MonitoredHookBackend monitoredHook_;
   bridges::OpenXRInputWriter openXrWriter_;
   bridges::OpenXRHmdReader openXrHmd_;
   engine::SteadyClock engineClock_;
