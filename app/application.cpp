@@ -37,6 +37,7 @@ Application::Application(Options options)
       monitoredHook_(steamVRHook_, hookMonitor_),
       openXrWriter_(*options_.out, *options_.err),
       openXrHmd_(*options_.out, *options_.err),
+      layerWatcher_(logger_),
       keyInjector_(options_.keyInjector ? options_.keyInjector
                                         : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
       keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
@@ -106,5 +107,8 @@ int Application::run(const std::function<int()>& runUserInterface) {
   steps.stopEngine = [this] { engine_.stop(); };
   steps.runUserInterface = runUserInterface;
   steps.localAddress = [] { return platform::localIPv4Address(); };
-  return core::runStartup(settings_, settingsFile_, steps, *options_.out, *options_.err);
+  layerWatcher_.start();
+  const int code = core::runStartup(settings_, settingsFile_, steps, *options_.out, *options_.err);
+  layerWatcher_.stop();
+  return code;
 }

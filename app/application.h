@@ -7,6 +7,7 @@
 #include "app/bridges/hook_driver_monitor.h"
 #include "app/bridges/openxr_hmd_reader.h"
 #include "app/bridges/openxr_input_writer.h"
+#include "app/bridges/openxr_layer_watcher.h"
 #include "app/bridges/steamvr_hook_service.h"
 #include "app/core/audio_service.h"
 #include "app/core/logger.h"
@@ -71,6 +72,8 @@ class Application {
   bridges::OpenXRInputWriter& openXrWriter() { return openXrWriter_; }
   // The "OpenXR (In-Game)" head source (tracking::Receivers::openxrHmd).
   bridges::OpenXRHmdReader& openXrHmdReader() { return openXrHmd_; }
+  // Sees a game with the layer rendering, whatever the head source is (runs during run()).
+  bridges::OpenXRLayerWatcher& layerWatcher() { return layerWatcher_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
   tracking::osc_server& oscServer() { return oscServer_; }
@@ -117,6 +120,7 @@ class Application {
   bridges::MonitoredHookBackend monitoredHook_;
   bridges::OpenXRInputWriter openXrWriter_;
   bridges::OpenXRHmdReader openXrHmd_;
+  bridges::OpenXRLayerWatcher layerWatcher_;
   engine::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
   std::shared_ptr<platform::IKeyInjector> keyInjector_;
