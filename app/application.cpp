@@ -2,7 +2,10 @@
 
 #include "app/core/one_time_notice.h"
 #include "app/core/startup.h"
+#include "app/system/support_report.h"
+#include "app/system/update_check.h"
 #include "platform/local_address.h"
+#include "platform/os_info.h"
 #include "platform/paths.h"
 #include "platform/virtual_input_access.h"
 
@@ -11,6 +14,38 @@ namespace {
 Application::Options withDefaults(Application::Options options) {
   if (!options.dataFolder) options.dataFolder = [] { return platform::userDataFolder("StrivoVR"); };
   return options;
+}
+
+// The engine's handlers, counting each value for the road panel. The phone's datagrams
+// are counted where they arrive; other trackers' values here, on their receiver thread.
+tracking::TrackingCallbacks countedOnTheRoad(tracking::TrackingCallbacks slots, core::RoadStats& road) {
+  auto note = [&road](std::string_view source) {
+    road.engineSample();
+    core::TrackerStage* stage = road.stageOf(source);
+    if (stage && stage != &road.phone) road.trackerPacket(*stage);
+  };
+  tracking::TrackingCallbacks counted;
+  counted.on_rotation = [note, next = std::move(slots.on_rotation)](std::string_view source, float a, float b,
+                                                                    float c) {
+    note(source);
+    if (next) next(source, a, b, c);
+  };
+  counted.on_quaternion = [note, next = std::move(slots.on_quaternion)](std::string_view source, float x, float y,
+                                                                        float z, float w) {
+    note(source);
+    if (next) next(source, x, y, z, w);
+  };
+  counted.on_position = [note, next = std::move(slots.on_position)](std::string_view source, float x, float y,
+                                                                    float z) {
+    note(source);
+    if (next) next(source, x, y, z);
+  };
+  counted.on_acceleration = [note, next = std::move(slots.on_acceleration)](std::string_view source, float x, float y,
+                                                                            float z) {
+    note(source);
+    if (next) next(source, x, y, z);
+  };
+  return counted;
 }
 
 }  // namespace
@@ -51,11 +86,12 @@ Application::Application(Options options)
                                        .osc = &vrchatOsc_,
                                        .hook = &monitoredHook_,
                                        .openxr = &openXrWriter_}),
+      roadPort_(outputService_, roadStats_),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
-      phoneServer_(settings_, trackingToggle_, *options_.out),
+      phoneServer_(settings_, trackingToggle_, *options_.out, &roadStats_),
       oscServer_(
           settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
       solarxrClient_(solarxrRetryTimer_),
@@ -72,8 +108,10 @@ Application::Application(Options options)
                                            .solarxr = &solarxrClient_,
                                            .steamvrTracker = &steamVrTracker_}),
       engine_(
-          settings_, logger_, serviceManager_, engineClock_, outputService_,
-          [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },
+          settings_, logger_, serviceManager_, engineClock_, roadPort_,
+          [this](tracking::TrackingCallbacks callbacks) {
+            trackingService_.setCallbacks(countedOnTheRoad(std::move(callbacks), roadStats_));
+          },
           [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }),
       detectorHooks_(engine_, logger_, outputService_, audioService_, wallClock_) {
   engine_.setHooks(detectorHooks_);
@@ -111,4 +149,44 @@ int Application::run(const std::function<int()>& runUserInterface) {
   const int code = core::runStartup(settings_, settingsFile_, steps, *options_.out, *options_.err);
   layerWatcher_.stop();
   return code;
+}
+
+gui::RoadActions Application::roadActions() {
+  gui::RoadActions road;
+  road.stats = &roadStats_;
+  road.driverAnswer = [this] {
+    const bridges::HookDriverMonitor::View view = hookMonitor_.view();
+    return gui::DriverAnswer{view.answering, view.controllers, view.overrideAgeMs};
+  };
+  road.layerRunning = [this] { return layerWatcher_.gameRunning(); };
+  road.layerFrames = [this] { return layerWatcher_.frames(); };
+  road.steamVrDriverRegistered = [this] {
+    const auto& entries = components_.components();
+    return !entries.empty() && entries.front().installed;
+  };
+  road.saveSupportReport = [this](const std::vector<std::string>& lines) { return saveSupportReport(lines); };
+  return road;
+}
+
+std::string Application::saveSupportReport(const std::vector<std::string>& roadLines) {
+  services::SupportReportInputs inputs;
+  inputs.version = services::kCurrentVersion;
+  inputs.build = services::buildDescription();
+  inputs.os = platform::osDescription();
+  inputs.settingsPath = settingsFile_.path();
+  for (const services::ComponentEntry& entry : components_.components())
+    inputs.components.push_back(entry.name + ": " + (entry.installed ? "REGISTERED" : "MISSING / NOT FOUND"));
+  for (const services::PortEntry& entry : components_.ports())
+    inputs.ports.push_back(entry.name + " (Port " + std::to_string(entry.port) + ", " + entry.protocol +
+                           "): " + (entry.inUse ? "in use" : "free"));
+  inputs.road = roadLines;
+  inputs.logLines = logger_.lines();
+  std::string error;
+  const std::string written = services::writeSupportReport(
+      options_.dataFolder(), services::composeSupportReport(inputs), std::chrono::system_clock::now(), error);
+  if (written.empty())
+    logger_.error("Support report: could not write it: " + error);
+  else
+    logger_.info("Support report written to " + written);
+  return written;
 }

@@ -11,6 +11,7 @@
 #include "app/bridges/steamvr_hook_service.h"
 #include "app/core/audio_service.h"
 #include "app/core/logger.h"
+#include "app/core/road_stats.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
 #include "app/core/settings_file.h"
@@ -18,9 +19,11 @@
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
 #include "app/engine/jump_detector.h"
+#include "app/gui/road_actions.h"
 #include "app/outputs/bridge_service.h"
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
+#include "app/outputs/road_counting_port.h"
 #include "app/outputs/virtual_joystick_service.h"
 #include "app/outputs/vrchat_osc_output.h"
 #include "app/system/component_service.h"
@@ -61,6 +64,8 @@ class Application {
 
   core::Settings& settings() { return settings_; }
   core::Logger& logger() { return logger_; }
+  // What passes along the road from tracker to output, for the road panel.
+  core::RoadStats& roadStats() { return roadStats_; }
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
@@ -104,12 +109,20 @@ class Application {
   // The SteamVR driver, pad bus and OpenXR layer: status, installers, ports.
   services::ComponentService& components() { return components_; }
 
+  // The Status tab's road panel: the counters, the driver's answer, the layer's frames
+  // and the support report.
+  gui::RoadActions roadActions();
+  // Writes the support report beside the settings file, with `roadLines` as the road's
+  // figures. Returns the file written; empty (and a log line) on failure.
+  std::string saveSupportReport(const std::vector<std::string>& roadLines);
+
  private:
   bool padBusPresent();
 
   Options options_;
   core::Settings settings_;
   core::Logger logger_;
+  core::RoadStats roadStats_;
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
   services::UpdateCheckLauncher updateCheck_;
@@ -130,6 +143,7 @@ class Application {
   outputs::VirtualJoystickService virtualPad_;
   outputs::VRChatOscOutput vrchatOsc_;
   outputs::OutputService outputService_;
+  outputs::RoadCountingPort roadPort_;
   std::unique_ptr<platform::IAudioDevice> audioDevice_;
   core::AudioService audioService_;
   services::SystemWallClock wallClock_;
