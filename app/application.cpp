@@ -68,7 +68,12 @@ Application::Application(Options options)
             return bridges::DriverComponentStatus{driver.installed, driver.sourceFound};
           },
           platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
-      hookMonitor_(logger_),
+      hookMonitor_(logger_, bridges::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
+                   [this] {
+                     constexpr const char* kHook = "SteamVR Hook";
+                     return settings_.mode.equals(kHook) || settings_.jump_output_mode.equals(kHook) ||
+                            settings_.squat_output_mode.equals(kHook);
+                   }),
       monitoredHook_(steamVRHook_, hookMonitor_),
       openXrWriter_(*options_.out, *options_.err),
       openXrHmd_(*options_.out, *options_.err),
@@ -174,6 +179,8 @@ std::string Application::saveSupportReport(const std::vector<std::string>& roadL
   inputs.build = services::buildDescription();
   inputs.os = platform::osDescription();
   inputs.settingsPath = settingsFile_.path();
+  components_.refreshComponents();
+  components_.refreshPorts();
   for (const services::ComponentEntry& entry : components_.components())
     inputs.components.push_back(entry.name + ": " + (entry.installed ? "REGISTERED" : "MISSING / NOT FOUND"));
   for (const services::PortEntry& entry : components_.ports())

@@ -5,8 +5,9 @@
 
 namespace bridges {
 
-HookDriverMonitor::HookDriverMonitor(core::Logger& logger, std::shared_ptr<WaitClock> clock, platform::Endpoint driver)
-    : logger_(logger), clock_(std::move(clock)), driver_(driver) {}
+HookDriverMonitor::HookDriverMonitor(core::Logger& logger, std::shared_ptr<WaitClock> clock, platform::Endpoint driver,
+                                     std::function<bool()> inUse)
+    : logger_(logger), clock_(std::move(clock)), driver_(driver), inUse_(std::move(inUse)) {}
 
 HookDriverMonitor::~HookDriverMonitor() { stop(); }
 
@@ -63,6 +64,7 @@ void HookDriverMonitor::step(WaitClock::TimePoint now) {
     answering_ = false;
     logger_.info("[SteamVR Hook] Driver stopped answering");
   }
+  if (inUse_ && !inUse_()) return;
   if (!pinged_ || now - lastPing_ >= kPingPeriod) {
     socket_.sendTo(hook::pingMessage(++counter_), driver_);  // a lost ping is followed by the next
     lastPing_ = now;

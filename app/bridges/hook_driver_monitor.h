@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,8 +34,10 @@ class HookDriverMonitor {
     std::int64_t overrideAgeMs = -1;  // -1: the driver never applied an override
   };
 
+  // `inUse`, when given, says whether a road drives the hook now; pings are sent only then.
   HookDriverMonitor(core::Logger& logger, std::shared_ptr<WaitClock> clock = steadyWaitClock(),
-                    platform::Endpoint driver = platform::Endpoint::loopback(hook::kDriverPort));
+                    platform::Endpoint driver = platform::Endpoint::loopback(hook::kDriverPort),
+                    std::function<bool()> inUse = {});
   ~HookDriverMonitor();
   HookDriverMonitor(const HookDriverMonitor&) = delete;
   HookDriverMonitor& operator=(const HookDriverMonitor&) = delete;
@@ -54,6 +57,7 @@ class HookDriverMonitor {
   core::Logger& logger_;
   std::shared_ptr<WaitClock> clock_;
   platform::Endpoint driver_;
+  std::function<bool()> inUse_;
 
   mutable std::mutex lifecycleMutex_;
   std::jthread thread_;
