@@ -205,7 +205,7 @@ void RoadPanel::render(const core::Settings& settings, const GuiActions& actions
   ImGui::SetCursorPosX(30);
   ImGui::TextColored(palette::rgb(palette::kInfo), "%s", latencyLine(figures_.latency).c_str());
   ImGui::SetCursorPosX(30);
-  if (raisedButton("SAVE SUPPORT REPORT", ImVec2(220, 30))) {
+  if (raisedButton("SAVE SUPPORT REPORT", ImVec2(260, 30))) {
     const std::string written = actions.road.saveSupportReport ? actions.road.saveSupportReport(lines()) : "";
     if (written.empty()) {
       reportResult_ = "Could not write the support report.";
