@@ -129,11 +129,9 @@ void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions
   RoadFigures& f = figures_;
   f.trackerSource = settings.tracker_source.get();
   f.mode = settings.mode.get();
-  f.localAddress = actions.localAddress ? actions.localAddress() : std::string("127.0.0.1");
   f.phonePort = settings.owotrack_input_port.load();
   f.oscPort = settings.osc_input_port.load();
   f.driver = actions.road.driverAnswer ? actions.road.driverAnswer() : DriverAnswer{};
-  f.driverRegistered = actions.road.steamVrDriverRegistered ? actions.road.steamVrDriverRegistered() : true;
   f.layerRunning = actions.road.layerRunning && actions.road.layerRunning();
 
   Counts now;
@@ -158,6 +156,11 @@ void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions
     f.stickY = stats->stickY.load();
   }
   const double elapsed = static_cast<double>(now.atNs - previous_.atNs) / 1e9;
+  // What asks the system (the address, the component list) is looked at once a window, not every frame.
+  if (!sampled_ || elapsed >= kRateWindowS) {
+    f.localAddress = actions.localAddress ? actions.localAddress() : std::string("127.0.0.1");
+    f.driverRegistered = actions.road.steamVrDriverRegistered ? actions.road.steamVrDriverRegistered() : true;
+  }
   if (!sampled_ || now.trackerSource != previous_.trackerSource) {
     previous_ = now;
     sampled_ = true;
