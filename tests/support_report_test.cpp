@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 #include <thread>
 
@@ -111,6 +112,33 @@ TEST(SupportReport, AScriptedRunWritesItAndAHostileSettingsFileCannotBreakIt) {
   EXPECT_EQ(report.find("scripted line 199\n"), std::string::npos);
   EXPECT_NE(report.find("scripted line 1199\n"), std::string::npos);
   EXPECT_EQ(count(report.substr(report.find("== Log (last lines) ==")), "\n") - 1, 1000u);
+}
+
+// A data folder whose name is hostile: the report spells the name out and is still written there.
+TEST(SupportReport, AHostileFolderNameIsSpelledOutAndTheReportStillWritten) {
+  testsupport::TempFolder base("support_report_name");
+#ifdef _WIN32
+  const std::string name = "evil ;&$(x) %PATH% name";  // control characters are not file names here
+#else
+  const std::string name = "evil\x1B[31m\xFF\x07 name";
+#endif
+  const std::string folder = (base.path() / name).string();
+  std::filesystem::create_directories(folder);
+  services::SupportReportInputs inputs;
+  inputs.settingsPath = folder + "/usersettings.json";
+  testsupport::writeFile(inputs.settingsPath, "{}");
+  inputs.logLines = {"a line with a bell \x07"};
+  const std::string report = services::composeSupportReport(inputs);
+  EXPECT_EQ(services::printable(report), report);
+  EXPECT_NE(report.find(services::printable(inputs.settingsPath) + "\n{}\n"), std::string::npos);
+  EXPECT_NE(report.find("a line with a bell \\x07\n"), std::string::npos);
+  std::string error;
+  const std::string written = services::writeSupportReport(folder, report, std::chrono::system_clock::now(), error);
+  ASSERT_FALSE(written.empty()) << error;
+  EXPECT_EQ(testsupport::readFile(written), report);
+  // A second report in the same second gets a name of its own.
+  const std::string again = services::writeSupportReport(folder, "2", std::chrono::system_clock::now(), error);
+  EXPECT_NE(again, written);
 }
 
 }  // namespace
