@@ -3,7 +3,7 @@
 # behaviour sanitizers) in build/fuzz and runs each for a bounded time from a small
 # seed corpus. Exits non-zero, naming the target and the saved input, on any finding.
 #
-# Usage: scripts/fuzz.sh [seconds per target, default 5]
+# Usage: scripts/fuzz.sh [seconds per target, default 5] [target...]
 #        scripts/fuzz.sh --long N [target...]   N executions per target (all targets by default),
 #                                               with a table row per target: executions, seconds, exec/s
 # A saved input is replayed with: build/fuzz/<target> build/fuzz/findings/<file>
