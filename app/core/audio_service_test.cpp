@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 #include <sstream>
 #include <vector>
@@ -46,6 +47,14 @@ TEST_F(AudioFixture, PlayClosesOpensSetsVolumeAndPlays) {
             (Commands{"close mp3_feedback", "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback",
                       "setaudio mp3_feedback volume to 250", "play mp3_feedback from 0"}));
   EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(AudioFixture, SoundsComeFromTheGivenProgramFolder) {
+  AudioService own(settings, device, err, "/opt/Strivo VR");
+  own.playStartSound();
+  const std::string file = (std::filesystem::path("/opt/Strivo VR") / "audio" / "start.mp3").string();
+  ASSERT_EQ(device.commands.size(), 4u);
+  EXPECT_EQ(device.commands[1], "open \"" + file + "\" type mpegvideo alias mp3_feedback");
 }
 
 TEST_F(AudioFixture, VolumeLevelIsTruncatedAndLimited) {
