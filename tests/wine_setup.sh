@@ -32,6 +32,7 @@ wineboot -i </dev/null >/dev/null 2>&1
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 query() { wine reg query "$@" /reg:64 </dev/null 2>/dev/null | tr -d '\r'; }
+key_exists() { wine reg query "$1" /reg:64 </dev/null >/dev/null 2>&1; }
 drive=$WINEPREFIX/drive_c
 folder="$drive/Program Files/StrivoVR"
 win_folder='C:\Program Files\StrivoVR'
@@ -99,10 +100,10 @@ pid=""
 
 # The uninstaller copies itself away and returns at once: its copy is awaited.
 wine "$win_folder\\uninstall.exe" /S </dev/null >/dev/null 2>&1 || fail "the uninstaller exited with $?"
-for _ in $(seq 1 600); do [ -e "$folder" ] || [ -n "$(query "$entry")" ] || break; sleep 0.1; done
+for _ in $(seq 1 120); do [ -e "$folder" ] || key_exists "$entry" || break; sleep 0.5; done
 [ -e "$folder" ] && fail "left in Program Files: $(cd "$folder" && find . -mindepth 1)"
 [ -e "$shortcut" ] && fail "the Start-menu shortcut is still there"
-[ -n "$(query "$entry")" ] && fail "the Add/Remove entry is still there"
+key_exists "$entry" && fail "the Add/Remove entry is still there: $(query "$entry")"
 query "$layers" | grep -qF "$manifest" && fail "the layer value is still there"
 printf 'removedriver\n%s\\drivers\\gaitrelay\n' "$win_folder" >> "$work/driver.txt"
 cmp -s "$vrpathreg.args" "$work/driver.txt" || fail "vrpathreg received: $(cat "$vrpathreg.args")"

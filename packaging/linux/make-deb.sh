@@ -61,6 +61,7 @@ install -m 755 "$here/postinst" "$pkg/DEBIAN/postinst"
 find "$lib" -type f \( -name '*.so' -o -perm -u+x \) -exec strip --strip-unneeded \
   --remove-section=.comment --remove-section=.note {} +
 find "$pkg" -type d -exec chmod 755 {} +
+find "$lib" -type f -name '*.so' -exec chmod 644 {} +
 
 mkdir -p "$work/shlibs/debian"
 touch "$work/shlibs/debian/control"
@@ -76,7 +77,7 @@ Architecture: amd64
 Maintainer: StrivoVR <strivovr@example.org>
 Installed-Size: $(du -sk --exclude=DEBIAN "$pkg" | cut -f1)
 Depends: $libraries, fonts-comfortaa, fonts-quicksand
-Section: games
+Section: utils
 Priority: optional
 Description: walk, jump and crouch in VR games by moving your body
  StrivoVR turns the lean of a body tracker (a phone app, a SlimeVR tracker or a
@@ -84,5 +85,6 @@ Description: walk, jump and crouch in VR games by moving your body
  the game through simulated keys, a virtual Xbox pad, its SteamVR driver,
  VRChat's OSC input or its OpenXR API layer.
 EOF
+(cd "$pkg" && find . -path ./DEBIAN -prune -o -type f -printf '%P\0' | LC_ALL=C sort -z | xargs -0 md5sum) > "$pkg/DEBIAN/md5sums"
 dpkg-deb --root-owner-group -Zxz --build "$pkg" "$output" >/dev/null
 echo "package: $output"
