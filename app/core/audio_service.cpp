@@ -9,8 +9,12 @@ AudioService::AudioService(const Settings& settings, platform::IAudioDevice& dev
     : settings_(settings), device_(device), err_(err), soundFolder_(std::move(soundFolder)) {}
 
 std::string AudioService::soundPath(const std::string& name) const {
-  if (soundFolder_.empty()) return "audio/" + name;
-  return (std::filesystem::path(soundFolder_) / "audio" / name).string();
+  if (!soundFolder_.empty()) {
+    const std::string own = (std::filesystem::path(soundFolder_) / "audio" / name).string();
+    std::error_code error;
+    if (std::filesystem::is_regular_file(own, error)) return own;
+  }
+  return "audio/" + name;
 }
 
 int AudioService::levelFor(float v) {

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <vector>
 
+#include "testing/support/temp_folder.h"
+
 namespace core {
 namespace {
 
@@ -49,12 +51,17 @@ TEST_F(AudioFixture, PlayClosesOpensSetsVolumeAndPlays) {
   EXPECT_EQ(err.str(), "");
 }
 
-TEST_F(AudioFixture, SoundsComeFromTheGivenProgramFolder) {
-  AudioService own(settings, device, err, "/opt/Strivo VR");
+TEST_F(AudioFixture, SoundsComeFromTheProgramFolderWhenThereElseFromTheWorkingDirectory) {
+  testsupport::TempFolder program("strivo audio folder");
+  std::filesystem::create_directories(program.path() / "audio");
+  testsupport::writeFile(program.file("audio/start.mp3"), "");
+  AudioService own(settings, device, err, program.path().string());
   own.playStartSound();
-  const std::string file = (std::filesystem::path("/opt/Strivo VR") / "audio" / "start.mp3").string();
-  ASSERT_EQ(device.commands.size(), 4u);
+  own.playStopSound();  // not in the program folder
+  const std::string file = (program.path() / "audio" / "start.mp3").string();
+  ASSERT_EQ(device.commands.size(), 8u);
   EXPECT_EQ(device.commands[1], "open \"" + file + "\" type mpegvideo alias mp3_feedback");
+  EXPECT_EQ(device.commands[5], "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback");
 }
 
 TEST_F(AudioFixture, VolumeLevelIsTruncatedAndLimited) {
