@@ -116,6 +116,11 @@ grep -q '"library_path": "/usr/lib/strivovr/api_layer/gait_xrlayer.so"' "$work/d
 grep -q '^KERNEL=="uinput", .*TAG+="uaccess"' "$work/deb/usr/lib/udev/rules.d/60-strivovr-uinput.rules" || fail "no uaccess rule for uinput"
 [ "$(cat "$work/deb/usr/lib/modules-load.d/strivovr.conf")" = uinput ] || fail "no uinput module entry"
 grep -qx 'Exec=strivovr' "$work/deb/usr/share/applications/strivovr.desktop" || fail "the menu entry does not start strivovr"
+# Every link lands in the package or in a file of its dependencies (the fonts), which this machine has.
+while read -r link; do
+  target=$(realpath -m "$(dirname "$link")/$(readlink "$link")")
+  [ -e "$target" ] || [ -e "/${target#"$work/deb/"}" ] || fail "the link ${link#"$work/deb"} leads nowhere"
+done < <(find "$work/deb" -type l)
 
 scratch="$work/scratch"
 mkdir -p "$scratch/var/lib/dpkg/info" "$scratch/var/lib/dpkg/updates" "$work/elsewhere" "$work/deb-home"
