@@ -50,7 +50,8 @@ VIAddVersionKey "LegalCopyright" "${PUBLISHER}"
 !define MUI_UNICON "${__FILEDIR__}/../../assets/images/strivovr.ico"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_FINISHPAGE_RUN "$INSTDIR\StrivoVR.exe"
+; No "run now" box: started from here the program would run elevated, and its shared
+; memory would then be out of reach of the games the user starts.
 !define MUI_FINISHPAGE_LINK "The Xbox controller output needs the ViGEmBus driver: download it"
 !define MUI_FINISHPAGE_LINK_LOCATION "${PAD_BUS_URL}"
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW FinishPageShow
@@ -172,11 +173,12 @@ FunctionEnd
 
 !define ITEM "!insertmacro REMOVE_ITEM"
 !define FOLDER "!insertmacro REMOVE_FOLDER"
+; A file in use (the driver while SteamVR runs) goes at the next restart.
 !macro REMOVE_ITEM NAME
-  Delete "$INSTDIR\${NAME}"
+  Delete /REBOOTOK "$INSTDIR\${NAME}"
 !macroend
 !macro REMOVE_FOLDER NAME
-  RMDir /r "$INSTDIR\${NAME}"
+  RMDir /r /REBOOTOK "$INSTDIR\${NAME}"
 !macroend
 
 Section "Uninstall"
