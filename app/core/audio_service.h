@@ -10,11 +10,12 @@
 
 namespace core {
 
-// Plays "audio/start.mp3" when locomotion is switched on and "audio/stop.mp3"
-// when it is switched off, from `soundFolder` (the program's own folder, so the
-// sounds play whatever the working directory) when the file is there, else
-// relative to the working directory, one sound at a time on the media alias mp3_feedback, at `audio_volume`. Nothing at
-// all happens while `enable_audio_feedback` is false. A file that cannot be opened is reported on `err` as
+// Plays "audio/start.mp3" when locomotion is switched on and "audio/stop.mp3" when it
+// is switched off: from `soundFolder` (the program's own folder, so the sounds play
+// whatever the working directory) when the file is there, else relative to the
+// working directory. One sound at a time on the media alias mp3_feedback, at
+// `audio_volume`. Nothing at all happens while `enable_audio_feedback` is false. A
+// file that cannot be opened is reported on `err` as
 // "[AudioService] Failed to open <file>: <text> (Code: <n>)".
 class AudioService final : public IFeedbackSounds {
  public:
