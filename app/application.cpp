@@ -39,7 +39,7 @@ Application::Application(Options options)
                                         : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
       keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
       padBus_(platform::createVirtualPadBus()),
-      bridgeService_(logger_),
+      bridgeService_(logger_, {.listenAll = [this] { return settings_.bridge_listen_all.load(); }}),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
       vrchatOsc_(settings_, logger_),
       outputService_(settings_, logger_,
@@ -52,7 +52,7 @@ Application::Application(Options options)
       audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
-      phoneServer_(settings_, trackingToggle_, *options_.out),
+      phoneServer_(settings_, trackingToggle_, *options_.out, [this] { return engineClock_.now(); }),
       oscServer_(
           settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
       solarxrClient_(solarxrRetryTimer_),

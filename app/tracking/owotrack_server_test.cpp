@@ -76,15 +76,20 @@ class PhoneServer : public ::testing::Test {
     });
     ASSERT_TRUE(server.start()) << out.text();
     ASSERT_NE(server.port(), 0);
+    // The phone greets first: the server follows it from then on.
+    send(packet(owotrack::kHandshake, 12));
+    ASSERT_EQ(receive().size(), owotrack::kHandshakeAnswer.size());
   }
 
   Endpoint serverAddress() const { return Endpoint::loopback(server.port()); }
-  void send(const Bytes& data) { ASSERT_TRUE(phone.sendTo(data, serverAddress())); }
+  void send(const Bytes& data, UdpSocket* from = nullptr) {
+    ASSERT_TRUE((from ? *from : phone).sendTo(data, serverAddress()));
+  }
 
   // The next datagram the server sends back, or an empty vector after the time-out.
-  Bytes receive() {
+  Bytes receive(UdpSocket* at = nullptr) {
     Bytes buffer(2048);
-    const auto result = phone.receiveFrom(buffer);
+    const auto result = (at ? *at : phone).receiveFrom(buffer);
     if (result.status != ReceiveStatus::Received) return {};
     EXPECT_EQ(result.from.port, server.port());
     buffer.resize(result.bytes);
@@ -94,11 +99,11 @@ class PhoneServer : public ::testing::Test {
   // Datagrams are handled in order, so once this ping comes back everything sent
   // before it has been handled. Loopback may drop a datagram when the machine is
   // overloaded, so the ping is sent again a few times.
-  void barrier() {
+  void barrier(UdpSocket* from = nullptr) {
     Bytes ping = packet(owotrack::kPing, 12, ++barriers);
     for (int attempt = 0; attempt < 5; ++attempt) {
-      send(ping);
-      for (Bytes answer = receive(); !answer.empty(); answer = receive())
+      send(ping, from);
+      for (Bytes answer = receive(from); !answer.empty(); answer = receive(from))
         if (answer == ping) return;
     }
     FAIL() << "no ping echo";
@@ -115,7 +120,8 @@ class PhoneServer : public ::testing::Test {
   int saves = 0;
   TrackingToggle toggle{settings, sounds, [this] { ++resets; }, [this] { ++saves; }};
   testsupport::CaptureStream out;
-  owotrack_server server{settings, toggle, out};
+  std::atomic<double> clock{100.0};
+  owotrack_server server{settings, toggle, out, [this] { return clock.load(); }};
   UdpSocket phone;
   std::mutex mutex;
   std::vector<std::array<float, 4>> rotations;
@@ -123,8 +129,8 @@ class PhoneServer : public ::testing::Test {
   std::uint64_t barriers = 1000;
 };
 
-TEST_F(PhoneServer, AnswersTheHandshakeAndEchoesPings) {
-  send(packet(owotrack::kHandshake, 4));
+TEST_F(PhoneServer, AnswersWholeHandshakesAndPingsWithNoMoreThanTheHeaderBack) {
+  send(packet(owotrack::kHandshake, 12));
   const Bytes answer = receive();
   const Bytes expected = {std::byte{0x03}, std::byte{0x48}, std::byte{0x65}, std::byte{0x79}, std::byte{0x20},
                           std::byte{0x4F}, std::byte{0x56}, std::byte{0x52}, std::byte{0x20}, std::byte{0x3D},
@@ -137,10 +143,17 @@ TEST_F(PhoneServer, AnswersTheHandshakeAndEchoesPings) {
   Bytes ping = packet(owotrack::kPing, 12, 0xA1B2C3D4E5F60718ull);
   send(ping);
   EXPECT_EQ(receive(), ping);
-  Bytes oddPing = packet(owotrack::kPing, 5);
-  oddPing[4] = std::byte{0x99};
-  send(oddPing);
-  EXPECT_EQ(receive(), oddPing);
+  Bytes longPing = packet(owotrack::kPing, 1000, 0x42);
+  longPing[500] = std::byte{0x99};
+  send(longPing);
+  EXPECT_EQ(receive(), packet(owotrack::kPing, 12, 0x42)) << "only the header comes back";
+  // Shorter than the header: no answer, so the next thing back is the ping after them.
+  send(packet(owotrack::kHandshake, 11));
+  send(packet(owotrack::kHandshake, 4));
+  send(packet(owotrack::kPing, 11));
+  send(ping);
+  EXPECT_EQ(receive(), ping);
+  EXPECT_TRUE(out.contains("[owotrack] Unknown packet type 3 size 4 from 127.0.0.1\n")) << out.text();
 
   const std::string log = out.text();
   EXPECT_NE(log.find("[owotrack] Handshake (Type 3) from 127.0.0.1\n"
@@ -148,6 +161,45 @@ TEST_F(PhoneServer, AnswersTheHandshakeAndEchoesPings) {
             std::string::npos)
       << log;
   EXPECT_NE(log.find("[owotrack] Ping (Type 10) from 127.0.0.1\n"), std::string::npos);
+}
+
+TEST_F(PhoneServer, FollowsThePhoneThatGreetedUntilItHasBeenSilentForFiveSeconds) {
+  EXPECT_EQ(Endpoint{server.address()}.addressText(), "0.0.0.0") << "phones are on the LAN";
+  EXPECT_EQ(server.followedPhone(), "127.0.0.1");
+  UdpSocket stranger;
+  ASSERT_TRUE(stranger.open());
+  ASSERT_TRUE(stranger.bind({0x7F000002u, 0})) << "127.0.0.2 is a second loopback address";
+  ASSERT_TRUE(stranger.setReceiveTimeout(300));
+
+  // While the phone talks, nothing from the stranger is used or answered.
+  struct Step {
+    double at;  // seconds after the phone's last datagram
+    bool strangerTakesOver;
+  } steps[] = {{0.0, false}, {4.99, false}, {5.0, true}};
+  for (const Step& step : steps) {
+    send(rotation(0, 0, 0, 1));
+    barrier();
+    const double heard = clock.load();
+    clock = heard + step.at;
+    const std::size_t before = rotationCount();
+    send(rotation(1, 1, 1, 1), &stranger);
+    send(packet(owotrack::kPing, 12), &stranger);
+    send(packet(owotrack::kHandshake, 12), &stranger);
+    const Bytes answer = receive(&stranger);
+    EXPECT_EQ(answer.size(), step.strangerTakesOver ? 14u : 0u) << step.at;
+    barrier(step.strangerTakesOver ? &stranger : nullptr);
+    EXPECT_EQ(rotationCount(), before) << step.at;
+    EXPECT_EQ(server.followedPhone(), step.strangerTakesOver ? "127.0.0.2" : "127.0.0.1") << step.at;
+  }
+  EXPECT_TRUE(out.contains("[owotrack] Ignoring packets from 127.0.0.2: following the phone at 127.0.0.1\n"));
+  EXPECT_TRUE(out.contains("[owotrack] Following the phone at 127.0.0.2\n"));
+
+  // Now the first phone is the stranger.
+  send(rotation(0, 0, 0, 1));
+  send(rotation(1, 0, 0, 0), &stranger);
+  barrier(&stranger);
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(rotations.back(), (std::array<float, 4>{1, 0, 0, 0}));
 }
 
 TEST_F(PhoneServer, DeliversRotationsAndAccelerationsUnchanged) {
@@ -220,7 +272,7 @@ TEST_F(PhoneServer, TinyEmptyAndOverlongDatagramsAreDroppedQuietly) {
   barrier();
   EXPECT_EQ(rotationCount(), 0u);
   EXPECT_TRUE(out.contains("[owotrack] recvfrom SOCKET_ERROR: ")) << out.text();
-  send(packet(owotrack::kHandshake, 4));
+  send(packet(owotrack::kHandshake, 12));
   EXPECT_EQ(receive().size(), 14u);
 }
 
@@ -243,7 +295,7 @@ TEST_F(PhoneServer, SurvivesAFloodOfRandomDatagrams) {
   barrier();
   EXPECT_TRUE(server.running());
   EXPECT_LE(rotationCount(), static_cast<std::size_t>(validRotations));
-  send(packet(owotrack::kHandshake, 4));
+  send(packet(owotrack::kHandshake, 12));
   EXPECT_EQ(receive().size(), 14u);
 }
 
@@ -327,7 +379,7 @@ TEST_F(PhoneServer, StopsPromptlyAndRebindsTheSamePort) {
     ASSERT_TRUE(server.start()) << out.text();
     EXPECT_EQ(server.port(), port);
   }
-  send(packet(owotrack::kHandshake, 4));
+  send(packet(owotrack::kHandshake, 12));
   EXPECT_EQ(receive().size(), 14u);
 }
 
