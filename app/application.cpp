@@ -39,7 +39,7 @@ Application::Application(Options options)
                                         : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
       keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
       padBus_(platform::createVirtualPadBus()),
-      bridgeService_(logger_, {.listenAll = [this] { return settings_.bridge_listen_all.load(); }}),
+      bridgeService_(logger_, bridgeOptions()),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
       vrchatOsc_(settings_, logger_),
       outputService_(settings_, logger_,
@@ -85,6 +85,12 @@ Application::~Application() {
   engine_.stop();
   // Its thread calls into the tracking service, which is destroyed first.
   solarxrClient_.disconnect();
+}
+
+outputs::BridgeService::Options Application::bridgeOptions() {
+  outputs::BridgeService::Options options;
+  options.listenAll = [this] { return settings_.bridge_listen_all.load(); };
+  return options;
 }
 
 // The bus driver is present when a client can connect to it.
