@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/utf8_text.h"
 #include "app/tracking/quaternion_split.h"
 #include "testing/solarxr_server/feed_builder.h"
 #include "testing/solarxr_server/request_check.h"
@@ -31,7 +32,10 @@ std::vector<Seen> decodeAll(const std::vector<std::uint8_t>& message, bool* ok =
   const auto* begin = reinterpret_cast<const char*>(message.data());
   const auto* end = begin + message.size();
   const bool result = decodeBundle(message, [&](const TrackerSample& s) {
-    const bool inside = s.name == kUnnamedTracker || (s.name.data() >= begin && s.name.data() + s.name.size() <= end);
+    // A repaired name is a copy: valid UTF-8 within the length limit.
+    const bool repaired = s.name.size() <= kMaxTrackerNameBytes && core::isValidUtf8(s.name);
+    const bool inside =
+        s.name == kUnnamedTracker || (s.name.data() >= begin && s.name.data() + s.name.size() <= end) || repaired;
     Seen one{std::string(s.name), inside, s.hasRotation, s.hasAcceleration, {}};
     std::memcpy(one.values, s.rotation, sizeof s.rotation);
     std::memcpy(one.values + 4, s.acceleration, sizeof s.acceleration);
@@ -86,6 +90,29 @@ TEST(SolarXrMessages, UpdatesNameEveryTrackerAndCarryItsValuesAcrossDevices) {
   EXPECT_FALSE(seen[2].rotation || seen[2].acceleration);
   EXPECT_EQ(seen[3].name, kUnnamedTracker);
   EXPECT_TRUE(seen[3].rotation && seen[3].acceleration);
+
+  // Names arrive as UTF-8 of at most 128 bytes, cut between characters.
+  const std::string e = "\xC3\xA9";
+  struct NameCase {
+    std::string sent, delivered;
+  } names[] = {
+      {std::string(128, 'a'), std::string(128, 'a')},
+      {std::string(129, 'a'), std::string(128, 'a')},
+      {std::string(127, 'a') + e, std::string(127, 'a')},
+      {std::string(126, 'a') + e, std::string(126, 'a') + e},
+      {"Hip \xFF\xFE", "Hip \xEF\xBF\xBD\xEF\xBF\xBD"},
+      {std::string(5000, '\xFF'),
+       [] {
+         std::string r;
+         for (int i = 0; i < 42; ++i) r += "\xEF\xBF\xBD";
+         return r;
+       }()},
+  };
+  for (const NameCase& c : names) {
+    const auto named = decodeAll(testsupport::solarxr::buildUpdate({{FakeTracker().custom(c.sent)}}));
+    ASSERT_EQ(named.size(), 1u);
+    EXPECT_EQ(named[0].name, c.delivered) << c.sent.size();
+  }
 
   // Feed messages of other kinds are skipped without failing the bundle.
   for (std::uint8_t type : {0, 1, 2, 9}) {
