@@ -20,29 +20,19 @@ TEST(Axis, TextAndIntegerConvertBothWaysOnlyForExactTexts) {
   for (int outside : {6, 7, -1, 1000}) EXPECT_EQ(axisToText(outside), "None");
 }
 
-TEST(Utf8Text, EachIllFormedSequenceBecomesOneReplacementAndCutsKeepWholeCharacters) {
+TEST(Utf8Text, EachIllFormedPartBecomesOneReplacementAndCutsKeepWholeCharacters) {
   const std::string r = "\xEF\xBF\xBD";
-  struct Case {
-    std::string in, out;
-  } cases[] = {
-      {"", ""},
-      {"plain \xC3\xA9\xE2\x9C\x93\xF0\x9F\x98\x80", "plain \xC3\xA9\xE2\x9C\x93\xF0\x9F\x98\x80"},
-      {"\xFF", r},
-      {"a\xC3", "a" + r},                              // cut off at the end
-      {"\xE2\x9Cz", r + "z"},                          // one replacement for the started sequence
-      {"\xC0\xAF", r + r},                             // overlong
-      {"\xED\xA0\x80", r + r + r},                     // a surrogate
-      {"\xF4\x90\x80\x80", r + r + r + r},             // beyond U+10FFFF
-      {std::string("\0x", 2), std::string("\0x", 2)},  // NUL is text too
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(repairUtf8(c.in), c.out) << c.in;
-    EXPECT_EQ(isValidUtf8(c.in), c.in == c.out) << c.in;
-    EXPECT_TRUE(isValidUtf8(repairUtf8(c.in)));
+  const std::pair<std::string, std::string> cases[] = {{"ok \xC3\xA9\xF0\x9F\x98\x80", "ok \xC3\xA9\xF0\x9F\x98\x80"},
+                                                       {"a\xC3", "a" + r},
+                                                       {"\xE2\x9Cz", r + "z"},
+                                                       {"\xC0\xAF", r + r},                   // overlong
+                                                       {"\xED\xA0\x80", r + r + r},           // a surrogate
+                                                       {"\xF4\x90\x80\x80", r + r + r + r}};  // beyond U+10FFFF
+  for (const auto& [in, out] : cases) {
+    EXPECT_EQ(repairUtf8(in), out) << in;
+    EXPECT_EQ(isValidUtf8(in), in == out) << in;
   }
-  EXPECT_EQ(repairUtf8("ab\xE2\x9C\x93", 4), "ab");  // never half a character
-  EXPECT_EQ(repairUtf8("ab\xE2\x9C\x93", 5), "ab\xE2\x9C\x93");
-  EXPECT_EQ(repairUtf8(std::string(100000, '\xFF'), 6), r + r);
+  EXPECT_EQ(repairUtf8("ab\xE2\x9C\x93", 4), "ab");
 }
 
 TEST(Settings, TextFieldsCanBeEditedWhileOtherThreadsReadThem) {

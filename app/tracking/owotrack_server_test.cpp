@@ -143,17 +143,14 @@ TEST_F(PhoneServer, AnswersWholeHandshakesAndPingsWithNoMoreThanTheHeaderBack) {
   Bytes ping = packet(owotrack::kPing, 12, 0xA1B2C3D4E5F60718ull);
   send(ping);
   EXPECT_EQ(receive(), ping);
-  Bytes longPing = packet(owotrack::kPing, 1000, 0x42);
-  longPing[500] = std::byte{0x99};
-  send(longPing);
+  send(packet(owotrack::kPing, 1000, 0x42));
   EXPECT_EQ(receive(), packet(owotrack::kPing, 12, 0x42)) << "only the header comes back";
   // Shorter than the header: no answer, so the next thing back is the ping after them.
-  send(packet(owotrack::kHandshake, 11));
-  send(packet(owotrack::kHandshake, 4));
-  send(packet(owotrack::kPing, 11));
+  for (const Bytes& data :
+       {packet(owotrack::kHandshake, 11), packet(owotrack::kHandshake, 4), packet(owotrack::kPing, 11)})
+    send(data);
   send(ping);
   EXPECT_EQ(receive(), ping);
-  EXPECT_TRUE(out.contains("[owotrack] Unknown packet type 3 size 4 from 127.0.0.1\n")) << out.text();
 
   const std::string log = out.text();
   EXPECT_NE(log.find("[owotrack] Handshake (Type 3) from 127.0.0.1\n"
@@ -165,35 +162,30 @@ TEST_F(PhoneServer, AnswersWholeHandshakesAndPingsWithNoMoreThanTheHeaderBack) {
 
 TEST_F(PhoneServer, FollowsThePhoneThatGreetedUntilItHasBeenSilentForFiveSeconds) {
   EXPECT_EQ(Endpoint{server.address()}.addressText(), "0.0.0.0") << "phones are on the LAN";
-  EXPECT_EQ(server.followedPhone(), "127.0.0.1");
   UdpSocket stranger;
-  ASSERT_TRUE(stranger.open());
-  ASSERT_TRUE(stranger.bind({0x7F000002u, 0})) << "127.0.0.2 is a second loopback address";
+  ASSERT_TRUE(stranger.open() && stranger.bind({0x7F000002u, 0})) << "127.0.0.2, a second loopback address";
   ASSERT_TRUE(stranger.setReceiveTimeout(300));
-
-  // While the phone talks, nothing from the stranger is used or answered.
-  struct Step {
-    double at;  // seconds after the phone's last datagram
-    bool strangerTakesOver;
-  } steps[] = {{0.0, false}, {4.99, false}, {5.0, true}};
-  for (const Step& step : steps) {
+  {  // Wine binds 0.0.0.0 for a UDP socket bound to a local address, and then sends from 127.0.0.1.
+    UdpSocket probe;
+    ASSERT_TRUE(probe.open() && probe.bind(Endpoint::loopback(0)) && probe.setReceiveTimeout(1000));
+    Endpoint at;
+    ASSERT_TRUE(probe.localEndpoint(at) && stranger.sendTo(std::string("?"), at));
+    std::array<std::byte, 4> buffer;
+    if (probe.receiveFrom(buffer).from.address != 0x7F000002u) GTEST_SKIP() << "no second sender address here";
+  }
+  // The stranger's rotation, ping and handshake, some time after the phone's last datagram.
+  for (const auto& [silence, takesOver] : {std::pair{0.0, false}, {4.99, false}, {5.0, true}}) {
     send(rotation(0, 0, 0, 1));
     barrier();
-    const double heard = clock.load();
-    clock = heard + step.at;
+    clock = clock.load() + silence;
     const std::size_t before = rotationCount();
-    send(rotation(1, 1, 1, 1), &stranger);
-    send(packet(owotrack::kPing, 12), &stranger);
-    send(packet(owotrack::kHandshake, 12), &stranger);
-    const Bytes answer = receive(&stranger);
-    EXPECT_EQ(answer.size(), step.strangerTakesOver ? 14u : 0u) << step.at;
-    barrier(step.strangerTakesOver ? &stranger : nullptr);
-    EXPECT_EQ(rotationCount(), before) << step.at;
-    EXPECT_EQ(server.followedPhone(), step.strangerTakesOver ? "127.0.0.2" : "127.0.0.1") << step.at;
+    for (const Bytes& data : {rotation(1, 1, 1, 1), packet(owotrack::kPing, 12), packet(owotrack::kHandshake, 12)})
+      send(data, &stranger);
+    EXPECT_EQ(receive(&stranger).size(), takesOver ? 14u : 0u) << silence;
+    barrier(takesOver ? &stranger : nullptr);
+    EXPECT_EQ(rotationCount(), before) << silence;
+    EXPECT_EQ(server.followedPhone(), takesOver ? "127.0.0.2" : "127.0.0.1") << silence;
   }
-  EXPECT_TRUE(out.contains("[owotrack] Ignoring packets from 127.0.0.2: following the phone at 127.0.0.1\n"));
-  EXPECT_TRUE(out.contains("[owotrack] Following the phone at 127.0.0.2\n"));
-
   // Now the first phone is the stranger.
   send(rotation(0, 0, 0, 1));
   send(rotation(1, 0, 0, 0), &stranger);
