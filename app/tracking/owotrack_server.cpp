@@ -24,8 +24,8 @@ double steadySeconds() {
 }  // namespace
 
 owotrack_server::owotrack_server(core::Settings& settings, TrackingToggle& toggle, std::ostream& out,
-                                 MonotonicSeconds now)
-    : settings_(settings), toggle_(toggle), out_(out), now_(now ? std::move(now) : steadySeconds) {}
+                                 core::RoadStats* road, MonotonicSeconds now)
+    : settings_(settings), toggle_(toggle), out_(out), road_(road), now_(now ? std::move(now) : steadySeconds) {}
 
 std::string owotrack_server::followedPhone() const {
   const std::uint32_t address = followed_.load();
@@ -162,6 +162,7 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
       break;
   }
   if (data.empty()) return;
+  if (road_) road_->trackerPacket(road_->phone, result.from.address, result.from.port);
 
   const owotrack::Packet packet = owotrack::decode(data);
   if (packet.kind == owotrack::Packet::TooShort) return;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <thread>
 
+#include "app/core/road_stats.h"
 #include "app/core/settings.h"
 #include "app/tracking/owotrack_protocol.h"
 #include "app/tracking/receivers.h"
@@ -37,9 +38,10 @@ class owotrack_server final : public IPhoneReceiver {
 
   using MonotonicSeconds = std::function<double()>;
 
-  // `now` (default: the steady clock) times the followed phone's silence.
+  // `road`, when given, counts every datagram and remembers its sender. `now`
+  // (default: the steady clock) times the followed phone's silence.
   owotrack_server(core::Settings& settings, TrackingToggle& toggle, std::ostream& out = std::cout,
-                  MonotonicSeconds now = {});
+                  core::RoadStats* road = nullptr, MonotonicSeconds now = {});
   ~owotrack_server() override;
   owotrack_server(const owotrack_server&) = delete;
   owotrack_server& operator=(const owotrack_server&) = delete;
@@ -76,6 +78,7 @@ class owotrack_server final : public IPhoneReceiver {
   core::Settings& settings_;
   TrackingToggle& toggle_;
   std::ostream& out_;
+  core::RoadStats* road_;
   std::mutex outMutex_;
   RotationCallback onRotation_;
   Vec3Callback onAccel_;

@@ -121,7 +121,7 @@ class PhoneServer : public ::testing::Test {
   TrackingToggle toggle{settings, sounds, [this] { ++resets; }, [this] { ++saves; }};
   testsupport::CaptureStream out;
   std::atomic<double> clock{100.0};
-  owotrack_server server{settings, toggle, out, [this] { return clock.load(); }};
+  owotrack_server server{settings, toggle, out, nullptr, [this] { return clock.load(); }};
   UdpSocket phone;
   std::mutex mutex;
   std::vector<std::array<float, 4>> rotations;
