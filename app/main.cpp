@@ -22,6 +22,13 @@ gui::GuiActions windowActions(Application& application) {
   actions.applyOutputMode = [&] { application.outputService().applyOutputMode(); };
   actions.refreshSources = [&] { application.trackingService().refresh_sources(); };
   actions.localAddress = [] { return platform::localIPv4Address(); };
+  actions.followedPhone = [&] { return application.phoneServer().followedPhone(); };
+  actions.reopenListeners = [&] {
+    application.bridgeService().stop();
+    application.bridgeService().start();
+    application.oscServer().stop();
+    application.trackingService().refresh_sources();  // starts the OSC receiver again where a source needs it
+  };
   actions.hasSession = [&] { return application.openvrManager().has_session(); };
   actions.listControllers = [&] {
     std::vector<gui::HookController> controllers;
