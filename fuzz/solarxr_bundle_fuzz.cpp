@@ -1,10 +1,12 @@
 // The SolarXR message decoder: reads only inside the message, delivers nothing from a
-// message it rejects, and every tracker name it hands out lies inside the message (or
-// is the name for trackers without one).
+// message it rejects, and every tracker name it hands out is valid UTF-8 of bounded
+// length: the message's own bytes, a repaired copy of them, or the name for trackers
+// without one.
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include "app/core/utf8_text.h"
 #include "app/tracking/solarxr_messages.h"
 #include "fuzz/fuzz_check.h"
 
@@ -12,12 +14,10 @@ namespace solarxr = tracking::solarxr;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> message(data, data + size);
-  const auto* begin = reinterpret_cast<const char*>(message.data());
   int delivered = 0;
   const bool accepted = solarxr::decodeBundle(message, [&](const solarxr::TrackerSample& sample) {
     ++delivered;
-    const bool inMessage = sample.name.data() >= begin && sample.name.data() + sample.name.size() <= begin + size;
-    FUZZ_CHECK(inMessage || sample.name == solarxr::kUnnamedTracker);
+    FUZZ_CHECK(sample.name.size() <= solarxr::kMaxTrackerNameBytes && core::isValidUtf8(sample.name));
     if (sample.hasRotation)
       for (float value : sample.rotation) (void)value;
   });
