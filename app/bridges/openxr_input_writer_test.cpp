@@ -85,12 +85,12 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
     service.updateStick(-0.5f, 0.25f);
     EXPECT_FLOAT_EQ(layer->rightX, -0.5f);
     EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
-    EXPECT_FLOAT_EQ(layer->leftY, 0.79f);  // the left half keeps the last left sample
+    EXPECT_FLOAT_EQ(layer->leftY, 0.0f);  // the left half was centred when the hand changed
   }
   service.cleanup();
   EXPECT_FALSE(w.writer.isMapped());
   w.writer.setStick("L", 1.0f, 1.0f);  // closed: changes nothing
-  EXPECT_FLOAT_EQ(layer->leftY, 0.79f);
+  EXPECT_FLOAT_EQ(layer->leftY, 0.0f);
   EXPECT_EQ(w.err.str(), "");
 }
 
