@@ -50,6 +50,7 @@ class OutputService : public IOutputPort, public core::IService {
   void setJump(bool pressed) override;
   void setCrouch(bool pressed) override;
   void centerAll() override;
+  void keepAlive() override;
 
   bool openXrS2Held() const;
   // What jump, crouch and the OpenXR second stage hold now (for tests and diagnostics).
