@@ -162,11 +162,11 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
       break;
   }
   if (data.empty()) return;
-  if (road_) road_->trackerPacket(road_->phone, result.from.address, result.from.port);
-
   const owotrack::Packet packet = owotrack::decode(data);
   if (packet.kind == owotrack::Packet::TooShort) return;
   if (!follows(result.from, packet)) return;
+  // Counted once followed: the road panel shows the phone that drives walking, not a stranger.
+  if (road_) road_->trackerPacket(road_->phone, result.from.address, result.from.port);
   const auto ip = [&] { return result.from.addressText(); };
 
   switch (packet.kind) {
