@@ -235,6 +235,19 @@ void savePng(const Image& image, const std::string& folder, const std::string& n
                  half.width * 3);
 }
 
+// Captures until two captures 300 ms apart are the same (bounded): the window
+// has settled, so a picture never shows a frame still being laid out.
+Image settledCapture(VirtualDisplay& screen, Window window, Image image) {
+  for (auto deadline = Clock::now() + 5s; Clock::now() < deadline;) {
+    std::this_thread::sleep_for(300ms);
+    Image next = screen.capture(window);
+    const bool same = next.rgb == image.rgb;
+    image = std::move(next);
+    if (same) break;
+  }
+  return image;
+}
+
 // Waits (bounded) for the window, then captures until a rendered frame shows or time runs out.
 Window expectWindowRenders(VirtualDisplay& screen, ChildProcess& program, const std::string& shotFolder,
                            const std::string& shotName, std::chrono::seconds windowTimeout) {
@@ -252,6 +265,10 @@ Window expectWindowRenders(VirtualDisplay& screen, ChildProcess& program, const 
   for (auto deadline = Clock::now() + 8s; !missing.empty() && Clock::now() < deadline;) {
     std::this_thread::sleep_for(200ms);
     image = screen.capture(window);
+    missing = checkRendered(image);
+  }
+  if (missing.empty()) {
+    image = settledCapture(screen, window, std::move(image));
     missing = checkRendered(image);
   }
   if (image.width > 0) savePng(image, shotFolder, shotName);
@@ -279,6 +296,10 @@ void expectEveryTabRenders(VirtualDisplay& screen, Window window, const std::str
     for (auto deadline = Clock::now() + 8s; !missing.empty() && Clock::now() < deadline;) {
       std::this_thread::sleep_for(200ms);
       image = screen.capture(window);
+      missing = checkTab(image, index, tabs[i].fill);
+    }
+    if (missing.empty()) {
+      image = settledCapture(screen, window, std::move(image));
       missing = checkTab(image, index, tabs[i].fill);
     }
     const std::string name = std::string(tabs[i].file) + "-tab" + suffix + ".png";

@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -28,6 +29,9 @@ class UserInterface {
 
   // Lays out one frame between ImGui::NewFrame and ImGui::Render, filling io.DisplaySize.
   void drawFrame();
+  // Whether anything the active tab, the header or the prompts show changed since
+  // the last drawFrame (live values, log lines, prompts, plot data).
+  bool contentChanged();
 
   int activeTab() const { return activeTab_; }
   void setActiveTab(int tab) { activeTab_ = tab; }
@@ -43,6 +47,8 @@ class UserInterface {
   void openDownloadUrl();
   bool steamVRRunning();
   double now() const;
+  // A digest of everything shown that can change without an input event.
+  std::uint64_t shownState();
 
   core::Settings& settings_;
   core::Logger& logger_;
@@ -55,6 +61,7 @@ class UserInterface {
   bool steamVRRunning_ = false;
   double steamVRCheckedAt_ = 0;
   bool steamVRChecked_ = false;
+  std::uint64_t drawnState_ = 0;
 };
 
 }  // namespace gui
