@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/core/live_history.h"
+
 // What the window asks of the rest of the program. The program's main fills in
 // what exists; an empty action is skipped (its control then does nothing).
 namespace gui {
@@ -52,7 +54,10 @@ struct GuiActions {
   std::function<bool()> isSteamVRRunning;
   std::function<void(const std::string&)> installComponent;  // "SteamVR", "ViGEmBus"
   std::function<void()> restartSteamVR;
-  std::function<bool()> isJumping;  // the jump detector selected by `hmd_source`
+  std::function<bool()> isJumping;             // the jump detector selected by `hmd_source`
+  std::function<void()> testOutput;            // engine: push the stick forward for 1 s, then release
+  std::function<bool()> testOutputActive;      // engine: that push is under way
+  const core::LiveHistory* history = nullptr;  // the engine's recent samples, for the live plots
   // Asks the desktop to open a web address; returns the shell's result code
   // (32 or less is a failure, as ShellExecute reports it).
   std::function<long(const std::string&)> openUrl;

@@ -147,6 +147,7 @@ std::uint64_t UserInterface::shownState() {
   d.add(s.show_steamvr_driver_prompt.load()).add(s.show_vigem_prompt.load()).add(s.update_available.load());
   d.add(s.update_prompt_dismissed.load()).add(s.newest_version.get());
   if (s.restart_needed.load()) d.add(steamVRRunning());
+  if (actions_.testOutputActive) d.add(actions_.testOutputActive());
   const bool jumping = actions_.isJumping ? actions_.isJumping() : s.jumping.load();
   switch (activeTab_) {
     case Main:

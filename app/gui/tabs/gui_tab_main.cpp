@@ -262,6 +262,8 @@ void GuiTabMain::renderVisuals() {
     sectionTitle("Visualizer");
     drawStickVisualizer(settings_);
     if (raisedButton("RESET CENTER", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.setCenter);
+    // Forward for one second through the current output, so the player can see the game move.
+    if (raisedButton("TEST OUTPUT", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.testOutput);
     sectionTitle("Curve Visual");
     drawCurvePreview(settings_.progression.load());
   }
