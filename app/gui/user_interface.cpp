@@ -148,6 +148,11 @@ std::uint64_t UserInterface::shownState() {
   d.add(s.update_prompt_dismissed.load()).add(s.newest_version.get());
   if (s.restart_needed.load()) d.add(steamVRRunning());
   if (actions_.testOutputActive) d.add(actions_.testOutputActive());
+  // Plot data counts only where a plot shows it; the pacer caps how often it redraws.
+  const core::LiveHistory* history = actions_.history;
+  if (history && activeTab_ == Main) d.add(history->lean.written());
+  if (history && activeTab_ == Jump && !s.hmd_source.equals("Disabled")) d.add(history->jump.written());
+  if (history && activeTab_ == Crouch && !s.squat_source.equals("Disabled")) d.add(history->crouch.written());
   const bool jumping = actions_.isJumping ? actions_.isJumping() : s.jumping.load();
   switch (activeTab_) {
     case Main:

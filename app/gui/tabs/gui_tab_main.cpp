@@ -118,6 +118,11 @@ void GuiTabMain::renderSettings() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("SettingsBlock", ImVec2(0, height), true, true)) {
     sectionTitle("Sensors & Input Control");
+    if (actions_.history) {
+      const double t = LivePlots::timeNow(actions_.engineNow, *actions_.history);
+      plots_.lean(*actions_.history, settings_, t, 120);
+      plots_.stick(*actions_.history, t, 80);
+    }
     const std::vector<std::string> modes = outputModeList(settings_);
     int selected = std::max(0, indexIn(modes, settings_.mode.get()));
     // An unknown mode shows the first entry; choosing that entry then stores it.
