@@ -352,7 +352,7 @@ TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
   ASSERT_TRUE(phone.started());
   std::this_thread::sleep_for(3s);  // some history to plot
   const Window window = expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab.png", 20s);
-  EXPECT_GT(plotPixels(screen.capture(window)), 300) << "no live plot lines on the Main tab";
+  EXPECT_GT(plotPixels(screen.capture(window)), 100) << "no live plot lines on the Main tab";
   if (window) expectEveryTabRenders(screen, window, STRIVO_SCREENSHOT_DIR, "");
   // Closing the window (SDL turns SIGTERM into a quit) shuts the program down cleanly.
   program.signal(SIGTERM);

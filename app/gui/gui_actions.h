@@ -57,6 +57,7 @@ struct GuiActions {
   std::function<bool()> isJumping;             // the jump detector selected by `hmd_source`
   std::function<void()> testOutput;            // engine: push the stick forward for 1 s, then release
   std::function<bool()> testOutputActive;      // engine: that push is under way
+  std::function<void()> startCalibration;      // open the calibration wizard (the window sets it)
   const core::LiveHistory* history = nullptr;  // the engine's recent samples, for the live plots
   // Asks the desktop to open a web address; returns the shell's result code
   // (32 or less is a failure, as ShellExecute reports it).

@@ -92,7 +92,9 @@ int drawPrompt(const Prompt& prompt, ImFont* headingFont) {
 }  // namespace
 
 UserInterface::UserInterface(core::Settings& settings, core::Logger& logger, GuiActions actions)
-    : settings_(settings), logger_(logger), actions_(std::move(actions)) {}
+    : settings_(settings), logger_(logger), actions_(std::move(actions)) {
+  if (!actions_.startCalibration) actions_.startCalibration = [this] { wizard_.start(); };
+}
 
 UserInterface::~UserInterface() = default;
 
@@ -148,6 +150,8 @@ std::uint64_t UserInterface::shownState() {
   d.add(s.update_prompt_dismissed.load()).add(s.newest_version.get());
   if (s.restart_needed.load()) d.add(steamVRRunning());
   if (actions_.testOutputActive) d.add(actions_.testOutputActive());
+  d.add(wizard_.shownState());
+  if (wizard_.active()) return d.value();
   // Plot data counts only where a plot shows it; the pacer caps how often it redraws.
   const core::LiveHistory* history = actions_.history;
   if (history && activeTab_ == Main) d.add(history->lean.written());
@@ -226,7 +230,11 @@ void UserInterface::drawFrame() {
   ImGui::PopStyleVar();
   drawPrompts();
   if (activeTab_ == Debug && !settings_.debug_mode.load()) activeTab_ = Main;
-  tabs_[activeTab_]->render();
+  // The wizard takes the content area while it runs.
+  if (wizard_.active())
+    wizard_.render();
+  else
+    tabs_[activeTab_]->render();
   ImGui::EndChild();
 
   drawFooter(width);

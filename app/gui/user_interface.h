@@ -9,6 +9,7 @@
 #include "app/core/logger.h"
 #include "app/core/settings.h"
 #include "app/gui/gui_actions.h"
+#include "app/gui/tabs/calibration_wizard.h"
 #include "app/gui/tabs/itab.h"
 #include "app/gui/theme.h"
 
@@ -39,6 +40,8 @@ class UserInterface {
   // The header's tab labels in button order.
   static const char* tabLabel(int tab);
 
+  const tabs::CalibrationWizard& wizard() const { return wizard_; }
+
  private:
   void createTabs();
   void drawHeader(float width);
@@ -62,6 +65,7 @@ class UserInterface {
   double steamVRCheckedAt_ = 0;
   bool steamVRChecked_ = false;
   std::uint64_t drawnState_ = 0;
+  tabs::CalibrationWizard wizard_{settings_, actions_};
 };
 
 }  // namespace gui

@@ -123,6 +123,9 @@ void GuiTabMain::renderSettings() {
       plots_.lean(*actions_.history, settings_, t, 120);
       plots_.stick(*actions_.history, t, 80);
     }
+    if (raisedButton("CALIBRATE", ImVec2(200, 48))) callIfSet(actions_.startCalibration);
+    ImGui::SameLine();
+    ImGui::TextColored(rgb(palette::kMuted), "%s", "Measures your centre, dead zone and sensitivities.");
     const std::vector<std::string> modes = outputModeList(settings_);
     int selected = std::max(0, indexIn(modes, settings_.mode.get()));
     // An unknown mode shows the first entry; choosing that entry then stores it.
