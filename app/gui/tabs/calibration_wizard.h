@@ -27,6 +27,8 @@ class CalibrationWizard {
   bool active() const { return phase_ != Phase::Idle; }
   Phase phase() const { return phase_; }
   int step() const { return step_; }
+  // Why the current step stopped (Failed), for the player.
+  const std::string& problem() const { return problem_; }
   // Draws the wizard in the current window and moves it on with the clock.
   void render();
   // Changes whenever what the wizard shows would (for the window's rest).
