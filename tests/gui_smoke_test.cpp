@@ -224,12 +224,15 @@ Image halfSize(const Image& image) {
 }
 
 // Keeps a screenshot in `folder`; with STRIVO_README_SHOTS set, a half-size copy
-// of the Main, Input and Status tabs goes there too (scripts/readme-screenshots.sh).
+// of the Main, Input, Status and Jump tabs and of the calibration goes there too
+// (scripts/readme-screenshots.sh).
 void savePng(const Image& image, const std::string& folder, const std::string& name) {
   std::filesystem::create_directories(folder);
   stbi_write_png((folder + "/" + name).c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3);
   const char* readme = std::getenv("STRIVO_README_SHOTS");
-  if (!readme || (name != "main-tab.png" && name != "input-tab.png" && name != "status-tab.png")) return;
+  if (!readme || (name != "main-tab.png" && name != "input-tab.png" && name != "status-tab.png" &&
+                  name != "jump-tab.png" && name != "calibration.png"))
+    return;
   const Image half = halfSize(image);
   std::filesystem::create_directories(readme);
   stbi_write_png((std::string(readme) + "/" + name).c_str(), half.width, half.height, 3, half.rgb.data(),
@@ -324,6 +327,31 @@ int plotPixels(const Image& image) {
   return left.count(kGood, top + 56, top + 56 + 400);
 }
 
+// Back on the Main tab, CALIBRATE (the raised button below the plots, found as
+// a tall accent run at the card's left) opens the wizard, which counts down and
+// then records: its progress bar fills in the good colour.
+void expectCalibrationStarts(VirtualDisplay& screen, Window window, const std::string& shotFolder) {
+  Image image = screen.capture(window);
+  const int top = headerTopOf(image);
+  const std::vector<TabButton> buttons = tabButtons(image, top);
+  ASSERT_FALSE(buttons.empty());
+  screen.click(window, (buttons[0].left + buttons[0].right) / 2, top + 28);
+  std::this_thread::sleep_for(500ms);
+  image = screen.capture(window);
+  const int x = 60;
+  int button = -1;
+  for (int y = top + 60, run = 0; y < image.height - 90 && button < 0; ++y) {
+    run = near(image.at(x, y), kAccent) ? run + 1 : 0;
+    if (run >= 30) button = y - 15;
+  }
+  ASSERT_GE(button, 0) << "CALIBRATE not found";
+  screen.click(window, x + 40, button);
+  std::this_thread::sleep_for(3s);  // the countdown, then a second of recording
+  image = screen.capture(window);
+  savePng(image, shotFolder, "calibration.png");
+  EXPECT_GT(image.count(kGood, top + 56, image.height - 90), 1500) << "see " << shotFolder << "/calibration.png";
+}
+
 TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
   VirtualDisplay screen;
   ASSERT_NE(screen.display(), nullptr) << "Xvfb did not start";
@@ -350,10 +378,13 @@ TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
        "0:0,3:-20,6:15,9:0,11:-20,14:15,16:0,90:0", "--jump", "1,3.5,6,8.5,11,13.5,16,18.5,21,23.5,26,28.5,31"},
       {}, "");
   ASSERT_TRUE(phone.started());
-  std::this_thread::sleep_for(3s);  // some history to plot
+  std::this_thread::sleep_for(6s);  // some history to plot
   const Window window = expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab.png", 20s);
   EXPECT_GT(plotPixels(screen.capture(window)), 100) << "no live plot lines on the Main tab";
-  if (window) expectEveryTabRenders(screen, window, STRIVO_SCREENSHOT_DIR, "");
+  if (window) {
+    expectEveryTabRenders(screen, window, STRIVO_SCREENSHOT_DIR, "");
+    expectCalibrationStarts(screen, window, STRIVO_SCREENSHOT_DIR);
+  }
   // Closing the window (SDL turns SIGTERM into a quit) shuts the program down cleanly.
   program.signal(SIGTERM);
   EXPECT_EQ(program.waitForExit(10s), 0) << program.errors();
