@@ -45,8 +45,10 @@ std::map<std::string, std::string> merged(std::map<std::string, std::string> bas
 }
 }  // namespace
 
-PackagedProgram::PackagedProgram(const UserHome& home, const std::map<std::string, std::string>& extraEnvironment)
-    : process_(packaged("strivovr-headless"), {}, merged(home.environment(), extraEnvironment), packageFolder()) {
+PackagedProgram::PackagedProgram(const UserHome& home, const std::map<std::string, std::string>& extraEnvironment,
+                                 const std::string& program)
+    : process_(program.empty() ? packaged("strivovr-headless") : program, {},
+               merged(home.environment(), extraEnvironment), packageFolder()) {
   started_ = process_.started() && process_.waitForOutput("[Main] Logic initialized.", 10s);
 }
 
