@@ -21,6 +21,7 @@ Application::Application(Options options)
     : options_(withDefaults(std::move(options))),
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
+      settingsSaver_([this] { settingsFile_.save(settings_); }),
       serviceManager_(settings_, logger_),
       updateCheck_(settings_, services::defaultUpdateServer()),
       firewall_(logger_, platform::executablePath()),
@@ -51,7 +52,8 @@ Application::Application(Options options)
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(
-          settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
+          settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsSaver_.request(); },
+          [this] { return engineClock_.now(); }),
       phoneServer_(settings_, trackingToggle_, *options_.out),
       oscServer_(
           settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
@@ -71,7 +73,7 @@ Application::Application(Options options)
       engine_(
           settings_, logger_, serviceManager_, engineClock_, outputService_,
           [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },
-          [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }),
+          [this] { settingsSaver_.request(); }, [this] { virtualPad_.submitReport(); }),
       detectorHooks_(engine_, logger_, outputService_, audioService_, wallClock_) {
   engine_.setHooks(detectorHooks_);
   // Registration order is initialisation and clean-up order: tracking, output, bridge.
@@ -101,7 +103,10 @@ int Application::run(const std::function<int()>& runUserInterface) {
   core::showOnce(options_.dataFolder(), "virtual-input-hint-shown", platform::virtualInputAccessHint(), *options_.err);
   core::StartupSteps steps;
   steps.startEngine = [this] { engine_.start(); };
-  steps.stopEngine = [this] { engine_.stop(); };
+  steps.stopEngine = [this] {
+    engine_.stop();
+    settingsSaver_.stop();
+  };
   steps.runUserInterface = runUserInterface;
   steps.localAddress = [] { return platform::localIPv4Address(); };
   return core::runStartup(settings_, settingsFile_, steps, *options_.out, *options_.err);

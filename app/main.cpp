@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/gui/window.h"
 #include "app/tracking/steamvr_process.h"
+#include "platform/last_stop.h"
 #include "platform/local_address.h"
 #include "platform/open_url.h"
 
@@ -71,6 +72,7 @@ gui::GuiActions windowActions(Application& application) {
 }  // namespace
 
 int main() {
+  platform::installLastStopHandler();
   Application application;
   const gui::GuiActions actions = windowActions(application);
   return application.run([&] { return gui::runWindow(application.settings(), application.logger(), actions); });

@@ -100,7 +100,7 @@ void CServerDriver::runFrame() {
   vr::IVRDriverInput* input = Interception::lastInput();
   if (!input) return;
   if (UpdateScalarFn update = Interception::realUpdateScalar()) relay_.pushSticks(input, update, ticks_());
-  if (UpdateBooleanFn update = Interception::realUpdateBoolean()) relay_.pushButtons(input, update);
+  if (UpdateBooleanFn update = Interception::realUpdateBoolean()) relay_.pushButtons(input, update, ticks_());
 }
 
 }  // namespace gaitrelay

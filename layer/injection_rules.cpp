@@ -37,6 +37,23 @@ struct Hand {
 
 }  // namespace
 
+bool RecordLiveness::live(std::uint32_t sequence, std::uint64_t now) {
+  if (!seen_.exchange(true)) {
+    // First sight: a record left by a program that is gone looks just like this.
+    sequence_ = sequence;
+    changedAt_ = now;
+    return false;
+  }
+  if (sequence != sequence_.load()) {
+    sequence_ = sequence;
+    changedAt_ = now;
+    moved_ = true;
+    return true;
+  }
+  const std::uint64_t changed = changedAt_.load();
+  return moved_.load() && (now < changed || now - changed < kRecordStaleMs);
+}
+
 bool injectedPress(const xrshm::InputRecord& input, const std::vector<std::string>& paths, std::string_view subaction) {
   for (const std::string& path : paths) {
     if (!considered(path, subaction)) continue;

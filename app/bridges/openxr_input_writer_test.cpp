@@ -87,10 +87,19 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
     EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
     EXPECT_FLOAT_EQ(layer->leftY, 0.79f);  // the left half keeps the last left sample
   }
+  // Clean-up leaves a released record behind: it outlives the program.
+  service.setJump(true);
+  const std::uint32_t before = layer->sequence;
   service.cleanup();
   EXPECT_FALSE(w.writer.isMapped());
+  EXPECT_EQ(layer->sequence, before + 1);
+  EXPECT_EQ(layer->leftActive + layer->rightActive, 0);
+  EXPECT_EQ(layer->leftX + layer->leftY + layer->rightX + layer->rightY, 0.0f);
+  EXPECT_EQ(layer->leftButtons | layer->rightButtons | layer->leftConfirm | layer->rightConfirm, 0u);
   w.writer.setStick("L", 1.0f, 1.0f);  // closed: changes nothing
-  EXPECT_FLOAT_EQ(layer->leftY, 0.79f);
+  w.writer.keepAlive();
+  EXPECT_EQ(layer->leftY, 0.0f);
+  EXPECT_EQ(layer->sequence, before + 1);
   EXPECT_EQ(w.err.str(), "");
 }
 
@@ -156,8 +165,43 @@ TEST(OpenXRInputWriter, PendingReleaseAfterCleanupOrReopenTouchesNothing) {
   w.reset();
   clock->advance(OpenXRInputWriter::kReleaseDelay);
   ASSERT_TRUE(eventually([&] { return clock.use_count() == 1; }));
-  EXPECT_EQ(layer->sequence, centred);
-  EXPECT_EQ(layer->rightActive, 1);
+  EXPECT_EQ(layer->sequence, centred + 1);  // the destructor's released record, untouched since
+  EXPECT_EQ(layer->rightActive, 0);
+}
+
+TEST(OpenXRInputWriter, KeepAliveStampsOnlyAnActiveRecordAndReleasesGoToTheHandThatHolds) {
+  LayerView layer("alive");
+  Writer w(layer.name);
+  ASSERT_TRUE(w.writer.open());
+  w.writer.keepAlive();  // nothing injected: the record stands still
+  EXPECT_EQ(layer->sequence, 0u);
+  struct Step {
+    const char* hand;
+    const char* button;
+    bool pressed;
+    std::uint64_t left, right;
+  } steps[] = {
+      {"L", "A", true, xrshm::kButtonAX, 0},
+      {"R", "A", false, 0, 0},  // the target moved to the right hand: the left press is released
+      {"R", "Grip", true, 0, xrshm::kButtonGrip},
+      {"L", "Trigger", false, 0, xrshm::kButtonGrip},  // never pressed: nothing changes
+      {"L", "Grip", false, 0, 0},
+  };
+  for (const Step& step : steps) {
+    w.writer.setButton(step.hand, step.button, step.pressed);
+    EXPECT_EQ(layer->leftButtons, step.left) << step.hand << step.button;
+    EXPECT_EQ(layer->leftConfirm, step.left) << step.hand << step.button;
+    EXPECT_EQ(layer->rightButtons, step.right) << step.hand << step.button;
+  }
+  w.writer.setButton("R", "Grip", true);
+  std::uint32_t sequence = layer->sequence;
+  w.writer.keepAlive();
+  EXPECT_EQ(layer->sequence, sequence + 1);  // a held button is live
+  w.writer.setButton("R", "Grip", false);
+  w.writer.setStick("R", 0.0f, 0.0f);
+  sequence = layer->sequence;
+  w.writer.keepAlive();
+  EXPECT_EQ(layer->sequence, sequence + 1);  // an injected stick is live, even at zero
 }
 
 TEST(OpenXRInputWriter, ASectionThatCannotBeMadeIsReportedAndLeavesTheWriterClosed) {

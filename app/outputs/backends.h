@@ -50,6 +50,8 @@ class IHookBackend {
   virtual void sendStick(float x, float y, const std::string& hand) = 0;
   virtual void buttonEvent(const std::string& button, bool pressed, const std::string& hand) = 0;
   virtual void sendRelease(const std::string& text) = 0;
+  // Called from the engine's periodic pass: repeats the presses it holds.
+  virtual void keepAlive() {}
 };
 
 // The OpenXR layer's input record writer.
@@ -62,6 +64,24 @@ class IOpenXRWriterBackend {
   // `hand` is a hand letter ("L", "R"); y positive forward.
   virtual void setStick(const std::string& hand, float x, float y) = 0;
   virtual void setButton(const std::string& hand, const std::string& button, bool pressed) = 0;
+  // Called from the engine's periodic pass: marks the record live while it injects.
+  virtual void keepAlive() {}
+};
+
+// Which of the five outputs a press went to.
+enum class OutputKind { None, Keyboard, Pad, Osc, Hook, OpenXr };
+
+// One press as it was made: the output it went to and the binding resolved at that
+// moment (a key binding; a pad button; a hook hand text and button; an OpenXR hand
+// letter and button; nothing for VRChat's jump). Its release goes to exactly this,
+// whatever the settings say by then.
+struct HeldPress {
+  OutputKind output = OutputKind::None;
+  std::string hand;
+  std::string button;
+
+  bool held() const { return output != OutputKind::None; }
+  bool operator==(const HeldPress&) const = default;
 };
 
 struct Backends {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "app/outputs/keyboard_output_service.h"
@@ -106,10 +107,10 @@ TEST_F(OutputServiceTest, InitializeAndCleanupStartAndStopTheBackendsInOrder) {
   settings.mode = "Xbox Controller (vJoy)";
   service.applyOutputMode();
   EXPECT_THAT(backends.take(), ElementsAre("osc.setJump(false)", "update(0,0)", "init()", "cleanup()"));
-  // Pad, hook, keyboard, OSC sender, OpenXR writer.
+  // The pad's stick centred, then pad, hook, keyboard, OSC sender, OpenXR writer.
   service.cleanup();
   EXPECT_THAT(backends.take(),
-              ElementsAre("pad.shutdown()", "cleanup()", "keyboard.reset()", "cleanup()", "cleanup()"));
+              ElementsAre("update(0,0)", "pad.shutdown()", "cleanup()", "keyboard.reset()", "cleanup()", "cleanup()"));
 }
 
 TEST_F(OutputServiceTest, StickGoesOnlyToTheSelectedBackend) {
@@ -150,14 +151,17 @@ TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
   service.setJump(true);
   settings.jump_hook_button = "A";
   settings.target_controller = "Right";
-  service.setJump(false);
-  EXPECT_THAT(backends.take(), ElementsAre("hook.buttonEvent(Trigger,true,Right)", "hook.buttonEvent(A,false,Right)"));
+  service.setJump(false);  // released where it was pressed
+  service.setCrouch(false);
+  EXPECT_THAT(backends.take(), ElementsAre("hook.buttonEvent(Trigger,true,Right)",
+                                           "hook.buttonEvent(Trigger,false,Right)", "hook.buttonEvent(B,false,Left)"));
 
   settings.mode = "Xbox Controller (vJoy)";
   service.setJump(true);
-  service.setCrouch(true);
+  service.setJump(false);
   settings.mode = "OpenXR API Layer";
   service.setJump(true);
+  service.setJump(false);
   service.setCrouch(false);
   settings.mode = "VRChat OSC";
   service.setJump(true);
@@ -165,8 +169,9 @@ TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
   settings.squat_output_mode = "Keyboard";
   service.setCrouch(true);
   EXPECT_THAT(backends.take(),
-              ElementsAre("pad.setButton(A,true)", "pad.setButton(B,true)", "openxr.setButton(R,A,true)",
-                          "openxr.setButton(R,B,false)", "osc.setJump(true)", "keyboard.pressKey(ctrl)"));
+              ElementsAre("pad.setButton(A,true)", "pad.setButton(A,false)", "openxr.setButton(R,A,true)",
+                          "openxr.setButton(R,A,false)", "openxr.setButton(R,B,false)", "osc.setJump(true)",
+                          "keyboard.pressKey(ctrl)"));
 }
 
 TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndReleasesOnce) {
@@ -242,6 +247,168 @@ TEST_F(OutputServiceTest, ChangingTheModeLiftsWhatThePreviousOutputHeld) {
   settings.mode = "OpenXR API Layer";
   service.applyOutputMode();
   EXPECT_THAT(backends.take(), ElementsAre("pad.setButton(B,false)", "update(0,0)", "pad.shutdown()", "cleanup()"));
+}
+
+// A press held while its binding, hand, target or the mode changes: the change and
+// the release reach exactly what was pressed, and the next press uses the new binding.
+struct HeldChange {
+  const char* name;
+  std::function<void(core::Settings&)> setUp;
+  std::function<void(outputs::OutputService&)> hold;
+  std::function<void(core::Settings&, outputs::OutputService&)> change;
+  std::function<void(outputs::OutputService&)> release;
+  std::function<void(outputs::OutputService&)> pressAgain;
+  Calls changed, released, pressedAgain;
+};
+
+TEST_F(OutputServiceTest, ChangesWhileHeldReleaseWhatWasPressedAndTheNextPressUsesTheNewBinding) {
+  using S = core::Settings;
+  using O = outputs::OutputService;
+  const auto jumpOn = [](O& o) { o.setJump(true); };
+  const auto jumpOff = [](O& o) { o.setJump(false); };
+  const auto crouchOn = [](O& o) { o.setCrouch(true); };
+  const auto crouchOff = [](O& o) { o.setCrouch(false); };
+  const HeldChange rows[] = {
+      {"key",
+       [](S& s) { s.mode = "Keyboard"; },
+       crouchOn,
+       [](S& s, O&) { s.squat_key = "c"; },
+       crouchOff,
+       crouchOn,
+       {},
+       {"keyboard.releaseKey(ctrl)"},
+       {"keyboard.pressKey(c)"}},
+      {"pad button",
+       [](S& s) { s.mode = "Xbox Controller (vJoy)"; },
+       jumpOn,
+       [](S& s, O&) { s.jump_button = "X"; },
+       jumpOff,
+       jumpOn,
+       {},
+       {"pad.setButton(A,false)"},
+       {"pad.setButton(X,true)"}},
+      {"hook hand and button",
+       [](S& s) { s.mode = "SteamVR Hook"; },
+       crouchOn,
+       [](S& s, O&) { s.squat_hook_button = "Right: Grip"; },
+       crouchOff,
+       crouchOn,
+       {},
+       {"hook.buttonEvent(B,false,Left)"},
+       {"hook.buttonEvent(Grip,true,Right)"}},
+      {"OpenXR hand",
+       [](S& s) { s.mode = "OpenXR API Layer"; },
+       jumpOn,
+       [](S& s, O&) { s.target_controller = "Right"; },
+       jumpOff,
+       jumpOn,
+       {},
+       {"openxr.setButton(L,A,false)"},
+       {"openxr.setButton(R,A,true)"}},
+      // A second press on the new binding lifts the old one first.
+      {"jump target to its own output",
+       [](S& s) { s.mode = "SteamVR Hook"; },
+       jumpOn,
+       [](S& s, O&) { s.jump_output_mode = "Keyboard"; },
+       jumpOn,
+       jumpOff,
+       {},
+       {"hook.buttonEvent(A,false,Left)", "keyboard.pressKey(space)"},
+       {"keyboard.releaseKey(space)"}},
+      {"jump target back to the main output",
+       [](S& s) {
+         s.mode = "Xbox Controller (vJoy)";
+         s.jump_output_mode = "Keyboard";
+       },
+       jumpOn,
+       [](S& s, O&) { s.jump_output_mode = "Follow Main Output"; },
+       jumpOff,
+       jumpOn,
+       {},
+       {"keyboard.releaseKey(space)"},
+       {"pad.setButton(A,true)"}},
+      {"OpenXR second stage",
+       [](S& s) {
+         s.mode = "OpenXR API Layer";
+         s.enable_openxr_s2 = true;
+         s.openxr_button_2 = "Right: Grip";
+       },
+       [](O& o) { o.updateStick(0, -0.9f); },
+       [](S& s, O&) { s.openxr_button_2 = "Left: Trigger"; },
+       [](O& o) { o.updateStick(0, -0.9f); },
+       [](O& o) { o.updateStick(0, -0.1f); },
+       {},
+       {"openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,false)", "openxr.setButton(L,Trigger,true)"},
+       {"openxr.setStick(L,0,0.1)", "openxr.setButton(L,Trigger,false)"}},
+      {"hook stick hand",
+       [](S& s) { s.mode = "SteamVR Hook"; },
+       [](O& o) { o.updateStick(0, -0.5f); },
+       [](S& s, O&) { s.target_controller = "Right"; },
+       [](O& o) { o.updateStick(0, -0.5f); },
+       [](O& o) { o.centerAll(); },
+       {},
+       {"hook.sendStick(0,0,Left)", "hook.sendRelease(L OFF)", "hook.sendStick(0,-0.5,Right)"},
+       {"hook.buttonEvent(A,false,Left)", "hook.buttonEvent(B,false,Left)", "hook.sendStick(0,0,Right)",
+        "hook.sendRelease(R OFF)"}},
+      {"OpenXR stick hand",
+       [](S& s) { s.mode = "OpenXR API Layer"; },
+       [](O& o) {
+         o.updateStick(0, -0.5f);
+         o.setJump(true);
+       },
+       [](S& s, O&) { s.target_controller = "Right"; },
+       [](O& o) { o.updateStick(0, -0.5f); },
+       jumpOn,
+       {},
+       {"openxr.center()", "openxr.setStick(R,0,0.5)"},
+       {"openxr.setButton(R,A,true)"}},
+      {"mode switch while walking and crouched",
+       [](S& s) { s.mode = "Keyboard"; },
+       [](O& o) {
+         o.updateStick(0, -0.5f);
+         o.setCrouch(true);
+       },
+       [](S& s, O& o) {
+         s.mode = "SteamVR Hook";
+         o.applyOutputMode();
+       },
+       [](O& o) { o.updateStick(0, -0.5f); },
+       crouchOn,
+       {"keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)", "keyboard.reset()", "pad.shutdown()",
+        "cleanup()"},
+       {"hook.sendStick(0,-0.5,Left)"},
+       {"hook.buttonEvent(B,true,Left)"}},
+      {"mode switch with jump on its own output of the old mode",
+       [](S& s) {
+         s.mode = "Xbox Controller (vJoy)";
+         s.jump_output_mode = "Xbox Controller (vJoy)";
+       },
+       jumpOn,
+       [](S& s, O& o) {
+         s.mode = "Keyboard";
+         o.applyOutputMode();
+       },
+       jumpOff,
+       jumpOn,
+       {"pad.setButton(A,false)", "pad.setButton(B,false)", "update(0,0)", "pad.shutdown()", "cleanup()"},
+       {"pad.setButton(A,false)"},
+       {"pad.setButton(A,true)"}},
+  };
+  for (const HeldChange& row : rows) {
+    core::Settings settings;
+    RecordingBackends backends;
+    outputs::OutputService service{settings, logger, backends.all()};
+    row.setUp(settings);
+    service.initialize();
+    row.hold(service);
+    backends.take();
+    row.change(settings, service);
+    EXPECT_EQ(backends.take(), row.changed) << row.name;
+    row.release(service);
+    EXPECT_EQ(backends.take(), row.released) << row.name;
+    row.pressAgain(service);
+    EXPECT_EQ(backends.take(), row.pressedAgain) << row.name;
+  }
 }
 
 TEST(OutputServiceWithKeyboard, CentringInKeyboardModeLeavesNoKeyDown) {

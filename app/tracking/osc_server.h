@@ -7,7 +7,9 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -53,7 +55,8 @@ class osc_server final : public IOscReceiver {
   // The port actually bound (differs from the setting when that is 0), 0 when stopped.
   std::uint16_t port() const { return port_.load(); }
 
-  // Decodes one datagram as the receive thread does (the thread's only entry).
+  // Decodes one datagram as the receive thread does (the thread's only entry); a
+  // reset in it toggles after the whole datagram was handed on.
   void handleDatagram(std::span<const std::byte> datagram);
 
  private:
@@ -78,7 +81,8 @@ class osc_server final : public IOscReceiver {
   std::thread thread_;
   platform::UdpSocket socket_;  // used by the receive thread only
   std::vector<std::byte> buffer_;
-  double lastPacketLog_ = 0.0;  // receive thread only
+  double lastPacketLog_ = 0.0;               // receive thread only
+  std::optional<std::string> resetAddress_;  // the first reset of the datagram being decoded
 };
 
 }  // namespace tracking

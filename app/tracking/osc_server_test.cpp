@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <chrono>
 #include <mutex>
@@ -79,11 +80,12 @@ class OscServer : public ::testing::Test {
 
   core::Settings settings;
   NoSounds sounds;
-  TrackingToggle toggle{settings, sounds, [this] { record("reset outputs"); }, [this] { record("save"); }};
-  double clock = 100.0;
+  std::atomic<double> clock{100.0};
+  TrackingToggle toggle{settings, sounds, [this] { record("reset outputs"); }, [this] { record("save"); },
+                        [this] { return clock.load(); }};
   testsupport::CaptureStream out;
   testsupport::CaptureStream err;
-  osc_server server{settings, toggle, [this] { return clock; }, out, err};
+  osc_server server{settings, toggle, [this] { return clock.load(); }, out, err};
   UdpSocket sender;
   std::mutex mutex;
   std::vector<std::string> events;
@@ -121,6 +123,7 @@ TEST_F(OscServer, DeliversSlimeVrBundlesAndTogglesTrackingOnResets) {
   barrier();
   EXPECT_FALSE(settings.tracking_active);
   EXPECT_EQ(takeEvents(), (std::vector<std::string>{"reset outputs", "save"}));
+  clock = clock + TrackingToggle::kNetworkSpacing;
   send(oscMessage("/user/mounting_reset", {1.0f}));
   barrier();
   EXPECT_TRUE(settings.tracking_active);
@@ -165,6 +168,35 @@ TEST_F(OscServer, PacketLineIsWrittenAtMostOncePerSecond) {
     server.handleDatagram(message);
     EXPECT_EQ(lines(), step.expectedLines) << "at " << step.time;
   }
+}
+
+TEST_F(OscServer, ABundleOfResetsTogglesOnceAndTheNextOnlyAfterTheSpacing) {
+  settings.slimevr_tap_toggle = true;
+  std::vector<Bytes> resets(200, oscMessage("/user/reset", {}));
+  resets.insert(resets.begin() + 100, oscMessage("/tracking/trackers/1/rotation", {1, 2, 3}));
+  Bytes bundle = osc::testbytes::bundle({});
+  for (const Bytes& message : resets) {
+    const Bytes element = osc::testbytes::element(message);
+    bundle.insert(bundle.end(), element.begin(), element.end());
+  }
+  const std::string line = "[OSC] SlimeVR Reset signal detected: /user/reset - Toggling tracking.\n";
+  const struct {
+    double time;
+    bool activeAfter;
+    std::vector<std::string> events;
+  } steps[] = {{100.0, false, {"/tracking/trackers/1/rotation 1.000000 2.000000 3.000000", "reset outputs", "save"}},
+               {100.49, false, {"/tracking/trackers/1/rotation 1.000000 2.000000 3.000000"}},
+               {100.5, true, {"/tracking/trackers/1/rotation 1.000000 2.000000 3.000000", "save"}}};
+  for (const auto& step : steps) {
+    clock = step.time;
+    server.handleDatagram(bundle);
+    EXPECT_EQ(settings.tracking_active.load(), step.activeAfter) << "at " << step.time;
+    EXPECT_EQ(takeEvents(), step.events) << "at " << step.time;
+  }
+  const std::string text = out.text();
+  std::size_t lines = 0;
+  for (auto at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++lines;
+  EXPECT_EQ(lines, 2u) << text;
 }
 
 TEST_F(OscServer, BindFailureOnATakenPortIsReportedOnStandardError) {
