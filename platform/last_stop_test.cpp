@@ -36,22 +36,6 @@ namespace {
 
 using Texts = std::vector<std::string>;
 
-TEST(LastStop, ATableSlotKeepsWhatFitsAndAnEmptyListSendsNothing) {
-  const std::string longest(platform::kLastStopDatagramBytes, 'x');
-  Texts many(platform::kLastStopDatagrams + 1, "d");
-  EXPECT_FALSE(platform::setLastStopDatagrams(platform::LastStopSlot::Hook, {}, many));
-  platform::LastStopView view;
-  ASSERT_TRUE(platform::lastStopDatagrams(1, view));
-  EXPECT_EQ(view.count, platform::kLastStopDatagrams);
-  EXPECT_FALSE(platform::setLastStopDatagrams(platform::LastStopSlot::Hook, {}, {longest + "y", longest}));
-  ASSERT_TRUE(platform::lastStopDatagrams(1, view));
-  ASSERT_EQ(view.count, 1u);
-  EXPECT_EQ(std::string(view.bytes[0], view.lengths[0]), longest);
-  EXPECT_TRUE(platform::setLastStopDatagrams(platform::LastStopSlot::Hook, {}, {}));
-  EXPECT_FALSE(platform::lastStopDatagrams(1, view));
-  EXPECT_FALSE(platform::lastStopDatagrams(platform::kLastStopSlots, view));
-}
-
 TEST(LastStop, ACrashingChildSendsTheRestDatagramsClearsTheRecordAndDiesAsItWould) {
   for (const laststoptest::CrashRow& row : laststoptest::crashRows()) {
     SCOPED_TRACE(row.kind);

@@ -92,6 +92,13 @@ void SteamVRHookService::sendStick(float x, float y, const std::string& hand) {
   const std::string address = addressFor(handLetter(hand));
   send(hook::stickMessage(address, x, -v));
   noteStickAddress(handLetter(hand), address);
+  if (backHeld_[index] || forwardHeld_[index]) {
+    // The sample carried the held pseudo-button: a repeat on top would only zero x for a moment.
+    const WaitClock::TimePoint now = clock_->now();
+    for (HeldPress& press : held_)
+      if (press.address == address && (press.button == "Thumbstick Back" || press.button == "Thumbstick Forward"))
+        press.lastSent = now;
+  }
 
   if (!settings_.enable_steamvr_s2.load(std::memory_order_relaxed)) {
     if (s2Pressed_) {

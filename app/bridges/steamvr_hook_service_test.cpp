@@ -179,6 +179,20 @@ TEST_F(HookServiceTest, HeldPressesRepeatAndAreReleasedWhereTheyWentAndCleanUpRe
   EXPECT_FALSE(platform::lastStopDatagrams(static_cast<std::size_t>(platform::LastStopSlot::Hook), crash));
 }
 
+TEST_F(HookServiceTest, AStickSampleCarriesAHeldPseudoButtonSoNoRepeatComesOnTop) {
+  auto clock = std::make_shared<testsupport::ManualWaitClock>();
+  service = std::make_unique<SteamVRHookService>(settings, logger, nullptr, at, out, clock);
+  service->initialize();
+  service->buttonEvent("Thumbstick Back", true, "Left");
+  clock->advance(150ms);
+  service->sendStick(0.5f, 0.0f, "Left");
+  clock->advance(100ms);
+  service->keepAlive();  // 250 ms after the press, 100 ms after the sample
+  clock->advance(100ms);
+  service->keepAlive();
+  EXPECT_EQ(received(), (Texts{"L 0.0000 -1.0000", "L 0.5000 -1.0000", "L 0.0000 -1.0000"}));
+}
+
 TEST_F(HookServiceTest, ThumbstickButtonAddsTheJoystickCompanionWithTheHandLetter) {
   settings.hook_target_serial = "LHR-1234";
   service->initialize();
