@@ -251,164 +251,75 @@ TEST_F(OutputServiceTest, ChangingTheModeLiftsWhatThePreviousOutputHeld) {
 
 // A press held while its binding, hand, target or the mode changes: the change and
 // the release reach exactly what was pressed, and the next press uses the new binding.
-struct HeldChange {
-  const char* name;
-  std::function<void(core::Settings&)> setUp;
-  std::function<void(outputs::OutputService&)> hold;
-  std::function<void(core::Settings&, outputs::OutputService&)> change;
-  std::function<void(outputs::OutputService&)> release;
-  std::function<void(outputs::OutputService&)> pressAgain;
-  Calls changed, released, pressedAgain;
-};
-
 TEST_F(OutputServiceTest, ChangesWhileHeldReleaseWhatWasPressedAndTheNextPressUsesTheNewBinding) {
   using S = core::Settings;
   using O = outputs::OutputService;
-  const auto jumpOn = [](O& o) { o.setJump(true); };
-  const auto jumpOff = [](O& o) { o.setJump(false); };
-  const auto crouchOn = [](O& o) { o.setCrouch(true); };
-  const auto crouchOff = [](O& o) { o.setCrouch(false); };
-  const HeldChange rows[] = {
-      {"key",
-       [](S& s) { s.mode = "Keyboard"; },
-       crouchOn,
-       [](S& s, O&) { s.squat_key = "c"; },
-       crouchOff,
-       crouchOn,
-       {},
-       {"keyboard.releaseKey(ctrl)"},
-       {"keyboard.pressKey(c)"}},
-      {"pad button",
-       [](S& s) { s.mode = "Xbox Controller (vJoy)"; },
-       jumpOn,
-       [](S& s, O&) { s.jump_button = "X"; },
-       jumpOff,
-       jumpOn,
-       {},
-       {"pad.setButton(A,false)"},
-       {"pad.setButton(X,true)"}},
-      {"hook hand and button",
-       [](S& s) { s.mode = "SteamVR Hook"; },
-       crouchOn,
-       [](S& s, O&) { s.squat_hook_button = "Right: Grip"; },
-       crouchOff,
-       crouchOn,
-       {},
-       {"hook.buttonEvent(B,false,Left)"},
-       {"hook.buttonEvent(Grip,true,Right)"}},
-      {"OpenXR hand",
-       [](S& s) { s.mode = "OpenXR API Layer"; },
-       jumpOn,
-       [](S& s, O&) { s.target_controller = "Right"; },
-       jumpOff,
-       jumpOn,
-       {},
-       {"openxr.setButton(L,A,false)"},
-       {"openxr.setButton(R,A,true)"}},
-      // A second press on the new binding lifts the old one first.
-      {"jump target to its own output",
-       [](S& s) { s.mode = "SteamVR Hook"; },
-       jumpOn,
-       [](S& s, O&) { s.jump_output_mode = "Keyboard"; },
-       jumpOn,
-       jumpOff,
-       {},
-       {"hook.buttonEvent(A,false,Left)", "keyboard.pressKey(space)"},
-       {"keyboard.releaseKey(space)"}},
-      {"jump target back to the main output",
-       [](S& s) {
-         s.mode = "Xbox Controller (vJoy)";
-         s.jump_output_mode = "Keyboard";
-       },
-       jumpOn,
-       [](S& s, O&) { s.jump_output_mode = "Follow Main Output"; },
-       jumpOff,
-       jumpOn,
-       {},
-       {"keyboard.releaseKey(space)"},
-       {"pad.setButton(A,true)"}},
-      {"OpenXR second stage",
-       [](S& s) {
-         s.mode = "OpenXR API Layer";
-         s.enable_openxr_s2 = true;
-         s.openxr_button_2 = "Right: Grip";
-       },
-       [](O& o) { o.updateStick(0, -0.9f); },
-       [](S& s, O&) { s.openxr_button_2 = "Left: Trigger"; },
-       [](O& o) { o.updateStick(0, -0.9f); },
-       [](O& o) { o.updateStick(0, -0.1f); },
-       {},
-       {"openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,false)", "openxr.setButton(L,Trigger,true)"},
-       {"openxr.setStick(L,0,0.1)", "openxr.setButton(L,Trigger,false)"}},
-      {"hook stick hand",
-       [](S& s) { s.mode = "SteamVR Hook"; },
-       [](O& o) { o.updateStick(0, -0.5f); },
-       [](S& s, O&) { s.target_controller = "Right"; },
-       [](O& o) { o.updateStick(0, -0.5f); },
-       [](O& o) { o.centerAll(); },
-       {},
-       {"hook.sendStick(0,0,Left)", "hook.sendRelease(L OFF)", "hook.sendStick(0,-0.5,Right)"},
+  using Step = std::function<void(O&)>;
+  const Step jumpOn = [](O&o) { o.setJump(true); }, jumpOff = [](O&o) { o.setJump(false); };
+  const Step crouchOn = [](O&o) { o.setCrouch(true); }, crouchOff = [](O&o) { o.setCrouch(false); };
+  const Step lean = [](O&o) { o.updateStick(0, -0.9f); }, stand = [](O&o) { o.updateStick(0, -0.1f); };
+  const struct {
+    const char* mode;
+    Step hold;
+    std::function<void(S&)> change;
+    Step release, pressAgain;
+    Calls released, pressedAgain;
+  } rows[] = {
+      // clang-format off
+      {"Keyboard", crouchOn, [](S& s) { s.squat_key = "c"; }, crouchOff, crouchOn,
+       {"keyboard.releaseKey(ctrl)"}, {"keyboard.pressKey(c)"}},
+      {"Xbox Controller (vJoy)", jumpOn, [](S& s) { s.jump_button = "X"; }, jumpOff, jumpOn,
+       {"pad.setButton(A,false)"}, {"pad.setButton(X,true)"}},
+      {"SteamVR Hook", crouchOn, [](S& s) { s.squat_hook_button = "Right: Grip"; }, crouchOff, crouchOn,
+       {"hook.buttonEvent(B,false,Left)"}, {"hook.buttonEvent(Grip,true,Right)"}},
+      {"OpenXR API Layer", jumpOn, [](S& s) { s.target_controller = "Right"; }, jumpOff, jumpOn,
+       {"openxr.setButton(L,A,false)"}, {"openxr.setButton(R,A,true)"}},
+      // A press on the new target lifts the one on the old target first.
+      {"SteamVR Hook", jumpOn, [](S& s) { s.jump_output_mode = "Keyboard"; }, jumpOn, jumpOff,
+       {"hook.buttonEvent(A,false,Left)", "keyboard.pressKey(space)"}, {"keyboard.releaseKey(space)"}},
+      // The second stage moves with its button while held, and lets go of the one it holds.
+      {"OpenXR API Layer", lean, [](S& s) { s.openxr_button_2 = "Right: Trigger"; }, lean, stand,
+       {"openxr.setStick(L,0,0.9)", "openxr.setButton(L,Grip,false)", "openxr.setButton(R,Trigger,true)"},
+       {"openxr.setStick(L,0,0.1)", "openxr.setButton(R,Trigger,false)"}},
+      // The stick's hand: the old hand's stick comes to rest.
+      {"SteamVR Hook", lean, [](S& s) { s.target_controller = "Right"; }, lean, [](O& o) { o.centerAll(); },
+       {"hook.sendStick(0,0,Left)", "hook.sendRelease(L OFF)", "hook.sendStick(0,-0.9,Right)"},
        {"hook.buttonEvent(A,false,Left)", "hook.buttonEvent(B,false,Left)", "hook.sendStick(0,0,Right)",
         "hook.sendRelease(R OFF)"}},
-      {"OpenXR stick hand",
-       [](S& s) { s.mode = "OpenXR API Layer"; },
-       [](O& o) {
-         o.updateStick(0, -0.5f);
-         o.setJump(true);
-       },
-       [](S& s, O&) { s.target_controller = "Right"; },
-       [](O& o) { o.updateStick(0, -0.5f); },
-       jumpOn,
-       {},
-       {"openxr.center()", "openxr.setStick(R,0,0.5)"},
+      {"OpenXR API Layer", lean, [](S& s) { s.target_controller = "Right"; }, lean, jumpOn,
+       {"openxr.center()", "openxr.setStick(R,0,0.9)", "openxr.setButton(L,Grip,true)"},
        {"openxr.setButton(R,A,true)"}},
-      {"mode switch while walking and crouched",
-       [](S& s) { s.mode = "Keyboard"; },
-       [](O& o) {
-         o.updateStick(0, -0.5f);
-         o.setCrouch(true);
-       },
-       [](S& s, O& o) {
-         s.mode = "SteamVR Hook";
-         o.applyOutputMode();
-       },
-       [](O& o) { o.updateStick(0, -0.5f); },
-       crouchOn,
-       {"keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)", "keyboard.reset()", "pad.shutdown()",
-        "cleanup()"},
-       {"hook.sendStick(0,-0.5,Left)"},
-       {"hook.buttonEvent(B,true,Left)"}},
-      {"mode switch with jump on its own output of the old mode",
-       [](S& s) {
-         s.mode = "Xbox Controller (vJoy)";
-         s.jump_output_mode = "Xbox Controller (vJoy)";
-       },
-       jumpOn,
-       [](S& s, O& o) {
-         s.mode = "Keyboard";
-         o.applyOutputMode();
-       },
-       jumpOff,
-       jumpOn,
-       {"pad.setButton(A,false)", "pad.setButton(B,false)", "update(0,0)", "pad.shutdown()", "cleanup()"},
-       {"pad.setButton(A,false)"},
-       {"pad.setButton(A,true)"}},
+      // clang-format on
   };
-  for (const HeldChange& row : rows) {
+  for (const auto& row : rows) {
     core::Settings settings;
     RecordingBackends backends;
     outputs::OutputService service{settings, logger, backends.all()};
-    row.setUp(settings);
+    settings.mode = row.mode;
+    settings.enable_openxr_s2 = true;
     service.initialize();
     row.hold(service);
     backends.take();
-    row.change(settings, service);
-    EXPECT_EQ(backends.take(), row.changed) << row.name;
+    row.change(settings);
     row.release(service);
-    EXPECT_EQ(backends.take(), row.released) << row.name;
+    EXPECT_EQ(backends.take(), row.released) << row.mode;
     row.pressAgain(service);
-    EXPECT_EQ(backends.take(), row.pressedAgain) << row.name;
+    EXPECT_EQ(backends.take(), row.pressedAgain) << row.mode;
   }
+
+  // The mode switched while walking and crouched: the old output lets go of all of
+  // it before the new one starts.
+  settings.mode = "Keyboard";
+  service.initialize();
+  lean(service);
+  crouchOn(service);
+  backends.take();
+  settings.mode = "SteamVR Hook";
+  service.applyOutputMode();
+  lean(service);
+  EXPECT_THAT(backends.take(),
+              ElementsAre("keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)", "keyboard.reset()",
+                          "pad.shutdown()", "cleanup()", "hook.sendStick(0,-0.9,Left)"));
 }
 
 TEST(OutputServiceWithKeyboard, CentringInKeyboardModeLeavesNoKeyDown) {
