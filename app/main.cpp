@@ -17,11 +17,21 @@ gui::GuiActions windowActions(Application& application) {
   actions.openUrl = platform::openUrl;
   actions.resetOutputs = [&] { application.engine().resetOutputs(); };
   actions.setCenter = [&] { application.engine().setCenter(); };
+  actions.testOutput = [&] { application.engine().startTestPush(1.0); };
+  actions.testOutputActive = [&] { return application.engine().testPushActive(); };
+  actions.history = &application.engine().history();
   actions.clearCenter = [&] { application.engine().clearCenter(); };
   actions.engineNow = [&] { return application.engine().clock().now(); };
   actions.applyOutputMode = [&] { application.outputService().applyOutputMode(); };
   actions.refreshSources = [&] { application.trackingService().refresh_sources(); };
   actions.localAddress = [] { return platform::localIPv4Address(); };
+  actions.followedPhone = [&] { return application.phoneServer().followedPhone(); };
+  actions.reopenListeners = [&] {
+    application.bridgeService().stop();
+    application.bridgeService().start();
+    application.oscServer().stop();
+    application.trackingService().refresh_sources();  // starts the OSC receiver again where a source needs it
+  };
   actions.hasSession = [&] { return application.openvrManager().has_session(); };
   actions.listControllers = [&] {
     std::vector<gui::HookController> controllers;

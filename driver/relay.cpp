@@ -329,13 +329,13 @@ bool Relay::overrideInForce(std::uint64_t now) const {
       const auto table = serialButtons_.find(entry.serial);
       if (table != serialButtons_.end()) {
         const auto o = table->second.find(entry.button);
-        if (o != table->second.end() && o->second.active) return true;
+        if (o != table->second.end() && o->second.active && fresh(o->second, now)) return true;
       }
     }
     if (entry.role != kRoleLeft && entry.role != kRoleRight) continue;
     const ButtonTable& table = entry.role == kRoleLeft ? leftButtons_ : rightButtons_;
     const auto o = table.find(entry.button);
-    if (o != table.end() && o->second.active) return true;
+    if (o != table.end() && o->second.active && fresh(o->second, now)) return true;
   }
   return false;
 }

@@ -71,13 +71,13 @@ std::optional<float> injectedAxis(const xrshm::InputRecord& input, const std::ve
     if (!considered(path, subaction)) continue;
     std::optional<float> stick;
     if (input.leftActive && contains(path, "/user/hand/left/input/thumbstick/x"))
-      stick = input.leftX;
+      stick = injectable(input.leftX);
     else if (input.leftActive && contains(path, "/user/hand/left/input/thumbstick/y"))
-      stick = input.leftY;
+      stick = injectable(input.leftY);
     else if (input.rightActive && contains(path, "/user/hand/right/input/thumbstick/x"))
-      stick = input.rightX;
+      stick = injectable(input.rightX);
     else if (input.rightActive && contains(path, "/user/hand/right/input/thumbstick/y"))
-      stick = input.rightY;
+      stick = injectable(input.rightY);
     if (!stick) continue;
     return clampUnit(std::abs(real) <= kRestRadius ? real + *stick : real);
   }

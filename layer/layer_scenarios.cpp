@@ -231,6 +231,15 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
   const XrActionStateFloat walked = game.axis(walk);
   EXPECT_TRUE(walked.isActive);
   EXPECT_FLOAT_EQ(walked.currentState, -1.0f);
+  // A record holding no numbers moves neither axis, as with the two-axis stick.
+  for (const float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity()}) {
+    input.leftX = bad;
+    input.leftY = bad;
+    ASSERT_EQ(game.frame(true), XR_SUCCESS);
+    EXPECT_EQ(game.axis(strafe).currentState, 0.0f) << bad;
+    EXPECT_EQ(game.axis(walk).currentState, 0.0f) << bad;
+  }
   input.leftActive = 0;
   EXPECT_FALSE(game.axis(walk).isActive) << "nothing injected once the stick is inactive";
   EXPECT_EQ(runtime.refusals(), "");

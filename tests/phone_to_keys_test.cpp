@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
+#include "app/tracking/osc_test_bytes.h"
 #include "platform/udp_socket.h"
 #include "testing/support/child_process.h"
 #include "testing/support/free_port.h"
@@ -115,18 +115,6 @@ TEST_F(PhoneToKeys, RealXKeyGoesDownWithTheLeanAndUpWhenItEnds) {
   EXPECT_EQ(keyboard.keysDown(), 0);
 }
 
-// One OSC bundle of `count` "/user/reset" messages without arguments.
-std::vector<std::byte> resetBundle(int count) {
-  std::vector<std::byte> bytes(16, std::byte{0});
-  std::memcpy(bytes.data(), "#bundle", 7);
-  const char message[16] = "/user/reset\0,\0\0";
-  for (int i = 0; i < count; ++i) {
-    for (const std::byte b : {std::byte{0}, std::byte{0}, std::byte{0}, std::byte{16}}) bytes.push_back(b);
-    for (const char c : message) bytes.push_back(static_cast<std::byte>(c));
-  }
-  return bytes;
-}
-
 TEST_F(PhoneToKeys, FloodsOfTapsAndResetsToggleRarelySaveAtMostThriceAndTheLeanStillWalks) {
   const int oscPort = testsupport::freeUdpPort();
   ASSERT_NE(oscPort, 0);
@@ -142,10 +130,14 @@ TEST_F(PhoneToKeys, FloodsOfTapsAndResetsToggleRarelySaveAtMostThriceAndTheLeanS
                      {"--port", std::to_string(port), "--seconds", "3", "--rate", "50", "--tap", "300", "--lean",
                       "0:20,0.5:30,1:20,1.5:30,2:20,2.5:30,3:20", "--quiet"},
                      {}, home.path().string());
+  namespace osc = tracking::osc::testbytes;
+  std::vector<std::byte> bundle = osc::bundle({});
+  const std::vector<std::byte> reset = osc::element(osc::msg("/user/reset", ","));
+  for (int i = 0; i < 200; ++i) bundle.insert(bundle.end(), reset.begin(), reset.end());
   std::this_thread::sleep_for(1500ms);
   platform::UdpSocket slimevr;
   ASSERT_TRUE(slimevr.open());
-  ASSERT_TRUE(slimevr.sendTo(resetBundle(200), platform::Endpoint::loopback(static_cast<std::uint16_t>(oscPort))));
+  ASSERT_TRUE(slimevr.sendTo(bundle, platform::Endpoint::loopback(static_cast<std::uint16_t>(oscPort))));
   const std::size_t mark = program->output().size();
   ASSERT_EQ(phone.waitForExit(20s), 0) << phone.output() << phone.errors();
   std::this_thread::sleep_for(1500ms);  // the last coalesced save is due by now

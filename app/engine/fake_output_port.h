@@ -33,7 +33,7 @@ struct RecordingOutputPort : outputs::IOutputPort {
     x = y = 0;
     calls.push_back("center");
   }
-  void keepAlive() override {}  // every pass: not recorded, it would drown the calls that matter
+  void keepAlive() override {}
 };
 
 struct ManualClock : Clock {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/live_history.h"
 #include "app/gui/road_actions.h"
 
 // What the window asks of the rest of the program. The program's main fills in
@@ -54,7 +55,11 @@ struct GuiActions {
   std::function<bool()> isSteamVRRunning;
   std::function<void(const std::string&)> installComponent;  // "SteamVR", "ViGEmBus"
   std::function<void()> restartSteamVR;
-  std::function<bool()> isJumping;  // the jump detector selected by `hmd_source`
+  std::function<bool()> isJumping;             // the jump detector selected by `hmd_source`
+  std::function<void()> testOutput;            // engine: push the stick forward for 1 s, then release
+  std::function<bool()> testOutputActive;      // engine: that push is under way
+  std::function<void()> startCalibration;      // open the calibration wizard (the window sets it)
+  const core::LiveHistory* history = nullptr;  // the engine's recent samples, for the live plots
   // Asks the desktop to open a web address; returns the shell's result code
   // (32 or less is a failure, as ShellExecute reports it).
   std::function<long(const std::string&)> openUrl;
@@ -65,6 +70,7 @@ struct GuiActions {
   std::function<void()> clearCenter;                     // engine: forget the centre offset
   std::function<double()> engineNow;                     // the engine clock (for the last sample's age)
   std::function<std::string()> localAddress;             // this machine's IPv4 address
+  std::function<std::string()> followedPhone;            // the phone server's phone; empty: none yet
   std::function<bool()> hasSession;                      // OpenVR session open
   std::function<std::vector<HeadDevice>()> headDevices;  // the head thread's device list
   std::function<void()> refreshHeadDevices;
@@ -76,6 +82,8 @@ struct GuiActions {
   std::function<std::vector<ComponentStatus>()> components;
   std::function<void(const std::string&)> uninstallComponent;
   std::function<void(int port, const std::string& protocol)> repairFirewall;
+  // The bridge and the OSC receiver bind again, following `bridge_listen_all` and `osc_listen_all`.
+  std::function<void()> reopenListeners;
   std::function<void()> checkForUpdatesNow;
   std::string updateHost;  // the update server's host name, shown on the Startup tab
   RoadActions road;        // the Status tab's road panel and support report

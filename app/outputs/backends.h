@@ -51,7 +51,7 @@ class IHookBackend {
   virtual void buttonEvent(const std::string& button, bool pressed, const std::string& hand) = 0;
   virtual void sendRelease(const std::string& text) = 0;
   // Called from the engine's periodic pass: repeats the presses it holds.
-  virtual void keepAlive() {}
+  virtual void keepAlive() = 0;
 };
 
 // The OpenXR layer's input record writer.
@@ -65,7 +65,7 @@ class IOpenXRWriterBackend {
   virtual void setStick(const std::string& hand, float x, float y) = 0;
   virtual void setButton(const std::string& hand, const std::string& button, bool pressed) = 0;
   // Called from the engine's periodic pass: marks the record live while it injects.
-  virtual void keepAlive() {}
+  virtual void keepAlive() = 0;
 };
 
 // Which of the five outputs a press went to.

@@ -95,7 +95,8 @@ void OutputService::cleanup() {
   releaseHeld(jumpHeld_);
   releaseHeld(crouchHeld_);
   releaseHeld(openXrS2Held_);
-  if (!appliedMode_.empty()) centreStick(appliedMode_);
+  // The OpenXR writer's own clean-up leaves a released record behind.
+  if (!appliedMode_.empty() && appliedMode_ != kOpenXr) centreStick(appliedMode_);
   if (backends_.pad) backends_.pad->shutdown();
   if (backends_.hook) backends_.hook->cleanup();
   if (backends_.keyboard) backends_.keyboard->reset();

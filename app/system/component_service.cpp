@@ -41,14 +41,21 @@ ComponentEnvironment programEnvironment(std::function<bool()> padBusPresent) {
 ComponentService::ComponentService(core::Settings& settings, core::Logger& logger, ComponentEnvironment environment)
     : settings_(settings), logger_(logger), environment_(std::move(environment)) {}
 
+// Candidates are looked for in the program's own folder first (an installed
+// program is started from any working folder), then in the working folder.
 std::string ComponentService::firstExisting(const std::vector<std::string>& candidates, bool folderWithManifest) const {
-  for (const std::string& candidate : candidates) {
-    const fs::path path = (fs::path(environment_.workingFolder) / fs::path(candidate)).lexically_normal();
-    std::error_code error;
-    const bool found = folderWithManifest ? fs::is_directory(path, error) &&
-                                                fs::is_regular_file(path / "driver.vrdrivermanifest", error)
-                                          : fs::is_regular_file(path, error);
-    if (found) return fs::path(path).make_preferred().string();
+  std::vector<std::string> bases;
+  for (const std::string* base : {&environment_.programFolder, &environment_.workingFolder})
+    if (!base->empty() && (bases.empty() || bases.front() != *base)) bases.push_back(*base);
+  for (const std::string& base : bases) {
+    for (const std::string& candidate : candidates) {
+      const fs::path path = (fs::path(base) / fs::path(candidate)).lexically_normal();
+      std::error_code error;
+      const bool found = folderWithManifest ? fs::is_directory(path, error) &&
+                                                  fs::is_regular_file(path / "driver.vrdrivermanifest", error)
+                                            : fs::is_regular_file(path, error);
+      if (found) return fs::path(path).make_preferred().string();
+    }
   }
   return {};
 }

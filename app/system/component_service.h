@@ -31,8 +31,9 @@ struct PortEntry {
 
 // What the component service looks at, so tests can point it at folders of their own.
 struct ComponentEnvironment {
-  std::string workingFolder;     // relative source folders and installers are found from here
-  std::string programFolder;     // holds api_layer/gait_xrlayer.json
+  std::string programFolder;     // holds api_layer/gait_xrlayer.json; source folders and installers are looked
+                                 // for here first
+  std::string workingFolder;     // then here
   std::string pathRegistryFile;  // SteamVR's openvrpaths.vrpath; empty when the user's folder is unknown
   std::function<bool()> padBusPresent;
   std::function<bool(const std::string& manifestPath)> layerRegistered;

@@ -43,9 +43,9 @@ class UserHome {
   testsupport::TempFolder folder_{"e2e_home"};
 };
 
-// strivovr-headless from the package (or `program`, a test build of it, started from the
-// package's folder), started as a user starts it. The constructor waits for
-// "[Main] Logic initialized."; check started() before using it.
+// strivovr-headless from the package, started as a user starts it (in the home folder), or
+// `program`, a test build of it, started in the package's folder. The constructor waits
+// for "[Main] Logic initialized."; check started() before using it.
 class PackagedProgram {
  public:
   explicit PackagedProgram(const UserHome& home, const std::map<std::string, std::string>& extraEnvironment = {},

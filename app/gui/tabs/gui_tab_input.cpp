@@ -187,6 +187,12 @@ void GuiTabInput::renderPhoneBlock() {
   fieldRow("Phone Port:");
   if (settingInt("##PhonePort", settings_.owotrack_input_port, 1, 65535)) restartTracking();
   hint("Enter these in your phone tracking app.");
+  // Only this phone drives walking; another takes over after 5 s of its silence.
+  fieldRow("Following:");
+  const std::string phone = actions_.followedPhone ? actions_.followedPhone() : std::string();
+  ImGui::TextColored(rgb(phone.empty() ? palette::kWhite : palette::kInfo), "%s",
+                     phone.empty() ? "No phone yet (waiting for its handshake)" : phone.c_str());
+  noteItem("FollowedPhone");
 }
 
 void GuiTabInput::refreshControllers() {
@@ -250,6 +256,7 @@ void GuiTabInput::renderRight() {
   if (beginCard("InputRight", ImVec2(0, height), true, true)) {
     sectionTitle("Output Visual (Live)");
     drawStickVisualizer(settings_);
+    if (raisedButton("CALIBRATE", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.startCalibration);
     const bool debug = settings_.debug_mode.load();
     if (!settings_.tracker_source.equals("SlimeVR (OSC)")) {
       ImGui::Separator();
