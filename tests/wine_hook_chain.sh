@@ -30,7 +30,8 @@ wineboot -i </dev/null >/dev/null 2>&1
 port=$(python3 -c 'import socket; s=socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("0.0.0.0", 0)); print(s.getsockname()[1])')
 settings="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/StrivoVR"
 mkdir -p "$settings"
-echo "{\"owotrack_input_port\": $port, \"jump_hook_button\": \"Right: A\"}" > "$settings/usersettings.json"
+echo "{\"owotrack_input_port\": $port, \"jump_hook_button\": \"Right: A\", \"enable_steamvr_s2\": true,
+  \"steamvr_threshold_2\": 80, \"steamvr_button_2\": \"Left: Trigger\"}" > "$settings/usersettings.json"
 
 wait_for() {  # file text seconds
   for _ in $(seq 1 $(( $3 * 10 ))); do grep -qF -- "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
@@ -74,4 +75,27 @@ for _ in $(seq 1 50); do
 done
 if [ "$presses" -eq 0 ]; then echo "FAIL: the jump never pressed Right: A"; cat "$work/program.log"; exit 1; fi
 if [ "$last" != "0.0000" ]; then echo "FAIL: the jump button was not released"; exit 1; fi
-echo "PASS: left thumbstick forward ($forward changes), lapsed to the real value; right controller untouched by the lean; the jump pressed and released Right: A"
+
+# Killed while walking with the second stage holding the left trigger: nothing releases
+# them but the driver's own lapses (0.5 s for the stick, 1 s for a button).
+lastOf() { tr -d '\r' <"$work/server.log" | awk -v path="$1" '$5 == "L" && $6 == path { last = $7 } END { print last }'; }
+wine "$dist/phone_sim.exe" --port "$port" --seconds 20 --rate 60 --lean "0:0,0.3:30" --quiet </dev/null &
+pids+=($!)
+for _ in $(seq 1 100); do
+  [ "$(lastOf /input/trigger/click)" = "1.0000" ] && [ "$(lastOf /input/thumbstick/y)" != "0.0000" ] && break
+  sleep 0.1
+done
+[ "$(lastOf /input/trigger/click)" = "1.0000" ] || { echo "FAIL: the second stage never held Left: Trigger"; cat "$work/program.log"; exit 1; }
+program_pid=$(pgrep -f 'strivovr-headless.exe' | head -n 1)
+killed=$(date +%s%N)
+kill -KILL "$program_pid"
+rest_ms=-1
+while [ $(( ($(date +%s%N) - killed) / 1000000 )) -lt 4000 ]; do
+  if [ "$(lastOf /input/trigger/click)" = "0.0000" ] && [ "$(lastOf /input/thumbstick/y)" = "0.0000" ]; then
+    rest_ms=$(( ($(date +%s%N) - killed) / 1000000 )); break
+  fi
+  sleep 0.02
+done
+echo "stop path: SteamVRHook / kill under Wine: at rest after $rest_ms ms (bound 1100 ms)"
+if [ "$rest_ms" -lt 0 ] || [ "$rest_ms" -gt 1100 ]; then echo "FAIL: the killed program's stick or button did not lapse in time"; exit 1; fi
+echo "PASS: left thumbstick forward ($forward changes), lapsed to the real value; right controller untouched by the lean; the jump pressed and released Right: A; killed mid-walk, the driver let go of the stick and the held trigger within $rest_ms ms"

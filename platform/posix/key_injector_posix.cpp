@@ -1,7 +1,9 @@
 #include "platform/posix/key_injector_posix.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xmd.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/xtestproto.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <linux/input-event-codes.h>
@@ -17,6 +19,9 @@
 #include <ostream>
 #include <set>
 #include <sstream>
+#include <vector>
+
+#include "platform/posix/last_stop_stream_posix.h"
 
 namespace platform::posix {
 
@@ -135,10 +140,17 @@ class UinputKeyInjector : public IKeyInjector {
   std::set<std::uint16_t> down_;
 };
 
+// The X server keeps keys pressed through XTest after their client dies, so the
+// injector keeps the release requests of the keys it holds ready for a crash: the
+// handler writes them straight to the connection (the X protocol needs no reply for
+// them, and XSync after every event leaves no half-sent request behind).
 class XTestKeyInjector : public IKeyInjector {
  public:
-  explicit XTestKeyInjector(Display* display) : display_(display) {}
-  ~XTestKeyInjector() override { XCloseDisplay(display_); }
+  XTestKeyInjector(Display* display, int xtestOpcode) : display_(display), xtestOpcode_(xtestOpcode) {}
+  ~XTestKeyInjector() override {
+    setLastStopStreamWrites(-1, {});
+    XCloseDisplay(display_);
+  }
   bool sendKey(std::uint16_t virtualKey, bool down) override {
     const unsigned long keysym = x11Keysym(virtualKey);
     if (keysym == 0) return false;
@@ -148,12 +160,30 @@ class XTestKeyInjector : public IKeyInjector {
     if (code == 0) return false;
     const bool sent = XTestFakeKeyEvent(display_, code, down ? True : False, CurrentTime) != 0;
     XSync(display_, False);
+    if (sent && (down ? down_.insert(code).second : down_.erase(code) > 0)) publishReleases();
     return sent;
   }
 
  private:
+  // One XTest FakeInput request per held key: a KeyRelease at the current time.
+  void publishReleases() {
+    std::vector<std::string> releases;
+    for (const KeyCode code : down_) {
+      xXTestFakeInputReq request{};
+      request.reqType = static_cast<CARD8>(xtestOpcode_);
+      request.xtReqType = X_XTestFakeInput;
+      request.length = sz_xXTestFakeInputReq / 4;
+      request.type = KeyRelease;
+      request.detail = code;
+      releases.emplace_back(reinterpret_cast<const char*>(&request), sz_xXTestFakeInputReq);
+    }
+    setLastStopStreamWrites(ConnectionNumber(display_), releases);
+  }
+
   std::mutex mutex_;
   Display* display_;
+  int xtestOpcode_;
+  std::set<KeyCode> down_;
 };
 
 // No facility available: every event fails, nothing else happens.
@@ -228,13 +258,14 @@ std::unique_ptr<IKeyInjector> openXTestKeyInjector(const char* displayName, std:
     err << "[Keyboard] Cannot open X display " << shownName << "." << std::endl;
     return nullptr;
   }
-  int eventBase, errorBase, major, minor;
-  if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+  int eventBase, errorBase, major, minor, opcode;
+  if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor) ||
+      !XQueryExtension(display, XTestExtensionName, &opcode, &eventBase, &errorBase)) {
     err << "[Keyboard] X display " << shownName << " has no XTest extension." << std::endl;
     XCloseDisplay(display);
     return nullptr;
   }
-  return std::make_unique<XTestKeyInjector>(display);
+  return std::make_unique<XTestKeyInjector>(display, opcode);
 }
 
 }  // namespace platform::posix

@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <mutex>
 
 #include "platform/last_stop.h"
+#include "platform/posix/last_stop_stream_posix.h"
 
 namespace platform {
 namespace {
@@ -60,7 +62,60 @@ void runLastStop() {
       ::sendto(fd, view.bytes[i], view.lengths[i], MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&to),
                sizeof to);
   }
+  posix::writeLastStopStream();
   clearLastStopRecord();
 }
 
+namespace posix {
+namespace {
+
+struct StreamWrites {
+  int descriptor = -1;
+  std::size_t count = 0;
+  unsigned short lengths[kLastStopStreamWrites] = {};
+  char bytes[kLastStopStreamWrites][kLastStopStreamBytes] = {};
+};
+
+// Two buffers: an update fills the one not published, then flips the index.
+StreamWrites g_streams[2];
+std::atomic<int> g_publishedStream{-1};
+std::mutex g_streamUpdates;  // between updaters only; the handler never takes it
+
+}  // namespace
+
+bool setLastStopStreamWrites(int descriptor, const std::vector<std::string>& writes) {
+  std::lock_guard lock(g_streamUpdates);
+  if (descriptor < 0 || writes.empty()) {
+    g_publishedStream.store(-1, std::memory_order_release);
+    return true;
+  }
+  const int next = g_publishedStream.load(std::memory_order_relaxed) == 0 ? 1 : 0;
+  StreamWrites& buffer = g_streams[next];
+  buffer.descriptor = descriptor;
+  buffer.count = 0;
+  bool all = true;
+  for (const std::string& write : writes) {
+    if (buffer.count == kLastStopStreamWrites || write.empty() || write.size() > kLastStopStreamBytes) {
+      all = false;
+      continue;
+    }
+    std::memcpy(buffer.bytes[buffer.count], write.data(), write.size());
+    buffer.lengths[buffer.count] = static_cast<unsigned short>(write.size());
+    ++buffer.count;
+  }
+  g_publishedStream.store(next, std::memory_order_release);
+  return all;
+}
+
+void writeLastStopStream() {
+  const int published = g_publishedStream.load(std::memory_order_acquire);
+  if (published < 0) return;
+  const StreamWrites& buffer = g_streams[published];
+  for (std::size_t i = 0; i < buffer.count; ++i) {
+    // A blocked or broken connection loses the rest: the process is dying anyway.
+    if (::write(buffer.descriptor, buffer.bytes[i], buffer.lengths[i]) != buffer.lengths[i]) return;
+  }
+}
+
+}  // namespace posix
 }  // namespace platform

@@ -45,9 +45,12 @@ std::map<std::string, std::string> merged(std::map<std::string, std::string> bas
 }
 }  // namespace
 
-PackagedProgram::PackagedProgram(const UserHome& home, const std::map<std::string, std::string>& extraEnvironment)
+PackagedProgram::PackagedProgram(const UserHome& home, const std::map<std::string, std::string>& extraEnvironment,
+                                 const std::string& program)
     // Started in the user's home, as a menu entry does: the program finds its files in its own folder.
-    : process_(packaged("strivovr-headless"), {}, merged(home.environment(), extraEnvironment), home.path().string()) {
+    // A test build lives outside the package: it runs in the package's folder, where it finds them.
+    : process_(program.empty() ? packaged("strivovr-headless") : program, {},
+               merged(home.environment(), extraEnvironment), program.empty() ? home.path().string() : packageFolder()) {
   started_ = process_.started() && process_.waitForOutput("[Main] Logic initialized.", 10s);
 }
 

@@ -43,11 +43,13 @@ class UserHome {
   testsupport::TempFolder folder_{"e2e_home"};
 };
 
-// strivovr-headless from the package, started as a user starts it (in the home folder). The constructor
-// waits for "[Main] Logic initialized."; check started() before using it.
+// strivovr-headless from the package, started as a user starts it (in the home folder), or
+// `program`, a test build of it, started in the package's folder. The constructor waits
+// for "[Main] Logic initialized."; check started() before using it.
 class PackagedProgram {
  public:
-  explicit PackagedProgram(const UserHome& home, const std::map<std::string, std::string>& extraEnvironment = {});
+  explicit PackagedProgram(const UserHome& home, const std::map<std::string, std::string>& extraEnvironment = {},
+                           const std::string& program = "");
   bool started() const { return started_; }
   bool waitFor(const std::string& text, std::chrono::milliseconds timeout = 5s) {
     return process_.waitForOutput(text, timeout);
@@ -57,6 +59,9 @@ class PackagedProgram {
   std::string output() { return process_.output(); }
   // SIGTERM; its exit code (-1 when it did not end within 10 s).
   int stop();
+  void signal(int number) { process_.signal(number); }
+  // Its exit code, 128 + signal when a signal ended it, -1 on time-out.
+  int waitForExit(std::chrono::milliseconds timeout) { return process_.waitForExit(timeout); }
 
  private:
   ChildProcess process_;

@@ -13,7 +13,7 @@ trap 'rm -rf "$work"' EXIT
 tar -xzf "$work"/packages/strivovr-*-linux-x86_64.tar.gz -C "$work" || exit 1
 package=$(echo "$work"/strivovr-*-linux-x86_64)
 [ -x "$package/strivovr-headless" ] || { echo "e2e: no strivovr-headless in the package" >&2; exit 1; }
-export STRIVO_PACKAGE_DIR="$package" STRIVO_DIST_DIR="$build/dist"
+export STRIVO_PACKAGE_DIR="$package" STRIVO_DIST_DIR="$build/dist" STRIVO_E2E_MATRIX="$work/stop-paths.tsv"
 echo "e2e: running against $package"
 
 # Runs the roads matching a filter; a road that fails is run once more (its first
@@ -25,7 +25,8 @@ roads() {  # filter, environment...
   local filter=$1 log="$work/roads.log" failed; shift
   env "$@" "$build/tests/e2e_test" --gtest_filter="$filter" "${extra[@]}" 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] && return 0
-  failed=$(sed -nE 's/^\[  FAILED  \] (EndToEnd\.[A-Za-z0-9_]+)( \(.*)?$/\1/p' "$log" | sort -u | paste -sd: -)
+  failed=$(sed -nE 's/^\[  FAILED  \] ([A-Za-z0-9_/]*EndToEnd[A-Za-z]*\/?[A-Za-z]*\.[A-Za-z0-9_/]+)(,| \(.*)?.*$/\1/p' "$log" |
+    sort -u | paste -sd: -)
   [ -n "$failed" ] || return 1
   echo "e2e: running again: $failed"
   env "$@" "$build/tests/e2e_test" --gtest_filter="$failed" "${extra[@]}"
@@ -33,4 +34,19 @@ roads() {  # filter, environment...
 extra=("$@")
 roads '-*Pad*' || status=1
 roads '*Pad*' LD_PRELOAD=libumockdev-preload.so.0 || status=1
+
+# The stop-path matrix: rows are outputs, columns stop paths; a cell run twice shows its last run.
+if [ -s "$STRIVO_E2E_MATRIX" ]; then
+  echo "e2e: stop paths (time until the game side is at rest and nothing is pressed)"
+  awk -F'\t' '
+    { if (!($1 in seen)) { seen[$1] = 1; rows[++nrows] = $1 }
+      if (!($2 in seenc)) { seenc[$2] = 1; cols[++ncols] = $2 }
+      cell[$1, $2] = $3 }
+    END {
+      for (r = 1; r <= nrows; ++r) {
+        print rows[r] ":"
+        for (c = 1; c <= ncols; ++c) if ((rows[r], cols[c]) in cell) printf "  %-14s %s\n", cols[c], cell[rows[r], cols[c]]
+      }
+    }' "$STRIVO_E2E_MATRIX"
+fi
 exit $status
