@@ -55,7 +55,6 @@ TEST(ComponentInstallWin32, TheDriverIsRegisteredWithTheToolTheRegistryPointsTo)
   core::Settings settings;
   core::Logger logger(nullptr);
   ComponentEnvironment environment;
-  environment.workingFolder = working.string();
   environment.programFolder = working.string();
   environment.pathRegistryFile = (root / "openvrpaths.vrpath").string();
   environment.startDetached = [](const std::string&) { return true; };
