@@ -1,24 +1,33 @@
-// Registering the SteamVR driver through the registry's SteamVR entry, with a copy
-// of a recording program standing in for vrpathreg.exe (under Wine, in the test's
-// own prefix).
+// Registering the SteamVR driver, restarting SteamVR and repairing the firewall
+// under Wine, with copies of a recording program standing in for vrpathreg.exe,
+// vrmonitor.exe, netsh and PowerShell, from folders whose names a command
+// interpreter would act on or the ANSI code page cannot hold.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "app/system/component_service.h"
+#include "app/system/firewall_repair.h"
+#include "platform/paths.h"
+#include "platform/steamvr_files.h"
+#include "platform/win32/wide_text.h"
 
 namespace services {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::utf8Path;
+using platform::utf8Text;
 
-const char* const kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 250820";
+const wchar_t* const kUninstallKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Steam App 250820";
 
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
+std::string readFile(const std::string& path) {
+  std::ifstream in(utf8Path(path), std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
@@ -29,52 +38,118 @@ void writeFile(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
+void installStandIn(const fs::path& path, int exitCode) {
+  fs::create_directories(path.parent_path());
+  fs::copy_file(STRIVO_RECORD_ARGS_PROGRAM, path, fs::copy_options::overwrite_existing);
+  writeFile(fs::path(path.native() + L".exit"), std::to_string(exitCode));
+}
+
 bool setInstallLocation(const std::string& folder) {
   HKEY key = nullptr;
-  if (::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key,
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY, nullptr, &key,
                         nullptr) != ERROR_SUCCESS)
     return false;
-  const LONG status = ::RegSetValueExA(key, "InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                                       static_cast<DWORD>(folder.size() + 1));
+  const std::wstring value = platform::win32::widen(folder);
+  const LONG status = ::RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
   ::RegCloseKey(key);
   return status == ERROR_SUCCESS;
 }
 
-TEST(ComponentInstallWin32, TheDriverIsRegisteredWithTheToolTheRegistryPointsTo) {
-  const fs::path root = fs::temp_directory_path() / "strivo steamvr setup";
-  fs::remove_all(root);
-  const fs::path steamvr = root / "Steam VR (x86)";
-  const fs::path tool = steamvr / "bin" / "win64" / "vrpathreg.exe";
-  const fs::path working = root / "program";
-  writeFile(working / "drivers" / "gaitrelay" / "driver.vrdrivermanifest", "{}");
-  fs::create_directories(tool.parent_path());
-  fs::copy_file(STRIVO_RECORD_ARGS_PROGRAM, tool);
-  writeFile(tool.string() + ".exit", "0");
-  ASSERT_TRUE(setInstallLocation(steamvr.string()));
-
-  core::Settings settings;
-  core::Logger logger(nullptr);
-  ComponentEnvironment environment;
-  environment.programFolder = working.string();
-  environment.pathRegistryFile = (root / "openvrpaths.vrpath").string();
-  environment.startDetached = [](const std::string&) { return true; };
-  ComponentService service(settings, logger, environment);
-  service.installComponent("SteamVR");
-
-  const std::string folder = (working / "drivers" / "gaitrelay").string();
-  EXPECT_EQ(readFile(tool.string() + ".args"), "adddriver\n" + folder + "\n");
-  EXPECT_TRUE(settings.restart_needed.load());
+std::string joined(const core::Logger& logger) {
   std::string log;
   for (const std::string& line : logger.lines()) log += line + "\n";
-  EXPECT_NE(log.find("Registry: SteamVR InstallLocation: " + steamvr.string()), std::string::npos) << log;
-  EXPECT_NE(log.find("Executing registration command: \"" + tool.string() + "\" adddriver \"" + folder + "\""),
-            std::string::npos)
-      << log;
-  EXPECT_EQ(log.find("Searching SteamVR via SteamPath"), std::string::npos) << log;  // found at the first step
-  EXPECT_NE(log.find("Success! Driver registered correctly."), std::string::npos) << log;
+  return log;
+}
 
-  ::RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
-  fs::remove_all(root);
+// Folder names: plain, what cmd would split and run, and what code page 1252 cannot hold.
+const char* const kFolders[] = {"strivo steamvr setup", "R&D x&mkdir INJECTED&y",
+                                "Caf\xC3\xA9 %PATH% ^& \xE2\x80\x99quote\xE2\x80\x99 \xE6\x97\xA5"};
+
+TEST(ComponentInstallWin32, RegistrationAndRestartReachTheToolsUnchangedFromAnyFolder) {
+  for (const char* name : kFolders) {
+    SCOPED_TRACE(name);
+    const fs::path root = fs::temp_directory_path() / utf8Path(name);
+    fs::remove_all(root);
+    const fs::path steamvr = root / utf8Path("Steam VR (x86) Caf\xC3\xA9");
+    const fs::path tool = steamvr / "bin" / "win64" / "vrpathreg.exe";
+    const fs::path monitor = steamvr / "bin" / "win64" / "vrmonitor.exe";
+    const fs::path program = root / "program";
+    writeFile(program / "drivers" / "gaitrelay" / "driver.vrdrivermanifest", "{}");
+    installStandIn(tool, 0);
+    installStandIn(monitor, 0);
+    ASSERT_TRUE(setInstallLocation(utf8Text(steamvr)));
+
+    core::Settings settings;
+    core::Logger logger(nullptr);
+    ComponentEnvironment environment = programEnvironment(nullptr);
+    environment.programFolder = utf8Text(program);
+    environment.pathRegistryFile = utf8Text(root / "openvrpaths.vrpath");
+    ComponentService service(settings, logger, environment);
+    service.installComponent("SteamVR");
+
+    const std::string folder = utf8Text(program / "drivers" / "gaitrelay");
+    EXPECT_EQ(readFile(utf8Text(tool) + ".args"), "adddriver\n" + folder + "\n");
+    EXPECT_TRUE(settings.restart_needed.load());
+    const std::string log = joined(logger);
+    EXPECT_NE(log.find("Registry: SteamVR InstallLocation: " + utf8Text(steamvr)), std::string::npos) << log;
+    EXPECT_NE(log.find("Executing registration command: \"" + utf8Text(tool) + "\" adddriver \"" + folder + "\""),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Searching SteamVR via SteamPath"), std::string::npos) << log;  // found at the first step
+    EXPECT_NE(log.find("Success! Driver registered correctly."), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists("INJECTED") || fs::exists(root / "INJECTED") || fs::exists(program / "INJECTED"));
+
+    // The monitor is started on its own; it records once it runs.
+    service.restartSteamVR();
+    const std::string started = utf8Text(monitor) + ".args";
+    for (int i = 0; i < 200 && !fs::exists(utf8Path(started)); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(fs::exists(utf8Path(started))) << joined(logger);
+    EXPECT_FALSE(settings.restart_needed.load());
+    fs::remove_all(root);
+  }
+  ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
+}
+
+TEST(ComponentInstallWin32, FirewallToolsGetTheProgramPathUnchangedAndTheSystemFoldersAreRead) {
+  const std::string savedLocalAppData = platform::environmentValue("LOCALAPPDATA");
+  for (const char* name : kFolders) {
+    SCOPED_TRACE(name);
+    const fs::path root = fs::temp_directory_path() / utf8Path(name);
+    fs::remove_all(root);
+    const std::string netsh = utf8Text(root / "netsh.exe");
+    const std::string powershell = utf8Text(root / "powershell.exe");
+    installStandIn(utf8Path(netsh), 0);
+    installStandIn(utf8Path(powershell), 0);
+    const std::string program = utf8Text(root / "StrivoVR.exe");
+    std::vector<std::string> received;  // per command: its arguments, then the variable it got
+    FirewallCommands commands;
+    commands.locate = [&](const std::string& tool) { return tool == "netsh" ? netsh : powershell; };
+    commands.run = [&](const platform::CommandLine& command) {
+      const int code = platform::runAndWait(command);
+      received.push_back(readFile(command.program + ".args") + readFile(command.program + ".env"));
+      fs::remove(utf8Path(command.program + ".env"));
+      return code;
+    };
+    core::Logger logger(nullptr);
+    FirewallRepair(logger, program, commands).repairFirewall(6969, "UDP");
+    ASSERT_EQ(received.size(), 5u);
+    EXPECT_EQ(received[1],
+              "advfirewall\nfirewall\nadd\nrule\nname=StrivoVR_Port_6969\ndir=in\naction=allow\n"
+              "protocol=UDP\nlocalport=6969\nprofile=private\n");
+    EXPECT_EQ(received[2].substr(received[2].size() - program.size()), program);
+    EXPECT_EQ(received[4], "advfirewall\nfirewall\nadd\nrule\nname=StrivoVR_App\ndir=in\naction=allow\nprogram=" +
+                               program + "\nenable=yes\nprofile=private\n");
+
+    // The path registry under a LOCALAPPDATA of that name.
+    const std::wstring wideRoot = root.native();
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"LOCALAPPDATA", wideRoot.c_str()));
+    EXPECT_EQ(platform::openvrPathRegistryFile(), utf8Text(root) + "\\openvr\\openvrpaths.vrpath");
+    fs::remove_all(root);
+  }
+  ::SetEnvironmentVariableW(L"LOCALAPPDATA", platform::win32::widen(savedLocalAppData).c_str());
+  EXPECT_FALSE(platform::systemProgram("netsh").empty());
 }
 
 }  // namespace

@@ -152,7 +152,8 @@ bool startDetached(const std::string& path) {
     ::CloseHandle(process.hProcess);
     return true;
   }
-  if (::GetLastError() != ERROR_ELEVATION_REQUIRED) return false;
+  constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED, missing from some headers
+  if (::GetLastError() != kElevationRequired) return false;
   SHELLEXECUTEINFOW shell{};
   shell.cbSize = sizeof shell;
   shell.fMask = SEE_MASK_NOASYNC;
