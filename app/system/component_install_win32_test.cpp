@@ -107,7 +107,10 @@ TEST(ComponentInstallWin32, RegistrationAndRestartReachTheToolsUnchangedFromAnyF
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(fs::exists(utf8Path(started))) << joined(logger);
     EXPECT_FALSE(settings.restart_needed.load());
-    fs::remove_all(root);
+    // The monitor's folder can be removed once it has ended.
+    std::error_code busy;
+    for (int i = 0; i < 100 && (fs::remove_all(root, busy), busy); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
 }

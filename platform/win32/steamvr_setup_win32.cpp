@@ -147,7 +147,8 @@ bool startDetached(const std::string& path) {
   const size_t separator = wide.find_last_of(L"\\/");
   const std::wstring folder = separator == std::wstring::npos ? L"" : wide.substr(0, separator);
   PROCESS_INFORMATION process{};
-  if (win32::launch({path, {}}, 0, folder, process)) {
+  // As start did: a console program gets a console of its own.
+  if (win32::launch({path, {}}, CREATE_NEW_CONSOLE, folder, process)) {
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     return true;
