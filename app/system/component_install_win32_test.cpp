@@ -1,7 +1,6 @@
-// Registering the SteamVR driver, restarting SteamVR and repairing the firewall
-// under Wine, with copies of a recording program standing in for vrpathreg.exe,
-// vrmonitor.exe, netsh and PowerShell, from folders whose names a command
-// interpreter would act on or the ANSI code page cannot hold.
+// Registering the SteamVR driver and restarting SteamVR under Wine, with copies of a
+// recording program standing in for vrpathreg.exe and vrmonitor.exe, from folders
+// whose names a command interpreter would act on or the ANSI code page cannot hold.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -12,9 +11,7 @@
 #include <thread>
 
 #include "app/system/component_service.h"
-#include "app/system/firewall_repair.h"
 #include "platform/paths.h"
-#include "platform/steamvr_files.h"
 #include "platform/win32/wide_text.h"
 
 namespace services {
@@ -67,6 +64,7 @@ const char* const kFolders[] = {"strivo steamvr setup", "R&D x&mkdir INJECTED&y"
                                 "Caf\xC3\xA9 %PATH% ^& \xE2\x80\x99quote\xE2\x80\x99 \xE6\x97\xA5"};
 
 TEST(ComponentInstallWin32, RegistrationAndRestartReachTheToolsUnchangedFromAnyFolder) {
+  const std::string savedLocalAppData = platform::environmentValue("LOCALAPPDATA");
   for (const char* name : kFolders) {
     SCOPED_TRACE(name);
     const fs::path root = fs::temp_directory_path() / utf8Path(name);
@@ -82,9 +80,11 @@ TEST(ComponentInstallWin32, RegistrationAndRestartReachTheToolsUnchangedFromAnyF
 
     core::Settings settings;
     core::Logger logger(nullptr);
+    // SteamVR's path registry is found under a LOCALAPPDATA of that name.
+    ASSERT_TRUE(::SetEnvironmentVariableW(L"LOCALAPPDATA", root.c_str()));
     ComponentEnvironment environment = programEnvironment(nullptr);
+    EXPECT_EQ(environment.pathRegistryFile, utf8Text(root) + "\\openvr\\openvrpaths.vrpath");
     environment.programFolder = utf8Text(program);
-    environment.pathRegistryFile = utf8Text(root / "openvrpaths.vrpath");
     ComponentService service(settings, logger, environment);
     service.installComponent("SteamVR");
 
@@ -113,46 +113,7 @@ TEST(ComponentInstallWin32, RegistrationAndRestartReachTheToolsUnchangedFromAnyF
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   ::RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY, 0);
-}
-
-TEST(ComponentInstallWin32, FirewallToolsGetTheProgramPathUnchangedAndTheSystemFoldersAreRead) {
-  const std::string savedLocalAppData = platform::environmentValue("LOCALAPPDATA");
-  for (const char* name : kFolders) {
-    SCOPED_TRACE(name);
-    const fs::path root = fs::temp_directory_path() / utf8Path(name);
-    fs::remove_all(root);
-    const std::string netsh = utf8Text(root / "netsh.exe");
-    const std::string powershell = utf8Text(root / "powershell.exe");
-    installStandIn(utf8Path(netsh), 0);
-    installStandIn(utf8Path(powershell), 0);
-    const std::string program = utf8Text(root / "StrivoVR.exe");
-    std::vector<std::string> received;  // per command: its arguments, then the variable it got
-    FirewallCommands commands;
-    commands.locate = [&](const std::string& tool) { return tool == "netsh" ? netsh : powershell; };
-    commands.run = [&](const platform::CommandLine& command) {
-      const int code = platform::runAndWait(command);
-      received.push_back(readFile(command.program + ".args") + readFile(command.program + ".env"));
-      fs::remove(utf8Path(command.program + ".env"));
-      return code;
-    };
-    core::Logger logger(nullptr);
-    FirewallRepair(logger, program, commands).repairFirewall(6969, "UDP");
-    ASSERT_EQ(received.size(), 5u);
-    EXPECT_EQ(received[1],
-              "advfirewall\nfirewall\nadd\nrule\nname=StrivoVR_Port_6969\ndir=in\naction=allow\n"
-              "protocol=UDP\nlocalport=6969\nprofile=private\n");
-    EXPECT_EQ(received[2].substr(received[2].size() - program.size()), program);
-    EXPECT_EQ(received[4], "advfirewall\nfirewall\nadd\nrule\nname=StrivoVR_App\ndir=in\naction=allow\nprogram=" +
-                               program + "\nenable=yes\nprofile=private\n");
-
-    // The path registry under a LOCALAPPDATA of that name.
-    const std::wstring wideRoot = root.native();
-    ASSERT_TRUE(::SetEnvironmentVariableW(L"LOCALAPPDATA", wideRoot.c_str()));
-    EXPECT_EQ(platform::openvrPathRegistryFile(), utf8Text(root) + "\\openvr\\openvrpaths.vrpath");
-    fs::remove_all(root);
-  }
   ::SetEnvironmentVariableW(L"LOCALAPPDATA", platform::win32::widen(savedLocalAppData).c_str());
-  EXPECT_FALSE(platform::systemProgram("netsh").empty());
 }
 
 }  // namespace

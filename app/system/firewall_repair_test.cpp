@@ -29,65 +29,50 @@ std::vector<std::string> messages(const core::Logger& logger) {
   return result;
 }
 
-using Words = std::vector<std::string>;
+// A command as one line: program, arguments and variables, split by " | ".
+std::string flat(const platform::CommandLine& command) {
+  std::string line = command.program;
+  for (const std::string& argument : command.arguments) line += " | " + argument;
+  for (const auto& [name, value] : command.environment) line += " | $" + name + "=" + value;
+  return line;
+}
 
 TEST(FirewallRepair, NetshTouchesOnlyOurRulesForThePrivateProfileAndPowerShellGetsThePathOutsideItsScript) {
   core::Logger logger(nullptr);
-  const std::string powershell = "WindowsPowerShell\\v1.0\\powershell";
-  RecordedCommands recorded({"netsh", powershell, "ufw"});
+  RecordedCommands recorded({"netsh", "WindowsPowerShell\\v1.0\\powershell", "ufw"});
   // Quotes of every kind PowerShell knows, and what cmd would act on.
   const std::string program = "C:\\Program Files\\O'Neil \xE2\x80\x99 & Co %PATH% \"x\"\\StrivoVR.exe";
   FirewallRepair(logger, program, recorded.commands()).repairFirewall(6969, "UDP");
-  const std::string netsh = "/sys/netsh";
-  ASSERT_EQ(recorded.programs.size(), 5u);
-  const Words fw = {"advfirewall", "firewall"};
-  auto with = [&](Words words) {
-    words.insert(words.begin(), fw.begin(), fw.end());
-    return words;
+  const std::string netsh = "/sys/netsh | advfirewall | firewall | ";
+  const std::vector<std::string> expected = {
+      netsh + "delete | rule | name=StrivoVR_Port_6969 | protocol=UDP | localport=6969",
+      netsh +
+          "add | rule | name=StrivoVR_Port_6969 | dir=in | action=allow | protocol=UDP | localport=6969 | "
+          "profile=private",
+      "/sys/WindowsPowerShell\\v1.0\\powershell | -NoProfile | -NonInteractive | -Command | $p=$env:STRIVOVR_APP_PATH; "
+      "Get-NetFirewallRule -Action Block | ForEach-Object { $r=$_; $f=$r|Get-NetFirewallApplicationFilter; if "
+      "($f.AppPath -eq $p) { $r|Remove-NetFirewallRule } } | $STRIVOVR_APP_PATH=" +
+          program,
+      netsh + "delete | rule | name=StrivoVR_App",
+      netsh + "add | rule | name=StrivoVR_App | dir=in | action=allow | program=" + program +
+          " | enable=yes | profile=private",
   };
-  const std::vector<std::pair<std::string, Words>> expected = {
-      {netsh, with({"delete", "rule", "name=StrivoVR_Port_6969", "protocol=UDP", "localport=6969"})},
-      {netsh, with({"add", "rule", "name=StrivoVR_Port_6969", "dir=in", "action=allow", "protocol=UDP",
-                    "localport=6969", "profile=private"})},
-      {"/sys/" + powershell, {"-NoProfile", "-NonInteractive", "-Command"}},
-      {netsh, with({"delete", "rule", "name=StrivoVR_App"})},
-      {netsh, with({"add", "rule", "name=StrivoVR_App", "dir=in", "action=allow", "program=" + program, "enable=yes",
-                    "profile=private"})},
-  };
-  for (size_t i = 0; i < expected.size(); ++i) {
-    const platform::CommandLine& command = recorded.programs[i];
-    EXPECT_EQ(command.program, expected[i].first) << i;
-    if (i == 2) continue;
-    EXPECT_EQ(command.arguments, expected[i].second) << i;
-    EXPECT_TRUE(command.environment.empty()) << i;
-  }
-  const platform::CommandLine& cleanup = recorded.programs[2];
-  ASSERT_EQ(cleanup.arguments.size(), 4u);
-  EXPECT_EQ(Words(cleanup.arguments.begin(), cleanup.arguments.begin() + 3), expected[2].second);
-  EXPECT_EQ(cleanup.arguments[3].find(program), std::string::npos);
-  EXPECT_NE(cleanup.arguments[3].find("$f.AppPath -eq $p"), std::string::npos);
-  using Variables = std::vector<std::pair<std::string, std::string>>;
-  EXPECT_EQ(cleanup.environment, (Variables{{"STRIVOVR_APP_PATH", program}}));
+  std::vector<std::string> ran;
+  for (const platform::CommandLine& command : recorded.programs) ran.push_back(flat(command));
+  EXPECT_EQ(ran, expected);
   const std::vector<std::string> log = {"Fixing firewall for port 6969 (UDP)...", "Firewall fixed for app: " + program,
                                         "Firewall fixed for port 6969"};
   EXPECT_EQ(messages(logger), log);
 
-  // Without PowerShell the block rules stay; our own rules are still made.
+  // Without PowerShell the block rules stay; our own rules are still made. Without
+  // a program path, only the port's.
   RecordedCommands bare({"netsh"});
-  core::Logger quiet(nullptr);
-  FirewallRepair(quiet, program, bare.commands()).repairFirewall(6969, "UDP");
+  FirewallRepair(logger, program, bare.commands()).repairFirewall(6969, "UDP");
   EXPECT_EQ(bare.programs.size(), 4u);
-}
-
-TEST(FirewallRepair, WithoutAProgramPathOnlyThePortRulesAreWritten) {
-  core::Logger logger(nullptr);
-  RecordedCommands recorded({"netsh"});
-  FirewallRepair(logger, "", recorded.commands()).repairFirewall(21110, "TCP");
-  ASSERT_EQ(recorded.programs.size(), 2u);
-  EXPECT_EQ(recorded.programs[1].arguments,
-            (Words{"advfirewall", "firewall", "add", "rule", "name=StrivoVR_Port_21110", "dir=in", "action=allow",
-                   "protocol=TCP", "localport=21110", "profile=private"}));
-  EXPECT_EQ(messages(logger).size(), 2u);
+  RecordedCommands portOnly({"netsh"});
+  FirewallRepair(logger, "", portOnly.commands()).repairFirewall(6969, "UDP");
+  ASSERT_EQ(portOnly.programs.size(), 2u);
+  EXPECT_EQ(flat(portOnly.programs[1]), expected[1]);
 }
 
 TEST(FirewallRepair, UfwGetsArgumentsNotAShellLineAndWithNeitherToolOnlyTheLogSpeaks) {
