@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "app/system/component_service.h"
+#include "platform/command_line.h"
 #include "platform/paths.h"
 #include "platform/win32/wide_text.h"
 
