@@ -2,7 +2,10 @@
 
 #include "app/core/one_time_notice.h"
 #include "app/core/startup.h"
+#include "app/system/support_report.h"
+#include "app/system/update_check.h"
 #include "platform/local_address.h"
+#include "platform/os_info.h"
 #include "platform/paths.h"
 #include "platform/virtual_input_access.h"
 
@@ -11,6 +14,38 @@ namespace {
 Application::Options withDefaults(Application::Options options) {
   if (!options.dataFolder) options.dataFolder = [] { return platform::userDataFolder("StrivoVR"); };
   return options;
+}
+
+// The engine's handlers, counting each value for the road panel. The phone's datagrams
+// are counted where they arrive; other trackers' values here, on their receiver thread.
+tracking::TrackingCallbacks countedOnTheRoad(tracking::TrackingCallbacks slots, core::RoadStats& road) {
+  auto note = [&road](std::string_view source) {
+    road.engineSample();
+    core::TrackerStage* stage = road.stageOf(source);
+    if (stage && stage != &road.phone) road.trackerPacket(*stage);
+  };
+  tracking::TrackingCallbacks counted;
+  counted.on_rotation = [note, next = std::move(slots.on_rotation)](std::string_view source, float a, float b,
+                                                                    float c) {
+    note(source);
+    if (next) next(source, a, b, c);
+  };
+  counted.on_quaternion = [note, next = std::move(slots.on_quaternion)](std::string_view source, float x, float y,
+                                                                        float z, float w) {
+    note(source);
+    if (next) next(source, x, y, z, w);
+  };
+  counted.on_position = [note, next = std::move(slots.on_position)](std::string_view source, float x, float y,
+                                                                    float z) {
+    note(source);
+    if (next) next(source, x, y, z);
+  };
+  counted.on_acceleration = [note, next = std::move(slots.on_acceleration)](std::string_view source, float x, float y,
+                                                                            float z) {
+    note(source);
+    if (next) next(source, x, y, z);
+  };
+  return counted;
 }
 
 }  // namespace
@@ -33,8 +68,16 @@ Application::Application(Options options)
             return bridges::DriverComponentStatus{driver.installed, driver.sourceFound};
           },
           platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
+      hookMonitor_(logger_, bridges::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
+                   [this] {
+                     constexpr const char* kHook = "SteamVR Hook";
+                     return settings_.mode.equals(kHook) || settings_.jump_output_mode.equals(kHook) ||
+                            settings_.squat_output_mode.equals(kHook);
+                   }),
+      monitoredHook_(steamVRHook_, hookMonitor_),
       openXrWriter_(*options_.out, *options_.err),
       openXrHmd_(*options_.out, *options_.err),
+      layerWatcher_(logger_),
       keyInjector_(options_.keyInjector ? options_.keyInjector
                                         : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
       keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
@@ -46,13 +89,14 @@ Application::Application(Options options)
                      outputs::Backends{.keyboard = &keyboardOutput_,
                                        .pad = &virtualPad_,
                                        .osc = &vrchatOsc_,
-                                       .hook = &steamVRHook_,
+                                       .hook = &monitoredHook_,
                                        .openxr = &openXrWriter_}),
+      roadPort_(outputService_, roadStats_),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
-      phoneServer_(settings_, trackingToggle_, *options_.out),
+      phoneServer_(settings_, trackingToggle_, *options_.out, &roadStats_),
       oscServer_(
           settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
       solarxrClient_(solarxrRetryTimer_),
@@ -69,8 +113,10 @@ Application::Application(Options options)
                                            .solarxr = &solarxrClient_,
                                            .steamvrTracker = &steamVrTracker_}),
       engine_(
-          settings_, logger_, serviceManager_, engineClock_, outputService_,
-          [this](tracking::TrackingCallbacks callbacks) { trackingService_.setCallbacks(std::move(callbacks)); },
+          settings_, logger_, serviceManager_, engineClock_, roadPort_,
+          [this](tracking::TrackingCallbacks callbacks) {
+            trackingService_.setCallbacks(countedOnTheRoad(std::move(callbacks), roadStats_));
+          },
           [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }),
       detectorHooks_(engine_, logger_, outputService_, audioService_, wallClock_) {
   engine_.setHooks(detectorHooks_);
@@ -104,5 +150,50 @@ int Application::run(const std::function<int()>& runUserInterface) {
   steps.stopEngine = [this] { engine_.stop(); };
   steps.runUserInterface = runUserInterface;
   steps.localAddress = [] { return platform::localIPv4Address(); };
-  return core::runStartup(settings_, settingsFile_, steps, *options_.out, *options_.err);
+  layerWatcher_.start();
+  const int code = core::runStartup(settings_, settingsFile_, steps, *options_.out, *options_.err);
+  layerWatcher_.stop();
+  return code;
+}
+
+gui::RoadActions Application::roadActions() {
+  gui::RoadActions road;
+  road.stats = &roadStats_;
+  road.driverAnswer = [this] {
+    const bridges::HookDriverMonitor::View view = hookMonitor_.view();
+    return gui::DriverAnswer{view.answering, view.controllers, view.overrideAgeMs};
+  };
+  road.layerRunning = [this] { return layerWatcher_.gameRunning(); };
+  road.layerFrames = [this] { return layerWatcher_.frames(); };
+  road.steamVrDriverRegistered = [this] {
+    const auto& entries = components_.components();
+    return !entries.empty() && entries.front().installed;
+  };
+  road.saveSupportReport = [this](const std::vector<std::string>& lines) { return saveSupportReport(lines); };
+  return road;
+}
+
+std::string Application::saveSupportReport(const std::vector<std::string>& roadLines) {
+  services::SupportReportInputs inputs;
+  inputs.version = services::kCurrentVersion;
+  inputs.build = services::buildDescription();
+  inputs.os = platform::osDescription();
+  inputs.settingsPath = settingsFile_.path();
+  components_.refreshComponents();
+  components_.refreshPorts();
+  for (const services::ComponentEntry& entry : components_.components())
+    inputs.components.push_back(entry.name + ": " + (entry.installed ? "REGISTERED" : "MISSING / NOT FOUND"));
+  for (const services::PortEntry& entry : components_.ports())
+    inputs.ports.push_back(entry.name + " (Port " + std::to_string(entry.port) + ", " + entry.protocol +
+                           "): " + (entry.inUse ? "in use" : "free"));
+  inputs.road = roadLines;
+  inputs.logLines = logger_.lines();
+  std::string error;
+  const std::string written = services::writeSupportReport(
+      options_.dataFolder(), services::composeSupportReport(inputs), std::chrono::system_clock::now(), error);
+  if (written.empty())
+    logger_.error("Support report: could not write it: " + error);
+  else
+    logger_.info("Support report written to " + written);
+  return written;
 }

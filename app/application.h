@@ -4,11 +4,14 @@
 #include <iostream>
 #include <memory>
 
+#include "app/bridges/hook_driver_monitor.h"
 #include "app/bridges/openxr_hmd_reader.h"
 #include "app/bridges/openxr_input_writer.h"
+#include "app/bridges/openxr_layer_watcher.h"
 #include "app/bridges/steamvr_hook_service.h"
 #include "app/core/audio_service.h"
 #include "app/core/logger.h"
+#include "app/core/road_stats.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
 #include "app/core/settings_file.h"
@@ -16,9 +19,11 @@
 #include "app/engine/engine.h"
 #include "app/engine/engine_clock.h"
 #include "app/engine/jump_detector.h"
+#include "app/gui/road_actions.h"
 #include "app/outputs/bridge_service.h"
 #include "app/outputs/keyboard_output_service.h"
 #include "app/outputs/output_service.h"
+#include "app/outputs/road_counting_port.h"
 #include "app/outputs/virtual_joystick_service.h"
 #include "app/outputs/vrchat_osc_output.h"
 #include "app/system/component_service.h"
@@ -59,15 +64,21 @@ class Application {
 
   core::Settings& settings() { return settings_; }
   core::Logger& logger() { return logger_; }
+  // What passes along the road from tracker to output, for the road panel.
+  core::RoadStats& roadStats() { return roadStats_; }
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
   // The "SteamVR Hook" output backend (outputs::Backends::hook).
   bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
+  // Asks the SteamVR driver how it is while the hook output runs.
+  bridges::HookDriverMonitor& hookMonitor() { return hookMonitor_; }
   // The "OpenXR API Layer" output backend (outputs::Backends::openxr).
   bridges::OpenXRInputWriter& openXrWriter() { return openXrWriter_; }
   // The "OpenXR (In-Game)" head source (tracking::Receivers::openxrHmd).
   bridges::OpenXRHmdReader& openXrHmdReader() { return openXrHmd_; }
+  // Sees a game with the layer rendering, whatever the head source is (runs during run()).
+  bridges::OpenXRLayerWatcher& layerWatcher() { return layerWatcher_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
   tracking::osc_server& oscServer() { return oscServer_; }
@@ -98,20 +109,31 @@ class Application {
   // The SteamVR driver, pad bus and OpenXR layer: status, installers, ports.
   services::ComponentService& components() { return components_; }
 
+  // The Status tab's road panel: the counters, the driver's answer, the layer's frames
+  // and the support report.
+  gui::RoadActions roadActions();
+  // Writes the support report beside the settings file, with `roadLines` as the road's
+  // figures. Returns the file written; empty (and a log line) on failure.
+  std::string saveSupportReport(const std::vector<std::string>& roadLines);
+
  private:
   bool padBusPresent();
 
   Options options_;
   core::Settings settings_;
   core::Logger logger_;
+  core::RoadStats roadStats_;
   core::SettingsFile settingsFile_;
   core::ServiceManager serviceManager_;
   services::UpdateCheckLauncher updateCheck_;
   services::FirewallRepair firewall_;
   services::ComponentService components_;
   bridges::SteamVRHookService steamVRHook_;
+  bridges::HookDriverMonitor hookMonitor_;
+  bridges::MonitoredHookBackend monitoredHook_;
   bridges::OpenXRInputWriter openXrWriter_;
   bridges::OpenXRHmdReader openXrHmd_;
+  bridges::OpenXRLayerWatcher layerWatcher_;
   engine::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
   std::shared_ptr<platform::IKeyInjector> keyInjector_;
@@ -121,6 +143,7 @@ class Application {
   outputs::VirtualJoystickService virtualPad_;
   outputs::VRChatOscOutput vrchatOsc_;
   outputs::OutputService outputService_;
+  outputs::RoadCountingPort roadPort_;
   std::unique_ptr<platform::IAudioDevice> audioDevice_;
   core::AudioService audioService_;
   services::SystemWallClock wallClock_;

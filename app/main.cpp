@@ -65,6 +65,7 @@ gui::GuiActions windowActions(Application& application) {
   actions.isSteamVRRunning = [] { return tracking::is_steamvr_running(); };
   actions.solarxr.trackerNames = [&] { return application.solarxrClient().get_tracker_names(); };
   actions.solarxr.statusText = [&] { return application.solarxrClient().status(); };
+  actions.road = application.roadActions();
   return actions;
 }
 

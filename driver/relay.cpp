@@ -1,6 +1,7 @@
 #include "driver/relay.h"
 
 #include <algorithm>
+#include <set>
 
 namespace gaitrelay {
 namespace {
@@ -276,6 +277,52 @@ bool Relay::serialButton(const std::string& serial, const std::string& name, But
 std::size_t Relay::serialStickCount() const {
   std::lock_guard lock(stickLock_);
   return serialSticks_.size();
+}
+
+std::size_t Relay::controllerCount() const {
+  std::set<std::string> controllers;
+  auto note = [&](std::int32_t role, const std::string& serial) {
+    if (!serial.empty())
+      controllers.insert("SN:" + serial);
+    else if (role == kRoleLeft || role == kRoleRight)
+      controllers.insert(role == kRoleLeft ? "L" : "R");
+  };
+  {
+    std::lock_guard lock(buttonLock_);
+    for (const auto& [handle, entry] : booleans_) note(entry.role, entry.serial);
+  }
+  std::lock_guard lock(scalarLock_);
+  for (const auto& [handle, entry] : scalars_) note(entry.role, entry.serial);
+  return controllers.size();
+}
+
+bool Relay::overrideInForce(std::uint64_t now) const {
+  {
+    std::lock_guard scalarLock(scalarLock_);
+    std::lock_guard stickLock(stickLock_);
+    if ((fresh(leftStick_, now) && (leftX_ || leftY_)) || (fresh(rightStick_, now) && (rightX_ || rightY_)))
+      return true;
+    for (const auto& [serial, o] : serialSticks_) {
+      if (!fresh(o, now)) continue;
+      for (const auto& [handle, entry] : scalars_)
+        if (entry.serial == serial) return true;
+    }
+  }
+  std::lock_guard lock(buttonLock_);
+  for (const auto& [handle, entry] : booleans_) {
+    if (!entry.serial.empty()) {
+      const auto table = serialButtons_.find(entry.serial);
+      if (table != serialButtons_.end()) {
+        const auto o = table->second.find(entry.button);
+        if (o != table->second.end() && o->second.active) return true;
+      }
+    }
+    if (entry.role != kRoleLeft && entry.role != kRoleRight) continue;
+    const ButtonTable& table = entry.role == kRoleLeft ? leftButtons_ : rightButtons_;
+    const auto o = table.find(entry.button);
+    if (o != table.end() && o->second.active) return true;
+  }
+  return false;
 }
 
 }  // namespace gaitrelay

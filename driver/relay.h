@@ -84,6 +84,11 @@ class Relay {
   bool serialButton(const std::string& serial, const std::string& name, ButtonOverride& out) const;
   std::size_t serialStickCount() const;
 
+  // For the status answer: controllers with registered components (by serial, or by
+  // hand when the serial is unknown), and whether an override reaches one of them at `now`.
+  std::size_t controllerCount() const;
+  bool overrideInForce(std::uint64_t now) const;
+
  private:
   using ButtonTable = std::map<std::string, ButtonOverride, std::less<>>;
 

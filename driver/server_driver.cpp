@@ -84,8 +84,23 @@ void CServerDriver::drainDatagrams() {
     // An empty datagram carries nothing; the ones queued behind it are still read now.
     if (received.bytes < 1) continue;
     const std::string_view text(reinterpret_cast<const char*>(buffer_.data()), received.bytes);
-    relay_.apply(hook::parse(text), ticks_());
+    std::uint32_t counter = 0;
+    if (hook::parsePing(text, counter))
+      answerPing(counter, received.from);
+    else
+      relay_.apply(hook::parse(text), ticks_());
   }
+}
+
+void CServerDriver::answerPing(std::uint32_t counter, const platform::Endpoint& to) {
+  // Only the local machine is answered (the socket is bound to loopback anyway).
+  if ((to.address >> 24) != 127) return;
+  hook::DriverStatus status;
+  status.counter = counter;
+  status.controllers = static_cast<std::uint32_t>(relay_.controllerCount());
+  const std::uint64_t now = ticks_();
+  if (lastApplied_ != 0) status.overrideAgeMs = static_cast<std::int64_t>(now >= lastApplied_ ? now - lastApplied_ : 0);
+  socket_.sendTo(hook::statusMessage(status), to);  // a lost answer is simply missed
 }
 
 void CServerDriver::RunFrame() {
@@ -99,6 +114,8 @@ void CServerDriver::runFrame() {
   drainDatagrams();
   vr::IVRDriverInput* input = Interception::lastInput();
   if (!input) return;
+  const std::uint64_t now = ticks_();
+  if (relay_.overrideInForce(now)) lastApplied_ = now != 0 ? now : 1;
   if (UpdateScalarFn update = Interception::realUpdateScalar()) relay_.pushSticks(input, update, ticks_());
   if (UpdateBooleanFn update = Interception::realUpdateBoolean()) relay_.pushButtons(input, update);
 }

@@ -40,12 +40,15 @@ class CServerDriver : public vr::IServerTrackedDeviceProvider {
   vr::EVRInitError initialize(vr::IVRDriverContext* context);
   void runFrame();
   void drainDatagrams();
+  void answerPing(std::uint32_t counter, const platform::Endpoint& to);
 
   platform::Endpoint listen_;
   TickSource ticks_;
   platform::UdpSocket socket_;
   std::array<std::byte, hook::kMaxDatagram> buffer_{};
   Relay relay_;
+  // Tick of the last frame in which an override reached a controller; 0: never.
+  std::uint64_t lastApplied_ = 0;
 };
 
 }  // namespace gaitrelay

@@ -83,6 +83,10 @@ TEST(XrHeadlessChain, PhoneLeanMovesTheGamesStickAndTheGamesHeadJumpPressesItsJu
   EXPECT_TRUE(frameUntil(
       game, [&] { return program.output().find("[OpenXR HMD] Attached") != std::string::npos; }, 5s))
       << program.output() << program.errors();
+  EXPECT_TRUE(frameUntil(
+      game, [&] { return program.output().find("[OpenXR Out] A game with the layer is running") != std::string::npos; },
+      5s))
+      << program.output();
 
   // The head the layer publishes reaches the engine: standing, then a quick 0.5 m rise is a jump,
   // pressed on the game's jump action through the input record, and released after its duration.
@@ -112,8 +116,13 @@ TEST(XrHeadlessChain, PhoneLeanMovesTheGamesStickAndTheGamesHeadJumpPressesItsJu
       5s))
       << "move y " << stick.currentState.y << "\n"
       << program.output();
+  const auto lastFrame = std::chrono::steady_clock::now();
   EXPECT_NEAR(stick.currentState.x, 0.0f, 0.1f);
   EXPECT_EQ(phone.waitForExit(10s), 0) << phone.errors();
+
+  // The game stops rendering: after three seconds without a frame the program says so.
+  EXPECT_TRUE(program.waitForOutput("[OpenXR Out] The game with the layer stopped", 6s)) << program.output();
+  EXPECT_GE(std::chrono::steady_clock::now() - lastFrame, 2900ms);
 
   program.signal(SIGTERM);
   EXPECT_EQ(program.waitForExit(5s), 0) << program.errors();

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "app/bridges/openxr_layer_watcher.h"
 #include "app/tracking/tracking_service.h"
 #include "testing/support/capture_stream.h"
 #include "testing/support/manual_wait_clock.h"
@@ -184,6 +185,55 @@ TEST(OpenXRHmdReader, ShortOrGarbageRecordsNeverCrashAndNeverDeliverNonsense) {
   h.nextSample();
   EXPECT_EQ(h.delivered().back(), (Position{"", 0.5f, 1.25f, -0.5f}));
   h.reader.stop();
+}
+
+// The layer watcher runs whatever the head source is: it logs when the counter starts
+// advancing and, after the silence limit without a frame (not before), that the game stopped.
+TEST(OpenXRLayerWatcher, LogsWhenTheGameStartsAndStopsRendering) {
+  const std::string name = sectionName("watch");
+  core::Logger logger(nullptr);
+  auto clock = std::make_shared<ManualWaitClock>();
+  OpenXRLayerWatcher watcher(logger, clock, name);
+  auto step = [&](int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      ASSERT_TRUE(clock->waitForSleeper(clock->now() + OpenXRLayerWatcher::kPollStep));
+      clock->advance(OpenXRLayerWatcher::kPollStep);
+    }
+    ASSERT_TRUE(clock->waitForSleeper(clock->now() + OpenXRLayerWatcher::kPollStep));
+  };
+  auto lines = [&] {
+    std::vector<std::string> messages;
+    for (const std::string& line : logger.lines()) messages.push_back(line.substr(line.find("] ") + 2));
+    return messages;
+  };
+  watcher.start();
+  step(3);  // no section yet
+  PublishingLayer layer(name);
+  layer.record().frameCounter = 500;  // a record left by an earlier game: no frame until it advances
+  step(12);
+  EXPECT_FALSE(watcher.gameRunning());
+  layer.publish(0, 1.6f, 0);
+  step();
+  EXPECT_TRUE(watcher.gameRunning());
+  EXPECT_EQ(lines(), std::vector<std::string>{"[OpenXR Out] A game with the layer is running"});
+  for (int i = 0; i < 5; ++i) {
+    layer.publish(0, 1.6f, 0);
+    layer.publish(0, 1.6f, 0);
+    step();
+  }
+  EXPECT_EQ(watcher.frames(), 11u);
+  step(29);  // 2.9 s without a frame
+  EXPECT_TRUE(watcher.gameRunning());
+  step();
+  EXPECT_FALSE(watcher.gameRunning());
+  EXPECT_EQ(lines().back(), "[OpenXR Out] The game with the layer stopped");
+  // The next game is seen again once its frames advance.
+  step(10);
+  layer.publish(0, 1.6f, 0);
+  step(2);
+  EXPECT_TRUE(watcher.gameRunning());
+  EXPECT_EQ(lines().size(), 3u);
+  watcher.stop();
 }
 
 }  // namespace

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/bridges/hook_driver_monitor.h"
+#include "testing/support/manual_wait_clock.h"
+
 namespace {
+
+using namespace std::chrono_literals;
 
 using bridges::SteamVRHookService;
 
@@ -175,6 +181,46 @@ TEST(HookServiceDriverPrompt, RaisedOnlyWhenFilesExistButTheDriverIsNotRegistere
       logged |= line.find("SteamVRHookService: Driver missing but files exist. Prompting.") != std::string::npos;
     EXPECT_EQ(logged, c.prompt);
   }
+}
+
+// A driver that predates the ping (it only classifies datagrams with hook::parse):
+// the monitored hook still drives its stick, the pings are nothing to it and no
+// answer line appears. Once a driver answers, the line does.
+TEST_F(HookServiceTest, AnOldDriverIgnoresThePingAndStillDrivesTheStick) {
+  auto clock = std::make_shared<testsupport::ManualWaitClock>();
+  bridges::HookDriverMonitor monitor(logger, clock, at);
+  bridges::MonitoredHookBackend hook(*service, monitor);
+  hook.initialize();
+  const auto t0 = clock->now();
+  for (int step = 1; step <= 12; ++step) {
+    ASSERT_TRUE(clock->waitForSleeper(t0 + step * bridges::HookDriverMonitor::kPollStep));
+    hook.sendStick(0, -1, "Left");
+    clock->advance(bridges::HookDriverMonitor::kPollStep);
+  }
+  int pings = 0, sticks = 0;
+  for (const std::string& text : received()) {
+    const hook::Message m = hook::parse(text);
+    pings += m.kind == hook::Kind::Ignored && text.rfind("PING ", 0) == 0;
+    sticks += m.kind == hook::Kind::HandStick && m.stick.y == 1.0f;
+  }
+  EXPECT_EQ(pings, 2);  // at 0 and 1 s
+  EXPECT_EQ(sticks, 12);
+  EXPECT_FALSE(monitor.view().answering);
+
+  // The same port now answers like a current driver.
+  ASSERT_TRUE(clock->waitForSleeper(clock->now() + bridges::HookDriverMonitor::kPollStep));
+  clock->advance(900ms);  // the next ping is due
+  char buffer[64];
+  const auto ping = driver.receiveFrom(std::as_writable_bytes(std::span(buffer)));
+  ASSERT_EQ(ping.status, platform::ReceiveStatus::Received);
+  ASSERT_TRUE(driver.sendTo(hook::statusMessage({3, 1, 5}), ping.from));
+  ASSERT_TRUE(clock->waitForSleeper(clock->now() + bridges::HookDriverMonitor::kPollStep));
+  clock->advance(bridges::HookDriverMonitor::kPollStep);
+  EXPECT_TRUE(testsupport::eventually([&] { return monitor.view().answering; }));
+  const Texts lines = infoLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "[SteamVR Hook] Driver answered: 1 controller(s)"), 1);
+  hook.cleanup();
+  EXPECT_FALSE(monitor.running());
 }
 
 }  // namespace

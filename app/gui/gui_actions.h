@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "app/gui/road_actions.h"
+
 // What the window asks of the rest of the program. The program's main fills in
 // what exists; an empty action is skipped (its control then does nothing).
 namespace gui {
@@ -76,6 +78,7 @@ struct GuiActions {
   std::function<void(int port, const std::string& protocol)> repairFirewall;
   std::function<void()> checkForUpdatesNow;
   std::string updateHost;  // the update server's host name, shown on the Startup tab
+  RoadActions road;        // the Status tab's road panel and support report
 };
 
 // Calls `action` when it is set.

@@ -15,8 +15,9 @@ struct owotrack_server::Startup {
   std::promise<bool> listening;
 };
 
-owotrack_server::owotrack_server(core::Settings& settings, TrackingToggle& toggle, std::ostream& out)
-    : settings_(settings), toggle_(toggle), out_(out) {}
+owotrack_server::owotrack_server(core::Settings& settings, TrackingToggle& toggle, std::ostream& out,
+                                 core::RoadStats* road)
+    : settings_(settings), toggle_(toggle), out_(out), road_(road) {}
 
 owotrack_server::~owotrack_server() { endThread(); }
 
@@ -125,6 +126,7 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
       break;
   }
   if (data.empty()) return;
+  if (road_) road_->trackerPacket(road_->phone, result.from.address, result.from.port);
 
   const owotrack::Packet packet = owotrack::decode(data);
   if (packet.kind == owotrack::Packet::TooShort) return;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <thread>
 
+#include "app/core/road_stats.h"
 #include "app/core/settings.h"
 #include "app/tracking/receivers.h"
 #include "app/tracking/tracking_toggle.h"
@@ -27,7 +28,9 @@ class owotrack_server final : public IPhoneReceiver {
   static constexpr int kReceiveTimeoutMs = 500;
   static constexpr std::size_t kBufferSize = 1024;
 
-  owotrack_server(core::Settings& settings, TrackingToggle& toggle, std::ostream& out = std::cout);
+  // `road`, when given, counts every datagram and remembers its sender.
+  owotrack_server(core::Settings& settings, TrackingToggle& toggle, std::ostream& out = std::cout,
+                  core::RoadStats* road = nullptr);
   ~owotrack_server() override;
   owotrack_server(const owotrack_server&) = delete;
   owotrack_server& operator=(const owotrack_server&) = delete;
@@ -57,6 +60,7 @@ class owotrack_server final : public IPhoneReceiver {
   core::Settings& settings_;
   TrackingToggle& toggle_;
   std::ostream& out_;
+  core::RoadStats* road_;
   std::mutex outMutex_;
   RotationCallback onRotation_;
   Vec3Callback onAccel_;

@@ -127,6 +127,54 @@ StickValues scanTwoNumbers(std::string_view text) {
   return values;
 }
 
+namespace {
+
+// A decimal number of `T` filling all of `text`.
+template <class T>
+bool wholeNumber(std::string_view text, T& out) {
+  if (text.empty() || text.size() > 20) return false;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), out);
+  return result.ec == std::errc{} && result.ptr == text.data() + text.size();
+}
+
+constexpr std::string_view kPing = "PING ";
+constexpr std::string_view kPong = "PONG ";
+// The longest well-formed answer: "PONG " and three numbers of up to 20 characters.
+constexpr std::size_t kMaxStatus = 5 + 3 * 21;
+
+}  // namespace
+
+std::string pingMessage(std::uint32_t counter) { return std::string(kPing) + std::to_string(counter); }
+
+bool parsePing(std::string_view datagram, std::uint32_t& counter) {
+  if (datagram.size() > kPing.size() + 10 || datagram.substr(0, kPing.size()) != kPing) return false;
+  const std::string_view digits = datagram.substr(kPing.size());
+  if (digits.empty() || digits[0] == '-' || digits[0] == '+') return false;
+  return wholeNumber(digits, counter);
+}
+
+std::string statusMessage(const DriverStatus& status) {
+  return std::string(kPong) + std::to_string(status.counter) + ' ' + std::to_string(status.controllers) + ' ' +
+         std::to_string(status.overrideAgeMs < 0 ? -1 : status.overrideAgeMs);
+}
+
+bool parseStatus(std::string_view datagram, DriverStatus& out) {
+  if (datagram.size() > kMaxStatus || datagram.substr(0, kPong.size()) != kPong) return false;
+  std::string_view rest = datagram.substr(kPong.size());
+  const std::size_t first = rest.find(' ');
+  if (first == std::string_view::npos) return false;
+  const std::size_t second = rest.find(' ', first + 1);
+  if (second == std::string_view::npos) return false;
+  DriverStatus status;
+  if (rest[0] == '-' || rest[first + 1] == '-') return false;
+  if (!wholeNumber(rest.substr(0, first), status.counter) ||
+      !wholeNumber(rest.substr(first + 1, second - first - 1), status.controllers) ||
+      !wholeNumber(rest.substr(second + 1), status.overrideAgeMs) || status.overrideAgeMs < -1)
+    return false;
+  out = status;
+  return true;
+}
+
 Message parse(std::string_view datagram) {
   Message message;
   if (datagram.empty() || datagram.size() > kMaxDatagram) return message;

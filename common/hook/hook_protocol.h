@@ -75,4 +75,24 @@ Message parse(std::string_view datagram);
 // nan), independent of the process's locale. Exposed for tests.
 StickValues scanTwoNumbers(std::string_view text);
 
+// ---- Status ping ----
+// The program asks "PING <n>" once a second; the driver answers the sender with its
+// status. A driver that predates the ping classifies it as Ignored (see parse()).
+
+// What the driver reports about itself.
+struct DriverStatus {
+  std::uint32_t counter = 0;        // the n of the PING being answered
+  std::uint32_t controllers = 0;    // controllers whose input components it intercepts
+  std::int64_t overrideAgeMs = -1;  // since it last applied an override; -1: never
+};
+
+// "PING <n>"
+std::string pingMessage(std::uint32_t counter);
+// True for exactly "PING " and a decimal 32-bit number; reads only inside `datagram`.
+bool parsePing(std::string_view datagram, std::uint32_t& counter);
+// "PONG <n> <controllers> <age ms or -1>"
+std::string statusMessage(const DriverStatus& status);
+// True for a well-formed answer; anything else (short, long, garbage) is false.
+bool parseStatus(std::string_view datagram, DriverStatus& out);
+
 }  // namespace hook

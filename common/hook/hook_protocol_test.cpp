@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -191,6 +192,30 @@ TEST(HookParse, RandomBytesNeverYieldANonFiniteStick) {
     EXPECT_TRUE(!m.stick.hasY || std::isfinite(m.stick.y)) << text;
     EXPECT_EQ(m.button.find_first_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ"), std::string::npos) << text;
   }
+}
+
+TEST(HookPing, RoundTripsAndRejectsWhatIsNotExactlyOurs) {
+  std::uint32_t n = 0;
+  ASSERT_TRUE(hook::parsePing(hook::pingMessage(4294967295u), n));
+  EXPECT_EQ(n, 4294967295u);
+  // A driver that predates the ping classifies it as nothing (and so ignores it).
+  EXPECT_EQ(parse(hook::pingMessage(7)).kind, Kind::Ignored);
+  for (const char* bad : {"PING", "PING ", "PING -1", "PING +1", "PING 4294967296", "PING 1 ", "PING 1x", "ping 1"})
+    EXPECT_FALSE(hook::parsePing(bad, n)) << bad;
+
+  hook::DriverStatus status;
+  ASSERT_TRUE(hook::parseStatus(hook::statusMessage({9, 2, 15}), status));
+  EXPECT_EQ(status.counter, 9u);
+  EXPECT_EQ(status.controllers, 2u);
+  EXPECT_EQ(status.overrideAgeMs, 15);
+  ASSERT_TRUE(hook::parseStatus("PONG 1 0 -1", status));
+  EXPECT_EQ(status.overrideAgeMs, -1);
+  const std::string buffer = "PONG 3 1 20 trailing";
+  EXPECT_TRUE(hook::parseStatus(std::string_view(buffer).substr(0, 11), status));  // only the view is read
+  for (const std::string& bad :
+       std::vector<std::string>{"", "PONG", "PONG 1 2", "PONG 1 2 ", "PONG -1 2 3", "PONG 1 -2 3", "PONG 1 2 -2",
+                                "PONG 1 2 3 4", "PONG 1 2 3" + std::string(100, '0'), std::string("PONG 1\0 2 3", 11)})
+    EXPECT_FALSE(hook::parseStatus(bad, status)) << bad;
 }
 
 }  // namespace

@@ -9,11 +9,13 @@
 #include <string>
 #include <thread>
 
+#include "app/bridges/hook_driver_monitor.h"
 #include "common/hook/hook_protocol.h"
 #include "platform/udp_socket.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
 #include "testing/fake_vrserver/loaded_driver_test.h"
 #include "testing/support/export_table.h"
+#include "testing/support/manual_wait_clock.h"
 
 namespace {
 
@@ -212,6 +214,66 @@ TEST_F(DriverChain, ReleaseHandsTheStickBack) {
   hookSend("release R");
   server.frame();
   EXPECT_FLOAT_EQ(value(right, "/input/joystick/x"), 0.0f);
+}
+
+// The program's monitor against the loaded driver: the answer carries the controller
+// count, the monitor's lines follow it, and a server that stops answering is noticed
+// after the silence limit (and not before).
+TEST_F(DriverChain, AnswersThePingWithItsControllersAndTheMonitorLogsIt) {
+  platform::UdpSocket asker;
+  ASSERT_TRUE(asker.open() && asker.bind(platform::Endpoint::loopback(0)) && asker.setReceiveTimeout(1000));
+  auto ask = [&](std::uint32_t n) {
+    EXPECT_TRUE(asker.sendTo(hook::pingMessage(n), platform::Endpoint::loopback(hook::kDriverPort)));
+    server.frame();
+    char buffer[256];
+    const auto r = asker.receiveFrom(std::as_writable_bytes(std::span(buffer)));
+    hook::DriverStatus status;
+    EXPECT_EQ(r.status, platform::ReceiveStatus::Received);
+    EXPECT_TRUE(hook::parseStatus(std::string_view(buffer, r.bytes), status));
+    EXPECT_EQ(status.counter, n);
+    return status;
+  };
+  const hook::DriverStatus idle = ask(41);
+  EXPECT_EQ(idle.controllers, 2u);
+  EXPECT_EQ(idle.overrideAgeMs, -1);
+  hookSend("stick L 0 1");
+  server.frame();
+  const hook::DriverStatus driving = ask(42);
+  EXPECT_GE(driving.overrideAgeMs, 0);
+  EXPECT_LT(driving.overrideAgeMs, 500);
+  EXPECT_FLOAT_EQ(value(left, kThumbY), 1.0f) << "a ping between stick messages changes nothing";
+
+  core::Logger logger(nullptr);
+  auto clock = std::make_shared<testsupport::ManualWaitClock>();
+  bridges::HookDriverMonitor monitor(logger, clock);
+  auto logged = [&](const std::string& text) {
+    for (const std::string& line : logger.lines())
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  };
+  server.start();  // frames on the server's own thread
+  monitor.start();
+  auto t = clock->now();
+  auto stepTo = [&](std::chrono::milliseconds at) {
+    while (clock->now() < t + at) {
+      ASSERT_TRUE(clock->waitForSleeper(clock->now() + bridges::HookDriverMonitor::kPollStep));
+      std::this_thread::sleep_for(20ms);  // the driver's frame answers the ping meanwhile
+      clock->advance(bridges::HookDriverMonitor::kPollStep);
+    }
+    ASSERT_TRUE(clock->waitForSleeper(t + at + bridges::HookDriverMonitor::kPollStep));
+  };
+  stepTo(200ms);
+  EXPECT_TRUE(testsupport::eventually([&] { return logged("[SteamVR Hook] Driver answered: 2 controller(s)"); }));
+  EXPECT_EQ(monitor.view().controllers, 2u);
+  server.stop();
+  server.cleanup();  // the driver closes its socket: no more answers
+  t = clock->now();
+  stepTo(2800ms);
+  EXPECT_FALSE(logged("Driver stopped answering"));
+  stepTo(3300ms);
+  EXPECT_TRUE(logged("[SteamVR Hook] Driver stopped answering"));
+  EXPECT_FALSE(monitor.view().answering);
+  monitor.stop();
 }
 
 }  // namespace

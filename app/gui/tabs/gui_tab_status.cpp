@@ -56,6 +56,7 @@ void GuiTabStatus::render() {
   ImGui::SetCursorPos(ImVec2(30, ImGui::GetCursorPosY() + 20));
   ImGui::PushStyleVar(ImGuiStyleVar_ItemSpacing, ImVec2(8, 4));
   if (beginCard("SystemDashboard", ImVec2(ImGui::GetContentRegionAvail().x - 30, 0), true, true)) {
+    road_.render(settings_, actions_);
     introduce("NETWORK STATUS & PORTS", "Monitor active tracking ports and fix firewall blocks.");
     renderPorts();
     ImGui::SetCursorPosX(30);

@@ -5,6 +5,7 @@
 #include "app/core/settings.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
+#include "app/gui/tabs/road_panel.h"
 
 namespace gui::tabs {
 
@@ -16,6 +17,7 @@ class GuiTabStatus : public ITab {
 
   GuiTabStatus(const core::Settings& settings, const GuiActions& actions);
   void render() override;
+  const RoadPanel& roadPanel() const { return road_; }
 
  private:
   void refreshIfDue();
@@ -27,6 +29,7 @@ class GuiTabStatus : public ITab {
   const GuiActions& actions_;
   bool refreshed_ = false;
   double refreshedAt_ = 0;
+  RoadPanel road_;
 };
 
 }  // namespace gui::tabs

@@ -14,6 +14,7 @@
 #include "app/gui/tabs/gui_tab_squat.h"
 #include "app/gui/tabs/gui_tab_startup.h"
 #include "app/gui/tabs/gui_tab_status.h"
+#include "app/gui/tabs/road_panel.h"
 
 namespace {
 
@@ -260,6 +261,125 @@ TEST(StatusTab, RefreshesOncePerSecondHidesOpenXRAndRepairs) {
   ASSERT_TRUE(ui.click("UNINSTALL/OpenXR API Layer", draw));
   EXPECT_EQ(calls, (std::vector<std::string>{"firewall 6969 UDP", "install Hook (SteamVR)", "remove OpenXR API Layer"}))
       << "the disabled REGISTERED button does nothing";
+}
+
+// The road panel over counters the services would fill, on a clock the test moves.
+struct RoadScenario {
+  std::int64_t nowNs = 1'000'000'000'000;
+  core::RoadStats stats{[this] { return nowNs; }};
+  core::Settings settings;
+  gui::GuiActions actions;
+  gui::DriverAnswer driver;
+  bool registered = true, layer = false;
+  std::vector<std::string> opened;
+  gui::tabs::GuiTabStatus tab{settings, actions};
+  HeadlessImGui ui{1200, 1400};
+  RoadScenario() {
+    actions.localAddress = [] { return std::string("192.168.1.20"); };
+    actions.ports = [] { return std::vector<gui::PortStatus>{{"Phone", 6969, "UDP", false}}; };
+    actions.openUrl = [this](const std::string& url) { return opened.push_back(url), 42L; };
+    actions.road.stats = &stats;
+    actions.road.driverAnswer = [this] { return driver; };
+    actions.road.steamVrDriverRegistered = [this] { return registered; };
+    actions.road.layerRunning = [this] { return layer; };
+  }
+  void draw() { tab.render(); }
+  // One second of a streaming phone at 60 packets a second, each sent on in `latencyNs`.
+  void stream(std::int64_t latencyNs = 1'000'000) {
+    const std::int64_t end = nowNs + 1'000'000'000;
+    for (int i = 0; i < 60; ++i) {
+      stats.trackerPacket(stats.phone, 0xC0A8011Eu, 50123);  // 192.168.1.30
+      stats.engineSample();
+      nowNs += latencyNs;
+      stats.outputSent(0.0f, -0.5f);
+      nowNs += 1'000'000'000 / 60 - latencyNs;
+    }
+    nowNs = end;
+    ui.frame([this] { draw(); });
+  }
+  bool lit(const char* stage, const char* light) const { return ui.has(std::string("Road/") + stage + "/" + light); }
+  std::string help(const std::string& stage) const {
+    for (const auto& row : tab.roadPanel().rows())
+      if (row.stage == stage) return row.help;
+    return "(no row)";
+  }
+};
+
+TEST(RoadPanel, PhoneOnTheHookRoadGreenWhileStreamingAndTheDriverAnswers) {
+  RoadScenario r;
+  r.driver = {true, 2, 30};
+  r.ui.frame([&] { r.draw(); });  // the first look only sets the baseline
+  r.stream();
+  for (const char* stage : {"Tracker", "Engine", "Output", "SteamVR driver"})
+    EXPECT_TRUE(r.lit(stage, "green")) << stage;
+  EXPECT_FALSE(r.ui.has("RoadHelp/Tracker") || r.ui.has("RoadHelp/SteamVR driver"));
+  const auto& rows = r.tab.roadPanel().rows();
+  EXPECT_EQ(rows[0].figures.substr(0, 43), "Phone: 60 packets/s, last 0.0 s ago, from 1");
+  EXPECT_NE(rows[0].figures.find("from 192.168.1.30:50123"), std::string::npos);
+  EXPECT_NE(rows[1].figures.find("stick 0.00, -0.50"), std::string::npos);
+  EXPECT_EQ(rows[3].figures, "answers: 2 controller(s), last override 0.0 s ago");
+  // Above the ports.
+  EXPECT_LT(r.ui.rect("Road/SteamVR driver/green").max.y, r.ui.rect("FIX FIREWALL/6969").min.y);
+
+  // Latency over the last 10 s: mostly 1 ms, a tail of 10 ms; a slow sample 11 s old no longer counts.
+  r.stats.trackerPacket(r.stats.phone);
+  r.nowNs += 50'000'000;
+  r.stats.outputSent(0, 0);
+  r.nowNs += 1'000'000'000;
+  for (int second = 0; second < 9; ++second) r.stream(second == 8 ? 10'000'000 : 1'000'000);
+  r.nowNs += 1'000'000'000;
+  r.ui.frame([&] { r.draw(); });
+  EXPECT_EQ(r.tab.roadPanel().lines().back(),
+            "Latency (datagram to output, last 10 s): median 1.000 ms, p99 10.000 ms, 540 samples");
+
+  // The driver stops answering: red, with the cause that fits its registration.
+  r.driver = {};
+  r.stream();
+  EXPECT_TRUE(r.lit("SteamVR driver", "red"));
+  EXPECT_NE(r.help("SteamVR driver").find("not loaded"), std::string::npos);
+  r.registered = false;
+  r.stream();
+  EXPECT_NE(r.help("SteamVR driver").find("not registered: REGISTER/FIX below"), std::string::npos);
+  r.driver = {true, 0, -1};  // loaded, but no controller to drive
+  r.stream();
+  EXPECT_TRUE(r.lit("SteamVR driver", "amber"));
+}
+
+TEST(RoadPanel, ASilentPhoneIsRedWithTheAddressToTypeAndTheFirewall) {
+  RoadScenario r;
+  r.settings.mode.set("OpenXR API Layer");
+  r.ui.frame([&] { r.draw(); });
+  EXPECT_TRUE(r.lit("Tracker", "red"));
+  EXPECT_EQ(r.help("Tracker"),
+            "Nothing from the phone: put it on this PC's network and type 192.168.1.20 port 6969 in the app; if it "
+            "is, the firewall blocks it (FIX FIREWALL below).");
+  EXPECT_TRUE(r.lit("OpenXR layer", "red"));
+  EXPECT_TRUE(r.lit("Engine", "amber") && r.lit("Output", "amber"));
+  // A phone that went quiet: amber under three seconds, red from three on.
+  r.stream();
+  r.nowNs += 2'900'000'000;
+  r.ui.frame([&] { r.draw(); });
+  EXPECT_TRUE(r.lit("Tracker", "amber"));
+  r.nowNs += 100'000'000;
+  r.ui.frame([&] { r.draw(); });
+  EXPECT_TRUE(r.lit("Tracker", "red"));
+  // SlimeVR's hint names its port; a running layer is green.
+  r.settings.tracker_source.set("SlimeVR (OSC)");
+  r.layer = true;
+  r.ui.frame([&] { r.draw(); });
+  EXPECT_EQ(r.help("Tracker"), "Nothing from SlimeVR: start the SlimeVR server and let it send OSC to port 9000.");
+  EXPECT_TRUE(r.lit("OpenXR layer", "green"));
+
+  // The report button hands the panel's lines over and opens the folder of the file written.
+  std::vector<std::string> handed;
+  r.actions.road.saveSupportReport = [&](const std::vector<std::string>& lines) {
+    handed = lines;
+    return std::string("/data/StrivoVR/support-report-1.txt");
+  };
+  ASSERT_TRUE(r.ui.click("SAVE SUPPORT REPORT", [&] { r.draw(); }));
+  ASSERT_FALSE(handed.empty());
+  EXPECT_EQ(handed[0].substr(0, 22), "Tracker [red] SlimeVR ");
+  EXPECT_EQ(r.opened, std::vector<std::string>{"/data/StrivoVR"});
 }
 
 TEST(StartupTab, SwitchesSaveAtOnceAndTheVolumeOnRelease) {

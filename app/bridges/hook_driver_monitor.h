@@ -1,0 +1,100 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/bridges/wait_clock.h"
+#include "app/core/logger.h"
+#include "app/outputs/backends.h"
+#include "common/hook/hook_protocol.h"
+#include "platform/udp_socket.h"
+
+namespace bridges {
+
+// Asks the SteamVR driver once a second how it is ("PING <n>" on its own socket) and
+// logs when the driver starts and stops answering. A driver that predates the ping
+// never answers; the hook output works with it all the same.
+class HookDriverMonitor {
+ public:
+  static constexpr std::chrono::milliseconds kPingPeriod{1000};
+  static constexpr std::chrono::milliseconds kSilenceLimit{3000};
+  static constexpr std::chrono::milliseconds kPollStep{100};
+  static constexpr int kMaxAnswersPerStep = 32;
+
+  // The driver as last heard.
+  struct View {
+    bool answering = false;
+    std::uint32_t controllers = 0;
+    std::int64_t overrideAgeMs = -1;  // -1: the driver never applied an override
+  };
+
+  // `inUse`, when given, says whether a road drives the hook now; pings are sent only then.
+  HookDriverMonitor(core::Logger& logger, std::shared_ptr<WaitClock> clock = steadyWaitClock(),
+                    platform::Endpoint driver = platform::Endpoint::loopback(hook::kDriverPort),
+                    std::function<bool()> inUse = {});
+  ~HookDriverMonitor();
+  HookDriverMonitor(const HookDriverMonitor&) = delete;
+  HookDriverMonitor& operator=(const HookDriverMonitor&) = delete;
+
+  // Opens the socket and starts pinging; nothing when already running.
+  void start();
+  // Stops and joins; the view forgets the driver.
+  void stop();
+  bool running() const;
+  View view() const;
+
+ private:
+  void run(std::stop_token stop);
+  void step(WaitClock::TimePoint now);
+  void drainAnswers(WaitClock::TimePoint now);
+
+  core::Logger& logger_;
+  std::shared_ptr<WaitClock> clock_;
+  platform::Endpoint driver_;
+  std::function<bool()> inUse_;
+
+  mutable std::mutex lifecycleMutex_;
+  std::jthread thread_;
+  // Used by the thread only while it runs.
+  platform::UdpSocket socket_;
+  std::uint32_t counter_ = 0;
+  WaitClock::TimePoint lastPing_{};
+  WaitClock::TimePoint lastAnswer_{};
+  bool pinged_ = false;
+
+  std::atomic<bool> answering_{false};
+  std::atomic<std::uint32_t> controllers_{0};
+  std::atomic<std::int64_t> overrideAgeMs_{-1};
+};
+
+// The hook output with its driver monitor: the monitor runs from the hook's
+// initialise to its clean-up; every other call goes straight through.
+class MonitoredHookBackend final : public outputs::IHookBackend {
+ public:
+  MonitoredHookBackend(outputs::IHookBackend& hook, HookDriverMonitor& monitor) : hook_(hook), monitor_(monitor) {}
+  void initialize() override {
+    hook_.initialize();
+    monitor_.start();
+  }
+  void cleanup() override {
+    monitor_.stop();
+    hook_.cleanup();
+  }
+  void sendStick(float x, float y, const std::string& hand) override { hook_.sendStick(x, y, hand); }
+  void buttonEvent(const std::string& button, bool pressed, const std::string& hand) override {
+    hook_.buttonEvent(button, pressed, hand);
+  }
+  void sendRelease(const std::string& text) override { hook_.sendRelease(text); }
+
+ private:
+  outputs::IHookBackend& hook_;
+  HookDriverMonitor& monitor_;
+};
+
+}  // namespace bridges

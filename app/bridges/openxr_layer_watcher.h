@@ -1,0 +1,62 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/bridges/wait_clock.h"
+#include "app/core/logger.h"
+#include "common/xr/shared_records.h"
+#include "platform/shared_memory.h"
+
+namespace bridges {
+
+// Watches the frame counter of the state record the OpenXR layer writes from inside a
+// game, whatever the head source is, and logs when a game with the layer starts and
+// stops rendering. It only reads the counter; the head reader is separate.
+class OpenXRLayerWatcher {
+ public:
+  static constexpr std::chrono::milliseconds kPollStep{100};
+  static constexpr std::chrono::milliseconds kRetryPeriod{1000};
+  static constexpr std::chrono::milliseconds kSilenceLimit{3000};
+
+  OpenXRLayerWatcher(core::Logger& logger, std::shared_ptr<WaitClock> clock = steadyWaitClock(),
+                     std::string sectionName = xrshm::kStateRecordName);
+  ~OpenXRLayerWatcher();
+  OpenXRLayerWatcher(const OpenXRLayerWatcher&) = delete;
+  OpenXRLayerWatcher& operator=(const OpenXRLayerWatcher&) = delete;
+
+  void start();
+  void stop();
+
+  // A game's frames are advancing the counter.
+  bool gameRunning() const { return gameRunning_.load(); }
+  // Frames seen advancing since start (for a rate).
+  std::uint64_t frames() const { return frames_.load(); }
+
+ private:
+  void run(std::stop_token stop);
+  void step(WaitClock::TimePoint now);
+
+  core::Logger& logger_;
+  std::shared_ptr<WaitClock> clock_;
+  std::string sectionName_;
+
+  std::mutex lifecycleMutex_;
+  std::jthread thread_;
+  // The thread's own while it runs.
+  platform::SharedMemory memory_;
+  std::uint32_t lastCounter_ = 0;
+  WaitClock::TimePoint lastFrame_{};
+  WaitClock::TimePoint lastTry_{};
+  bool tried_ = false;
+
+  std::atomic<bool> gameRunning_{false};
+  std::atomic<std::uint64_t> frames_{0};
+};
+
+}  // namespace bridges
