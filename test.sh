@@ -43,8 +43,10 @@ run_ctest() {  # preset, ctest arguments...
 echo "== tests: linux"
 run_ctest linux -j 2 --repeat until-pass:2
 
-# The user packages built from both program folders, their contents, and the unpacked
-# Linux program started and stopped with a fresh HOME.
+# The user packages built from both program folders (portable zip and tar.gz, the
+# Windows setup program, the Debian package), their contents, the unpacked Linux
+# program started and stopped with a fresh HOME, and the Debian package checked by
+# lintian, installed into a scratch root, run and purged.
 echo "== packages"
 if tests/package_check.sh; then
   summaries+=("packages: ok")
@@ -75,6 +77,7 @@ echo "== tests: windows (Wine)"
 . scripts/wine-env.sh
 wine_start
 run_ctest windows -j 2 --timeout 120 --repeat until-pass:2
+# Includes the setup program: install over an older version, run, uninstall.
 echo "== acceptance: windows package (Wine)"
 if tests/e2e/wine_package.sh; then
   summaries+=("acceptance (windows package): ok")

@@ -93,7 +93,7 @@ Application::Application(Options options)
                                        .openxr = &openXrWriter_}),
       roadPort_(outputService_, roadStats_),
       audioDevice_(platform::makeAudioDevice()),
-      audioService_(settings_, *audioDevice_, *options_.err),
+      audioService_(settings_, *audioDevice_, *options_.err, platform::executableFolder()),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
       phoneServer_(settings_, trackingToggle_, *options_.out, &roadStats_),

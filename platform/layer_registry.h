@@ -43,7 +43,8 @@ class ImplicitLayerList {
   std::string folder_;   // Linux: the open folder
 };
 
-// Whether the manifest is registered (Windows: under HKLM, else under HKCU).
+// Whether the manifest is registered (Windows: under HKLM, else under HKCU; Linux:
+// any implicit manifest the loader reads names a library in the manifest's folder).
 bool isImplicitLayerRegistered(const std::string& manifestPath);
 
 // Every implicit-layer manifest the loader would read, in its search order.

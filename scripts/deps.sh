@@ -11,8 +11,9 @@ packages=(
   clang-format
   # the fuzz build (clang with libFuzzer and the sanitizers' run-time)
   clang libclang-rt-14-dev
-  # the user packages (zip for the Windows one; unzip lists it in the package check)
-  zip unzip
+  # the user packages (zip for the Windows one; unzip lists it in the package check), the Windows
+  # setup program (makensis) and the Debian package (dpkg-shlibdeps for its dependencies, lintian)
+  zip unzip nsis dpkg-dev lintian
   # Windows cross build and its test runner
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
   # libraries

@@ -92,4 +92,20 @@ TEST(LayerToolsProgram, SetupRegistersTheStagedManifestAndRemoverTakesOnlyItsOwn
   EXPECT_EQ(again->errors() + remover->errors() + nothing->errors(), "");
 }
 
+// A distribution package puts its manifest in the system's data folder, naming the
+// packaged library: the program counts that as its registration, with no user copy.
+TEST(LayerToolsProgram, ASystemManifestNamingTheProgramsLibraryCountsAsRegistered) {
+  LayerTools tools;
+  nlohmann::json manifest = nlohmann::json::parse(testsupport::readFile(tools.manifest));
+  manifest["api_layer"]["library_path"] = tools.dist + "/api_layer/gait_xrlayer.so";
+  const std::string system = tools.home.file("share/openxr/1/api_layers/implicit.d/strivovr.json");
+  fs::create_directories(fs::path(system).parent_path());
+  testsupport::writeFile(system, manifest.dump());
+  auto check = tools.run(tools.dist + "/LayerSetup", {"--check"});
+  EXPECT_EQ(check->waitForExit(10s), 0) << check->output() << check->errors();
+  EXPECT_NE(check->output().find("[INFO] This program's manifest is registered: " + tools.manifest), std::string::npos)
+      << check->output();
+  EXPECT_FALSE(fs::exists(tools.registered));
+}
+
 }  // namespace

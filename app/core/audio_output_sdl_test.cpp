@@ -49,10 +49,11 @@ class SdlDiskOutput : public ::testing::Test {
   void SetUp() override {
     const char* dist = std::getenv("STRIVO_DIST_DIR");
     ASSERT_NE(dist, nullptr);
+    dist_ = dist;
     previous_ = std::filesystem::current_path();
-    // The sounds are found relative to the working directory: the program folder.
-    std::filesystem::current_path(dist);
-    ASSERT_TRUE(std::filesystem::exists("audio/start.mp3"));
+    // The sounds are found in the program folder, whatever the working directory.
+    std::filesystem::current_path(folder_.path());
+    ASSERT_TRUE(std::filesystem::exists(dist_ + "/audio/start.mp3"));
     output_ = folder_.file("out.raw");
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", output_.c_str(), 1);
@@ -64,7 +65,7 @@ class SdlDiskOutput : public ::testing::Test {
                    std::chrono::milliseconds between = std::chrono::milliseconds(0)) {
     {
       auto device = platform::makeAudioDevice();
-      AudioService audio(settings_, *device, err_);
+      AudioService audio(settings_, *device, err_, dist_);
       for (const auto& step : steps) {
         step(audio);
         std::this_thread::sleep_for(between);
@@ -78,6 +79,7 @@ class SdlDiskOutput : public ::testing::Test {
   std::ostringstream err_;
   testsupport::TempFolder folder_{"strivo_audio"};
   std::string output_;
+  std::string dist_;
   std::filesystem::path previous_;
 };
 
@@ -121,18 +123,18 @@ TEST_F(SdlDiskOutput, NewSoundCutsThePreviousOne) {
 }
 
 TEST_F(SdlDiskOutput, MissingFileReportsTheOpenFailure) {
-  std::filesystem::current_path(folder_.path());  // another working directory: audio/ does not resolve
+  dist_ = folder_.path().string();  // neither this folder nor the working directory has audio/
   const Recording r = record({[](AudioService& a) { a.playStartSound(); }});
   EXPECT_EQ(err_.str(), "[AudioService] Failed to open audio/start.mp3: The file cannot be found. (Code: 275)\n");
   EXPECT_EQ(r.peak, 0);
 }
 
 TEST_F(SdlDiskOutput, UndecodableFileReportsTheDecoderError) {
-  std::filesystem::current_path(folder_.path());
-  std::filesystem::create_directories("audio");
-  { std::ofstream("audio/stop.mp3") << "not an mp3 at all"; }
+  dist_ = folder_.path().string();
+  std::filesystem::create_directories(dist_ + "/audio");
+  { std::ofstream(dist_ + "/audio/stop.mp3") << "not an mp3 at all"; }
   const Recording r = record({[](AudioService& a) { a.playStopSound(); }});
-  EXPECT_EQ(err_.str().rfind("[AudioService] Failed to open audio/stop.mp3: ", 0), 0u) << err_.str();
+  EXPECT_EQ(err_.str().rfind("[AudioService] Failed to open " + dist_ + "/audio/stop.mp3: ", 0), 0u) << err_.str();
   EXPECT_NE(err_.str().find(" (Code: 296)\n"), std::string::npos) << err_.str();
   EXPECT_EQ(r.peak, 0);
 }

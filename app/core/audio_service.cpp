@@ -1,9 +1,21 @@
 #include "app/core/audio_service.h"
 
+#include <filesystem>
+
 namespace core {
 
-AudioService::AudioService(const Settings& settings, platform::IAudioDevice& device, std::ostream& err)
-    : settings_(settings), device_(device), err_(err) {}
+AudioService::AudioService(const Settings& settings, platform::IAudioDevice& device, std::ostream& err,
+                           std::string soundFolder)
+    : settings_(settings), device_(device), err_(err), soundFolder_(std::move(soundFolder)) {}
+
+std::string AudioService::soundPath(const std::string& name) const {
+  if (!soundFolder_.empty()) {
+    const std::string own = (std::filesystem::path(soundFolder_) / "audio" / name).string();
+    std::error_code error;
+    if (std::filesystem::is_regular_file(own, error)) return own;
+  }
+  return "audio/" + name;
+}
 
 int AudioService::levelFor(float v) {
   const float scaled = v * 1000.0f;

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 #include <sstream>
 #include <vector>
+
+#include "testing/support/temp_folder.h"
 
 namespace core {
 namespace {
@@ -46,6 +49,19 @@ TEST_F(AudioFixture, PlayClosesOpensSetsVolumeAndPlays) {
             (Commands{"close mp3_feedback", "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback",
                       "setaudio mp3_feedback volume to 250", "play mp3_feedback from 0"}));
   EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(AudioFixture, SoundsComeFromTheProgramFolderWhenThereElseFromTheWorkingDirectory) {
+  testsupport::TempFolder program("strivo audio folder");
+  std::filesystem::create_directories(program.path() / "audio");
+  testsupport::writeFile(program.file("audio/start.mp3"), "");
+  AudioService own(settings, device, err, program.path().string());
+  own.playStartSound();
+  own.playStopSound();  // not in the program folder
+  const std::string file = (program.path() / "audio" / "start.mp3").string();
+  ASSERT_EQ(device.commands.size(), 8u);
+  EXPECT_EQ(device.commands[1], "open \"" + file + "\" type mpegvideo alias mp3_feedback");
+  EXPECT_EQ(device.commands[5], "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback");
 }
 
 TEST_F(AudioFixture, VolumeLevelIsTruncatedAndLimited) {

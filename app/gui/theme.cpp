@@ -42,7 +42,18 @@ void applyStyle(ImGuiStyle& style) {
   c[ImGuiCol_Tab] = c[ImGuiCol_TabUnfocused] = c[ImGuiCol_TabUnfocusedActive] = rgb(palette::kTabIdle);
 }
 
-std::string chooseFontFolder(const std::function<bool(const std::string&)>& exists) {
+namespace {
+
+// `name` in `folder`, or just `name` when the folder is unknown.
+std::string inFolder(const std::string& folder, const std::string& name) {
+  return folder.empty() ? name : (std::filesystem::path(folder) / name).string();
+}
+
+}  // namespace
+
+std::string chooseFontFolder(const std::string& programFolder, const std::function<bool(const std::string&)>& exists) {
+  const std::string own = inFolder(programFolder, "fonts/");
+  if (!programFolder.empty() && exists(own + "fredoka.ttf")) return own;
   if (exists("fonts/fredoka.ttf")) return "fonts/";
   if (exists("../deps/fonts/fredoka.ttf")) return "../deps/fonts/";
   return "";
@@ -72,7 +83,9 @@ Fonts loadFonts(ImGuiIO& io, const std::string& folder, const std::function<bool
   return fonts;
 }
 
-std::string findLogo(const std::function<bool(const std::string&)>& exists) {
+std::string findLogo(const std::string& programFolder, const std::function<bool(const std::string&)>& exists) {
+  const std::string own = inFolder(programFolder, "images/svlogo_64.png");
+  if (!programFolder.empty() && exists(own)) return own;
   for (const char* place : {"svlogo_64.png", "images/svlogo_64.png", "../images/svlogo_64.png"})
     if (exists(place)) return place;
   return "";

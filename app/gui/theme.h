@@ -19,16 +19,21 @@ struct Fonts {
 // the library's defaults.
 void applyStyle(ImGuiStyle& style);
 
-// The folder the fonts come from: "fonts/" when "fonts/fredoka.ttf" exists, else
-// "../deps/fonts/" when that has fredoka.ttf, else empty (no fonts).
-std::string chooseFontFolder(const std::function<bool(const std::string&)>& fileExists);
+// The folder the fonts come from, the first holding fredoka.ttf of: "fonts/" in
+// `programFolder` (so a menu entry works from any working directory), then
+// "fonts/" and "../deps/fonts/" relative to the working directory; empty (no
+// fonts) when none does. The result ends with a separator.
+std::string chooseFontFolder(const std::string& programFolder,
+                             const std::function<bool(const std::string&)>& fileExists);
 
 // Adds the four fonts from `folder` to the atlas (nothing when the folder is empty;
 // a file that cannot be read leaves its role on the default font).
 Fonts loadFonts(ImGuiIO& io, const std::string& folder, const std::function<bool(const std::string&)>& fileExists);
 
-// The first of the logo's places that exists, or empty.
-std::string findLogo(const std::function<bool(const std::string&)>& fileExists);
+// The first of the logo's places that exists, or empty: "images/svlogo_64.png" in
+// `programFolder`, then "svlogo_64.png", "images/svlogo_64.png" and
+// "../images/svlogo_64.png" relative to the working directory.
+std::string findLogo(const std::string& programFolder, const std::function<bool(const std::string&)>& fileExists);
 
 bool fileExists(const std::string& path);
 

@@ -12,14 +12,20 @@
 
 namespace {
 
-TEST(Theme, FontFolderPrefersFontsThenDepsThenNone) {
-  std::set<std::string> files{"fonts/fredoka.ttf", "../deps/fonts/fredoka.ttf"};
+const std::string kProgram = "/opt/strivo";
+const std::string kOwnFonts = (std::filesystem::path(kProgram) / "fonts/").string();
+const std::string kOwnLogo = (std::filesystem::path(kProgram) / "images/svlogo_64.png").string();
+
+TEST(Theme, FontFolderPrefersTheProgramFolderThenFontsThenDepsThenNone) {
+  std::set<std::string> files{kOwnFonts + "fredoka.ttf", "fonts/fredoka.ttf", "../deps/fonts/fredoka.ttf"};
   auto exists = [&](const std::string& path) { return files.count(path) != 0; };
-  EXPECT_EQ(gui::chooseFontFolder(exists), "fonts/");
+  EXPECT_EQ(gui::chooseFontFolder(kProgram, exists), kOwnFonts);
+  files.erase(kOwnFonts + "fredoka.ttf");
+  EXPECT_EQ(gui::chooseFontFolder(kProgram, exists), "fonts/");
   files.erase("fonts/fredoka.ttf");
-  EXPECT_EQ(gui::chooseFontFolder(exists), "../deps/fonts/");
+  EXPECT_EQ(gui::chooseFontFolder(kProgram, exists), "../deps/fonts/");
   files.clear();
-  EXPECT_EQ(gui::chooseFontFolder(exists), "");
+  EXPECT_EQ(gui::chooseFontFolder(kProgram, exists), "");
 }
 
 TEST(Theme, AllFourRolesComeFromTheChosenFolderAndMissingFilesStayDefault) {
@@ -62,13 +68,15 @@ TEST(Theme, AllFourRolesComeFromTheChosenFolderAndMissingFilesStayDefault) {
 }
 
 TEST(Theme, LogoIsFoundInOrderAndBrokenFilesGiveNoTexture) {
-  std::set<std::string> files{"images/svlogo_64.png", "../images/svlogo_64.png"};
+  std::set<std::string> files{kOwnLogo, "images/svlogo_64.png", "../images/svlogo_64.png"};
   auto exists = [&](const std::string& path) { return files.count(path) != 0; };
-  EXPECT_EQ(gui::findLogo(exists), "images/svlogo_64.png");
+  EXPECT_EQ(gui::findLogo(kProgram, exists), kOwnLogo);
+  files.erase(kOwnLogo);
+  EXPECT_EQ(gui::findLogo(kProgram, exists), "images/svlogo_64.png");
   files.insert("svlogo_64.png");
-  EXPECT_EQ(gui::findLogo(exists), "svlogo_64.png");
+  EXPECT_EQ(gui::findLogo(kProgram, exists), "svlogo_64.png");
   files.clear();
-  EXPECT_EQ(gui::findLogo(exists), "");
+  EXPECT_EQ(gui::findLogo(kProgram, exists), "");
 
   int uploads = 0, width = 0;
   auto upload = [&](int w, int h, const unsigned char*) -> void* {

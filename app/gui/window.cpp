@@ -5,6 +5,7 @@
 #include "app/gui/theme.h"
 #include "app/gui/user_interface.h"
 #include "platform/gui_window.h"
+#include "platform/paths.h"
 
 namespace gui {
 
@@ -24,10 +25,11 @@ int runWindow(core::Settings& settings, core::Logger& logger, const GuiActions& 
   platform::GuiWindowHooks hooks;
   hooks.setup = [&](const platform::TextureUpload& upload) {
     ImGuiIO& io = ImGui::GetIO();
-    ui.setFonts(loadFonts(io, chooseFontFolder(fileExists), fileExists));
+    const std::string programFolder = platform::executableFolder();
+    ui.setFonts(loadFonts(io, chooseFontFolder(programFolder, fileExists), fileExists));
     settings.tracking_active = settings.start_on_launch.load();
     applyStyle(ImGui::GetStyle());
-    ui.setLogo(loadLogoTexture(findLogo(fileExists), upload));
+    ui.setLogo(loadLogoTexture(findLogo(programFolder, fileExists), upload));
   };
   hooks.drawFrame = [&] { ui.drawFrame(); };
   return platform::runGuiWindow(hooks);

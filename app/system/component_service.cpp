@@ -39,6 +39,8 @@ ComponentEnvironment programEnvironment(std::function<bool()> padBusPresent) {
 ComponentService::ComponentService(core::Settings& settings, core::Logger& logger, ComponentEnvironment environment)
     : settings_(settings), logger_(logger), environment_(std::move(environment)) {}
 
+// Candidates are looked for only in the program's own folder: an installed program
+// is started from any working folder, and a folder there is not the program's.
 std::string ComponentService::firstExisting(const std::vector<std::string>& candidates, bool folderWithManifest) const {
   for (const std::string& candidate : candidates) {
     const fs::path path = (platform::utf8Path(environment_.programFolder) / fs::path(candidate)).lexically_normal();

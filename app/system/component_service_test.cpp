@@ -149,6 +149,20 @@ TEST_F(ComponentFixture, SourcesAreTheFirstCandidatesThatHoldWhatTheyNeed) {
   writeFile(working / "drivers" / "gaitrelay" / "driver.vrdrivermanifest", "{}");
   service.refreshComponents();
   EXPECT_EQ(fs::path(service.components()[0].sourcePath), (working / "drivers" / "gaitrelay").make_preferred());
+
+  // A program started through a menu entry runs in another working folder: its own folder comes first.
+  const fs::path installed = root / "lib" / "strivovr";
+  writeFile(installed / "drivers" / "gaitrelay" / "driver.vrdrivermanifest", "{}");
+  writeFile(installed / platform::executableFileName("LayerSetup"), "");
+  ComponentEnvironment menuEntry = environment();
+  menuEntry.programFolder = installed.string();
+  ComponentService fromMenu(settings, logger, menuEntry);
+  fromMenu.refreshComponents();
+  EXPECT_EQ(fs::path(fromMenu.components()[0].sourcePath), (installed / "drivers" / "gaitrelay").make_preferred());
+  EXPECT_EQ(fs::path(fromMenu.components()[2].sourcePath),
+            (installed / platform::executableFileName("LayerSetup")).make_preferred());
+  // The remover in another folder is not the program's.
+  EXPECT_TRUE(fromMenu.components()[2].removerPath.empty());
   fs::current_path(previous);
 }
 

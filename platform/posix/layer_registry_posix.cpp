@@ -145,9 +145,12 @@ RegistryResult ImplicitLayerList::remove(const std::string& manifestPath) {
 
 void ImplicitLayerList::close() { folder_.clear(); }
 
+// The user's copy, or a system-wide manifest (a distribution package's in
+// /usr/share) whose library lies in the manifest's folder.
 bool isImplicitLayerRegistered(const std::string& manifestPath) {
-  const std::string folder = ImplicitLayerList::location();
-  return !folder.empty() && copyBelongsTo(registeredCopyPath(folder, manifestPath), manifestPath);
+  for (const std::string& manifest : implicitLayerManifests())
+    if (copyBelongsTo(manifest, manifestPath)) return true;
+  return false;
 }
 
 std::vector<std::string> implicitLayerManifests() {

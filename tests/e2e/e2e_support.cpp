@@ -46,7 +46,8 @@ std::map<std::string, std::string> merged(std::map<std::string, std::string> bas
 }  // namespace
 
 PackagedProgram::PackagedProgram(const UserHome& home, const std::map<std::string, std::string>& extraEnvironment)
-    : process_(packaged("strivovr-headless"), {}, merged(home.environment(), extraEnvironment), packageFolder()) {
+    // Started in the user's home, as a menu entry does: the program finds its files in its own folder.
+    : process_(packaged("strivovr-headless"), {}, merged(home.environment(), extraEnvironment), home.path().string()) {
   started_ = process_.started() && process_.waitForOutput("[Main] Logic initialized.", 10s);
 }
 

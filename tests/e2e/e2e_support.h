@@ -43,7 +43,7 @@ class UserHome {
   testsupport::TempFolder folder_{"e2e_home"};
 };
 
-// strivovr-headless from the package, started as a user starts it. The constructor
+// strivovr-headless from the package, started as a user starts it (in the home folder). The constructor
 // waits for "[Main] Logic initialized."; check started() before using it.
 class PackagedProgram {
  public:
