@@ -82,7 +82,7 @@ Application::Application(Options options)
                                         : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
       keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
       padBus_(platform::createVirtualPadBus()),
-      bridgeService_(logger_),
+      bridgeService_(logger_, bridgeOptions()),
       virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
       vrchatOsc_(settings_, logger_),
       outputService_(settings_, logger_,
@@ -96,7 +96,7 @@ Application::Application(Options options)
       audioService_(settings_, *audioDevice_, *options_.err, platform::executableFolder()),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
-      phoneServer_(settings_, trackingToggle_, *options_.out, &roadStats_),
+      phoneServer_(settings_, trackingToggle_, *options_.out, &roadStats_, [this] { return engineClock_.now(); }),
       oscServer_(
           settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
       solarxrClient_(solarxrRetryTimer_),
@@ -131,6 +131,12 @@ Application::~Application() {
   engine_.stop();
   // Its thread calls into the tracking service, which is destroyed first.
   solarxrClient_.disconnect();
+}
+
+outputs::BridgeService::Options Application::bridgeOptions() {
+  outputs::BridgeService::Options options;
+  options.listenAll = [this] { return settings_.bridge_listen_all.load(); };
+  return options;
 }
 
 // The bus driver is present when a client can connect to it.

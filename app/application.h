@@ -118,6 +118,7 @@ class Application {
 
  private:
   bool padBusPresent();
+  outputs::BridgeService::Options bridgeOptions();
 
   Options options_;
   core::Settings settings_;

@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "app/gui/window.h"
 #include "app/tracking/steamvr_process.h"
+#include "platform/last_stop.h"
 #include "platform/local_address.h"
 #include "platform/open_url.h"
 
@@ -21,6 +22,13 @@ gui::GuiActions windowActions(Application& application) {
   actions.applyOutputMode = [&] { application.outputService().applyOutputMode(); };
   actions.refreshSources = [&] { application.trackingService().refresh_sources(); };
   actions.localAddress = [] { return platform::localIPv4Address(); };
+  actions.followedPhone = [&] { return application.phoneServer().followedPhone(); };
+  actions.reopenListeners = [&] {
+    application.bridgeService().stop();
+    application.bridgeService().start();
+    application.oscServer().stop();
+    application.trackingService().refresh_sources();  // starts the OSC receiver again where a source needs it
+  };
   actions.hasSession = [&] { return application.openvrManager().has_session(); };
   actions.listControllers = [&] {
     std::vector<gui::HookController> controllers;
@@ -72,6 +80,7 @@ gui::GuiActions windowActions(Application& application) {
 }  // namespace
 
 int main() {
+  platform::installLastStopHandler();
   Application application;
   const gui::GuiActions actions = windowActions(application);
   return application.run([&] { return gui::runWindow(application.settings(), application.logger(), actions); });

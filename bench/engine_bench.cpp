@@ -14,6 +14,7 @@ struct NoOutput : outputs::IOutputPort {
   void setJump(bool) override {}
   void setCrouch(bool) override {}
   void centerAll() override {}
+  void keepAlive() override {}
 };
 
 struct FixedClock : engine::Clock {

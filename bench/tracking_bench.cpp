@@ -81,6 +81,10 @@ void RotationThroughServer(benchmark::State& state) {
   phone.open();
   const auto data = rotationPacket();
   const auto to = platform::Endpoint::loopback(server.port());
+  // The server follows the phone that greeted it.
+  std::vector<std::byte> hello(owotrack::kHeaderSize);
+  owotrack::writeHeader(hello, owotrack::kHandshake, 0);
+  phone.sendTo(hello, to);
   long sent = 0;
   for (auto _ : state) {
     phone.sendTo(data, to);

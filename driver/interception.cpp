@@ -62,7 +62,7 @@ vr::EVRInputError hookUpdateBoolean(vr::IVRDriverInput* self, vr::VRInputCompone
   s.lastInput.store(self, std::memory_order_relaxed);
   if (Relay* relay = s.relay.load(std::memory_order_acquire)) {
     try {
-      value = relay->filterBoolean(component, value);
+      value = relay->filterBoolean(component, value, s.ticks.load(std::memory_order_relaxed)());
     } catch (...) {
     }
   }

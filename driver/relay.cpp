@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <set>
+#include <vector>
 
 namespace gaitrelay {
 namespace {
@@ -20,6 +21,10 @@ constexpr std::string_view kStickAxisPaths[] = {
 
 bool Relay::fresh(const StickOverride& o, std::uint64_t now) {
   return o.active && (now < o.lastUpdate || now - o.lastUpdate < hook::kStickStaleMs);
+}
+
+bool Relay::fresh(const ButtonOverride& o, std::uint64_t now) {
+  return now < o.lastUpdate || now - o.lastUpdate < hook::kButtonStaleMs;
 }
 
 void Relay::apply(const hook::Message& m, std::uint64_t now) {
@@ -44,13 +49,13 @@ void Relay::apply(const hook::Message& m, std::uint64_t now) {
         if (serialButtons_.size() >= kMaxSerials) return;
         table = serialButtons_.emplace(m.serial, ButtonTable{}).first;
       }
-      if (ButtonOverride* entry = buttonEntry(table->second, m.button)) *entry = {m.pressed, true};
+      if (ButtonOverride* entry = buttonEntry(table->second, m.button)) *entry = {m.pressed, true, now};
       return;
     }
     case hook::Kind::HandButton: {
       std::lock_guard lock(buttonLock_);
       ButtonTable& table = m.hand == hook::Hand::Left ? leftButtons_ : rightButtons_;
-      if (ButtonOverride* entry = buttonEntry(table, m.button)) *entry = {m.pressed, true};
+      if (ButtonOverride* entry = buttonEntry(table, m.button)) *entry = {m.pressed, true, now};
       return;
     }
     case hook::Kind::SerialStickOff:
@@ -177,12 +182,18 @@ ButtonOverride* Relay::activeButtonOverride(const BoolComponentEntry& entry) {
   return nullptr;
 }
 
-bool Relay::filterBoolean(vr::VRInputComponentHandle_t handle, bool real) {
+bool Relay::filterBoolean(vr::VRInputComponentHandle_t handle, bool real, std::uint64_t now) {
   std::lock_guard lock(buttonLock_);
   const auto it = booleans_.find(handle);
   if (it == booleans_.end()) return real;
+  it->second.lastReal = real;
   ButtonOverride* o = activeButtonOverride(it->second);
   if (!o) return real;
+  // The sender went quiet (killed during a press): the real state shows again.
+  if (!fresh(*o, now)) {
+    o->active = false;
+    return real;
+  }
   // A release is reported once; after it the real state shows again.
   if (!o->pressed) o->active = false;
   return o->pressed;
@@ -231,15 +242,19 @@ void Relay::pushSticks(vr::IVRDriverInput* input, UpdateScalarFn update, std::ui
   }
 }
 
-void Relay::pushButtons(vr::IVRDriverInput* input, UpdateBooleanFn update) {
+void Relay::pushButtons(vr::IVRDriverInput* input, UpdateBooleanFn update, std::uint64_t now) {
   std::lock_guard lock(buttonLock_);
+  // Ended overrides are turned off after the loop, so every component sharing one gets its push.
+  std::vector<ButtonOverride*> ended;
   for (const auto& [handle, entry] : booleans_) {
     ButtonOverride* o = activeButtonOverride(entry);
     if (!o) continue;
-    const bool pressed = o->pressed;
-    if (!pressed) o->active = false;
-    update(input, handle, pressed, 0.0);
+    const bool live = fresh(*o, now);
+    if (!live || !o->pressed) ended.push_back(o);
+    // Lapsed: the real value once, as for a stick.
+    update(input, handle, live ? o->pressed : entry.lastReal, 0.0);
   }
+  for (ButtonOverride* o : ended) o->active = false;
 }
 
 StickOverride Relay::handStick(hook::Hand hand) const {
@@ -314,13 +329,13 @@ bool Relay::overrideInForce(std::uint64_t now) const {
       const auto table = serialButtons_.find(entry.serial);
       if (table != serialButtons_.end()) {
         const auto o = table->second.find(entry.button);
-        if (o != table->second.end() && o->second.active) return true;
+        if (o != table->second.end() && o->second.active && fresh(o->second, now)) return true;
       }
     }
     if (entry.role != kRoleLeft && entry.role != kRoleRight) continue;
     const ButtonTable& table = entry.role == kRoleLeft ? leftButtons_ : rightButtons_;
     const auto o = table.find(entry.button);
-    if (o != table.end() && o->second.active) return true;
+    if (o != table.end() && o->second.active && fresh(o->second, now)) return true;
   }
   return false;
 }

@@ -19,6 +19,7 @@ struct BoolComponentEntry {
   std::int32_t role = kRoleOther;
   std::string serial;
   std::string button;
+  bool lastReal = false;  // the component's last real report, given back when an override lapses
 };
 
 struct ScalarComponentEntry {
@@ -42,6 +43,7 @@ struct StickOverride {
 struct ButtonOverride {
   bool pressed = false;
   bool active = false;
+  std::uint64_t lastUpdate = 0;  // the last message that named the button
 };
 
 // The real (un-intercepted) update entries, called as plain functions with the
@@ -71,11 +73,12 @@ class Relay {
 
   // The value to forward for a real report.
   float filterScalar(vr::VRInputComponentHandle_t handle, float real, std::uint64_t now);
-  bool filterBoolean(vr::VRInputComponentHandle_t handle, bool real);
+  bool filterBoolean(vr::VRInputComponentHandle_t handle, bool real, std::uint64_t now);
 
   // Once per frame, after the datagrams: push the overrides through the real entries.
+  // A lapsed override pushes the real value once, then the real reports show.
   void pushSticks(vr::IVRDriverInput* input, UpdateScalarFn update, std::uint64_t now);
-  void pushButtons(vr::IVRDriverInput* input, UpdateBooleanFn update);
+  void pushButtons(vr::IVRDriverInput* input, UpdateBooleanFn update, std::uint64_t now);
 
   // Read-only views for tests.
   StickOverride handStick(hook::Hand hand) const;
@@ -93,6 +96,7 @@ class Relay {
   using ButtonTable = std::map<std::string, ButtonOverride, std::less<>>;
 
   static bool fresh(const StickOverride& o, std::uint64_t now);
+  static bool fresh(const ButtonOverride& o, std::uint64_t now);
   // Requires the stick lock (and the scalar lock for the real values).
   float realValueOf(vr::VRInputComponentHandle_t handle) const;
   StickOverride& handOverride(std::int32_t role) { return role == kRoleLeft ? leftStick_ : rightStick_; }

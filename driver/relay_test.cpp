@@ -43,7 +43,7 @@ class RelayTest : public ::testing::Test {
   std::vector<Push> frame(std::uint64_t now) {
     g_pushes.clear();
     relay.pushSticks(nullptr, &recordScalar, now);
-    relay.pushButtons(nullptr, &recordBoolean);
+    relay.pushButtons(nullptr, &recordBoolean, now);
     return g_pushes;
   }
   Relay relay;
@@ -113,7 +113,7 @@ TEST_F(RelayTest, AnEmptySerialAddressesNothing) {
   send("SN: 0.5 0.5", 0);
   send("SN: BTN a ON", 0);
   EXPECT_FLOAT_EQ(relay.filterScalar(51, 0.1f, 1), 0.1f);
-  EXPECT_FALSE(relay.filterBoolean(52, false));
+  EXPECT_FALSE(relay.filterBoolean(52, false, 10));
   EXPECT_TRUE(frame(1).empty());
 }
 
@@ -184,35 +184,63 @@ TEST_F(RelayTest, ButtonsRegisterFromClickPathsAndHoldUntilReleased) {
   send("L BTN touch ON", 0);
   send("L BTN click ON", 0);
   send("X BTN joystick ON", 0);
-  EXPECT_TRUE(relay.filterBoolean(31, false));
-  EXPECT_FALSE(relay.filterBoolean(33, false));
-  EXPECT_FALSE(relay.filterBoolean(34, false));
-  EXPECT_FALSE(relay.filterBoolean(36, false));
+  EXPECT_TRUE(relay.filterBoolean(31, false, 10));
+  EXPECT_FALSE(relay.filterBoolean(33, false, 10));
+  EXPECT_FALSE(relay.filterBoolean(34, false, 10));
+  EXPECT_FALSE(relay.filterBoolean(36, false, 10));
   EXPECT_FLOAT_EQ(relay.filterScalar(35, 0.3f, 0), 0.3f);
   auto pushes = frame(0);
   ASSERT_EQ(pushes.size(), 1u);
   EXPECT_EQ(pushes[0].handle, 31u);
   EXPECT_EQ(pushes[0].value, 1.0f);
-  EXPECT_EQ(frame(1000000).size(), 1u);  // a press never lapses
 
   send("L BTN trigger OFF", 2);
   EXPECT_EQ(frame(3).size(), 1u);  // the release is reported once
   EXPECT_TRUE(frame(4).empty());
-  EXPECT_TRUE(relay.filterBoolean(31, true));  // then the real state shows again
+  EXPECT_TRUE(relay.filterBoolean(31, true, 10));  // then the real state shows again
 
   send("SN:RIGHT-1 BTN A ON", 5);
-  EXPECT_TRUE(relay.filterBoolean(32, false));
+  EXPECT_TRUE(relay.filterBoolean(32, false, 10));
   send("SN:RIGHT-1 BTN a OFF", 6);
-  EXPECT_FALSE(relay.filterBoolean(32, true));  // the release, once
-  EXPECT_TRUE(relay.filterBoolean(32, true));
+  EXPECT_FALSE(relay.filterBoolean(32, true, 10));  // the release, once
+  EXPECT_TRUE(relay.filterBoolean(32, true, 10));
+}
+
+TEST_F(RelayTest, AButtonPressLapsesOneSecondAfterTheLastMessageNamingItWithOneRealPush) {
+  relay.registerBoolean(31, "/input/trigger/click", kRoleLeft, "LEFT-1");
+  relay.registerBoolean(32, "/input/a/click", kRoleRight, "RIGHT-1");
+  EXPECT_TRUE(relay.filterBoolean(32, true, 0));  // the real states the lapse gives back
+  EXPECT_FALSE(relay.filterBoolean(31, false, 0));
+  send("L BTN trigger ON", 100);
+  send("SN:RIGHT-1 BTN a OFF", 100);
+  send("SN:RIGHT-1 BTN a ON", 600);  // a repeat: the second counts from here
+  struct Row {
+    std::uint64_t at;
+    std::vector<float> pushes;  // trigger, then a
+  } rows[] = {
+      {1099, {1.0f, 1.0f}},                  // 999 ms after the trigger's message: still pressed
+      {1100, {0.0f, 1.0f}},                  // 1000 ms: lapsed, its real value once
+      {1599, {1.0f}},       {1600, {1.0f}},  // a's real value is pressed too
+      {1601, {}},
+  };
+  for (const Row& row : rows) {
+    std::vector<float> values;
+    for (const auto& push : frame(row.at)) values.push_back(push.value);
+    EXPECT_EQ(values, row.pushes) << row.at;
+  }
+  EXPECT_FALSE(relay.filterBoolean(31, false, 1601));  // the real reports show again
+  send("L BTN trigger ON", 2000);
+  EXPECT_TRUE(relay.filterBoolean(31, false, 2999));
+  EXPECT_FALSE(relay.filterBoolean(31, false, 3000));  // lapsed on a report before any frame
+  EXPECT_TRUE(frame(3001).empty());
 }
 
 TEST_F(RelayTest, SerialButtonTakesPrecedenceOverTheHandTable) {
   relay.registerBoolean(41, "/input/b/click", kRoleLeft, "LEFT-1");
   send("L BTN b ON", 0);
   send("SN:LEFT-1 BTN b OFF", 0);
-  EXPECT_FALSE(relay.filterBoolean(41, true));  // serial release first
-  EXPECT_TRUE(relay.filterBoolean(41, false));  // then the hand press shows
+  EXPECT_FALSE(relay.filterBoolean(41, true, 10));  // serial release first
+  EXPECT_TRUE(relay.filterBoolean(41, false, 10));  // then the hand press shows
 }
 
 TEST_F(RelayTest, HostileSendersCannotGrowTheTablesWithoutBound) {

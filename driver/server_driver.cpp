@@ -117,7 +117,7 @@ void CServerDriver::runFrame() {
   const std::uint64_t now = ticks_();
   if (relay_.overrideInForce(now)) lastApplied_ = now != 0 ? now : 1;
   if (UpdateScalarFn update = Interception::realUpdateScalar()) relay_.pushSticks(input, update, ticks_());
-  if (UpdateBooleanFn update = Interception::realUpdateBoolean()) relay_.pushButtons(input, update);
+  if (UpdateBooleanFn update = Interception::realUpdateBoolean()) relay_.pushButtons(input, update, ticks_());
 }
 
 }  // namespace gaitrelay

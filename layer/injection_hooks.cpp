@@ -27,6 +27,8 @@ XrResult query(XrSession session, const XrActionStateGetInfo* info, State* state
   if (info->subactionPath != XR_NULL_PATH) subaction = pathText(*next, record->instance, info->subactionPath);
   xrshm::InputRecord input;
   std::memcpy(&input, shared, sizeof input);
+  // An abandoned record injects nothing; a stick it held reads (0, 0) once, as after a release.
+  if (!layer.inputLiveness.live(input.sequence, layerClockMs())) input = xrshm::InputRecord{};
 
   std::shared_lock guard(layer.lock);
   const auto injection = layer.injections.find(record->instance);

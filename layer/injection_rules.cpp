@@ -37,6 +37,23 @@ struct Hand {
 
 }  // namespace
 
+bool RecordLiveness::live(std::uint32_t sequence, std::uint64_t now) {
+  if (!seen_.exchange(true)) {
+    // First sight: a record left by a program that is gone looks just like this.
+    sequence_ = sequence;
+    changedAt_ = now;
+    return false;
+  }
+  if (sequence != sequence_.load()) {
+    sequence_ = sequence;
+    changedAt_ = now;
+    moved_ = true;
+    return true;
+  }
+  const std::uint64_t changed = changedAt_.load();
+  return moved_.load() && (now < changed || now - changed < kRecordStaleMs);
+}
+
 bool injectedPress(const xrshm::InputRecord& input, const std::vector<std::string>& paths, std::string_view subaction) {
   for (const std::string& path : paths) {
     if (!considered(path, subaction)) continue;
@@ -54,13 +71,13 @@ std::optional<float> injectedAxis(const xrshm::InputRecord& input, const std::ve
     if (!considered(path, subaction)) continue;
     std::optional<float> stick;
     if (input.leftActive && contains(path, "/user/hand/left/input/thumbstick/x"))
-      stick = input.leftX;
+      stick = injectable(input.leftX);
     else if (input.leftActive && contains(path, "/user/hand/left/input/thumbstick/y"))
-      stick = input.leftY;
+      stick = injectable(input.leftY);
     else if (input.rightActive && contains(path, "/user/hand/right/input/thumbstick/x"))
-      stick = input.rightX;
+      stick = injectable(input.rightX);
     else if (input.rightActive && contains(path, "/user/hand/right/input/thumbstick/y"))
-      stick = input.rightY;
+      stick = injectable(input.rightY);
     if (!stick) continue;
     return clampUnit(std::abs(real) <= kRestRadius ? real + *stick : real);
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,24 @@ bool injectedPress(const xrshm::InputRecord& input, const std::vector<std::strin
 // to -1..1. Nothing when no path matches.
 std::optional<float> injectedAxis(const xrshm::InputRecord& input, const std::vector<std::string>& paths,
                                   std::string_view subaction, float real);
+
+// A record whose sequence has not moved for this long counts as released: the
+// program that wrote it stopped (killed, or hung) without clearing it.
+inline constexpr std::uint64_t kRecordStaleMs = 500;
+
+// Whether the input record is live: its sequence moved since the layer first saw
+// it, and last moved less than kRecordStaleMs ago. Times are milliseconds of a
+// monotonic clock. Safe to call from several threads.
+class RecordLiveness {
+ public:
+  bool live(std::uint32_t sequence, std::uint64_t now);
+
+ private:
+  std::atomic<bool> seen_{false};
+  std::atomic<bool> moved_{false};
+  std::atomic<std::uint32_t> sequence_{0};
+  std::atomic<std::uint64_t> changedAt_{0};
+};
 
 // The last two-axis output per hand; kNotInjecting while the layer does not inject.
 struct StickMemory {

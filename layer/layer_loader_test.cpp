@@ -182,6 +182,7 @@ TEST(LayerThroughLoader, UnusableStateSectionLeavesTheGameAndInjectionWorking) {
   ASSERT_EQ(game.begin(), XR_SUCCESS);
   program.input().leftActive = 1;
   program.input().leftY = 0.4f;
+  program.publish();
   for (int i = 0; i < 2; ++i) ASSERT_EQ(game.frame(true), XR_SUCCESS);
   const XrActionStateVector2f state = game.stick(move);
   EXPECT_TRUE(state.isActive);

@@ -3,10 +3,30 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 namespace layertest {
+namespace {
+
+// The layer's test clock, set before any layer code runs. putenv keeps the buffer
+// on POSIX and copies it on Windows, so every change is put again.
+unsigned long long g_clockMs = 1'000'000;
+char g_clockVariable[64];
+void putClock() {
+  std::snprintf(g_clockVariable, sizeof g_clockVariable, "STRIVO_XR_LAYER_CLOCK_MS=%llu", g_clockMs);
+  putenv(g_clockVariable);
+}
+const bool g_clockInstalled = (putClock(), true);
+
+}  // namespace
+
+void ProgramSide::advanceClock(unsigned milliseconds) {
+  g_clockMs += milliseconds;
+  putClock();
+}
 
 using testsupport::XrGame;
 
@@ -68,6 +88,9 @@ void stickScenario(testsupport::XrChain& chain, const std::string& expectedRefus
   input.leftX = 0.3f;
   input.leftY = 0.7f;
   ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  expectStick(game.stick(move), 0, 0, false, "a record never seen changing injects nothing");
+  program.publish();
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
   expectStick(game.stick(move), 0.3f, 0.7f, true, "real stick at rest");
   EXPECT_FALSE(game.stick(look).isActive) << "the right stick is neither injected nor present";
 
@@ -85,6 +108,24 @@ void stickScenario(testsupport::XrChain& chain, const std::string& expectedRefus
   ASSERT_EQ(game.frame(true), XR_SUCCESS);
   expectStick(game.stick(move), 1.0f, -1.0f, true, "sum clamped to the unit range");
 
+  // A sequence standing still for 500 ms: released, as if the program had cleared it.
+  runtime.SetInput(kLeftStick, 0, 0.02f);
+  program.publish();
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  expectStick(game.stick(move), 1.0f, -0.98f, true, "the layer sees the sequence move");
+  ProgramSide::advanceClock(499);
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  expectStick(game.stick(move), 1.0f, -0.98f, true, "sequence 499 ms old");
+  ProgramSide::advanceClock(1);
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  expectStick(game.stick(move), 0, 0, true, "first stale frame");
+  expectStick(game.stick(move), 0, 0.02f, false, "the real stick after it");
+  ProgramSide::advanceClock(10000);
+  program.publish();
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  expectStick(game.stick(move), 1.0f, -0.98f, true, "the sequence moved again");
+  runtime.SetInput(kLeftStick, 0.03f, -0.03f);
+
   input.leftX = std::numeric_limits<float>::quiet_NaN();
   input.leftY = std::numeric_limits<float>::infinity();
   input.leftActive = 0xff;  // any non-zero byte means active
@@ -99,8 +140,8 @@ void stickScenario(testsupport::XrChain& chain, const std::string& expectedRefus
   EXPECT_EQ(game.lastQuery(), XR_SUCCESS);
 
   EXPECT_EQ(runtime.refusals(), expectedRefusals);
-  EXPECT_EQ(runtime.SyncCount("gameplay"), 7);
-  EXPECT_EQ(runtime.SyncCount("api_layer_internal"), 7) << "the layer's set rides along with the game's syncs";
+  EXPECT_EQ(runtime.SyncCount("gameplay"), 12);
+  EXPECT_EQ(runtime.SyncCount("api_layer_internal"), 12) << "the layer's set rides along with the game's syncs";
 }
 
 void buttonAndAxisScenario(testsupport::XrChain& chain) {
@@ -137,6 +178,7 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
   input.leftButtons = input.leftConfirm = xrshm::kButtonAX;
   // "B"/"Y" in the right mask without its confirm bit is not held.
   input.rightButtons = xrshm::kButtonBY;
+  program.publish();  // the record was first seen at the instance's creation
   runtime.SetInput("/user/hand/right/input/trigger/value", 0.5f, 0);
   ASSERT_EQ(game.frame(true), XR_SUCCESS);
   const XrActionStateBoolean jumped = game.button(jump);
@@ -164,7 +206,12 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
   const XrActionStateBoolean shot = game.button(shoot);
   EXPECT_TRUE(shot.currentState && shot.isActive && shot.changedSinceLastSync);
   EXPECT_TRUE(game.button(hold).currentState);
+  ProgramSide::advanceClock(500);
+  ASSERT_EQ(game.frame(true), XR_SUCCESS);
+  EXPECT_FALSE(game.button(shoot).isActive) << "a stale record presses nothing";
+  EXPECT_FALSE(game.button(hold).currentState);
   input.leftButtons = input.leftConfirm = 0;
+  program.publish();
 
   // Stick axes: added while the real axis rests (|r| <= 0.05), left alone beyond.
   input.leftActive = 1;
@@ -184,6 +231,15 @@ void buttonAndAxisScenario(testsupport::XrChain& chain) {
   const XrActionStateFloat walked = game.axis(walk);
   EXPECT_TRUE(walked.isActive);
   EXPECT_FLOAT_EQ(walked.currentState, -1.0f);
+  // A record holding no numbers moves neither axis, as with the two-axis stick.
+  for (const float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
+                          -std::numeric_limits<float>::infinity()}) {
+    input.leftX = bad;
+    input.leftY = bad;
+    ASSERT_EQ(game.frame(true), XR_SUCCESS);
+    EXPECT_EQ(game.axis(strafe).currentState, 0.0f) << bad;
+    EXPECT_EQ(game.axis(walk).currentState, 0.0f) << bad;
+  }
   input.leftActive = 0;
   EXPECT_FALSE(game.axis(walk).isActive) << "nothing injected once the stick is inactive";
   EXPECT_EQ(runtime.refusals(), "");
@@ -290,6 +346,7 @@ void refusedLayerBindingScenario(testsupport::XrChain& chain) {
   ASSERT_EQ(game.begin(), XR_SUCCESS);
   program.input().leftActive = 1;
   program.input().leftY = 0.6f;
+  program.publish();
   ASSERT_EQ(game.frame(true), XR_SUCCESS);
   expectStick(game.stick(move), 0, 0.6f, true, "injection still works");
   const xrshm::StateRecord* state = program.state();

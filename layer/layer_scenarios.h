@@ -21,6 +21,10 @@ class ProgramSide {
   ProgramSide();
   ~ProgramSide();
   xrshm::InputRecord& input() { return *static_cast<xrshm::InputRecord*>(input_.data()); }
+  // Moves the record's sequence, as the program does after every write.
+  void publish() { ++input().sequence; }
+  // Moves the layer's clock (it stands still otherwise).
+  static void advanceClock(unsigned milliseconds);
   // The state record as the layer last wrote it; null before the layer created it.
   const xrshm::StateRecord* state();
 

@@ -1,5 +1,7 @@
 #include "layer/layer_state.h"
 
+#include <chrono>
+#include <cstdlib>
 #include <mutex>
 
 namespace xrlayer {
@@ -16,6 +18,17 @@ LayerState& layerState() {
   return *state;
 }
 
+std::uint64_t layerClockMs() {
+  static const bool testClock = std::getenv("STRIVO_XR_LAYER_CLOCK_MS") != nullptr;
+  if (testClock) {
+    const char* text = std::getenv("STRIVO_XR_LAYER_CLOCK_MS");
+    return text ? std::strtoull(text, nullptr, 10) : 0;
+  }
+  return static_cast<std::uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+          .count());
+}
+
 void mapSharedSections() {
   LayerState& state = layerState();
   std::unique_lock guard(state.lock);
@@ -26,6 +39,8 @@ void mapSharedSections() {
   if (!state.inputSection.isOpen() &&
       state.inputSection.createOrAttach(xrshm::kInputRecordName, xrshm::kInputRecordSize)) {
     state.input = static_cast<const xrshm::InputRecord*>(state.inputSection.data());
+    // The first look: injection starts once the program is seen changing the record.
+    state.inputLiveness.live(state.input.load()->sequence, layerClockMs());
   }
 }
 

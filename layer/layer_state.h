@@ -38,12 +38,19 @@ struct LayerState {
   std::atomic<const xrshm::InputRecord*> input{nullptr};
   std::atomic<xrshm::StateRecord*> state{nullptr};
 
+  RecordLiveness inputLiveness;
+
   // Last two-axis output per hand while the layer injects into that stick.
   std::atomic<float> lastLeft[2];
   std::atomic<float> lastRight[2];
 };
 
 LayerState& layerState();
+
+// Milliseconds of the steady clock. A test sets the time through the environment
+// variable STRIVO_XR_LAYER_CLOCK_MS instead; it is looked at only once, at the
+// first call, so a game that never sets it never pays for it again.
+std::uint64_t layerClockMs();
 
 // Creates or attaches the state section, then the input section, each only while
 // not yet mapped; a failure is retried at the next call.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace platform {
@@ -11,6 +12,10 @@ struct HttpsGetRequest {
   std::string path;
   std::string userAgent;
   int timeoutMilliseconds = 8000;  // each of connect, send and receive
+  // The whole exchange, name lookup to the last byte, ends within this.
+  int overallTimeoutMilliseconds = 15000;
+  // When set and it turns true, the exchange gives up soon after (the program closes).
+  const std::atomic<bool>* cancel = nullptr;
   // Empty: the system's trusted authorities decide. Otherwise only this
   // certificate (PEM) is trusted (tests serve a self-signed one).
   std::string pinnedCertificatePem;

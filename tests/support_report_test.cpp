@@ -71,6 +71,9 @@ TEST(SupportReport, AScriptedRunWritesItAndAHostileSettingsFileCannotBreakIt) {
     platform::UdpSocket phone;
     EXPECT_TRUE(phone.open());
     ui.frame(draw);
+    std::vector<std::byte> handshake(tracking::owotrack::kHeaderSize);  // a phone is followed once it shook hands
+    tracking::owotrack::writeHeader(handshake, tracking::owotrack::kHandshake, 0);
+    phone.sendTo(handshake, platform::Endpoint::loopback(static_cast<std::uint16_t>(phonePort)));
     for (std::uint64_t n = 0; n < 150; ++n) {  // 1.5 s at 100 a second
       phone.sendTo(rotationPacket(n), platform::Endpoint::loopback(static_cast<std::uint16_t>(phonePort)));
       std::this_thread::sleep_for(10ms);

@@ -91,6 +91,7 @@ class MonitoredHookBackend final : public outputs::IHookBackend {
     hook_.buttonEvent(button, pressed, hand);
   }
   void sendRelease(const std::string& text) override { hook_.sendRelease(text); }
+  void keepAlive() override { hook_.keepAlive(); }
 
  private:
   outputs::IHookBackend& hook_;

@@ -4,6 +4,8 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/last_stop.h"
+
 namespace bridges {
 namespace {
 
@@ -52,14 +54,34 @@ bool OpenXRInputWriter::open() {
   }
   // Also wipes what a running layer or an earlier run left there.
   std::memset(shared_->memory.data(), 0, xrshm::kInputRecordSize);
+  shared_->held[0] = shared_->held[1] = 0;
   ++shared_->mapping;
+  platform::setLastStopRecord(shared_->memory.data(), xrshm::kInputRecordSize);
   out_ << "[OpenXR Out] Shared memory initialized for input injection." << std::endl;
   return true;
 }
 
 void OpenXRInputWriter::cleanup() {
   std::lock_guard lock(shared_->mutex);
+  if (!shared_->memory.isOpen()) return;
+  // The record outlives this process (and on POSIX the layer too): leave it released.
+  xrshm::InputRecord* record = shared_->record();
+  const std::uint32_t sequence = record->sequence;
+  std::memset(record, 0, xrshm::kInputRecordSize);
+  record->sequence = sequence + 1;
+  shared_->held[0] = shared_->held[1] = 0;
+  platform::setLastStopRecord(nullptr, 0);
   shared_->memory.close();
+}
+
+void OpenXRInputWriter::keepAlive() {
+  std::lock_guard lock(shared_->mutex);
+  if (!shared_->memory.isOpen()) return;
+  xrshm::InputRecord* record = shared_->record();
+  // The layer ignores a record whose sequence stands still, so a held state is re-stamped.
+  if (record->leftActive || record->rightActive || record->leftButtons || record->rightButtons || record->leftConfirm ||
+      record->rightConfirm)
+    ++record->sequence;
 }
 
 bool OpenXRInputWriter::isMapped() const {
@@ -88,14 +110,19 @@ void OpenXRInputWriter::setButton(const std::string& hand, const std::string& bu
   if (!shared_->memory.isOpen()) return;
   xrshm::InputRecord* record = shared_->record();
   const std::uint64_t bit = buttonBit(button);
-  std::uint64_t& mask = hand == "L" ? record->leftButtons : record->rightButtons;
-  std::uint64_t& confirm = hand == "L" ? record->leftConfirm : record->rightConfirm;
+  int side = hand == "L" ? 0 : 1;
+  // A release goes to the hand that holds the bit, should the target have moved since the press.
+  if (!pressed && !(shared_->held[side] & bit) && (shared_->held[1 - side] & bit)) side = 1 - side;
+  std::uint64_t& mask = side == 0 ? record->leftButtons : record->rightButtons;
+  std::uint64_t& confirm = side == 0 ? record->leftConfirm : record->rightConfirm;
   if (pressed) {
     mask |= bit;
     confirm |= bit;
+    shared_->held[side] |= bit;
   } else {
     mask &= ~bit;
     confirm &= ~bit;
+    shared_->held[side] &= ~bit;
   }
   ++record->sequence;
 }
@@ -111,6 +138,7 @@ void OpenXRInputWriter::center() {
     record->leftX = record->leftY = record->rightX = record->rightY = 0.0f;
     record->leftActive = record->rightActive = 1;
     record->leftButtons = record->rightButtons = record->leftConfirm = record->rightConfirm = 0;
+    shared_->held[0] = shared_->held[1] = 0;
     ++record->sequence;
     mapping = shared_->mapping;
   }
@@ -131,6 +159,7 @@ void OpenXRInputWriter::releaseLater(std::shared_ptr<Shared> shared, std::shared
   // A new left stick value since the centring keeps the injection running.
   if (record->leftX != 0.0f || record->leftY != 0.0f) return;
   std::memset(record, 0, xrshm::kInputRecordSize);
+  shared->held[0] = shared->held[1] = 0;
   record->sequence = 1;
 }
 

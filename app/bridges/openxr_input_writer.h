@@ -30,7 +30,10 @@ class OpenXRInputWriter final : public outputs::IOpenXRWriterBackend {
   // Creates or attaches to the section and clears it; true when mapped.
   bool open();
   void initialize() override { open(); }
+  // Leaves a released record (both hands inactive, no buttons) and unmaps it.
   void cleanup() override;
+  // Changes the sequence while anything is injected, so the layer knows the record is live.
+  void keepAlive() override;
   // Neutral sticks, released buttons, then the record is cleared after kReleaseDelay
   // on a detached thread that only touches state it shares ownership of.
   void center() override;
@@ -45,7 +48,8 @@ class OpenXRInputWriter final : public outputs::IOpenXRWriterBackend {
   struct Shared {
     std::mutex mutex;
     platform::SharedMemory memory;
-    std::uint64_t mapping = 0;  // counts successful opens, so a release never clears a later mapping
+    std::uint64_t mapping = 0;       // counts successful opens, so a release never clears a later mapping
+    std::uint64_t held[2] = {0, 0};  // the button bits this writer set, left and right
     xrshm::InputRecord* record() { return static_cast<xrshm::InputRecord*>(memory.data()); }
   };
   static void releaseLater(std::shared_ptr<Shared> shared, std::shared_ptr<WaitClock> clock, std::uint64_t mapping,

@@ -87,10 +87,19 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
     EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
     EXPECT_FLOAT_EQ(layer->leftY, 0.79f);  // the left half keeps the last left sample
   }
+  // Clean-up leaves a released record behind: it outlives the program.
+  service.setJump(true);
+  const std::uint32_t before = layer->sequence;
   service.cleanup();
   EXPECT_FALSE(w.writer.isMapped());
+  EXPECT_EQ(layer->sequence, before + 1);
+  EXPECT_EQ(layer->leftActive + layer->rightActive, 0);
+  EXPECT_EQ(layer->leftX + layer->leftY + layer->rightX + layer->rightY, 0.0f);
+  EXPECT_EQ(layer->leftButtons | layer->rightButtons | layer->leftConfirm | layer->rightConfirm, 0u);
   w.writer.setStick("L", 1.0f, 1.0f);  // closed: changes nothing
-  EXPECT_FLOAT_EQ(layer->leftY, 0.79f);
+  w.writer.keepAlive();
+  EXPECT_EQ(layer->leftY, 0.0f);
+  EXPECT_EQ(layer->sequence, before + 1);
   EXPECT_EQ(w.err.str(), "");
 }
 
@@ -156,8 +165,24 @@ TEST(OpenXRInputWriter, PendingReleaseAfterCleanupOrReopenTouchesNothing) {
   w.reset();
   clock->advance(OpenXRInputWriter::kReleaseDelay);
   ASSERT_TRUE(eventually([&] { return clock.use_count() == 1; }));
-  EXPECT_EQ(layer->sequence, centred);
-  EXPECT_EQ(layer->rightActive, 1);
+  EXPECT_EQ(layer->sequence, centred + 1);  // the destructor's released record, untouched since
+  EXPECT_EQ(layer->rightActive, 0);
+}
+
+TEST(OpenXRInputWriter, KeepAliveStampsOnlyAnActiveRecordAndAReleaseGoesToTheHandThatHolds) {
+  LayerView layer("alive");
+  Writer w(layer.name);
+  ASSERT_TRUE(w.writer.open());
+  w.writer.keepAlive();  // nothing injected: the record stands still
+  EXPECT_EQ(layer->sequence, 0u);
+  w.writer.setButton("L", "A", true);
+  w.writer.setButton("R", "Grip", true);
+  w.writer.setButton("R", "A", false);  // the target moved to the right hand since the press
+  EXPECT_EQ(layer->leftButtons | layer->leftConfirm, 0u);
+  EXPECT_EQ(layer->rightButtons, xrshm::kButtonGrip);
+  const std::uint32_t sequence = layer->sequence;
+  w.writer.keepAlive();
+  EXPECT_EQ(layer->sequence, sequence + 1);  // a held button is live
 }
 
 TEST(OpenXRInputWriter, ASectionThatCannotBeMadeIsReportedAndLeavesTheWriterClosed) {

@@ -1,5 +1,9 @@
 #include "app/bridges/steamvr_hook_service.h"
 
+#include <algorithm>
+
+#include "platform/last_stop.h"
+
 namespace bridges {
 namespace {
 
@@ -10,8 +14,13 @@ int handIndex(const std::string& hand) { return hand == "Left" ? 0 : 1; }
 }  // namespace
 
 SteamVRHookService::SteamVRHookService(core::Settings& settings, core::Logger& logger, DriverStatusCheck driverStatus,
-                                       platform::Endpoint driver, std::ostream& out)
-    : settings_(settings), logger_(logger), driverStatus_(std::move(driverStatus)), driver_(driver), out_(out) {}
+                                       platform::Endpoint driver, std::ostream& out, std::shared_ptr<WaitClock> clock)
+    : settings_(settings),
+      logger_(logger),
+      driverStatus_(std::move(driverStatus)),
+      driver_(driver),
+      out_(out),
+      clock_(std::move(clock)) {}
 
 SteamVRHookService::~SteamVRHookService() { cleanup(); }
 
@@ -38,12 +47,15 @@ void SteamVRHookService::initialize() {
 
 void SteamVRHookService::cleanup() {
   std::lock_guard lock(mutex_);
-  if (s2Pressed_) {
-    const outputs::ButtonSpec spec =
-        outputs::resolveButtonSpec(settings_.steamvr_button_2.get(), settings_.target_controller.get());
-    buttonEventLocked(spec.button, false, spec.hand);
-    s2Pressed_ = false;
+  if (initialized_) {
+    for (const HeldPress& press : held_) sendAll(pressMessages(press.address, press.letter, press.button, false));
+    for (const StickAddress& stick : sticks_) send(hook::releaseMessage(stick.address));
   }
+  held_.clear();
+  sticks_.clear();
+  backHeld_[0] = backHeld_[1] = forwardHeld_[0] = forwardHeld_[1] = false;
+  s2Pressed_ = false;
+  publishLastStop();
   socket_.close();
   initialized_ = false;
 }
@@ -56,6 +68,17 @@ void SteamVRHookService::send(const std::string& message) {
   if (socket_.isOpen()) socket_.sendTo(message, driver_);  // a failed send is not retried
 }
 
+void SteamVRHookService::sendAll(const std::vector<std::string>& messages) {
+  for (const std::string& message : messages) send(message);
+}
+
+void SteamVRHookService::noteStickAddress(const std::string& letter, const std::string& address) {
+  for (const StickAddress& stick : sticks_)
+    if (stick.address == address) return;
+  sticks_.push_back({letter, address});
+  publishLastStop();
+}
+
 void SteamVRHookService::sendStick(float x, float y, const std::string& hand) {
   std::lock_guard lock(mutex_);
   if (!initialized_) return;
@@ -66,24 +89,35 @@ void SteamVRHookService::sendStick(float x, float y, const std::string& hand) {
   else if (forwardHeld_[index])
     v = -1.0f;
   // The engine's y is negative forward; the wire's is positive forward.
-  send(hook::stickMessage(addressFor(handLetter(hand)), x, -v));
+  const std::string address = addressFor(handLetter(hand));
+  send(hook::stickMessage(address, x, -v));
+  noteStickAddress(handLetter(hand), address);
+  if (backHeld_[index] || forwardHeld_[index]) {
+    // The sample carried the held pseudo-button: a repeat on top would only zero x for a moment.
+    const WaitClock::TimePoint now = clock_->now();
+    for (HeldPress& press : held_)
+      if (press.address == address && (press.button == "Thumbstick Back" || press.button == "Thumbstick Forward"))
+        press.lastSent = now;
+  }
 
-  const outputs::ButtonSpec spec =
-      outputs::resolveButtonSpec(settings_.steamvr_button_2.get(), settings_.target_controller.get());
   if (!settings_.enable_steamvr_s2.load(std::memory_order_relaxed)) {
     if (s2Pressed_) {
-      buttonEventLocked(spec.button, false, spec.hand);
+      buttonEventLocked(s2Spec_.button, false, s2Spec_.hand);
       s2Pressed_ = false;
     }
   } else if (v < -(settings_.steamvr_threshold_2.load(std::memory_order_relaxed) / 100.0f)) {
+    const outputs::ButtonSpec spec =
+        outputs::resolveButtonSpec(settings_.steamvr_button_2.get(), settings_.target_controller.get());
+    // A button changed while held: the old one is let go first.
+    if (s2Pressed_ && (spec.button != s2Spec_.button || spec.hand != s2Spec_.hand))
+      buttonEventLocked(s2Spec_.button, false, s2Spec_.hand);
     buttonEventLocked(spec.button, true, spec.hand);
-    if (!s2Pressed_) {
-      logger_.info("SteamVR S2 Threshold Crossed: Pressing " + spec.button);
-      s2Pressed_ = true;
-    }
+    if (!s2Pressed_) logger_.info("SteamVR S2 Threshold Crossed: Pressing " + spec.button);
+    s2Pressed_ = true;
+    s2Spec_ = spec;
   } else if (s2Pressed_) {
-    logger_.info("SteamVR S2 Threshold Left: Releasing " + spec.button);
-    buttonEventLocked(spec.button, false, spec.hand);
+    logger_.info("SteamVR S2 Threshold Left: Releasing " + s2Spec_.button);
+    buttonEventLocked(s2Spec_.button, false, s2Spec_.hand);
     s2Pressed_ = false;
   }
 }
@@ -93,20 +127,60 @@ void SteamVRHookService::buttonEvent(const std::string& button, bool pressed, co
   buttonEventLocked(button, pressed, hand);
 }
 
+std::vector<std::string> SteamVRHookService::pressMessages(const std::string& address, const std::string& letter,
+                                                           const std::string& button, bool pressed) {
+  if (button == "Thumbstick Back") return {hook::stickMessage(address, 0.0f, pressed ? -1.0f : 0.0f)};
+  if (button == "Thumbstick Forward") return {hook::stickMessage(address, 0.0f, pressed ? 1.0f : 0.0f)};
+  std::vector<std::string> messages{hook::buttonMessage(address, button, pressed)};
+  // Controllers whose stick click is /input/joystick/click know it as "joystick".
+  if (hook::needsJoystickCompanion(button)) messages.push_back(hook::joystickCompanionMessage(letter, pressed));
+  return messages;
+}
+
 void SteamVRHookService::buttonEventLocked(const std::string& button, bool pressed, const std::string& hand) {
   if (!initialized_) return;
   const std::string letter = handLetter(hand);
   const int index = handIndex(hand);
-  if (button == "Thumbstick Back") {
-    backHeld_[index] = pressed;
-    send(hook::stickMessage(addressFor(letter), 0.0f, pressed ? -1.0f : 0.0f));
-  } else if (button == "Thumbstick Forward") {
-    forwardHeld_[index] = pressed;
-    send(hook::stickMessage(addressFor(letter), 0.0f, pressed ? 1.0f : 0.0f));
+  if (button == "Thumbstick Back") backHeld_[index] = pressed;
+  if (button == "Thumbstick Forward") forwardHeld_[index] = pressed;
+  const auto found = std::find_if(held_.begin(), held_.end(), [&](const HeldPress& press) {
+    return press.letter == letter && press.button == button;
+  });
+  if (!pressed) {
+    // Released where it was pressed, even when the target serial changed since.
+    const std::string address = found != held_.end() ? found->address : addressFor(letter);
+    sendAll(pressMessages(address, letter, button, false));
+    if (found != held_.end()) {
+      held_.erase(found);
+      publishLastStop();
+    }
+    return;
+  }
+  const std::string address = addressFor(letter);
+  if (found != held_.end() && found->address != address) sendAll(pressMessages(found->address, letter, button, false));
+  sendAll(pressMessages(address, letter, button, true));
+  const bool pseudo = button == "Thumbstick Back" || button == "Thumbstick Forward";
+  if (pseudo) noteStickAddress(letter, address);
+  if (found == held_.end()) {
+    held_.push_back({letter, button, address, clock_->now()});
+    publishLastStop();
+  } else if (found->address != address) {
+    found->address = address;
+    found->lastSent = clock_->now();
+    publishLastStop();
   } else {
-    send(hook::buttonMessage(addressFor(letter), button, pressed));
-    // Controllers whose stick click is /input/joystick/click know it as "joystick".
-    if (hook::needsJoystickCompanion(button)) send(hook::joystickCompanionMessage(letter, pressed));
+    found->lastSent = clock_->now();
+  }
+}
+
+void SteamVRHookService::keepAlive() {
+  std::lock_guard lock(mutex_);
+  if (!initialized_ || held_.empty()) return;
+  const WaitClock::TimePoint now = clock_->now();
+  for (HeldPress& press : held_) {
+    if (now - press.lastSent < kRepeatInterval) continue;
+    sendAll(pressMessages(press.address, press.letter, press.button, true));
+    press.lastSent = now;
   }
 }
 
@@ -114,7 +188,28 @@ void SteamVRHookService::sendRelease(const std::string& text) {
   std::lock_guard lock(mutex_);
   if (!initialized_ || text.size() < 4 || text.find(" OFF") == std::string::npos) return;
   const std::string letter = text[0] == 'L' ? "L" : "R";
-  send(hook::releaseMessage(addressFor(letter)));
+  const std::string current = addressFor(letter);
+  // Every address this hand's stick went to, the current one last.
+  for (auto it = sticks_.begin(); it != sticks_.end();) {
+    if (it->letter != letter) {
+      ++it;
+      continue;
+    }
+    if (it->address != current) send(hook::releaseMessage(it->address));
+    it = sticks_.erase(it);
+  }
+  send(hook::releaseMessage(current));
+  publishLastStop();
+}
+
+void SteamVRHookService::publishLastStop() {
+  std::vector<std::string> datagrams;
+  for (const StickAddress& stick : sticks_) datagrams.push_back(hook::releaseMessage(stick.address));
+  for (const HeldPress& press : held_) {
+    for (std::string& message : pressMessages(press.address, press.letter, press.button, false))
+      datagrams.push_back(std::move(message));
+  }
+  platform::setLastStopDatagrams(platform::LastStopSlot::Hook, driver_, datagrams);
 }
 
 }  // namespace bridges

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/bridges/hook_driver_monitor.h"
+#include "platform/last_stop.h"
 #include "testing/support/manual_wait_clock.h"
 
 namespace {
@@ -66,6 +67,7 @@ TEST_F(HookServiceTest, NothingIsSentBeforeInitialiseOrAfterCleanUp) {
   service->sendStick(0, -1, "Left");
   EXPECT_EQ(received(), Texts{"L 0.0000 1.0000"});
   service->cleanup();
+  EXPECT_EQ(received(), Texts{"L OFF"});  // the stick it held
   service->sendStick(0, -1, "Left");
   EXPECT_TRUE(received().empty());
   EXPECT_FALSE(service->socketOpen());
@@ -135,7 +137,63 @@ TEST_F(HookServiceTest, CleanUpReleasesAHeldSecondStage) {
   service->sendStick(0, -1.0f, "Left");
   received();
   service->cleanup();
-  EXPECT_EQ(received(), Texts{"L BTN a OFF"});
+  EXPECT_EQ(received(), (Texts{"L BTN a OFF", "L OFF"}));
+}
+
+TEST_F(HookServiceTest, HeldPressesRepeatAndAreReleasedWhereTheyWentAndCleanUpReleasesTheRest) {
+  auto clock = std::make_shared<testsupport::ManualWaitClock>();
+  service = std::make_unique<SteamVRHookService>(settings, logger, nullptr, at, out, clock);
+  settings.enable_steamvr_s2 = true;
+  settings.steamvr_threshold_2 = 80.0f;
+  settings.steamvr_button_2 = "Left: Trigger";
+  service->initialize();
+  service->keepAlive();  // nothing held: nothing sent
+  service->buttonEvent("A", true, "Right");
+  service->buttonEvent("Thumbstick Back", true, "Left");
+  service->sendStick(0, -0.9f, "Right");
+  EXPECT_EQ(received(), (Texts{"R BTN a ON", "L 0.0000 -1.0000", "R 0.0000 0.9000", "L BTN trigger ON"}));
+
+  clock->advance(SteamVRHookService::kRepeatInterval - 1ms);
+  service->keepAlive();
+  EXPECT_TRUE(received().empty());
+  clock->advance(1ms);
+  service->keepAlive();
+  const Texts repeats{"R BTN a ON", "L 0.0000 -1.0000", "L BTN trigger ON"};
+  EXPECT_EQ(received(), repeats);
+  platform::LastStopView crash;
+  ASSERT_TRUE(platform::lastStopDatagrams(static_cast<std::size_t>(platform::LastStopSlot::Hook), crash));
+  Texts crashTexts;
+  for (std::size_t i = 0; i < crash.count; ++i) crashTexts.emplace_back(crash.bytes[i], crash.lengths[i]);
+  EXPECT_EQ(crashTexts, (Texts{"L OFF", "R OFF", "R BTN a OFF", "L 0.0000 0.0000", "L BTN trigger OFF"}));
+  EXPECT_EQ(crash.to, at);
+
+  // Bindings change while held: each release still goes where its press went.
+  settings.steamvr_button_2 = "Right: Grip";
+  settings.hook_target_serial = "LHR-9";
+  service->buttonEvent("A", false, "Right");
+  service->sendStick(0, -0.5f, "Right");
+  EXPECT_EQ(received(), (Texts{"R BTN a OFF", "SN:LHR-9 0.0000 0.5000", "L BTN trigger OFF"}));
+  clock->advance(SteamVRHookService::kRepeatInterval);
+  service->keepAlive();
+  EXPECT_EQ(received(), Texts{"L 0.0000 -1.0000"});
+
+  service->cleanup();
+  EXPECT_EQ(received(), (Texts{"L 0.0000 0.0000", "L OFF", "R OFF", "SN:LHR-9 OFF"}));
+  EXPECT_FALSE(platform::lastStopDatagrams(static_cast<std::size_t>(platform::LastStopSlot::Hook), crash));
+}
+
+TEST_F(HookServiceTest, AStickSampleCarriesAHeldPseudoButtonSoNoRepeatComesOnTop) {
+  auto clock = std::make_shared<testsupport::ManualWaitClock>();
+  service = std::make_unique<SteamVRHookService>(settings, logger, nullptr, at, out, clock);
+  service->initialize();
+  service->buttonEvent("Thumbstick Back", true, "Left");
+  clock->advance(150ms);
+  service->sendStick(0.5f, 0.0f, "Left");
+  clock->advance(100ms);
+  service->keepAlive();  // 250 ms after the press, 100 ms after the sample
+  clock->advance(100ms);
+  service->keepAlive();
+  EXPECT_EQ(received(), (Texts{"L 0.0000 -1.0000", "L 0.5000 -1.0000", "L 0.0000 -1.0000"}));
 }
 
 TEST_F(HookServiceTest, ThumbstickButtonAddsTheJoystickCompanionWithTheHandLetter) {

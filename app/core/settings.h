@@ -116,6 +116,10 @@ struct Settings {
   std::atomic<float> audio_volume{0.5f};
   std::atomic<float> slimevr_tap_sensitivity{20.0f};
   std::atomic<int> slimevr_tap_axis{2};
+  // The bridge port and the OSC receiver listen on every address (other machines
+  // may send) instead of this machine's loopback address only.
+  std::atomic<bool> bridge_listen_all{false};
+  std::atomic<bool> osc_listen_all{false};
 
   // ---- Live fields (not persisted) ----
   std::array<std::atomic<float>, 2> stick{};

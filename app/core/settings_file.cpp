@@ -5,8 +5,10 @@
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 #include <variant>
+#include <vector>
 
 #include "platform/atomic_file.h"
 #include "platform/paths.h"
@@ -24,7 +26,7 @@ struct PersistedField {
   FieldPointer field;
 };
 
-// Read in this order; a failing member stops the load, so the order is observable.
+// Read in this order; a member of the wrong type stops the load, so the order is observable.
 const PersistedField kFirstGroup[] = {
     {"osc_input_port", &Settings::osc_input_port},
     {"owotrack_input_port", &Settings::owotrack_input_port},
@@ -104,6 +106,8 @@ const PersistedField kSecondGroup[] = {
     {"vrchat_osc_port", &Settings::vrchat_osc_port},
     {"orientation", &Settings::orientation},
     {"screen_facing", &Settings::screen_facing},
+    {"bridge_listen_all", &Settings::bridge_listen_all},
+    {"osc_listen_all", &Settings::osc_listen_all},
 };
 
 struct AxisMapping {
@@ -120,25 +124,49 @@ const AxisMapping kPhoneMapping = {"phone_map_roll",          "phone_map_pitch",
 const AxisMapping kSlimeMapping = {"slime_map_roll",          "slime_map_pitch",          "slime_map_yaw",
                                    &Settings::slime_map_roll, &Settings::slime_map_pitch, &Settings::slime_map_yaw};
 
-// An integer setting reads any JSON number or boolean, cutting fractions toward
-// zero. A value outside the int range is an error rather than a wrapped number.
-int readInt(const json& value, const char* key) {
-  if (value.is_number_float()) {
-    const double number = value.get<double>();
-    if (!(number > -2147483649.0 && number < 2147483648.0))
-      throw std::out_of_range(std::string("value of \"") + key + "\" is out of range");
-  } else if (value.is_number_unsigned()) {
-    if (value.get<std::uint64_t>() > static_cast<std::uint64_t>(std::numeric_limits<int>::max()))
-      throw std::out_of_range(std::string("value of \"") + key + "\" is out of range");
-  } else if (value.is_number_integer()) {
-    const auto number = value.get<std::int64_t>();
-    if (number < std::numeric_limits<int>::min() || number > std::numeric_limits<int>::max())
-      throw std::out_of_range(std::string("value of \"") + key + "\" is out of range");
-  }
-  return value.get<int>();
+// Members whose number the field cannot hold. Each is refused on its own: the
+// field keeps its value, the load goes on with the next key and reports failure.
+using Refusals = std::vector<std::string>;
+
+void refuse(Refusals& refusals, const char* key) {
+  refusals.push_back(std::string("value of \"") + key + "\" is out of range");
 }
 
-void readField(const json& document, const char* key, Settings& settings, const FieldPointer& field) {
+// An integer setting reads any JSON number or boolean, cutting fractions toward
+// zero. A value outside the int range is refused rather than wrapped.
+std::optional<int> readInt(const json& value, const char* key, Refusals& refusals) {
+  bool inRange = true;
+  if (value.is_number_float()) {
+    const double number = value.get<double>();
+    inRange = number > -2147483649.0 && number < 2147483648.0;  // false for NaN too
+  } else if (value.is_number_unsigned()) {
+    inRange = value.get<std::uint64_t>() <= static_cast<std::uint64_t>(std::numeric_limits<int>::max());
+  } else if (value.is_number_integer()) {
+    const auto number = value.get<std::int64_t>();
+    inRange = number >= std::numeric_limits<int>::min() && number <= std::numeric_limits<int>::max();
+  }
+  if (!inRange) {
+    refuse(refusals, key);
+    return std::nullopt;
+  }
+  return value.get<int>();  // a wrong type throws: that stops the load
+}
+
+// A float setting takes a finite number that a float can hold; 1e39 (infinite as
+// a float) or a parsed 1e999 is refused.
+std::optional<float> readFloat(const json& value, const char* key, Refusals& refusals) {
+  // As a typed float read: booleans count as 1 and 0, other types throw.
+  const double number = value.is_boolean() ? value.get<float>() : value.get<double>();
+  const float narrowed = static_cast<float>(number);
+  if (!std::isfinite(number) || !std::isfinite(narrowed)) {
+    refuse(refusals, key);
+    return std::nullopt;
+  }
+  return narrowed;
+}
+
+void readField(const json& document, const char* key, Settings& settings, const FieldPointer& field,
+               Refusals& refusals) {
   const auto member = document.find(key);
   if (member == document.end()) return;
   const json& value = *member;
@@ -147,9 +175,9 @@ void readField(const json& document, const char* key, Settings& settings, const 
         auto& target = settings.*pointer;
         using Target = std::remove_reference_t<decltype(target)>;
         if constexpr (std::is_same_v<Target, std::atomic<int>>) {
-          target = readInt(value, key);
+          if (const auto number = readInt(value, key, refusals)) target = *number;
         } else if constexpr (std::is_same_v<Target, std::atomic<float>>) {
-          target = value.get<float>();
+          if (const auto number = readFloat(value, key, refusals)) target = *number;
         } else if constexpr (std::is_same_v<Target, std::atomic<bool>>) {
           target = value.get<bool>();
         } else {
@@ -181,14 +209,20 @@ void readMapping(const json& document, const AxisMapping& mapping, Settings& set
   }
 }
 
-void readCenter(const json& document, Settings& settings) {
+void readCenter(const json& document, Settings& settings, Refusals& refusals) {
   const auto member = document.find("center_offset");
   if (member == document.end() || !member->is_array()) return;
   // Missing elements read as null, which is not a number: the load fails and the centre is kept.
   static const json kNull;
-  float values[3];
-  for (std::size_t i = 0; i < 3; ++i) values[i] = (i < member->size() ? (*member)[i] : kNull).get<float>();
-  settings.center_offset.set(values[0], values[1], values[2]);
+  std::optional<float> values[3];
+  for (std::size_t i = 0; i < 3; ++i)
+    values[i] = readFloat(i < member->size() ? (*member)[i] : kNull, "center_offset", refusals);
+  if (values[0] && values[1] && values[2]) settings.center_offset.set(*values[0], *values[1], *values[2]);
+}
+
+// A float that is no number is never written: the field's default stands in.
+double writableFloat(float value, float fallback) {
+  return static_cast<double>(std::isfinite(value) ? value : fallback);
 }
 
 json toJson(const Settings& settings, const FieldPointer& field) {
@@ -197,7 +231,8 @@ json toJson(const Settings& settings, const FieldPointer& field) {
         const auto& source = settings.*pointer;
         using Source = std::remove_cvref_t<decltype(source)>;
         if constexpr (std::is_same_v<Source, std::atomic<float>>) {
-          return static_cast<double>(source.load());
+          static const Settings kDefaults;
+          return writableFloat(source.load(), (kDefaults.*pointer).load());
         } else if constexpr (std::is_same_v<Source, SharedText>) {
           return source.get();
         } else {
@@ -274,22 +309,29 @@ bool SettingsFile::loadFrom(Settings& settings, bool& fromUserFile) {
     return false;
   }
   out_ << "[Settings] Loading from " << sourcePath << std::endl;
+  Refusals refusals;
   try {
     const json document = json::parse(in);
     if (!document.is_object()) throw std::invalid_argument("the settings file does not hold a JSON object");
 
-    for (const auto& entry : kFirstGroup) readField(document, entry.key, settings, entry.field);
-    readWithLegacy(document, "slime_tracker_id", "slime_loco_id",
-                   [&](const json& v) { settings.slime_tracker_id = readInt(v, "slime_tracker_id"); });
-    readField(document, "openvr_hmd_id", settings, &Settings::openvr_hmd_id);
+    for (const auto& entry : kFirstGroup) readField(document, entry.key, settings, entry.field, refusals);
+    readWithLegacy(document, "slime_tracker_id", "slime_loco_id", [&](const json& v) {
+      if (const auto id = readInt(v, "slime_tracker_id", refusals)) settings.slime_tracker_id = *id;
+    });
+    readField(document, "openvr_hmd_id", settings, &Settings::openvr_hmd_id, refusals);
     readWithLegacy(document, "slime_tracker_name", "slime_loco_name",
                    [&](const json& v) { settings.slime_tracker_name = v.get<std::string>(); });
-    for (const auto& entry : kSecondGroup) readField(document, entry.key, settings, entry.field);
+    for (const auto& entry : kSecondGroup) readField(document, entry.key, settings, entry.field, refusals);
     readMapping(document, kPhoneMapping, settings);
     readMapping(document, kSlimeMapping, settings);
-    readCenter(document, settings);
+    readCenter(document, settings, refusals);
   } catch (const std::exception& error) {
+    for (const std::string& refusal : refusals) err_ << "[Settings] Load error: " << refusal << std::endl;
     err_ << "[Settings] Load error: " << error.what() << std::endl;
+    return false;
+  }
+  if (!refusals.empty()) {
+    for (const std::string& refusal : refusals) err_ << "[Settings] Load error: " << refusal << std::endl;
     return false;
   }
   out_ << "[Settings] Loaded successfully." << std::endl;
@@ -309,9 +351,9 @@ std::string serializeSettings(const Settings& settings) {
     document[mapping->yawKey] = axisToText(settings.*mapping->yaw);
   }
   const auto center = settings.center_offset.get();
-  document["center_offset"] = {static_cast<double>(center[0]), static_cast<double>(center[1]),
-                               static_cast<double>(center[2])};
-  return document.dump(4);
+  document["center_offset"] = {writableFloat(center[0], 0), writableFloat(center[1], 0), writableFloat(center[2], 0)};
+  // Text that is not UTF-8 is written repaired rather than failing the save.
+  return document.dump(4, ' ', false, json::error_handler_t::replace);
 }
 
 bool SettingsFile::save(const Settings& settings) {

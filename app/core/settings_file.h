@@ -30,12 +30,16 @@ class SettingsFile {
       FolderLookup dataFolder, std::string fallbackPath = "settings.json", std::ostream& out = std::cout,
       std::ostream& err = std::cerr, WallClock now = [] { return std::chrono::system_clock::now(); });
 
-  // True when a file was read to its end without error. A failing member stops the
-  // load: fields read before it keep their new values, the rest keep theirs.
+  // True when a file was read to its end without error. A member of the wrong type
+  // stops the load: fields read before it keep their new values, the rest keep theirs.
+  // A number that is not finite or that its field cannot hold is refused on its own:
+  // that field keeps its value, the later keys are still read, and the load fails.
   bool load(Settings& settings);
   // True when the file was written. Saves from several threads are serialised, and
   // the file is replaced atomically, so a failed save leaves the previous file whole.
-  // After a failed load the damaged file is kept first; false when that fails.
+  // After a failed load the damaged file is kept first; false when that fails. No
+  // value fails a save: text that is not UTF-8 is written repaired, and a float that
+  // is not finite is written as its default.
   bool save(const Settings& settings);
 
   // The path of "usersettings.json" (creates the data folder).

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <limits>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -22,6 +23,7 @@ using testsupport::writeFile;
 const char* const kDefaultFile = R"json({
     "audio_volume": 0.5,
     "bind_steamvr_toggle": false,
+    "bridge_listen_all": false,
     "center_offset": [
         0.0,
         0.0,
@@ -70,6 +72,7 @@ const char* const kDefaultFile = R"json({
     "openxr_threshold_2": 80.0,
     "orientation": "Vertical (Portrait)",
     "osc_input_port": 9000,
+    "osc_listen_all": false,
     "owotrack_input_port": 6969,
     "phone_map_pitch": "None",
     "phone_map_roll": "Y",
@@ -159,6 +162,7 @@ TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
   settings.slime_map_yaw = AxisNegZ;
   settings.center_offset.set(1.5f, -2.0f, 170.25f);
   settings.steamvr_tracker_id = 3;
+  settings.osc_listen_all = true;
   ASSERT_TRUE(file.save(settings));
   EXPECT_NE(savedText().find("\"Controller \xC3\xA9\xE2\x9C\x93\""), std::string::npos);
 
@@ -282,6 +286,40 @@ TEST_F(SettingsFileTest, IntegersOutsideTheIntRangeAreErrorsNotWrappedValues) {
   }
 }
 
+TEST_F(SettingsFileTest, NumbersAFieldCannotHoldAreRefusedAndLaterKeysStillLoad) {
+  const std::string later = R"("max_angle_x": 12, "jump_threshold": 22})";
+  Settings expected;  // what the later keys alone give
+  writeUserFile("{" + later);
+  ASSERT_TRUE(file.load(expected));
+  struct Case {
+    const char* member;
+    bool refused;
+  } cases[] = {{R"("deadzone": 1e39, )", true},  // beyond float: was read as infinity
+               {R"("deadzone": -1e39, )", true},
+               {R"("deadzone": 3e38, )", false},
+               {R"("osc_input_port": 2147483648, )", true},
+               {R"("osc_input_port": 2147483647, )", false},
+               {R"("center_offset": [1, 1e39, 3], )", true}};
+  for (const Case& c : cases) {
+    Settings target;
+    writeUserFile("{" + std::string(c.member) + later);
+    EXPECT_EQ(file.load(target), !c.refused) << c.member;
+    if (c.refused) {
+      EXPECT_EQ(serializeSettings(target), serializeSettings(expected)) << c.member;
+    }
+    EXPECT_EQ(target.jump_threshold, 22.0f) << c.member;
+    ASSERT_TRUE(file.save(target));  // a refused file is kept aside first
+    EXPECT_EQ(savedText().find("null"), std::string::npos) << c.member;
+  }
+  // A float that is no number never reaches the file: its default stands in.
+  settings.deadzone = std::numeric_limits<float>::quiet_NaN();
+  settings.center_offset.set(1, -std::numeric_limits<float>::infinity(), 2);
+  ASSERT_TRUE(file.save(settings));
+  ASSERT_TRUE(file.load(expected));
+  EXPECT_EQ(expected.deadzone, 3.0f);
+  EXPECT_EQ(expected.center_offset.get(), (std::array<float, 3>{1, 0, 2}));
+}
+
 TEST_F(SettingsFileTest, CenterNeedsThreeNumbers) {
   settings.center_offset.set(4, 5, 6);
   writeUserFile(R"({"center_offset": [1, 2]})");
@@ -329,13 +367,14 @@ TEST_F(SettingsFileTest, UnknownMembersAreIgnoredAndNotKept) {
   EXPECT_EQ(savedText().find("something_new"), std::string::npos);
 }
 
-TEST_F(SettingsFileTest, UnserialisableTextFailsTheSaveAndKeepsThePreviousFile) {
-  ASSERT_TRUE(file.save(settings));
-  const std::string before = savedText();
+TEST_F(SettingsFileTest, TextThatIsNotUtf8IsSavedRepairedAndLoadsBack) {
   settings.hook_target_name = "bad \xFF utf-8";
-  EXPECT_FALSE(file.save(settings));
-  EXPECT_EQ(err.str().rfind("[Settings] Save error: ", 0), 0u) << err.str();
-  EXPECT_EQ(savedText(), before);
+  settings.slime_tracker_name = "cut \xE2\x9C";
+  ASSERT_TRUE(file.save(settings)) << err.str();
+  Settings loaded;
+  ASSERT_TRUE(file.load(loaded)) << err.str();
+  EXPECT_EQ(loaded.hook_target_name.get(), "bad \xEF\xBF\xBD utf-8");
+  EXPECT_EQ(loaded.slime_tracker_name.get(), "cut \xEF\xBF\xBD");
 }
 
 TEST_F(SettingsFileTest, UnwritableFolderIsReportedAndNothingIsDestroyed) {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/core/axis.h"
+#include "app/core/utf8_text.h"
 
 namespace core {
 namespace {
@@ -17,6 +18,21 @@ TEST(Axis, TextAndIntegerConvertBothWaysOnlyForExactTexts) {
   }
   for (const char* other : {"None", "y", " X", "X ", "-x", "+X", "", "XX"}) EXPECT_EQ(axisFromText(other), AxisNone);
   for (int outside : {6, 7, -1, 1000}) EXPECT_EQ(axisToText(outside), "None");
+}
+
+TEST(Utf8Text, EachIllFormedPartBecomesOneReplacementAndCutsKeepWholeCharacters) {
+  const std::string r = "\xEF\xBF\xBD";
+  const std::pair<std::string, std::string> cases[] = {{"ok \xC3\xA9\xF0\x9F\x98\x80", "ok \xC3\xA9\xF0\x9F\x98\x80"},
+                                                       {"a\xC3", "a" + r},
+                                                       {"\xE2\x9Cz", r + "z"},
+                                                       {"\xC0\xAF", r + r},                   // overlong
+                                                       {"\xED\xA0\x80", r + r + r},           // a surrogate
+                                                       {"\xF4\x90\x80\x80", r + r + r + r}};  // beyond U+10FFFF
+  for (const auto& [in, out] : cases) {
+    EXPECT_EQ(repairUtf8(in), out) << in;
+    EXPECT_EQ(isValidUtf8(in), in == out) << in;
+  }
+  EXPECT_EQ(repairUtf8("ab\xE2\x9C\x93", 4), "ab");
 }
 
 TEST(Settings, TextFieldsCanBeEditedWhileOtherThreadsReadThem) {

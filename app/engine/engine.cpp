@@ -275,6 +275,10 @@ void Engine::runPass(double now) {
   releaseDue(settings_.jump_release_time, now, &outputs::IOutputPort::setJump);
   releaseDue(settings_.crouch_release_time, now, &outputs::IOutputPort::setCrouch);
   hooks_->watchdog(now);
+  {
+    std::lock_guard lock(lock_);
+    output_.keepAlive();
+  }
   // The pad's report keeps flowing while no tracker data arrives, so input
   // forwarded from a second controller is not lost.
   if (submitPadReport_ && settings_.mode.equals(kPadMode)) {

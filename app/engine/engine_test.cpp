@@ -23,6 +23,7 @@ struct RecordingPort : outputs::IOutputPort {
   std::vector<Stick> sticks;
   std::vector<bool> jumps, crouches;
   int centers = 0;
+  int keepAlives = 0;
 
   void updateStick(float x, float y) override {
     std::lock_guard lock(mutex);
@@ -39,6 +40,10 @@ struct RecordingPort : outputs::IOutputPort {
   void centerAll() override {
     std::lock_guard lock(mutex);
     ++centers;
+  }
+  void keepAlive() override {
+    std::lock_guard lock(mutex);
+    ++keepAlives;
   }
   Stick lastStick() const {
     std::lock_guard lock(mutex);
@@ -381,6 +386,7 @@ TEST_F(EngineTest, HeightJumpPressesAndThePassReleasesAtTheEngineTime) {
   EXPECT_EQ(port.crouches, std::vector<bool>{false});
   EXPECT_EQ(hooks.watchdogTimes.back(), 200.0);
   EXPECT_EQ(hooks.watchdogTimes.size(), 5u);
+  EXPECT_EQ(port.keepAlives, 5);  // every pass keeps held outputs live
 }
 
 TEST_F(EngineTest, PositionFeedsDetectorsOnlyFromTheirSources) {

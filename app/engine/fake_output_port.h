@@ -33,6 +33,7 @@ struct RecordingOutputPort : outputs::IOutputPort {
     x = y = 0;
     calls.push_back("center");
   }
+  void keepAlive() override {}
 };
 
 struct ManualClock : Clock {

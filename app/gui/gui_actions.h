@@ -65,6 +65,7 @@ struct GuiActions {
   std::function<void()> clearCenter;                     // engine: forget the centre offset
   std::function<double()> engineNow;                     // the engine clock (for the last sample's age)
   std::function<std::string()> localAddress;             // this machine's IPv4 address
+  std::function<std::string()> followedPhone;            // the phone server's phone; empty: none yet
   std::function<bool()> hasSession;                      // OpenVR session open
   std::function<std::vector<HeadDevice>()> headDevices;  // the head thread's device list
   std::function<void()> refreshHeadDevices;
@@ -76,6 +77,8 @@ struct GuiActions {
   std::function<std::vector<ComponentStatus>()> components;
   std::function<void(const std::string&)> uninstallComponent;
   std::function<void(int port, const std::string& protocol)> repairFirewall;
+  // The bridge and the OSC receiver bind again, following `bridge_listen_all` and `osc_listen_all`.
+  std::function<void()> reopenListeners;
   std::function<void()> checkForUpdatesNow;
   std::string updateHost;  // the update server's host name, shown on the Startup tab
   RoadActions road;        // the Status tab's road panel and support report

@@ -50,6 +50,8 @@ class IHookBackend {
   virtual void sendStick(float x, float y, const std::string& hand) = 0;
   virtual void buttonEvent(const std::string& button, bool pressed, const std::string& hand) = 0;
   virtual void sendRelease(const std::string& text) = 0;
+  // Called from the engine's periodic pass: repeats the presses it holds.
+  virtual void keepAlive() = 0;
 };
 
 // The OpenXR layer's input record writer.
@@ -62,6 +64,8 @@ class IOpenXRWriterBackend {
   // `hand` is a hand letter ("L", "R"); y positive forward.
   virtual void setStick(const std::string& hand, float x, float y) = 0;
   virtual void setButton(const std::string& hand, const std::string& button, bool pressed) = 0;
+  // Called from the engine's periodic pass: marks the record live while it injects.
+  virtual void keepAlive() = 0;
 };
 
 struct Backends {

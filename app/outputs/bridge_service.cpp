@@ -65,7 +65,9 @@ void BridgeService::receiveLoop() {
     finishSetup();
     return;
   }
-  if (!socket.bind(options_.local)) {
+  platform::Endpoint local = options_.local;
+  if (options_.listenAll && options_.listenAll()) local.address = 0;
+  if (!socket.bind(local)) {
     logger_.error("BridgeService: Failed to bind socket. Port likely in use.");
     socket.close();
     finishSetup();
@@ -79,7 +81,10 @@ void BridgeService::receiveLoop() {
     return;
   }
   platform::Endpoint bound;
-  if (socket.localEndpoint(bound)) listeningPort_ = bound.port;
+  if (socket.localEndpoint(bound)) {
+    listeningAddress_ = bound.address;
+    listeningPort_ = bound.port;
+  }
   finishSetup();
 
   std::array<std::byte, kMaxDatagram> buffer;

@@ -36,8 +36,11 @@ class BridgeService final : public core::IService, public IPadReportMerger {
   using TickSource = std::function<std::uint64_t()>;
 
   struct Options {
-    platform::Endpoint local{0, kPort};  // every local address, port 55666
-    TickSource ticks;                    // default: the steady clock
+    // This machine only by default: other hosts could press the pad's buttons.
+    platform::Endpoint local = platform::Endpoint::loopback(kPort);
+    // Asked at each start; true binds every local address (`bridge_listen_all`).
+    std::function<bool()> listenAll;
+    TickSource ticks;  // default: the steady clock
     // How long one receive waits before the thread looks at its running flag again.
     int pollMilliseconds = 100;
   };
@@ -58,6 +61,8 @@ class BridgeService final : public core::IService, public IPadReportMerger {
 
   // The port the receive socket is bound to; 0 while not listening.
   std::uint16_t listeningPort() const { return listeningPort_.load(); }
+  // The address the receive socket is bound to (0.0.0.0 for every address).
+  platform::Endpoint listeningEndpoint() const { return {listeningAddress_.load(), listeningPort_.load()}; }
 
   pad::XusbReport mergeReport(const pad::XusbReport& local) override;
 
@@ -88,6 +93,7 @@ class BridgeService final : public core::IService, public IPadReportMerger {
   std::atomic<std::uint64_t> dropped_{0};
   std::atomic<bool> running_{false};
   std::atomic<std::uint16_t> listeningPort_{0};
+  std::atomic<std::uint32_t> listeningAddress_{0};
   std::thread thread_;
   std::mutex setupMutex_;
   std::condition_variable setupDone_;

@@ -188,6 +188,20 @@ TEST(BridgeService, StopReturnsWhenNoDatagramEverArrivesAndStartTwiceStartsOnce)
   EXPECT_NE(bridge.listeningPort(), 0);
 }
 
+TEST(BridgeService, ListensOnLoopbackUnlessTheSettingOpensItToEveryAddress) {
+  std::ostringstream echo;
+  core::Logger logger(&echo);
+  for (const bool all : {false, true}) {
+    BridgeService::Options options;
+    options.local.port = 0;  // the default address, any free port
+    options.listenAll = [all] { return all; };
+    BridgeService bridge(logger, options);
+    bridge.start();
+    ASSERT_NE(bridge.listeningPort(), 0) << echo.str();
+    EXPECT_EQ(bridge.listeningEndpoint().addressText(), all ? "0.0.0.0" : "127.0.0.1");
+  }
+}
+
 TEST(BridgeService, PortInUseLogsTheBindErrorOnceAfterTheStartLine) {
   platform::UdpSocket holder;
   ASSERT_TRUE(holder.open());

@@ -12,6 +12,8 @@ class IOutputPort {
   virtual void setJump(bool pressed) = 0;
   virtual void setCrouch(bool pressed) = 0;
   virtual void centerAll() = 0;
+  // Called by the engine's periodic pass (every 20 ms), so held outputs stay visibly live.
+  virtual void keepAlive() = 0;
 };
 
 }  // namespace outputs

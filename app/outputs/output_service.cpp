@@ -198,6 +198,12 @@ void OutputService::centreStick(const std::string& mode) {
   }
 }
 
+void OutputService::keepAlive() {
+  std::lock_guard lock(mutex_);
+  if (backends_.hook) backends_.hook->keepAlive();
+  if (backends_.openxr) backends_.openxr->keepAlive();
+}
+
 bool OutputService::openXrS2Held() const {
   std::lock_guard lock(mutex_);
   return openXrS2Latch_;

@@ -45,6 +45,7 @@ class OutputService : public IOutputPort, public core::IService {
   void setJump(bool pressed) override;
   void setCrouch(bool pressed) override;
   void centerAll() override;
+  void keepAlive() override;
 
   bool openXrS2Held() const;
 

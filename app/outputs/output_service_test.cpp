@@ -52,6 +52,7 @@ class RecordingBackends : public outputs::IKeyboardBackend,
     record("hook.buttonEvent", button, pressed, hand);
   }
   void sendRelease(const std::string& text) override { record("hook.sendRelease", text); }
+  void keepAlive() override { record("keepAlive"); }  // hook and OpenXR writer
   // OpenXR
   void center() override { record("openxr.center"); }
   void setStick(const std::string& hand, float x, float y) override { record("openxr.setStick", hand, x, y); }
@@ -283,10 +284,16 @@ TEST(OutputServiceWithoutBackends, EveryOperationIsANoOp) {
     service.setJump(true);
     service.setCrouch(true);
     service.centerAll();
+    service.keepAlive();
     service.applyOutputMode();
     service.cleanup();
   }
   EXPECT_FALSE(service.openXrS2Held());
+}
+
+TEST_F(OutputServiceTest, KeepAliveReachesTheHookAndTheOpenXrWriterInEveryMode) {
+  service.keepAlive();
+  EXPECT_THAT(backends.take(), ElementsAre("keepAlive()", "keepAlive()"));
 }
 
 }  // namespace

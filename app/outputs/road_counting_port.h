@@ -26,6 +26,7 @@ class RoadCountingPort final : public IOutputPort {
     output_.centerAll();
     road_.outputMessage();
   }
+  void keepAlive() override { output_.keepAlive(); }
 
  private:
   IOutputPort& output_;

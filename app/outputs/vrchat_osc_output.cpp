@@ -4,7 +4,10 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
+#include <string>
 #include <vector>
+
+#include "platform/last_stop.h"
 
 namespace outputs {
 namespace {
@@ -63,6 +66,11 @@ void VRChatOscOutput::init() {
   }
   destination_ = destination;
   initialized_ = true;
+  // What a crash sends in its last stop while this output runs.
+  std::vector<std::string> rest;
+  for (const auto& bytes : {message(kHorizontal, 'f', 0), message(kVertical, 'f', 0), message(kJump, 'i', 0)})
+    rest.emplace_back(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  platform::setLastStopDatagrams(platform::LastStopSlot::VRChatOsc, destination_, rest);
   std::string line = "VRChat OSC Output initialized (" + address + ":" + std::to_string(port) + ")";
   if (destination.addressText() != address) line += " -> " + destination.addressText();
   logger_.info(line);
@@ -89,6 +97,7 @@ void VRChatOscOutput::cleanup() {
     }
     socket_.close();
   }
+  platform::setLastStopDatagrams(platform::LastStopSlot::VRChatOsc, destination_, {});
   // VRChat was just told the jump is released; remembering that lets the next press through.
   lastJump_ = false;
   initialized_ = false;

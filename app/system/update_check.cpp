@@ -6,6 +6,7 @@
 #include <iostream>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <system_error>
 #include <thread>
 
 #ifndef STRIVOVR_UPDATE_HOST
@@ -59,7 +60,8 @@ int versionNumber(std::string_view text) {
 
 UpdateServer defaultUpdateServer() { return UpdateServer{STRIVOVR_UPDATE_HOST, 443, {}}; }
 
-std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostream& out, std::ostream& err) {
+std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostream& out, std::ostream& err,
+                                           const std::atomic<bool>* cancel) {
   out << "[Update] Checking for updates...\n" << std::flush;
   // A build without an update server keeps the reserved placeholder name: no
   // query leaves the machine for it, not even a name lookup.
@@ -67,8 +69,9 @@ std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostr
     err << "[Update] No update server is set in this build (" << server.host << ")\n" << std::flush;
     return std::nullopt;
   }
-  const platform::HttpsGetResult reply = platform::httpsGet(
-      {server.host, server.port, kVersionPath, kUserAgent, kTimeoutMilliseconds, server.pinnedCertificatePem});
+  const platform::HttpsGetResult reply =
+      platform::httpsGet({server.host, server.port, kVersionPath, kUserAgent, kTimeoutMilliseconds, kUpdateCheckLimitMs,
+                          cancel, server.pinnedCertificatePem});
   switch (reply.stage) {
     case platform::HttpsStage::SessionFailed:
       err << "[Update] WinHttpOpen failed\n" << std::flush;
@@ -95,6 +98,11 @@ std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostr
     err << "[Update] Parse error: " << error.what() << "\n" << std::flush;
     return std::nullopt;
   }
+  // The prompt opens this address in the browser: never over plain http.
+  if (found.downloadUrl.rfind("https://", 0) != 0) {
+    err << "[Update] The download address is not https; using https://" << server.host << " instead\n" << std::flush;
+    found.downloadUrl = "https://" + server.host;
+  }
   if (found.version.empty()) {
     err << "[Update] No version field in response\n" << std::flush;
     return std::nullopt;
@@ -117,6 +125,7 @@ void publishUpdate(const UpdateFound& found, core::Settings& settings) {
 struct UpdateCheckLauncher::Target {
   std::mutex mutex;
   core::Settings* settings;
+  std::atomic<bool> cancel{false};
 };
 
 UpdateCheckLauncher::UpdateCheckLauncher(core::Settings& settings, UpdateServer server)
@@ -125,17 +134,37 @@ UpdateCheckLauncher::UpdateCheckLauncher(core::Settings& settings, UpdateServer 
 }
 
 UpdateCheckLauncher::~UpdateCheckLauncher() {
-  std::lock_guard lock(target_->mutex);
-  target_->settings = nullptr;
+  {
+    std::lock_guard lock(target_->mutex);
+    target_->settings = nullptr;
+  }
+  target_->cancel = true;
+  std::lock_guard lock(checksMutex_);
+  for (Check& check : checks_) check.thread.join();
 }
 
 void UpdateCheckLauncher::startUpdateCheck() {
-  std::thread([target = target_, server = server_] {
-    const std::optional<UpdateFound> found = checkForUpdates(server, std::cout, std::cerr);
-    if (!found) return;
-    std::lock_guard lock(target->mutex);
-    if (target->settings) publishUpdate(*found, *target->settings);
-  }).detach();
+  std::lock_guard lock(checksMutex_);
+  // Checks that ended are joined here, so repeated presses do not pile up threads.
+  checks_.remove_if([](Check& check) {
+    if (!check.finished->load()) return false;
+    check.thread.join();
+    return true;
+  });
+  auto finished = std::make_shared<std::atomic<bool>>(false);
+  try {
+    std::thread thread([target = target_, server = server_, finished] {
+      const std::optional<UpdateFound> found = checkForUpdates(server, std::cout, std::cerr, &target->cancel);
+      if (found) {
+        std::lock_guard lock(target->mutex);
+        if (target->settings) publishUpdate(*found, *target->settings);
+      }
+      *finished = true;
+    });
+    checks_.push_back({std::move(thread), std::move(finished)});
+  } catch (const std::system_error&) {
+    std::cerr << "[Update] Could not start the update check\n" << std::flush;
+  }
 }
 
 }  // namespace services

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <atomic>
+#include <list>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "app/core/settings.h"
 #include "platform/https_client.h"
@@ -31,17 +35,22 @@ struct UpdateFound {
   std::string downloadUrl;
 };
 
-// One check: asks the server and writes its outcome, one line each, to `out` or
-// `err`. Returns the newer version when there is one.
-std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostream& out, std::ostream& err);
+// One check: asks the server (https only, within kUpdateCheckLimitMs) and writes its
+// outcome, one line each, to `out` or `err`. Returns the newer version when there is
+// one. A download address that is not https is replaced by the server's own. Gives
+// up soon after `cancel` turns true.
+inline constexpr int kUpdateCheckLimitMs = 15000;
+std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostream& out, std::ostream& err,
+                                           const std::atomic<bool>* cancel = nullptr);
 
 // Stores a found update for the window: the texts first, then the flag, so the
 // window never sees the flag without the texts. Results are never cleared.
 void publishUpdate(const UpdateFound& found, core::Settings& settings);
 
-// Starts checks on detached threads, as the program's start-up and the "Check
-// Now" button do. A check that outlives the launcher (the program is closing)
-// finishes without touching the settings.
+// Starts checks on threads of their own, as the program's start-up and the "Check
+// Now" button do. The launcher's end cancels the checks still running and joins
+// them (on Windows a cancel is seen between WinHTTP's calls, each bounded by the
+// check's limit); they never touch the settings after it.
 class UpdateCheckLauncher {
  public:
   UpdateCheckLauncher(core::Settings& settings, UpdateServer server);
@@ -53,8 +62,14 @@ class UpdateCheckLauncher {
 
  private:
   struct Target;
+  struct Check {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> finished;
+  };
   std::shared_ptr<Target> target_;
   UpdateServer server_;
+  std::mutex checksMutex_;
+  std::list<Check> checks_;
 };
 
 }  // namespace services

@@ -56,6 +56,8 @@ TEST_F(UpdateOverHttps, EachReplyGivesItsLineAndOnlyANewerVersionIsFound) {
       {R"({"version": "0.911", "download_url": "https://example.invalid/get"})",
        "[Update] New version available: 0.911\n", true, "https://example.invalid/get"},
       {R"({"version": "0.911"})", "[Update] New version available: 0.911\n", true, "https://localhost"},
+      {R"({"version": "0.911", "download_url": "http://example.invalid/get"})",
+       "[Update] The download address is not https; using https://localhost instead\n", true, "https://localhost"},
       {R"({"version": "0.910"})", "[Update] Already up to date (0.910)\n", false, ""},
       {R"({"version": "0.909", "extra": [1, 2]})", "[Update] Already up to date (0.910)\n", false, ""},
       {R"({"version": "0.9.10"})", "[Update] Already up to date (0.910)\n", false, ""},

@@ -245,6 +245,7 @@ TEST_F(OpenVrClient, DeviceListsNameEveryConnectedDeviceAndReleaseTheirSessions)
   // 255 characters and the end fill the 256-byte buffer; one more does not fit.
   fake.setDevice(5, vr::TrackedDeviceClass_GenericTracker, 0, std::string(256, 'M').c_str(), "P-5");
   fake.setDevice(6, vr::TrackedDeviceClass_GenericTracker, 0, std::string(255, 'N').c_str(), "P-6");
+  fake.setDevice(7, vr::TrackedDeviceClass_GenericTracker, 0, "Caf\xE9", "S-\xFF");  // not UTF-8
   fake.setDevice(9, 77, 0, "Oddity", "O-9");  // a class this program does not know
   OpenVRManager manager(runtime, console);
   ManualClock clock;
@@ -261,6 +262,7 @@ TEST_F(OpenVrClient, DeviceListsNameEveryConnectedDeviceAndReleaseTheirSessions)
                                               {4, "Beacon"},
                                               {5, "Unknown Device (Tracker)"},
                                               {6, std::string(255, 'N') + " (Tracker)"},
+                                              {7, "Caf\xEF\xBF\xBD (Tracker)"},
                                               {9, "Oddity"}};
   EXPECT_EQ(server.get_device_list(), expected);
   EXPECT_EQ(fake.counters().firstAppType, vr::VRApplication_Utility);
@@ -271,12 +273,17 @@ TEST_F(OpenVrClient, DeviceListsNameEveryConnectedDeviceAndReleaseTheirSessions)
   EXPECT_EQ(fake.counters().initCalls, 1u);
   server.refresh_device_list();
   const auto refreshed = server.get_device_list();
-  ASSERT_EQ(refreshed.size(), 7u);
+  ASSERT_EQ(refreshed.size(), 8u);
   EXPECT_EQ(refreshed[4], (DeviceListEntry{5, "Unknown Device (Tracker)"}));
 
-  const std::vector<ControllerListEntry> controllers{
-      {0, "Visor-9", "V9-001"}, {1, "Wand (Left)", "W-L"},         {2, "Wand (Right)", "W-R"}, {3, "", "P-3"},
-      {5, "", "P-5"},           {6, std::string(255, 'N'), "P-6"}, {9, "Oddity", "O-9"}};
+  const std::vector<ControllerListEntry> controllers{{0, "Visor-9", "V9-001"},
+                                                     {1, "Wand (Left)", "W-L"},
+                                                     {2, "Wand (Right)", "W-R"},
+                                                     {3, "", "P-3"},
+                                                     {5, "", "P-5"},
+                                                     {6, std::string(255, 'N'), "P-6"},
+                                                     {7, "Caf\xEF\xBF\xBD", "S-\xEF\xBF\xBD"},
+                                                     {9, "Oddity", "O-9"}};
   EXPECT_EQ(reader.list_controllers(), controllers);
   EXPECT_FALSE(manager.has_session());
   EXPECT_EQ(fake.counters().initCalls, 3u);

@@ -2,22 +2,26 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
+
+#include "app/core/utf8_text.h"
 
 namespace tracking {
 namespace {
 
 constexpr std::uint32_t kPropertyBufferSize = 256;
 
-// The property's text as it fits in a 256-byte buffer; `ok` tells whether the
-// runtime reported success. The buffer starts zeroed and its last byte stays the end,
-// so whatever the runtime writes, the text ends inside the buffer.
+// The property's text as it fits in a 256-byte buffer, repaired to UTF-8 (it may be
+// selected and saved); `ok` tells whether the runtime reported success. The buffer
+// starts zeroed and its last byte stays the end, so whatever the runtime writes, the
+// text ends inside the buffer.
 std::string stringProperty(vr::IVRSystem& system, std::uint32_t index, vr::ETrackedDeviceProperty prop, bool& ok) {
   std::array<char, kPropertyBufferSize> buffer{};
   vr::ETrackedPropertyError error = vr::TrackedProp_Success;
   system.GetStringTrackedDeviceProperty(index, prop, buffer.data(), kPropertyBufferSize, &error);
   buffer.back() = '\0';
   ok = error == vr::TrackedProp_Success;
-  return std::string(buffer.data(), std::find(buffer.begin(), buffer.end(), '\0'));
+  return core::repairUtf8(std::string_view(buffer.data(), std::find(buffer.begin(), buffer.end(), '\0')));
 }
 
 const char* classSuffix(vr::ETrackedDeviceClass deviceClass) {

@@ -83,7 +83,9 @@ void osc_server::threadMain(std::shared_ptr<Startup> startup) {
   socket_.setReceiveTimeout(kReceiveTimeoutMs);
   const int configured = settings_.osc_input_port.load();
   const bool validPort = configured >= 0 && configured <= 65535;
-  if (!validPort || !socket_.bind({0, static_cast<std::uint16_t>(configured)})) {
+  // Other hosts may toggle tracking through it: this machine only unless the user opens it.
+  const std::uint32_t address = settings_.osc_listen_all.load() ? 0 : platform::Endpoint::loopback(0).address;
+  if (!validPort || !socket_.bind({address, static_cast<std::uint16_t>(configured)})) {
     std::string line = "[OSC] ERROR: bind() failed on port " + std::to_string(configured);
     if (!validPort)
       line += " (not a UDP port)";  // never handed to bind, where it would wrap to another port
@@ -97,6 +99,7 @@ void osc_server::threadMain(std::shared_ptr<Startup> startup) {
   }
   platform::Endpoint local;
   port_ = socket_.localEndpoint(local) ? local.port : static_cast<std::uint16_t>(configured);
+  address_ = local.address;
   running_ = true;
   write(out_, "[OSC] Server started on port " + std::to_string(port_.load()));
   startup->listening.set_value(true);
@@ -112,6 +115,7 @@ void osc_server::threadMain(std::shared_ptr<Startup> startup) {
   running_ = false;
   socket_.close();
   port_ = 0;
+  address_ = 0;
 }
 
 void osc_server::handleDatagram(std::span<const std::byte> datagram) {

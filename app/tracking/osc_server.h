@@ -19,10 +19,10 @@
 
 namespace tracking {
 
-// The SlimeVR OSC receiver: one UDP socket on `osc_input_port` (every local
-// address) served by one thread. Each message with float arguments goes to the
-// message callback; with `slimevr_tap_toggle` set, SlimeVR's reset addresses
-// toggle tracking. Diagnostic lines ("[OSC] ...") go to `out`, errors to `err`.
+// The SlimeVR OSC receiver: one UDP socket on `osc_input_port` (this machine's
+// loopback address, or every local address with `osc_listen_all`) served by one thread. Each message with float
+// arguments goes to the message callback; with `slimevr_tap_toggle` set, SlimeVR's reset addresses toggle tracking.
+// Diagnostic lines ("[OSC] ...") go to `out`, errors to `err`.
 class osc_server final : public IOscReceiver {
  public:
   // Bounds how long `stop` can take should its wake-up datagram be lost.
@@ -52,6 +52,8 @@ class osc_server final : public IOscReceiver {
   bool running() const { return running_.load(); }
   // The port actually bound (differs from the setting when that is 0), 0 when stopped.
   std::uint16_t port() const { return port_.load(); }
+  // The address bound (0.0.0.0 for every address), 0 when stopped.
+  std::uint32_t address() const { return address_.load(); }
 
   // Decodes one datagram as the receive thread does (the thread's only entry).
   void handleDatagram(std::span<const std::byte> datagram);
@@ -75,6 +77,7 @@ class osc_server final : public IOscReceiver {
 
   std::atomic<bool> running_{false};
   std::atomic<std::uint16_t> port_{0};
+  std::atomic<std::uint32_t> address_{0};
   std::thread thread_;
   platform::UdpSocket socket_;  // used by the receive thread only
   std::vector<std::byte> buffer_;

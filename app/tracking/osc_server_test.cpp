@@ -167,10 +167,20 @@ TEST_F(OscServer, PacketLineIsWrittenAtMostOncePerSecond) {
   }
 }
 
+TEST_F(OscServer, ListensOnLoopbackUnlessTheSettingOpensItToEveryAddress) {
+  for (const bool all : {false, true}) {
+    settings.osc_listen_all = all;
+    ASSERT_TRUE(server.start()) << err.text();
+    EXPECT_EQ(Endpoint{server.address()}.addressText(), all ? "0.0.0.0" : "127.0.0.1");
+    barrier();  // and it still hears this machine
+    server.stop();
+  }
+}
+
 TEST_F(OscServer, BindFailureOnATakenPortIsReportedOnStandardError) {
   UdpSocket blocker;
   ASSERT_TRUE(blocker.open());
-  ASSERT_TRUE(blocker.bind({0, 0}));
+  ASSERT_TRUE(blocker.bind(Endpoint::loopback(0)));
   Endpoint taken;
   ASSERT_TRUE(blocker.localEndpoint(taken));
   settings.osc_input_port = taken.port;

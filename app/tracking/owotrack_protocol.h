@@ -55,7 +55,9 @@ inline void writeHeader(std::span<std::byte> out, std::uint32_t type, std::uint6
 }
 
 // One received datagram, classified. `kind` is TooShort for fewer than 4 bytes and
-// Unknown for an unrecognised type or a known type shorter than its minimum.
+// Unknown for an unrecognised type or a known type shorter than its minimum (a
+// handshake or ping needs the whole header: a shorter one is never answered, so a
+// forged sender gets nothing larger back than it sent).
 struct Packet {
   enum Kind { TooShort, Handshake, Ping, Rotation, Acceleration, UserAction, Tap, Unknown };
   Kind kind = TooShort;
@@ -72,10 +74,8 @@ inline Packet decode(std::span<const std::byte> data) {
   packet.kind = Packet::Unknown;
   switch (packet.type) {
     case kHandshake:
-      packet.kind = Packet::Handshake;
-      break;
     case kPing:
-      packet.kind = Packet::Ping;
+      if (data.size() >= kHeaderSize) packet.kind = packet.type == kPing ? Packet::Ping : Packet::Handshake;
       break;
     case kRotation:
       if (data.size() >= kRotationSize) {

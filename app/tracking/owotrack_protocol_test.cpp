@@ -47,7 +47,7 @@ TEST(OwotrackProtocol, EachTypeNeedsItsMinimumLength) {
     std::size_t minimum;
     Packet::Kind kind;
   };
-  for (const Case& c : {Case{kHandshake, 4, Packet::Handshake}, Case{kPing, 4, Packet::Ping},
+  for (const Case& c : {Case{kHandshake, 12, Packet::Handshake}, Case{kPing, 12, Packet::Ping},
                         Case{kRotation, 28, Packet::Rotation}, Case{kAcceleration, 24, Packet::Acceleration},
                         Case{kUserAction, 13, Packet::UserAction}, Case{kTap, 13, Packet::Tap}}) {
     std::vector<std::byte> data(c.minimum + 3, std::byte{0x42});

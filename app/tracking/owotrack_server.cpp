@@ -15,9 +15,43 @@ struct owotrack_server::Startup {
   std::promise<bool> listening;
 };
 
+namespace {
+
+double steadySeconds() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
 owotrack_server::owotrack_server(core::Settings& settings, TrackingToggle& toggle, std::ostream& out,
-                                 core::RoadStats* road)
-    : settings_(settings), toggle_(toggle), out_(out), road_(road) {}
+                                 core::RoadStats* road, MonotonicSeconds now)
+    : settings_(settings), toggle_(toggle), out_(out), road_(road), now_(now ? std::move(now) : steadySeconds) {}
+
+std::string owotrack_server::followedPhone() const {
+  const std::uint32_t address = followed_.load();
+  return address ? platform::Endpoint{address, 0}.addressText() : std::string();
+}
+
+bool owotrack_server::follows(const platform::Endpoint& from, const owotrack::Packet& packet) {
+  const double now = now_();
+  const std::uint32_t followed = followed_.load();
+  if (from.address != followed) {
+    const bool silent = followed == 0 || now - lastHeard_ >= kSilentSeconds;
+    if (packet.kind != owotrack::Packet::Handshake || !silent) {
+      if (now - lastIgnoredLog_ >= kSilentSeconds) {
+        lastIgnoredLog_ = now;
+        log("[owotrack] Ignoring packets from " + from.addressText() +
+            (followed ? ": following the phone at " + platform::Endpoint{followed, 0}.addressText()
+                      : ": no handshake yet"));
+      }
+      return false;
+    }
+    followed_ = from.address;
+    log("[owotrack] Following the phone at " + from.addressText());
+  }
+  lastHeard_ = now;
+  return true;
+}
 
 owotrack_server::~owotrack_server() { endThread(); }
 
@@ -89,6 +123,7 @@ void owotrack_server::threadMain(std::shared_ptr<Startup> startup) {
   }
   platform::Endpoint local;
   port_ = socket_.localEndpoint(local) ? local.port : static_cast<std::uint16_t>(configured);
+  address_ = local.address;
   running_ = true;
   log("[owotrack] SUCCESSFULLY listening on UDP port " + std::to_string(port_.load()));
   startup->listening.set_value(true);
@@ -105,6 +140,7 @@ void owotrack_server::threadMain(std::shared_ptr<Startup> startup) {
   running_ = false;
   socket_.close();
   port_ = 0;
+  address_ = 0;
   log("[owotrack] Server thread exiting.");
 }
 
@@ -126,10 +162,11 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
       break;
   }
   if (data.empty()) return;
-  if (road_) road_->trackerPacket(road_->phone, result.from.address, result.from.port);
-
   const owotrack::Packet packet = owotrack::decode(data);
   if (packet.kind == owotrack::Packet::TooShort) return;
+  if (!follows(result.from, packet)) return;
+  // Counted once followed: the road panel shows the phone that drives walking, not a stranger.
+  if (road_) road_->trackerPacket(road_->phone, result.from.address, result.from.port);
   const auto ip = [&] { return result.from.addressText(); };
 
   switch (packet.kind) {
@@ -142,7 +179,8 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
     }
     case owotrack::Packet::Ping:
       log("[owotrack] Ping (Type 10) from " + ip());
-      socket_.sendTo(data, result.from);
+      // The header is all the app looks at; the rest is never sent back.
+      socket_.sendTo(data.first(owotrack::kHeaderSize), result.from);
       return;
     case owotrack::Packet::Rotation: {
       ++rotationPackets_;

@@ -76,15 +76,20 @@ class PhoneServer : public ::testing::Test {
     });
     ASSERT_TRUE(server.start()) << out.text();
     ASSERT_NE(server.port(), 0);
+    // The phone greets first: the server follows it from then on.
+    send(packet(owotrack::kHandshake, 12));
+    ASSERT_EQ(receive().size(), owotrack::kHandshakeAnswer.size());
   }
 
   Endpoint serverAddress() const { return Endpoint::loopback(server.port()); }
-  void send(const Bytes& data) { ASSERT_TRUE(phone.sendTo(data, serverAddress())); }
+  void send(const Bytes& data, UdpSocket* from = nullptr) {
+    ASSERT_TRUE((from ? *from : phone).sendTo(data, serverAddress()));
+  }
 
   // The next datagram the server sends back, or an empty vector after the time-out.
-  Bytes receive() {
+  Bytes receive(UdpSocket* at = nullptr) {
     Bytes buffer(2048);
-    const auto result = phone.receiveFrom(buffer);
+    const auto result = (at ? *at : phone).receiveFrom(buffer);
     if (result.status != ReceiveStatus::Received) return {};
     EXPECT_EQ(result.from.port, server.port());
     buffer.resize(result.bytes);
@@ -94,11 +99,11 @@ class PhoneServer : public ::testing::Test {
   // Datagrams are handled in order, so once this ping comes back everything sent
   // before it has been handled. Loopback may drop a datagram when the machine is
   // overloaded, so the ping is sent again a few times.
-  void barrier() {
+  void barrier(UdpSocket* from = nullptr) {
     Bytes ping = packet(owotrack::kPing, 12, ++barriers);
     for (int attempt = 0; attempt < 5; ++attempt) {
-      send(ping);
-      for (Bytes answer = receive(); !answer.empty(); answer = receive())
+      send(ping, from);
+      for (Bytes answer = receive(from); !answer.empty(); answer = receive(from))
         if (answer == ping) return;
     }
     FAIL() << "no ping echo";
@@ -115,7 +120,8 @@ class PhoneServer : public ::testing::Test {
   int saves = 0;
   TrackingToggle toggle{settings, sounds, [this] { ++resets; }, [this] { ++saves; }};
   testsupport::CaptureStream out;
-  owotrack_server server{settings, toggle, out};
+  std::atomic<double> clock{100.0};
+  owotrack_server server{settings, toggle, out, nullptr, [this] { return clock.load(); }};
   UdpSocket phone;
   std::mutex mutex;
   std::vector<std::array<float, 4>> rotations;
@@ -123,8 +129,8 @@ class PhoneServer : public ::testing::Test {
   std::uint64_t barriers = 1000;
 };
 
-TEST_F(PhoneServer, AnswersTheHandshakeAndEchoesPings) {
-  send(packet(owotrack::kHandshake, 4));
+TEST_F(PhoneServer, AnswersWholeHandshakesAndPingsWithNoMoreThanTheHeaderBack) {
+  send(packet(owotrack::kHandshake, 12));
   const Bytes answer = receive();
   const Bytes expected = {std::byte{0x03}, std::byte{0x48}, std::byte{0x65}, std::byte{0x79}, std::byte{0x20},
                           std::byte{0x4F}, std::byte{0x56}, std::byte{0x52}, std::byte{0x20}, std::byte{0x3D},
@@ -137,10 +143,14 @@ TEST_F(PhoneServer, AnswersTheHandshakeAndEchoesPings) {
   Bytes ping = packet(owotrack::kPing, 12, 0xA1B2C3D4E5F60718ull);
   send(ping);
   EXPECT_EQ(receive(), ping);
-  Bytes oddPing = packet(owotrack::kPing, 5);
-  oddPing[4] = std::byte{0x99};
-  send(oddPing);
-  EXPECT_EQ(receive(), oddPing);
+  send(packet(owotrack::kPing, 1000, 0x42));
+  EXPECT_EQ(receive(), packet(owotrack::kPing, 12, 0x42)) << "only the header comes back";
+  // Shorter than the header: no answer, so the next thing back is the ping after them.
+  for (const Bytes& data :
+       {packet(owotrack::kHandshake, 11), packet(owotrack::kHandshake, 4), packet(owotrack::kPing, 11)})
+    send(data);
+  send(ping);
+  EXPECT_EQ(receive(), ping);
 
   const std::string log = out.text();
   EXPECT_NE(log.find("[owotrack] Handshake (Type 3) from 127.0.0.1\n"
@@ -148,6 +158,37 @@ TEST_F(PhoneServer, AnswersTheHandshakeAndEchoesPings) {
             std::string::npos)
       << log;
   EXPECT_NE(log.find("[owotrack] Ping (Type 10) from 127.0.0.1\n"), std::string::npos);
+}
+
+TEST_F(PhoneServer, FollowsThePhoneThatGreetedUntilItHasBeenSilentForFiveSeconds) {
+  EXPECT_EQ(Endpoint{server.address()}.addressText(), "0.0.0.0") << "phones are on the LAN";
+  UdpSocket stranger;
+  ASSERT_TRUE(stranger.open() && stranger.bind({0x7F000002u, 0})) << "127.0.0.2, a second loopback address";
+  ASSERT_TRUE(stranger.setReceiveTimeout(300));
+  {  // Wine binds 0.0.0.0 for a UDP socket bound to a local address, and then sends from 127.0.0.1.
+    UdpSocket probe;
+    ASSERT_TRUE(probe.open() && probe.bind(Endpoint::loopback(0)) && probe.setReceiveTimeout(1000));
+    Endpoint at;
+    ASSERT_TRUE(probe.localEndpoint(at) && stranger.sendTo(std::string("?"), at));
+    std::array<std::byte, 4> buffer;
+    if (probe.receiveFrom(buffer).from.address != 0x7F000002u) GTEST_SKIP() << "no second sender address here";
+  }
+  // The stranger's rotation, ping and handshake, some time after the phone's last datagram.
+  for (const auto& [silence, takesOver] : {std::pair{0.0, false}, {4.99, false}, {5.0, true}}) {
+    send(rotation(0, 0, 0, 1));
+    barrier();
+    clock = clock.load() + silence;
+    const std::size_t before = rotationCount();
+    for (const Bytes& data : {rotation(1, 1, 1, 1), packet(owotrack::kPing, 12), packet(owotrack::kHandshake, 12)})
+      send(data, &stranger);
+    EXPECT_EQ(receive(&stranger).size(), takesOver ? 14u : 0u) << silence;
+    barrier(takesOver ? &stranger : nullptr);
+    EXPECT_EQ(rotationCount(), before) << silence;
+    EXPECT_EQ(server.followedPhone(), takesOver ? "127.0.0.2" : "127.0.0.1") << silence;
+  }
+  send(rotation(0, 0, 0, 1));  // the first phone is now the stranger
+  barrier(&stranger);
+  EXPECT_EQ(rotationCount(), 3u);
 }
 
 TEST_F(PhoneServer, DeliversRotationsAndAccelerationsUnchanged) {
@@ -220,7 +261,7 @@ TEST_F(PhoneServer, TinyEmptyAndOverlongDatagramsAreDroppedQuietly) {
   barrier();
   EXPECT_EQ(rotationCount(), 0u);
   EXPECT_TRUE(out.contains("[owotrack] recvfrom SOCKET_ERROR: ")) << out.text();
-  send(packet(owotrack::kHandshake, 4));
+  send(packet(owotrack::kHandshake, 12));
   EXPECT_EQ(receive().size(), 14u);
 }
 
@@ -243,7 +284,7 @@ TEST_F(PhoneServer, SurvivesAFloodOfRandomDatagrams) {
   barrier();
   EXPECT_TRUE(server.running());
   EXPECT_LE(rotationCount(), static_cast<std::size_t>(validRotations));
-  send(packet(owotrack::kHandshake, 4));
+  send(packet(owotrack::kHandshake, 12));
   EXPECT_EQ(receive().size(), 14u);
 }
 
@@ -327,7 +368,7 @@ TEST_F(PhoneServer, StopsPromptlyAndRebindsTheSamePort) {
     ASSERT_TRUE(server.start()) << out.text();
     EXPECT_EQ(server.port(), port);
   }
-  send(packet(owotrack::kHandshake, 4));
+  send(packet(owotrack::kHandshake, 12));
   EXPECT_EQ(receive().size(), 14u);
 }
 

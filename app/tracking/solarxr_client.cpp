@@ -133,7 +133,8 @@ void SolarXRClient::decode(std::span<const std::uint8_t> message) {
   solarxr::decodeBundle(message, [this](const solarxr::TrackerSample& sample) {
     {
       std::lock_guard lock(mutex_);
-      if (trackerNames_.find(sample.name) == trackerNames_.end()) trackerNames_.emplace(sample.name);
+      if (trackerNames_.size() <= kMaxTrackerNames && trackerNames_.find(sample.name) == trackerNames_.end())
+        trackerNames_.emplace(sample.name);
     }
     if (sample.hasRotation && onRotation_) {
       const auto& q = sample.rotation;

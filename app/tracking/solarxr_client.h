@@ -33,6 +33,8 @@ class SolarXRClient final : public ISolarXrClient {
   static constexpr std::size_t kMaxMessageSize = 64 * 1024;
   // How long one receive waits before the thread checks whether it is still wanted.
   static constexpr int kReceivePollMs = 200;
+  // Names kept for the tracker list beside "None"; later names still reach the callbacks.
+  static constexpr std::size_t kMaxTrackerNames = 256;
 
   explicit SolarXRClient(IRetryTimer& retryTimer, SessionFactory sessions = platform::openWebSocketSession);
   ~SolarXRClient() override;
@@ -53,7 +55,7 @@ class SolarXRClient final : public ISolarXrClient {
 
   std::string status() const;
   bool connected() const { return connected_.load(); }
-  // Every tracker name seen, sorted, with "None".
+  // The first kMaxTrackerNames tracker names seen, sorted, with "None".
   std::vector<std::string> get_tracker_names() const;
 
  private:

@@ -170,6 +170,18 @@ TEST(SolarXrClient, FeedReachesTheCallbacksDropsBadMessagesAndResumesAfterTheSer
   EXPECT_EQ(seen.accelerations(), std::vector<std::string>{"Ankle 0.500000 1.000000 -2.000000"});
   EXPECT_EQ(client.get_tracker_names(), (std::vector<std::string>{"Ankle", "AtLimit", "Chest", "Good", "None"}));
 
+  // A server naming ever new trackers fills the list to its limit, and no further.
+  testsupport::solarxr::FakeDevice many;
+  for (int i = 0; i < 300; ++i)
+    many.push_back(FakeTracker().custom("T" + std::to_string(1000 + i)).rotated({0, 0, 0, 1}));
+  ASSERT_TRUE(server->send(testsupport::solarxr::buildUpdate({many})));
+  ASSERT_TRUE(server->send(marker("Full")));
+  ASSERT_TRUE(seen.waitForRotation("Full 0 0 0"));
+  const auto names = client.get_tracker_names();
+  EXPECT_EQ(names.size(), SolarXRClient::kMaxTrackerNames + 1);
+  EXPECT_EQ(names.back(), "T1251") << "the first 252 new names were kept";  // then "T1252" and "Full"
+  EXPECT_EQ(seen.rotations().size(), 3u + 300u + 1u) << "every tracker still reached the callback";
+
   // Another port while running changes nothing.
   client.connect("127.0.0.1", port + 1);
   EXPECT_EQ(server->connections(), 1);

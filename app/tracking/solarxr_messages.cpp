@@ -2,6 +2,9 @@
 
 #include <flatbuffers/flatbuffers.h>
 
+#include <string>
+
+#include "app/core/utf8_text.h"
 #include "solarxr_feed_generated.h"
 
 namespace tracking::solarxr {
@@ -40,6 +43,12 @@ void decodeUpdate(const wire::DataFeedUpdate& update, const std::function<void(c
       if (!tracker) continue;
       TrackerSample sample;
       sample.name = trackerName(tracker->info());
+      // The name is shown, compared with the settings and saved: kept as UTF-8 of bounded length.
+      std::string repaired;
+      if (sample.name.size() > kMaxTrackerNameBytes || !core::isValidUtf8(sample.name)) {
+        repaired = core::repairUtf8(sample.name, kMaxTrackerNameBytes);
+        sample.name = repaired;
+      }
       if (const wire::Quat* q = tracker->rotation()) {
         sample.hasRotation = true;
         sample.rotation[0] = q->x();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -17,13 +18,17 @@ inline constexpr std::uint8_t kDataFeedUpdateType = 3;
 inline constexpr std::uint16_t kFeedIntervalMs = 10;
 // The name a tracker without info is reported under.
 inline constexpr std::string_view kUnnamedTracker = "SlimeVR_Tracker";
+// A tracker's name is cut to this many bytes (never inside a character).
+inline constexpr std::size_t kMaxTrackerNameBytes = 128;
 
 // One MessageBundle asking for a data feed of every tracker's info, status, rotation
 // and linear acceleration at most every kFeedIntervalMs.
 std::vector<std::uint8_t> buildStartDataFeedRequest();
 
 struct TrackerSample {
-  std::string_view name;  // points into the message; valid during the callback only
+  // Valid UTF-8 of at most kMaxTrackerNameBytes; points into the message, or to a
+  // repaired copy of the name. Valid during the callback only.
+  std::string_view name;
   bool hasRotation = false;
   float rotation[4] = {};  // x, y, z, w
   bool hasAcceleration = false;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/utf8_text.h"
 #include "app/tracking/quaternion_split.h"
 #include "testing/solarxr_server/feed_builder.h"
 #include "testing/solarxr_server/request_check.h"
@@ -31,7 +32,10 @@ std::vector<Seen> decodeAll(const std::vector<std::uint8_t>& message, bool* ok =
   const auto* begin = reinterpret_cast<const char*>(message.data());
   const auto* end = begin + message.size();
   const bool result = decodeBundle(message, [&](const TrackerSample& s) {
-    const bool inside = s.name == kUnnamedTracker || (s.name.data() >= begin && s.name.data() + s.name.size() <= end);
+    // A repaired name is a copy: valid UTF-8 within the length limit.
+    const bool repaired = s.name.size() <= kMaxTrackerNameBytes && core::isValidUtf8(s.name);
+    const bool inside =
+        s.name == kUnnamedTracker || (s.name.data() >= begin && s.name.data() + s.name.size() <= end) || repaired;
     Seen one{std::string(s.name), inside, s.hasRotation, s.hasAcceleration, {}};
     std::memcpy(one.values, s.rotation, sizeof s.rotation);
     std::memcpy(one.values + 4, s.acceleration, sizeof s.acceleration);
@@ -86,6 +90,18 @@ TEST(SolarXrMessages, UpdatesNameEveryTrackerAndCarryItsValuesAcrossDevices) {
   EXPECT_FALSE(seen[2].rotation || seen[2].acceleration);
   EXPECT_EQ(seen[3].name, kUnnamedTracker);
   EXPECT_TRUE(seen[3].rotation && seen[3].acceleration);
+
+  // Names arrive as UTF-8 of at most 128 bytes, cut between characters.
+  const std::string a127(127, 'a'), e = "\xC3\xA9", r = "\xEF\xBF\xBD";
+  std::string replacements;  // as many as fit
+  while (replacements.size() + r.size() <= kMaxTrackerNameBytes) replacements += r;
+  const std::pair<std::string, std::string> names[] = {{a127 + "b", a127 + "b"},
+                                                       {a127 + "bc", a127 + "b"},
+                                                       {a127 + e, a127},
+                                                       {"Hip \xFF", "Hip " + r},
+                                                       {std::string(5000, '\xFF'), replacements}};
+  for (const auto& [sent, delivered] : names)
+    EXPECT_EQ(decodeAll(testsupport::solarxr::buildUpdate({{FakeTracker().custom(sent)}})).at(0).name, delivered);
 
   // Feed messages of other kinds are skipped without failing the bundle.
   for (std::uint8_t type : {0, 1, 2, 9}) {

@@ -361,6 +361,9 @@ TEST(TrackingServiceWithPhoneServer, APhoneRotationReachesTheEngineAsPhone) {
 
   platform::UdpSocket phone;
   ASSERT_TRUE(phone.open());
+  std::vector<std::byte> hello(owotrack::kHeaderSize);
+  owotrack::writeHeader(hello, owotrack::kHandshake, 0);
+  ASSERT_TRUE(phone.sendTo(hello, platform::Endpoint::loopback(server.port())));
   std::vector<std::byte> data(owotrack::kRotationSize);
   owotrack::writeHeader(data, owotrack::kRotation, 1);
   owotrack::writeF32(data, 12, 0.5f);

@@ -15,6 +15,9 @@ inline constexpr std::uint16_t kDriverPort = 4445;
 inline constexpr std::size_t kMaxDatagram = 1024;
 // A stick override lapses this long after its last stick message.
 inline constexpr std::uint64_t kStickStaleMs = 500;
+// A button override lapses this long after the last message that named it; the
+// program repeats held presses well within it.
+inline constexpr std::uint64_t kButtonStaleMs = 1000;
 
 // ---- Sender side ----
 

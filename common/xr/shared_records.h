@@ -23,7 +23,10 @@ inline constexpr std::uint64_t kButtonTrigger = 0x200000000;          // "Trigge
 
 // Written by the main program, read by the layer. Sticks: y positive forward.
 struct InputRecord {
-  std::uint32_t sequence;  // changed after every write; the layer does not read it
+  // Changed after every write, and at least every 100 ms while anything is active.
+  // The layer reads it: a record whose sequence stood still for 500 ms (or never
+  // moved since the layer first saw it) is treated as released.
+  std::uint32_t sequence;
   std::uint8_t leftActive;
   std::uint8_t reserved0[3];
   float leftX;

@@ -23,6 +23,12 @@ size_t appendBody(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
+// Nonzero ends the transfer; curl calls this several times a second while it waits.
+int cancelled(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto* cancel = static_cast<const std::atomic<bool>*>(user);
+  return cancel && cancel->load() ? 1 : 0;
+}
+
 }  // namespace
 
 HttpsGetResult httpsGet(const HttpsGetRequest& request) {
@@ -39,6 +45,7 @@ HttpsGetResult httpsGet(const HttpsGetRequest& request) {
   Body body;
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
   curl_easy_setopt(curl, CURLOPT_USERAGENT, request.userAgent.c_str());
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(request.timeoutMilliseconds));
@@ -46,7 +53,10 @@ HttpsGetResult httpsGet(const HttpsGetRequest& request) {
   // whole exchange is bounded as well.
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>((request.timeoutMilliseconds + 999) / 1000));
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, 3L * request.timeoutMilliseconds);
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(request.overallTimeoutMilliseconds));
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, cancelled);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool>*>(request.cancel));
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
   curl_blob pinned{};

@@ -4,6 +4,8 @@
 #include <wincrypt.h>
 #include <winhttp.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -52,9 +54,36 @@ bool serverPresented(HINTERNET request, const std::vector<BYTE>& expected) {
   return same;
 }
 
-std::string readBody(HINTERNET request) {
+// The exchange's overall limit: each blocking call may wait what is left of it (at
+// most one stage's time-out); nothing is left once it passed or was cancelled.
+class Deadline {
+ public:
+  explicit Deadline(const HttpsGetRequest& request)
+      : end_(::GetTickCount64() + static_cast<ULONGLONG>(std::max(request.overallTimeoutMilliseconds, 0))),
+        stage_(std::max(request.timeoutMilliseconds, 1)),
+        cancel_(request.cancel) {}
+  int left() const {
+    if (cancel_ && cancel_->load()) return 0;
+    const ULONGLONG now = ::GetTickCount64();
+    return now >= end_ ? 0 : static_cast<int>(std::min<ULONGLONG>(end_ - now, static_cast<ULONGLONG>(stage_)));
+  }
+  // The receive time-out for the next call; false when no time is left.
+  bool limitReceive(HINTERNET request) const {
+    DWORD milliseconds = static_cast<DWORD>(left());
+    return milliseconds > 0 &&
+           ::WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &milliseconds, sizeof milliseconds);
+  }
+
+ private:
+  ULONGLONG end_;
+  int stage_;
+  const std::atomic<bool>* cancel_;
+};
+
+std::string readBody(HINTERNET request, const Deadline& deadline) {
   std::string body;
   for (;;) {
+    if (!deadline.limitReceive(request)) return {};
     DWORD available = 0;
     if (!::WinHttpQueryDataAvailable(request, &available) || available == 0) break;
     if (body.size() + available > kMaxHttpsBody) return {};
@@ -88,8 +117,12 @@ HttpsGetResult httpsGet(const HttpsGetRequest& request) {
     result.stage = HttpsStage::RequestFailed;
     return result;
   }
-  const int timeout = request.timeoutMilliseconds;
-  ::WinHttpSetTimeouts(http.handle, 0, timeout, timeout, timeout);
+  // Name lookup, connect, the TLS handshake and the send share what is left.
+  const Deadline deadline(request);
+  const int stage = std::max(deadline.left() / 4, 1);
+  ::WinHttpSetTimeouts(http.handle, stage, stage, stage, stage);
+  DWORD redirects = WINHTTP_OPTION_REDIRECT_POLICY_DISALLOW_HTTPS_TO_HTTP;
+  ::WinHttpSetOption(http.handle, WINHTTP_OPTION_REDIRECT_POLICY, &redirects, sizeof redirects);
 
   std::vector<BYTE> pinned;
   if (!request.pinnedCertificatePem.empty()) {
@@ -98,9 +131,9 @@ HttpsGetResult httpsGet(const HttpsGetRequest& request) {
     ::WinHttpSetOption(http.handle, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
   }
   if (::WinHttpSendRequest(http.handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) &&
-      ::WinHttpReceiveResponse(http.handle, nullptr)) {
+      deadline.limitReceive(http.handle) && ::WinHttpReceiveResponse(http.handle, nullptr)) {
     if (request.pinnedCertificatePem.empty() || serverPresented(http.handle, pinned))
-      result.body = readBody(http.handle);
+      result.body = readBody(http.handle, deadline);
   }
   return result;
 }

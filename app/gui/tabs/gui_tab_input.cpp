@@ -187,6 +187,12 @@ void GuiTabInput::renderPhoneBlock() {
   fieldRow("Phone Port:");
   if (settingInt("##PhonePort", settings_.owotrack_input_port, 1, 65535)) restartTracking();
   hint("Enter these in your phone tracking app.");
+  // Only this phone drives walking; another takes over after 5 s of its silence.
+  fieldRow("Following:");
+  const std::string phone = actions_.followedPhone ? actions_.followedPhone() : std::string();
+  ImGui::TextColored(rgb(phone.empty() ? palette::kWhite : palette::kInfo), "%s",
+                     phone.empty() ? "No phone yet (waiting for its handshake)" : phone.c_str());
+  noteItem("FollowedPhone");
 }
 
 void GuiTabInput::refreshControllers() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/gui/palette.h"
+#include "app/gui/tabs/tab_controls.h"
 #include "app/gui/widgets.h"
 
 namespace gui::tabs {
@@ -35,7 +36,7 @@ bool contains(const std::string& text, const char* part) { return text.find(part
 
 }  // namespace
 
-GuiTabStatus::GuiTabStatus(const core::Settings& settings, const GuiActions& actions)
+GuiTabStatus::GuiTabStatus(core::Settings& settings, const GuiActions& actions)
     : settings_(settings), actions_(actions) {}
 
 double GuiTabStatus::now() const {
@@ -63,6 +64,7 @@ void GuiTabStatus::render() {
     ImGui::TextColored(rgb(palette::kWhite), "%s",
                        "FIX FIREWALL allows the port and StrivoVR on private networks only, and replaces only the "
                        "StrivoVR_* rules it made.");
+    renderListening();
     ImGui::Spacing();
     introduce("EXTERNAL COMPONENTS", "Verify external SteamVR driver, OpenXR API Layer, and Xbox 360 emulation hooks.");
     renderComponents();
@@ -86,6 +88,30 @@ void GuiTabStatus::renderPorts() {
     ImGui::Dummy(ImVec2(0, 2));
     ImGui::Separator();
     ImGui::PopID();
+  }
+}
+
+// The bridge and OSC ports hear this computer only unless the user opens them.
+void GuiTabStatus::renderListening() {
+  struct Row {
+    const char* label;
+    std::atomic<bool>& setting;
+    const char* allows;
+  } rows[] = {
+      {"Open the bridge port 55666 to the network", settings_.bridge_listen_all,
+       "Other computers on your network can then press the virtual pad's buttons (Guide too) and move its sticks."},
+      {"Open the SlimeVR OSC port to the network", settings_.osc_listen_all,
+       "Other computers on your network can then send tracker data and toggle tracking."},
+  };
+  for (const Row& row : rows) {
+    ImGui::SetCursorPosX(30);
+    if (settingCheckbox(row.label, row.setting)) {
+      callIfSet(actions_.saveSettings);
+      callIfSet(actions_.reopenListeners);
+    }
+    ImGui::SetCursorPosX(30);
+    ImGui::TextColored(rgb(palette::kWhite), "%s",
+                       row.setting.load() ? row.allows : "Off: only this computer can send to it.");
   }
 }
 

@@ -15,17 +15,18 @@ class GuiTabStatus : public ITab {
  public:
   static constexpr double kRefreshInterval = 1.0;  // seconds between list refreshes
 
-  GuiTabStatus(const core::Settings& settings, const GuiActions& actions);
+  GuiTabStatus(core::Settings& settings, const GuiActions& actions);
   void render() override;
   const RoadPanel& roadPanel() const { return road_; }
 
  private:
   void refreshIfDue();
   void renderPorts();
+  void renderListening();
   void renderComponents();
   double now() const;
 
-  const core::Settings& settings_;
+  core::Settings& settings_;
   const GuiActions& actions_;
   bool refreshed_ = false;
   double refreshedAt_ = 0;

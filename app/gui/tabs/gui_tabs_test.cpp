@@ -238,6 +238,8 @@ TEST(StatusTab, RefreshesOncePerSecondHidesOpenXRAndRepairs) {
   actions.repairFirewall = [&](int port, const std::string& protocol) {
     calls.push_back("firewall " + std::to_string(port) + " " + protocol);
   };
+  actions.saveSettings = [&] { return calls.push_back("save"), true; };
+  actions.reopenListeners = [&] { calls.push_back("reopen"); };
   gui::tabs::GuiTabStatus tab(s, actions);
   auto draw = [&] { tab.render(); };
 
@@ -261,6 +263,14 @@ TEST(StatusTab, RefreshesOncePerSecondHidesOpenXRAndRepairs) {
   ASSERT_TRUE(ui.click("UNINSTALL/OpenXR API Layer", draw));
   EXPECT_EQ(calls, (std::vector<std::string>{"firewall 6969 UDP", "install Hook (SteamVR)", "remove OpenXR API Layer"}))
       << "the disabled REGISTERED button does nothing";
+
+  // Opening a port to the network is saved and the listeners bind again at once.
+  calls.clear();
+  ASSERT_TRUE(ui.click("Open the bridge port 55666 to the network", draw));
+  EXPECT_TRUE(s.bridge_listen_all.load());
+  ASSERT_TRUE(ui.click("Open the SlimeVR OSC port to the network", draw));
+  EXPECT_TRUE(s.osc_listen_all.load());
+  EXPECT_EQ(calls, (std::vector<std::string>{"save", "reopen", "save", "reopen"}));
 }
 
 // The road panel over counters the services would fill, on a clock the test moves.
