@@ -56,6 +56,7 @@ Application::Application(Options options)
     : options_(withDefaults(std::move(options))),
       logger_(options_.out),
       settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
+      settingsSaver_([this] { settingsFile_.save(settings_); }),
       serviceManager_(settings_, logger_),
       updateCheck_(settings_, services::defaultUpdateServer()),
       firewall_(logger_, platform::executablePath()),
@@ -95,7 +96,8 @@ Application::Application(Options options)
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err, platform::executableFolder()),
       trackingToggle_(
-          settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsFile_.save(settings_); }),
+          settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsSaver_.request(); },
+          [this] { return engineClock_.now(); }),
       phoneServer_(settings_, trackingToggle_, *options_.out, &roadStats_, [this] { return engineClock_.now(); }),
       oscServer_(
           settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
@@ -117,7 +119,7 @@ Application::Application(Options options)
           [this](tracking::TrackingCallbacks callbacks) {
             trackingService_.setCallbacks(countedOnTheRoad(std::move(callbacks), roadStats_));
           },
-          [this] { settingsFile_.save(settings_); }, [this] { virtualPad_.submitReport(); }),
+          [this] { settingsSaver_.request(); }, [this] { virtualPad_.submitReport(); }),
       detectorHooks_(engine_, logger_, outputService_, audioService_, wallClock_) {
   engine_.setHooks(detectorHooks_);
   // Registration order is initialisation and clean-up order: tracking, output, bridge.
@@ -153,7 +155,10 @@ int Application::run(const std::function<int()>& runUserInterface) {
   core::showOnce(options_.dataFolder(), "virtual-input-hint-shown", platform::virtualInputAccessHint(), *options_.err);
   core::StartupSteps steps;
   steps.startEngine = [this] { engine_.start(); };
-  steps.stopEngine = [this] { engine_.stop(); };
+  steps.stopEngine = [this] {
+    engine_.stop();
+    settingsSaver_.stop();
+  };
   steps.runUserInterface = runUserInterface;
   steps.localAddress = [] { return platform::localIPv4Address(); };
   layerWatcher_.start();

@@ -36,6 +36,7 @@
 #include "app/tracking/osc_server.h"
 #include "app/tracking/owotrack_server.h"
 #include "app/tracking/retry_timer.h"
+#include "app/tracking/settings_saver.h"
 #include "app/tracking/solarxr_client.h"
 #include "app/tracking/steamvr_tracker_reader.h"
 #include "app/tracking/tracking_service.h"
@@ -125,6 +126,9 @@ class Application {
   core::Logger logger_;
   core::RoadStats roadStats_;
   core::SettingsFile settingsFile_;
+  // The writes that toggles and the centre ask for, off their threads and coalesced;
+  // whatever is pending is written when the engine stops.
+  tracking::SettingsSaver settingsSaver_;
   core::ServiceManager serviceManager_;
   services::UpdateCheckLauncher updateCheck_;
   services::FirewallRepair firewall_;

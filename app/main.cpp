@@ -17,6 +17,9 @@ gui::GuiActions windowActions(Application& application) {
   actions.openUrl = platform::openUrl;
   actions.resetOutputs = [&] { application.engine().resetOutputs(); };
   actions.setCenter = [&] { application.engine().setCenter(); };
+  actions.testOutput = [&] { application.engine().startTestPush(1.0); };
+  actions.testOutputActive = [&] { return application.engine().testPushActive(); };
+  actions.history = &application.engine().history();
   actions.clearCenter = [&] { application.engine().clearCenter(); };
   actions.engineNow = [&] { return application.engine().clock().now(); };
   actions.applyOutputMode = [&] { application.outputService().applyOutputMode(); };

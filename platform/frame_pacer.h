@@ -1,44 +1,66 @@
 #pragma once
 
-#include <chrono>
-#include <thread>
+#include <functional>
 
 namespace platform {
 
-// Decides what the window's render loop does next: nothing while minimised (sleep
-// 100 ms), a frame at most every 1/60 s in the foreground and every 1/30 s in
-// the background, otherwise a 1 ms nap. Times are monotonic seconds.
+// Decides when the window's render loop draws. A frame is drawn when an input
+// event arrived (then a few more, since Dear ImGui settles hover states, popups
+// and column widths over the following frames), when the content reports that
+// something it shows changed (asked at most 30 times a second in the foreground,
+// 15 in the background, which also caps live plots), never while minimised, and
+// never faster than 60 frames a second in the foreground and 30 in the
+// background. Between frames the loop blocks on its event queue for the time
+// the pacer names. Times are monotonic seconds.
 class FramePacer {
  public:
-  enum class Step { SleepMinimized, Wait, Draw };
+  // Frames drawn after the first frame and after each input event.
+  static constexpr int kSettleFrames = 3;
 
-  // Sleeps as next() decides; true when a frame is due now.
-  bool frameDue(double now, bool minimized, bool foreground) {
-    switch (next(now, minimized, foreground)) {
-      case Step::SleepMinimized:
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        return false;
-      case Step::Wait:
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return false;
-      case Step::Draw:
-        return true;
-    }
-    return false;
-  }
+  struct Decision {
+    bool draw = false;
+    double waitSeconds = 0;  // when not drawing: how long the loop may block waiting for events
+  };
 
-  Step next(double now, bool minimized, bool foreground) {
-    if (minimized) return Step::SleepMinimized;
+  // An input event (key, mouse, resize, exposure, focus) reached the window.
+  void noteEvent() { settle_ = kSettleFrames; }
+
+  // `changed` says whether something shown differs from the last frame drawn;
+  // it is asked only when the poll interval has passed (empty: always changed).
+  Decision next(double now, bool minimized, bool foreground, const std::function<bool()>& changed) {
+    if (minimized) return {false, 0.1};
     const double interval = foreground ? 1.0 / 60.0 : 1.0 / 30.0;
-    if (drawn_ && now - lastFrame_ < interval) return Step::Wait;
-    drawn_ = true;
-    lastFrame_ = now;
-    return Step::Draw;
+    const double poll = foreground ? 1.0 / 30.0 : 1.0 / 15.0;
+    const double sinceFrame = now - lastFrame_;
+    if (settle_ > 0) {
+      if (drawn_ && sinceFrame < interval) return {false, interval - sinceFrame};
+      --settle_;
+      return drawAt(now);
+    }
+    if (now >= nextPoll_) {
+      nextPoll_ = now + poll;
+      if (!changed || changed()) {
+        if (drawn_ && sinceFrame < interval)
+          settle_ = 1;  // draw it as soon as the cap allows
+        else
+          return drawAt(now);
+      }
+    }
+    if (settle_ > 0) return {false, interval - sinceFrame};
+    return {false, nextPoll_ - now};
   }
 
  private:
+  Decision drawAt(double now) {
+    drawn_ = true;
+    lastFrame_ = now;
+    return {true, 0};
+  }
+
   bool drawn_ = false;
+  int settle_ = kSettleFrames;  // the first frames settle like those after an event
   double lastFrame_ = 0;
+  double nextPoll_ = 0;
 };
 
 }  // namespace platform

@@ -2,33 +2,62 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
-using Step = platform::FramePacer::Step;
+struct Row {
+  const char* what;
+  bool minimized, foreground;
+  double eventEvery;  // seconds between input events; 0 = none
+  bool changing;      // the content reports a change at every poll
+  int minFrames, maxFrames;
+};
 
-// Counts the frames drawn over `seconds` when asked every millisecond.
-int framesOver(double seconds, bool minimized, bool foreground) {
+// Runs the loop for 10 s of simulated time the way the window does: draw when
+// told, else wait as long as told (an event cuts the wait short).
+int framesOver10s(const Row& row) {
   platform::FramePacer pacer;
-  int frames = 0;
-  for (int ms = 0; ms < seconds * 1000; ++ms)
-    if (pacer.next(ms / 1000.0, minimized, foreground) == Step::Draw) ++frames;
+  int frames = 0, polls = 0;
+  double nextEvent = row.eventEvery > 0 ? 1.0 : 1e9;
+  for (double now = 0; now < 10.0;) {
+    if (now >= nextEvent) {
+      pacer.noteEvent();
+      nextEvent += row.eventEvery;
+    }
+    const auto decision = pacer.next(now, row.minimized, row.foreground, [&] {
+      ++polls;
+      return row.changing;
+    });
+    if (decision.draw) {
+      ++frames;
+      now += 0.0005;  // drawing takes a little time
+    } else {
+      EXPECT_GT(decision.waitSeconds, 0) << row.what;
+      now = std::min(now + std::max(decision.waitSeconds, 0.0001), std::max(nextEvent, now));
+    }
+  }
+  if (row.minimized) {
+    EXPECT_EQ(polls, 0) << row.what;
+  }
   return frames;
 }
 
-TEST(FramePacer, ForegroundDrawsAtMostSixtyAndBackgroundThirtyFramesASecond) {
-  EXPECT_LE(framesOver(2.0, false, true), 120);
-  EXPECT_GE(framesOver(2.0, false, true), 110);
-  EXPECT_LE(framesOver(2.0, false, false), 60);
-  EXPECT_GE(framesOver(2.0, false, false), 55);
-}
-
-TEST(FramePacer, MinimisedDrawsNothingAndTheFirstFrameComesAtOnce) {
-  EXPECT_EQ(framesOver(2.0, true, true), 0);
-  platform::FramePacer pacer;
-  EXPECT_EQ(pacer.next(1000.0, true, true), Step::SleepMinimized);
-  EXPECT_EQ(pacer.next(1000.0, false, true), Step::Draw);
-  EXPECT_EQ(pacer.next(1000.001, false, true), Step::Wait);
-  EXPECT_EQ(pacer.next(1000.0 + 1.0 / 60 + 0.0001, false, true), Step::Draw);
+TEST(FramePacer, DrawsOnlyForEventsChangesAndSettling) {
+  const Row rows[] = {
+      {"idle: the first frames settle, then nothing", false, true, 0, false, 3, 3},
+      {"minimised: nothing, not even the first frame", true, true, 0.001, true, 0, 0},
+      {"one event after 1 s: three more frames", false, true, 100, false, 6, 6},
+      {"continuous input, foreground: from 1 s on, at most 60 a second", false, true, 0.001, false, 530, 543},
+      {"continuous input, background: from 1 s on, at most 30 a second", false, false, 0.001, false, 265, 273},
+      {"data flowing, foreground: capped at 30 a second", false, true, 0, true, 295, 303},
+      {"data flowing, background: capped at 15 a second", false, false, 0, true, 145, 153},
+  };
+  for (const Row& row : rows) {
+    const int frames = framesOver10s(row);
+    EXPECT_GE(frames, row.minFrames) << row.what;
+    EXPECT_LE(frames, row.maxFrames) << row.what;
+  }
 }
 
 }  // namespace

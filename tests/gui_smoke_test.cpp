@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -223,16 +224,37 @@ Image halfSize(const Image& image) {
 }
 
 // Keeps a screenshot in `folder`; with STRIVO_README_SHOTS set, a half-size copy
-// of the Main, Input and Status tabs goes there too (scripts/readme-screenshots.sh).
+// of the Main, Input, Status and Jump tabs and of the calibration goes there too
+// (scripts/readme-screenshots.sh).
 void savePng(const Image& image, const std::string& folder, const std::string& name) {
   std::filesystem::create_directories(folder);
   stbi_write_png((folder + "/" + name).c_str(), image.width, image.height, 3, image.rgb.data(), image.width * 3);
   const char* readme = std::getenv("STRIVO_README_SHOTS");
-  if (!readme || (name != "main-tab.png" && name != "input-tab.png" && name != "status-tab.png")) return;
+  if (!readme || (name != "main-tab.png" && name != "input-tab.png" && name != "status-tab.png" &&
+                  name != "jump-tab.png" && name != "calibration.png"))
+    return;
   const Image half = halfSize(image);
   std::filesystem::create_directories(readme);
   stbi_write_png((std::string(readme) + "/" + name).c_str(), half.width, half.height, 3, half.rgb.data(),
                  half.width * 3);
+}
+
+// Captures until two captures 300 ms apart differ in fewer than 1 % of their
+// pixels (bounded; live plot lines may move): the window has settled, so a
+// picture never shows a frame still being laid out.
+Image settledCapture(VirtualDisplay& screen, Window window, Image image) {
+  for (auto deadline = Clock::now() + 5s; Clock::now() < deadline;) {
+    std::this_thread::sleep_for(300ms);
+    Image next = screen.capture(window);
+    size_t differing = next.rgb.size() == image.rgb.size() ? 0 : next.rgb.size();
+    for (size_t i = 0; differing < next.rgb.size() && i + 2 < next.rgb.size(); i += 3)
+      if (next.rgb[i] != image.rgb[i] || next.rgb[i + 1] != image.rgb[i + 1] || next.rgb[i + 2] != image.rgb[i + 2])
+        ++differing;
+    const bool same = differing * 100 < next.rgb.size() / 3;
+    image = std::move(next);
+    if (same) break;
+  }
+  return image;
 }
 
 // Waits (bounded) for the window, then captures until a rendered frame shows or time runs out.
@@ -252,6 +274,10 @@ Window expectWindowRenders(VirtualDisplay& screen, ChildProcess& program, const 
   for (auto deadline = Clock::now() + 8s; !missing.empty() && Clock::now() < deadline;) {
     std::this_thread::sleep_for(200ms);
     image = screen.capture(window);
+    missing = checkRendered(image);
+  }
+  if (missing.empty()) {
+    image = settledCapture(screen, window, std::move(image));
     missing = checkRendered(image);
   }
   if (image.width > 0) savePng(image, shotFolder, shotName);
@@ -281,16 +307,62 @@ void expectEveryTabRenders(VirtualDisplay& screen, Window window, const std::str
       image = screen.capture(window);
       missing = checkTab(image, index, tabs[i].fill);
     }
+    if (missing.empty()) {
+      image = settledCapture(screen, window, std::move(image));
+      missing = checkTab(image, index, tabs[i].fill);
+    }
     const std::string name = std::string(tabs[i].file) + "-tab" + suffix + ".png";
     if (image.width > 0) savePng(image, shotFolder, name);
     EXPECT_EQ(missing, "") << "see " << shotFolder << "/" << name;
   }
 }
 
+// Green plot lines (lean, stick) in the Main tab's settings card, whose plots sit at its top.
+int plotPixels(const Image& image) {
+  const int top = headerTopOf(image);
+  Image left = image;
+  for (int y = 0; y < image.height; ++y)
+    for (int x = image.width * 6 / 10; x < image.width; ++x)
+      std::fill_n(&left.rgb[(size_t(y) * image.width + x) * 3], 3, 0);
+  return left.count(kGood, top + 56, top + 56 + 400);
+}
+
+// Back on the Main tab, CALIBRATE (the raised button below the plots, found as
+// a tall accent run at the card's left) opens the wizard, which counts down and
+// then records: its progress bar fills in the good colour.
+void expectCalibrationStarts(VirtualDisplay& screen, Window window, const std::string& shotFolder) {
+  Image image = screen.capture(window);
+  const int top = headerTopOf(image);
+  const std::vector<TabButton> buttons = tabButtons(image, top);
+  ASSERT_FALSE(buttons.empty());
+  screen.click(window, (buttons[0].left + buttons[0].right) / 2, top + 28);
+  std::this_thread::sleep_for(500ms);
+  image = screen.capture(window);
+  const int x = 60;
+  int button = -1;
+  for (int y = top + 60, run = 0; y < image.height - 90 && button < 0; ++y) {
+    run = near(image.at(x, y), kAccent) ? run + 1 : 0;
+    if (run >= 30) button = y - 15;
+  }
+  ASSERT_GE(button, 0) << "CALIBRATE not found";
+  screen.click(window, x + 40, button);
+  std::this_thread::sleep_for(3s);  // the countdown, then a second of recording
+  image = screen.capture(window);
+  savePng(image, shotFolder, "calibration.png");
+  EXPECT_GT(image.count(kGood, top + 56, image.height - 90), 1500) << "see " << shotFolder << "/calibration.png";
+}
+
 TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
   VirtualDisplay screen;
   ASSERT_NE(screen.display(), nullptr) << "Xvfb did not start";
   TempFolder home("gui_smoke");
+  // A phone of our own on a port of our own: leaning, and jumping now and then, for the live plots.
+  const int port = 20000 + getpid() % 20000;
+  std::filesystem::create_directories(home.file("config/StrivoVR"));
+  {
+    std::ofstream settings(home.file("config/StrivoVR/usersettings.json"));
+    settings << "{\"check_for_updates\": false, \"owotrack_input_port\": " << port << "}";
+  }
   ChildProcess program(testsupport::distFolder() + "/strivovr", {},
                        {{"DISPLAY", screen.name()},
                         {"XDG_CONFIG_HOME", home.file("config")},
@@ -298,8 +370,21 @@ TEST(GuiSmoke, LinuxProgramRendersHeaderAccentAndMainTab) {
                         {"SDL_AUDIODRIVER", "dummy"}},
                        testsupport::distFolder());
   ASSERT_TRUE(program.started());
+  ASSERT_TRUE(program.waitForOutput("listening on UDP port " + std::to_string(port), 20s)) << program.output();
+  ChildProcess phone(
+      testsupport::distFolder() + "/phone_sim",
+      {"--port", std::to_string(port), "--rate", "100", "--seconds", "90", "--quiet", "--lean",
+       "0:0,2:25,4:-15,6:5,8:0,10:25,12:-15,14:5,16:0,30:0,32:25,34:-15,36:0,90:0", "--side",
+       "0:0,3:-20,6:15,9:0,11:-20,14:15,16:0,90:0", "--jump", "1,3.5,6,8.5,11,13.5,16,18.5,21,23.5,26,28.5,31"},
+      {}, "");
+  ASSERT_TRUE(phone.started());
+  std::this_thread::sleep_for(6s);  // some history to plot
   const Window window = expectWindowRenders(screen, program, STRIVO_SCREENSHOT_DIR, "main-tab.png", 20s);
-  if (window) expectEveryTabRenders(screen, window, STRIVO_SCREENSHOT_DIR, "");
+  EXPECT_GT(plotPixels(screen.capture(window)), 100) << "no live plot lines on the Main tab";
+  if (window) {
+    expectEveryTabRenders(screen, window, STRIVO_SCREENSHOT_DIR, "");
+    expectCalibrationStarts(screen, window, STRIVO_SCREENSHOT_DIR);
+  }
   // Closing the window (SDL turns SIGTERM into a quit) shuts the program down cleanly.
   program.signal(SIGTERM);
   EXPECT_EQ(program.waitForExit(10s), 0) << program.errors();

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/tracking/osc_test_bytes.h"
 #include "platform/udp_socket.h"
 #include "testing/support/child_process.h"
 #include "testing/support/free_port.h"
@@ -112,6 +113,47 @@ TEST_F(PhoneToKeys, RealXKeyGoesDownWithTheLeanAndUpWhenItEnds) {
   program->signal(SIGTERM);
   EXPECT_EQ(program->waitForExit(5s), 0);
   EXPECT_EQ(keyboard.keysDown(), 0);
+}
+
+TEST_F(PhoneToKeys, FloodsOfTapsAndResetsToggleRarelySaveAtMostThriceAndTheLeanStillWalks) {
+  const int oscPort = testsupport::freeUdpPort();
+  ASSERT_NE(oscPort, 0);
+  const std::string settingsPath = home.file("config/StrivoVR/usersettings.json");
+  testsupport::writeFile(settingsPath,
+                         R"({"mode": "Keyboard", "tracker_source": "Phone", "check_for_updates": false, )"
+                         R"j("hmd_source": "SlimeVR (OSC)", "slimevr_tap_toggle": true, "osc_input_port": )j" +
+                             std::to_string(oscPort) + R"(, "owotrack_input_port": )" + std::to_string(port) + "}");
+  auto program = startProgram(STRIVO_KEYLOG_PROGRAM, "");
+  ASSERT_TRUE(program->waitForOutput("[OSC] Server started on port", 5s)) << program->output();
+  // 300 taps in three seconds while swaying forward; halfway, a bundle of 200 resets.
+  ChildProcess phone(testsupport::distFolder() + "/phone_sim",
+                     {"--port", std::to_string(port), "--seconds", "3", "--rate", "50", "--tap", "300", "--lean",
+                      "0:20,0.5:30,1:20,1.5:30,2:20,2.5:30,3:20", "--quiet"},
+                     {}, home.path().string());
+  namespace osc = tracking::osc::testbytes;
+  std::vector<std::byte> bundle = osc::bundle({});
+  const std::vector<std::byte> reset = osc::element(osc::msg("/user/reset", ","));
+  for (int i = 0; i < 200; ++i) bundle.insert(bundle.end(), reset.begin(), reset.end());
+  std::this_thread::sleep_for(1500ms);
+  platform::UdpSocket slimevr;
+  ASSERT_TRUE(slimevr.open());
+  ASSERT_TRUE(slimevr.sendTo(bundle, platform::Endpoint::loopback(static_cast<std::uint16_t>(oscPort))));
+  const std::size_t mark = program->output().size();
+  ASSERT_EQ(phone.waitForExit(20s), 0) << phone.output() << phone.errors();
+  std::this_thread::sleep_for(1500ms);  // the last coalesced save is due by now
+
+  program->signal(SIGTERM);
+  EXPECT_EQ(program->waitForExit(1s), 0) << program->errors();
+  const std::string out = program->output();
+  EXPECT_NE(out.find("[KeyInjector] down W", mark), std::string::npos) << "no walking after the bundle: " << out;
+  EXPECT_EQ(count(out, "[OSC] SlimeVR Reset signal detected: /user/reset - Toggling tracking."), 1u) << out;
+  // Each toggle off centres the outputs: seven toggles at most, and the watchdog once.
+  const std::size_t centred = count(out, "OutputService: Centering all outputs...");
+  EXPECT_GE(centred, 2u) << out;
+  EXPECT_LE(centred, 5u) << out;
+  const std::size_t saves = count(out, "[Settings] Saved to " + settingsPath + "\n");
+  EXPECT_GE(saves, 1u) << out;
+  EXPECT_LE(saves, 3u) << out;
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ TEST_F(SlimeVrToVRChat, LeanWalksAndEveryStopLeavesVRChatAtRest) {
       << vrchat->output();
   mark = received().size();
   leanForward(3);
-  std::this_thread::sleep_for(300ms);
+  std::this_thread::sleep_for(600ms);  // also past the half second between two network toggles
   EXPECT_EQ(received().size(), mark) << "sent while tracking was off: " << vrchat->output();
   slimeVr("/user/yaw_reset");  // on again; handled before the lean that follows it
   leanForward();

@@ -85,21 +85,21 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
     service.updateStick(-0.5f, 0.25f);
     EXPECT_FLOAT_EQ(layer->rightX, -0.5f);
     EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
-    EXPECT_FLOAT_EQ(layer->leftY, 0.79f);  // the left half keeps the last left sample
+    EXPECT_FLOAT_EQ(layer->leftY, 0.0f);  // the left half was centred when the hand changed
   }
   // Clean-up leaves a released record behind: it outlives the program.
   service.setJump(true);
   const std::uint32_t before = layer->sequence;
-  service.cleanup();
+  service.cleanup();  // the jump's release, then the released record
   EXPECT_FALSE(w.writer.isMapped());
-  EXPECT_EQ(layer->sequence, before + 1);
+  EXPECT_EQ(layer->sequence, before + 2);
   EXPECT_EQ(layer->leftActive + layer->rightActive, 0);
   EXPECT_EQ(layer->leftX + layer->leftY + layer->rightX + layer->rightY, 0.0f);
   EXPECT_EQ(layer->leftButtons | layer->rightButtons | layer->leftConfirm | layer->rightConfirm, 0u);
   w.writer.setStick("L", 1.0f, 1.0f);  // closed: changes nothing
   w.writer.keepAlive();
   EXPECT_EQ(layer->leftY, 0.0f);
-  EXPECT_EQ(layer->sequence, before + 1);
+  EXPECT_EQ(layer->sequence, before + 2);
   EXPECT_EQ(w.err.str(), "");
 }
 

@@ -52,6 +52,7 @@ void Logger::log(int level, const std::string& message) {
   if (echo_) *echo_ << text << std::endl;
   lines_.push_back(std::move(text));
   if (lines_.size() > kCapacity) lines_.pop_front();
+  changes_.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::vector<std::string> Logger::lines() const {
@@ -62,6 +63,7 @@ std::vector<std::string> Logger::lines() const {
 void Logger::clear() {
   std::lock_guard lock(mutex_);
   lines_.clear();
+  changes_.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace core

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <iostream>
@@ -29,12 +31,15 @@ class Logger {
   // A copy of the kept lines, oldest first.
   std::vector<std::string> lines() const;
   void clear();
+  // Counts every line logged and every clear: changes whenever lines() would.
+  std::uint64_t changes() const { return changes_.load(std::memory_order_relaxed); }
 
  private:
   std::ostream* echo_;
   WallClock clock_;
   mutable std::mutex mutex_;
   std::deque<std::string> lines_;
+  std::atomic<std::uint64_t> changes_{0};
 };
 
 }  // namespace core

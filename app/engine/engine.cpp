@@ -42,6 +42,15 @@ float wrapAngle(float angle) {
   return angle;
 }
 
+// The component of `v` on the signed axis "X", "Y", "Z", "-X", "-Y" or "-Z"; 0 for any other text.
+float alongAxis(const core::AtomicVec3& v, const std::string& axis) {
+  const bool negated = axis.size() == 2 && axis[0] == '-';
+  const std::string_view name = negated ? std::string_view(axis).substr(1) : std::string_view(axis);
+  const int index = name == "X" ? 0 : name == "Y" ? 1 : name == "Z" ? 2 : -1;
+  if (index < 0) return 0.0f;
+  return negated ? -v[index] : v[index];
+}
+
 }  // namespace
 
 Engine::Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const Clock& clock,
@@ -171,15 +180,42 @@ void Engine::finishLocomotionSample(const SourceSelection& selection) {
     for (float& angle : centred) angle = wrapAngle(angle);
 
   Stick stick;
+  const bool slime = isOneOf(selection.tracker_source, {kSlimeOsc, kSolarXR});
   if (!settings_.stalled) {
-    stick = stickMapper_.compute(centred, isOneOf(selection.tracker_source, {kSlimeOsc, kSolarXR}));
+    stick = stickMapper_.compute(centred, slime);
   } else {
     centred = {0.0f, 0.0f, 0.0f};
   }
   settings_.centered_orientation.set(centred[0], centred[1], centred[2]);
+  const AxisMap map = stickMapper_.axisMap(slime);
+  const Angles mapped = settings_.mapped_orientation.get();
+  core::LeanSample sample;
+  sample.time = clock_.now();
+  for (int i = 0; i < 3; ++i) sample.mapped[i] = mapped[i];
+  sample.leanSide = -axisSum(centred, map, core::AxisX);
+  sample.leanForward = axisSum(centred, map, core::AxisY);
+  // While TEST OUTPUT pushes, the push owns the output's stick.
+  const bool pushing = testPushActive();
+  sample.stickX = pushing ? 0.0f : stick.x;
+  sample.stickY = pushing ? -1.0f : stick.y;
+  history_->lean.push(sample);
   settings_.stick[0] = stick.x;
   settings_.stick[1] = stick.y;
-  output_.updateStick(stick.x, stick.y);
+  if (!pushing) output_.updateStick(stick.x, stick.y);
+}
+
+void Engine::recordJump(double now, float signal, float threshold, float unsuppressed, bool fired, bool acceleration) {
+  // A marker where a jump would have fired but compensation or crouch suppression
+  // held it back: the first sample of each such stretch.
+  const bool suppressed = !fired && unsuppressed > threshold && signal <= threshold;
+  core::JumpSample sample;
+  sample.time = now;
+  sample.signal = signal;
+  sample.flags = (fired ? core::JumpSample::Fired : 0) |
+                 (suppressed && !jumpWasSuppressed_ ? core::JumpSample::Suppressed : 0) |
+                 (acceleration ? core::JumpSample::Acceleration : 0);
+  jumpWasSuppressed_ = suppressed;
+  history_->jump.push(sample);
 }
 
 void Engine::onPosition(std::string_view source, float x, float y, float z) {
@@ -189,12 +225,19 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
   settings_.head_position.set(x, y, z);
 
   const std::string hmdSource = settings_.hmd_source.get();
-  if (isOneOf(hmdSource, {kSlimeOsc, kOpenVR, kOpenXR}) && isHeadPositionSource(source, hmdSource) &&
-      hooks_->detectHeightJump(y))
-    pressJump("Engine: Jump detected (Height)!");
+  const double now = clock_.now();
+  if (isOneOf(hmdSource, {kSlimeOsc, kOpenVR, kOpenXR}) && isHeadPositionSource(source, hmdSource)) {
+    const bool fired = hooks_->detectHeightJump(y);
+    if (fired) pressJump("Engine: Jump detected (Height)!");
+    const float rise = settings_.jump_rise * 100.0f;  // centimetres above the window's low point
+    recordJump(now, rise, settings_.jump_threshold, rise + settings_.compensation, fired, false);
+  }
 
   const std::string squatSource = settings_.squat_source.get();
-  if (isOneOf(squatSource, {kOpenVR, kOpenXR}) && source == squatSource) hooks_->updateCrouch(y);
+  if (isOneOf(squatSource, {kOpenVR, kOpenXR}) && source == squatSource) {
+    hooks_->updateCrouch(y);
+    history_->crouch.push({now, y * 100.0f, settings_.crouching.load()});
+  }
 }
 
 void Engine::onAcceleration(std::string_view source, float x, float y, float z) {
@@ -213,8 +256,13 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
         const std::string jumpTracker = settings_.slime_jump_tracker_name.get();
         nameGate = jumpTracker == "None" || jumpTracker.empty() || source == jumpTracker;
       }
-      if (sourceGate && nameGate && hooks_->detectAccelerationJump(x, y, z))
-        pressJump("Engine: Jump detected (Accel)!");
+      if (sourceGate && nameGate) {
+        const bool fired = hooks_->detectAccelerationJump(x, y, z);
+        if (fired) pressJump("Engine: Jump detected (Accel)!");
+        const float along = alongAxis(settings_.averaged_acceleration, settings_.jump_accel_axis.get());
+        const float shown = settings_.jump_suppressed ? 0.0f : along;  // what the detector compared
+        recordJump(clock_.now(), shown, settings_.jump_accel_threshold, along, fired, true);
+      }
     }
   }
   if (toggle != TapToggle::None) {
@@ -233,6 +281,7 @@ void Engine::pressJump(const char* logLine) {
 
 void Engine::resetOutputs() {
   std::lock_guard lock(lock_);
+  testPushUntil_ = 0.0;  // centring below is the push's release
   settings_.stick[0] = 0.0f;
   settings_.stick[1] = 0.0f;
   settings_.mapped_orientation.set(0, 0, 0);
@@ -271,7 +320,28 @@ void Engine::releaseDue(std::atomic<double>& releaseTime, double now, void (outp
   releaseTime = 0.0;
 }
 
+void Engine::startTestPush(double seconds) {
+  std::lock_guard lock(lock_);
+  // The live stick stays the tracker's: the watchdog judges the tracker by it.
+  testPushUntil_ = clock_.now() + seconds;
+  output_.updateStick(0.0f, -1.0f);
+}
+
+void Engine::runTestPush(double now) {
+  if (!testPushActive()) return;
+  std::lock_guard lock(lock_);
+  const double until = testPushUntil_;
+  if (until <= 0.0) return;  // reset meanwhile
+  if (now < until) {
+    output_.updateStick(0.0f, -1.0f);  // outputs that expect a steady stream keep getting it
+    return;
+  }
+  testPushUntil_ = 0.0;
+  output_.updateStick(0.0f, 0.0f);
+}
+
 void Engine::runPass(double now) {
+  runTestPush(now);
   releaseDue(settings_.jump_release_time, now, &outputs::IOutputPort::setJump);
   releaseDue(settings_.crouch_release_time, now, &outputs::IOutputPort::setCrouch);
   hooks_->watchdog(now);

@@ -3,10 +3,12 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <thread>
 
+#include "app/core/live_history.h"
 #include "app/core/logger.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
@@ -65,6 +67,16 @@ class Engine {
   // `center_offset` := (0, 0, 0), then the settings file is saved.
   void clearCenter();
 
+  // TEST OUTPUT: pushes the stick fully forward through the output for `seconds`,
+  // then centres it exactly once (on the engine thread's first pass after the
+  // time, or at once through resetOutputs). Tracker samples do not move the
+  // stick meanwhile. A second call while pushing extends the push.
+  void startTestPush(double seconds = 1.0);
+  bool testPushActive() const { return testPushUntil_.load() > 0.0; }
+
+  // The live plots' data, filled on the sample path.
+  const core::LiveHistory& history() const { return *history_; }
+
   // One pass of the engine thread at engine time `now`.
   void runPass(double now);
   // Number of engine-thread passes so far (for tests and diagnostics).
@@ -86,6 +98,10 @@ class Engine {
   void pressJump(const char* logLine);
   // Releases jump or crouch when its release time has come; under the lock.
   void releaseDue(std::atomic<double>& releaseTime, double now, void (outputs::IOutputPort::*release)(bool));
+  // Holds the test push, or ends it once its time has come; engine thread.
+  void runTestPush(double now);
+  // Records a jump-detector input for the Jump tab's plot; under the lock.
+  void recordJump(double now, float signal, float threshold, float unsuppressed, bool fired, bool acceleration);
 
   core::Settings& settings_;
   core::Logger& logger_;
@@ -101,6 +117,10 @@ class Engine {
   std::recursive_mutex lock_;
   OrientationMapper mapper_;
   StickMapper stickMapper_;
+
+  std::unique_ptr<core::LiveHistory> history_ = std::make_unique<core::LiveHistory>();
+  bool jumpWasSuppressed_ = false;
+  std::atomic<double> testPushUntil_{0.0};
 
   std::atomic<bool> running_{false};
   std::atomic<long> passes_{0};

@@ -455,3 +455,98 @@ TEST_F(EngineTest, PadReportIsSubmittedOnlyInPadMode) {
 
 }  // namespace
 }  // namespace engine
+
+namespace engine {
+namespace {
+
+// TEST OUTPUT: forward for one second through the output, tracker samples do not
+// move the output meanwhile, then exactly one release; STOP during a push is the release.
+TEST_F(EngineTest, TestPushHoldsForwardOneSecondThenReleasesOnce) {
+  auto releases = [&] {
+    std::lock_guard lock(port.mutex);
+    return std::count_if(port.sticks.begin(), port.sticks.end(), [](Stick s) { return s.x == 0 && s.y == 0; });
+  };
+  engine.startTestPush(1.0);
+  EXPECT_TRUE(engine.testPushActive());
+  EXPECT_EQ(port.lastStick().y, -1.0f);
+  engine.onRotation("Phone", 0, 0, 0);  // a level tracker would centre the stick
+  EXPECT_EQ(port.lastStick().y, -1.0f);
+  for (double t : {100.5, 100.99}) engine.runPass(clock.time = t);
+  EXPECT_EQ(port.lastStick().y, -1.0f);
+  EXPECT_EQ(releases(), 0);
+  for (double t : {101.0, 101.02, 101.04}) engine.runPass(clock.time = t);
+  EXPECT_FALSE(engine.testPushActive());
+  EXPECT_EQ(releases(), 1);
+  EXPECT_EQ(port.lastStick().y, 0.0f);
+
+  engine.startTestPush(1.0);
+  engine.resetOutputs();
+  engine.runPass(clock.time = 103.0);
+  EXPECT_EQ(port.centers, 1);
+  EXPECT_EQ(releases(), 1);  // the centring released it; no second release follows
+}
+
+// The plots' history: lean in degrees on both stick axes and the output stick per
+// locomotion sample; jump input with a marker where one fired; head height with
+// the crouch state.
+TEST_F(EngineTest, SamplesFillTheLiveHistory) {
+  settings.hmd_source = "SteamVR (OpenVR)";
+  settings.squat_source = "SteamVR (OpenVR)";
+  engine.onRotation("Phone", 12, 0, -5);  // default map: first angle forward, third to the side
+  hooks.heightJump = true;
+  settings.jump_rise = 0.2f;
+  engine.onPosition("SteamVR (OpenVR)", 0, 1.5f, 0);
+  settings.crouching = true;
+  engine.onPosition("SteamVR (OpenVR)", 0, 1.0f, 0);
+
+  core::LeanSample lean[4];
+  ASSERT_EQ(engine.history().lean.copyLatest(lean, 4), 1u);
+  EXPECT_EQ(lean[0].leanForward, 12.0f);
+  EXPECT_EQ(lean[0].leanSide, 5.0f);
+  EXPECT_EQ(lean[0].stickY, port.lastStick().y);
+  core::JumpSample jump[4];
+  ASSERT_EQ(engine.history().jump.copyLatest(jump, 4), 2u);
+  EXPECT_FLOAT_EQ(jump[0].signal, 20.0f);
+  EXPECT_EQ(jump[0].flags, core::JumpSample::Fired);
+  core::CrouchSample crouch[4];
+  ASSERT_EQ(engine.history().crouch.copyLatest(crouch, 4), 2u);
+  EXPECT_FLOAT_EQ(crouch[1].heightCm, 100.0f);
+  EXPECT_TRUE(crouch[1].crouching);
+}
+
+}  // namespace
+}  // namespace engine
+
+namespace engine {
+namespace {
+
+// A reader copying while the writer laps the ring gets only whole, consecutive samples.
+TEST(SampleRing, ReaderNeverSeesATornOrOverwrittenSample) {
+  struct Pair {
+    double a;
+    std::uint64_t b;
+  };
+  auto ring = std::make_unique<core::SampleRing<Pair, 64>>();
+  constexpr std::uint64_t kPushes = 200000;
+  std::thread writer([&] {
+    for (std::uint64_t i = 1; i <= kPushes; ++i) ring->push({static_cast<double>(i), i * 3});
+  });
+  std::vector<Pair> out(100);
+  std::size_t copies = 0, bad = 0;
+  while (ring->written() < kPushes) {
+    const std::size_t n = ring->copyLatest(out.data(), out.size());
+    ASSERT_LE(n, 64u);
+    for (std::size_t k = 0; k < n; ++k) {
+      if (out[k].b != static_cast<std::uint64_t>(out[k].a) * 3) ++bad;
+      if (k > 0 && out[k].b != out[k - 1].b + 3) ++bad;
+    }
+    ++copies;
+  }
+  writer.join();
+  EXPECT_EQ(bad, 0u) << "in " << copies << " copies";
+  ASSERT_EQ(ring->copyLatest(out.data(), 10), 10u);
+  EXPECT_EQ(out[9].b, kPushes * 3);
+}
+
+}  // namespace
+}  // namespace engine

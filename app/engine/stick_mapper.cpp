@@ -43,10 +43,13 @@ Stick StickFilter::step(float targetX, float targetY) {
   return {x, y};
 }
 
+AxisMap StickMapper::axisMap(bool slimeMapping) const {
+  return slimeMapping ? AxisMap{settings_.slime_map_roll, settings_.slime_map_pitch, settings_.slime_map_yaw}
+                      : AxisMap{settings_.phone_map_roll, settings_.phone_map_pitch, settings_.phone_map_yaw};
+}
+
 Stick StickMapper::compute(const Angles& centred, bool slimeMapping) {
-  const AxisMap map = slimeMapping
-                          ? AxisMap{settings_.slime_map_roll, settings_.slime_map_pitch, settings_.slime_map_yaw}
-                          : AxisMap{settings_.phone_map_roll, settings_.phone_map_pitch, settings_.phone_map_yaw};
+  const AxisMap map = axisMap(slimeMapping);
   const float maxX = settings_.max_angle_x, maxY = settings_.max_angle_y;
   const float deadZone = settings_.deadzone, progression = settings_.progression;
 

@@ -39,6 +39,8 @@ class StickMapper {
 
   // `slimeMapping` chooses the `slime_map_*` axis map instead of `phone_map_*`.
   Stick compute(const Angles& centred, bool slimeMapping);
+  // The axis map `compute` uses.
+  AxisMap axisMap(bool slimeMapping) const;
 
   const StickFilter& filter() const { return filter_; }
 

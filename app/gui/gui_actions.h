@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/live_history.h"
 #include "app/gui/road_actions.h"
 
 // What the window asks of the rest of the program. The program's main fills in
@@ -54,7 +55,11 @@ struct GuiActions {
   std::function<bool()> isSteamVRRunning;
   std::function<void(const std::string&)> installComponent;  // "SteamVR", "ViGEmBus"
   std::function<void()> restartSteamVR;
-  std::function<bool()> isJumping;  // the jump detector selected by `hmd_source`
+  std::function<bool()> isJumping;             // the jump detector selected by `hmd_source`
+  std::function<void()> testOutput;            // engine: push the stick forward for 1 s, then release
+  std::function<bool()> testOutputActive;      // engine: that push is under way
+  std::function<void()> startCalibration;      // open the calibration wizard (the window sets it)
+  const core::LiveHistory* history = nullptr;  // the engine's recent samples, for the live plots
   // Asks the desktop to open a web address; returns the shell's result code
   // (32 or less is a failure, as ShellExecute reports it).
   std::function<long(const std::string&)> openUrl;

@@ -92,7 +92,9 @@ int drawPrompt(const Prompt& prompt, ImFont* headingFont) {
 }  // namespace
 
 UserInterface::UserInterface(core::Settings& settings, core::Logger& logger, GuiActions actions)
-    : settings_(settings), logger_(logger), actions_(std::move(actions)) {}
+    : settings_(settings), logger_(logger), actions_(std::move(actions)) {
+  if (!actions_.startCalibration) actions_.startCalibration = [this] { wizard_.start(); };
+}
 
 UserInterface::~UserInterface() = default;
 
@@ -116,8 +118,90 @@ void UserInterface::createTabs() {
   tabs_.push_back(std::make_unique<tabs::GuiTabDebug>(logger_));
 }
 
+namespace {
+
+// FNV-1a over the bytes of the values fed in.
+class Digest {
+ public:
+  template <class T>
+  Digest& add(const T& value) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&value);
+    for (std::size_t i = 0; i < sizeof value; ++i) hash_ = (hash_ ^ bytes[i]) * 1099511628211ull;
+    return *this;
+  }
+  Digest& add(const std::string& text) {
+    for (const char c : text) add(c);
+    return add(text.size());
+  }
+  Digest& add(const core::AtomicVec3& v) { return add(v.get()); }
+  std::uint64_t value() const { return hash_; }
+
+ private:
+  std::uint64_t hash_ = 1469598103934665603ull;
+};
+
+}  // namespace
+
+std::uint64_t UserInterface::shownState() {
+  const core::Settings& s = settings_;
+  Digest d;
+  d.add(activeTab_).add(s.tracking_active.load()).add(s.debug_mode.load()).add(s.mode.get());
+  d.add(s.show_steamvr_driver_prompt.load()).add(s.show_vigem_prompt.load()).add(s.update_available.load());
+  d.add(s.update_prompt_dismissed.load()).add(s.newest_version.get());
+  if (s.restart_needed.load()) d.add(steamVRRunning());
+  if (actions_.testOutputActive) d.add(actions_.testOutputActive());
+  d.add(wizard_.shownState());
+  if (wizard_.active()) return d.value();
+  // Plot data counts only where a plot shows it; the pacer caps how often it redraws.
+  const core::LiveHistory* history = actions_.history;
+  if (history && activeTab_ == Main) d.add(history->lean.written());
+  if (history && activeTab_ == Jump && !s.hmd_source.equals("Disabled")) d.add(history->jump.written());
+  if (history && activeTab_ == Crouch && !s.squat_source.equals("Disabled")) d.add(history->crouch.written());
+  const bool jumping = actions_.isJumping ? actions_.isJumping() : s.jumping.load();
+  switch (activeTab_) {
+    case Main:
+      d.add(s.stick[0].load()).add(s.stick[1].load()).add(jumping).add(s.jump_rise.load());
+      d.add(s.averaged_acceleration).add(s.jump_suppressed.load());
+      break;
+    case Input: {
+      const double engineNow = actions_.engineNow ? actions_.engineNow() : 0;
+      d.add(s.stick[0].load()).add(s.stick[1].load()).add(s.centered_orientation).add(s.raw_orientation);
+      d.add(engineNow - s.last_sample_time.load() < 2.0);
+      if (actions_.solarxr.statusText) d.add(actions_.solarxr.statusText());
+      if (actions_.solarxr.trackerNames)
+        for (const std::string& name : actions_.solarxr.trackerNames()) d.add(name);
+      if (actions_.hasSession) d.add(actions_.hasSession());
+      break;
+    }
+    case Jump:
+      d.add(jumping).add(s.jump_tracker_orientation).add(s.averaged_acceleration).add(s.compensation.load());
+      d.add(s.jump_rise.load()).add(s.jump_suppressed.load());
+      if (actions_.headDevices)
+        for (const HeadDevice& device : actions_.headDevices()) d.add(device.id).add(device.name);
+      break;
+    case Crouch:
+      d.add(s.head_height.load()).add(s.crouching.load());
+      break;
+    case Status:  // its lists refresh once a second while shown
+      d.add(static_cast<long long>(now() / tabs::GuiTabStatus::kRefreshInterval));
+      break;
+    case Startup:
+      d.add(s.tap_value.load());
+      break;
+    case Debug:
+      d.add(logger_.changes());
+      break;
+    default:
+      break;
+  }
+  return d.value();
+}
+
+bool UserInterface::contentChanged() { return shownState() != drawnState_; }
+
 void UserInterface::drawFrame() {
   if (tabs_.empty()) createTabs();
+  drawnState_ = shownState();
   // The Debug tab exists only while debug mode is on.
   if (activeTab_ == Debug && !settings_.debug_mode.load()) activeTab_ = Main;
 
@@ -146,7 +230,11 @@ void UserInterface::drawFrame() {
   ImGui::PopStyleVar();
   drawPrompts();
   if (activeTab_ == Debug && !settings_.debug_mode.load()) activeTab_ = Main;
-  tabs_[activeTab_]->render();
+  // The wizard takes the content area while it runs.
+  if (wizard_.active())
+    wizard_.render();
+  else
+    tabs_[activeTab_]->render();
   ImGui::EndChild();
 
   drawFooter(width);

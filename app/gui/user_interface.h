@@ -2,12 +2,14 @@
 
 #include <imgui.h>
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 #include "app/core/logger.h"
 #include "app/core/settings.h"
 #include "app/gui/gui_actions.h"
+#include "app/gui/tabs/calibration_wizard.h"
 #include "app/gui/tabs/itab.h"
 #include "app/gui/theme.h"
 
@@ -28,12 +30,17 @@ class UserInterface {
 
   // Lays out one frame between ImGui::NewFrame and ImGui::Render, filling io.DisplaySize.
   void drawFrame();
+  // Whether anything the active tab, the header or the prompts show changed since
+  // the last drawFrame (live values, log lines, prompts, plot data).
+  bool contentChanged();
 
   int activeTab() const { return activeTab_; }
   void setActiveTab(int tab) { activeTab_ = tab; }
 
   // The header's tab labels in button order.
   static const char* tabLabel(int tab);
+
+  const tabs::CalibrationWizard& wizard() const { return wizard_; }
 
  private:
   void createTabs();
@@ -43,6 +50,8 @@ class UserInterface {
   void openDownloadUrl();
   bool steamVRRunning();
   double now() const;
+  // A digest of everything shown that can change without an input event.
+  std::uint64_t shownState();
 
   core::Settings& settings_;
   core::Logger& logger_;
@@ -55,6 +64,8 @@ class UserInterface {
   bool steamVRRunning_ = false;
   double steamVRCheckedAt_ = 0;
   bool steamVRChecked_ = false;
+  std::uint64_t drawnState_ = 0;
+  tabs::CalibrationWizard wizard_{settings_, actions_};
 };
 
 }  // namespace gui

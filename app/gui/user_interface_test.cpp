@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <sstream>
 
 #include "app/core/settings_file.h"
+#include "app/engine/engine.h"
+#include "app/engine/fake_output_port.h"
 #include "app/gui/headless_imgui.h"
 #include "testing/support/temp_folder.h"
 
@@ -174,6 +178,128 @@ TEST(UserInterface, RestartPromptNeedsARunningSteamVR) {
   EXPECT_EQ(restarts, 1);
   ASSERT_TRUE(f.click("RestartPrompt/LATER"));
   EXPECT_FALSE(f.settings.restart_needed.load());
+}
+
+// A scripted tracker for the calibration wizard: 100 samples a second of the
+// mapped orientation, leaning the way the wizard's current step asks (default
+// phone mapping: the first angle forward, the third angle to the left), while
+// an injected engine clock moves on 50 ms a frame.
+struct TrackerScript {  // made before the Frame that points at it
+  double clock = 500;
+  double lastSample = 500;
+  std::unique_ptr<core::LiveHistory> history = std::make_unique<core::LiveHistory>();
+  bool silent = false;
+};
+struct Calibrating : TrackerScript, Frame {
+  Calibrating()
+      : Frame([this](gui::GuiActions& a) {
+          a.engineNow = [this] { return clock; };
+          a.history = history.get();
+        }) {}
+
+  void tick() {
+    using Phase = gui::tabs::CalibrationWizard::Phase;
+    const auto& wizard = window->wizard();
+    const float lean =
+        wizard.phase() != Phase::Recording ? 0.0f : std::array{0.0f, 20.0f, -24.0f, 15.0f, -18.0f}[wizard.step()];
+    const bool sideways = wizard.step() >= 3;
+    for (clock += 0.05; !silent && lastSample + 0.01 <= clock;) {
+      lastSample += 0.01;
+      core::LeanSample s;
+      s.time = lastSample;
+      s.mapped[0] = 2.0f + (sideways ? 0.0f : lean);
+      s.mapped[2] = 1.0f + (sideways ? lean : 0.0f);
+      history->lean.push(s);
+    }
+    frame();
+  }
+  // Runs frames until the wizard reaches `phase` (bounded).
+  bool runUntil(gui::tabs::CalibrationWizard::Phase phase) {
+    for (int i = 0; i < 1000 && window->wizard().phase() != phase; ++i) tick();
+    EXPECT_EQ(window->wizard().phase(), phase) << window->wizard().problem() << " at step " << window->wizard().step();
+    return window->wizard().phase() == phase;
+  }
+};
+
+using Phase = gui::tabs::CalibrationWizard::Phase;
+
+TEST(UserInterface, CalibrationWizardStepsThroughAndApplySavesItsValues) {
+  Calibrating f;
+  f.settings.deadzone = 6;
+  ASSERT_TRUE(f.click("CALIBRATE"));
+  ASSERT_TRUE(f.window->wizard().active());
+  f.frame();
+  EXPECT_TRUE(f.ui.has("CalibrationProgress"));
+  ASSERT_TRUE(f.runUntil(Phase::Review));
+  // Five steps of 2 s countdown and 3 s recording each.
+  EXPECT_NEAR(f.clock - 500, 5 * 5.0, 0.5);  // each phase ends on the first 50-ms frame after it
+  ASSERT_TRUE(f.click("APPLY"));
+  EXPECT_FALSE(f.window->wizard().active());
+  EXPECT_EQ(f.settings.center_offset.get(), (std::array<float, 3>{2, 0, 1}));
+  EXPECT_EQ(f.settings.deadzone.load(), 1.0f);      // a still tracker: the floor
+  EXPECT_EQ(f.settings.max_angle_y.load(), 20.0f);  // the smaller of forward 20 and back 24
+  EXPECT_EQ(f.settings.max_angle_x.load(), 15.0f);  // the smaller of left 15 and right 18
+  EXPECT_EQ(f.saves, 1);
+}
+
+TEST(UserInterface, CalibrationStopsOnASilentTrackerAndCancelChangesNothing) {
+  Calibrating f;
+  const std::string before = core::serializeSettings(f.settings);
+  ASSERT_TRUE(f.click("CALIBRATE"));
+  ASSERT_TRUE(f.runUntil(Phase::Recording));
+  for (int i = 0; i < 20; ++i) f.tick();  // one second in
+  f.silent = true;
+  ASSERT_TRUE(f.runUntil(Phase::Failed));
+  EXPECT_EQ(f.window->wizard().step(), 0);
+  ASSERT_TRUE(f.click("RETRY"));
+  EXPECT_EQ(f.window->wizard().phase(), Phase::Ready);
+  f.silent = false;
+  ASSERT_TRUE(f.runUntil(Phase::Review));
+  ASSERT_TRUE(f.click("CANCEL"));
+  EXPECT_FALSE(f.window->wizard().active());
+  EXPECT_EQ(core::serializeSettings(f.settings), before);
+  EXPECT_EQ(f.saves, 0);
+}
+
+// TEST OUTPUT through the real engine: forward at once, held, then released once.
+TEST(UserInterface, TestOutputPushesThenReleasesExactlyOnce) {
+  engine::ManualClock clock;
+  engine::RecordingOutputPort port;
+  core::Settings engineSettings;
+  core::Logger engineLog{nullptr};
+  core::ServiceManager services{engineSettings, engineLog};
+  engine::Engine engine(engineSettings, engineLog, services, clock, port, {}, {}, {});
+  Frame f([&](gui::GuiActions& a) { a.testOutput = [&] { engine.startTestPush(1.0); }; });
+  ASSERT_TRUE(f.click("TEST OUTPUT"));
+  EXPECT_EQ(port.y, -1.0f);
+  for (int pass = 1; pass <= 100; ++pass) {
+    clock.t = 100.0 + pass * 0.02;
+    engine.runPass(clock.t);
+    if (clock.t < 100.99) {
+      EXPECT_EQ(port.y, -1.0f) << "released early at " << clock.t;
+    }
+  }
+  EXPECT_EQ(port.y, 0.0f);
+  EXPECT_EQ(std::count(port.calls.begin(), port.calls.end(), "stick"), 51) << "the push, 49 holds, one release";
+}
+
+// The window rests: a frame only when something shown changed.
+TEST(UserInterface, ContentChangesOnlyWithWhatTheActiveTabShows) {
+  Frame f;
+  f.frame();
+  EXPECT_FALSE(f.window->contentChanged());
+  f.settings.head_height = 120;  // the Crouch tab's, not shown on Main
+  EXPECT_FALSE(f.window->contentChanged());
+  f.settings.stick[1] = -0.5f;
+  EXPECT_TRUE(f.window->contentChanged());
+  f.frame();
+  EXPECT_FALSE(f.window->contentChanged());
+  f.logger.info("a line");  // shown on the Debug tab only
+  EXPECT_FALSE(f.window->contentChanged());
+  f.window->setActiveTab(gui::UserInterface::Debug);
+  f.frame();
+  f.logger.info("another line");
+  EXPECT_TRUE(f.window->contentChanged());
 }
 
 }  // namespace

@@ -32,6 +32,7 @@ int runWindow(core::Settings& settings, core::Logger& logger, const GuiActions& 
     ui.setLogo(loadLogoTexture(findLogo(programFolder, fileExists), upload));
   };
   hooks.drawFrame = [&] { ui.drawFrame(); };
+  hooks.contentChanged = [&] { return ui.contentChanged(); };
   return platform::runGuiWindow(hooks);
 }
 

@@ -68,6 +68,22 @@ class IOpenXRWriterBackend {
   virtual void keepAlive() = 0;
 };
 
+// Which of the five outputs a press went to.
+enum class OutputKind { None, Keyboard, Pad, Osc, Hook, OpenXr };
+
+// One press as it was made: the output it went to and the binding resolved at that
+// moment (a key binding; a pad button; a hook hand text and button; an OpenXR hand
+// letter and button; nothing for VRChat's jump). Its release goes to exactly this,
+// whatever the settings say by then.
+struct HeldPress {
+  OutputKind output = OutputKind::None;
+  std::string hand;
+  std::string button;
+
+  bool held() const { return output != OutputKind::None; }
+  bool operator==(const HeldPress&) const = default;
+};
+
 struct Backends {
   IKeyboardBackend* keyboard = nullptr;
   IVirtualPadBackend* pad = nullptr;

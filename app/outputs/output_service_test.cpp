@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <sstream>
 
 #include "app/outputs/keyboard_output_service.h"
@@ -107,10 +108,10 @@ TEST_F(OutputServiceTest, InitializeAndCleanupStartAndStopTheBackendsInOrder) {
   settings.mode = "Xbox Controller (vJoy)";
   service.applyOutputMode();
   EXPECT_THAT(backends.take(), ElementsAre("osc.setJump(false)", "update(0,0)", "init()", "cleanup()"));
-  // Pad, hook, keyboard, OSC sender, OpenXR writer.
+  // The pad's stick centred, then pad, hook, keyboard, OSC sender, OpenXR writer.
   service.cleanup();
   EXPECT_THAT(backends.take(),
-              ElementsAre("pad.shutdown()", "cleanup()", "keyboard.reset()", "cleanup()", "cleanup()"));
+              ElementsAre("update(0,0)", "pad.shutdown()", "cleanup()", "keyboard.reset()", "cleanup()", "cleanup()"));
 }
 
 TEST_F(OutputServiceTest, StickGoesOnlyToTheSelectedBackend) {
@@ -151,14 +152,17 @@ TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
   service.setJump(true);
   settings.jump_hook_button = "A";
   settings.target_controller = "Right";
-  service.setJump(false);
-  EXPECT_THAT(backends.take(), ElementsAre("hook.buttonEvent(Trigger,true,Right)", "hook.buttonEvent(A,false,Right)"));
+  service.setJump(false);  // released where it was pressed
+  service.setCrouch(false);
+  EXPECT_THAT(backends.take(), ElementsAre("hook.buttonEvent(Trigger,true,Right)",
+                                           "hook.buttonEvent(Trigger,false,Right)", "hook.buttonEvent(B,false,Left)"));
 
   settings.mode = "Xbox Controller (vJoy)";
   service.setJump(true);
-  service.setCrouch(true);
+  service.setJump(false);
   settings.mode = "OpenXR API Layer";
   service.setJump(true);
+  service.setJump(false);
   service.setCrouch(false);
   settings.mode = "VRChat OSC";
   service.setJump(true);
@@ -166,8 +170,9 @@ TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
   settings.squat_output_mode = "Keyboard";
   service.setCrouch(true);
   EXPECT_THAT(backends.take(),
-              ElementsAre("pad.setButton(A,true)", "pad.setButton(B,true)", "openxr.setButton(R,A,true)",
-                          "openxr.setButton(R,B,false)", "osc.setJump(true)", "keyboard.pressKey(ctrl)"));
+              ElementsAre("pad.setButton(A,true)", "pad.setButton(A,false)", "openxr.setButton(R,A,true)",
+                          "openxr.setButton(R,A,false)", "openxr.setButton(R,B,false)", "osc.setJump(true)",
+                          "keyboard.pressKey(ctrl)"));
 }
 
 TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndReleasesOnce) {
@@ -243,6 +248,79 @@ TEST_F(OutputServiceTest, ChangingTheModeLiftsWhatThePreviousOutputHeld) {
   settings.mode = "OpenXR API Layer";
   service.applyOutputMode();
   EXPECT_THAT(backends.take(), ElementsAre("pad.setButton(B,false)", "update(0,0)", "pad.shutdown()", "cleanup()"));
+}
+
+// A press held while its binding, hand, target or the mode changes: the change and
+// the release reach exactly what was pressed, and the next press uses the new binding.
+TEST_F(OutputServiceTest, ChangesWhileHeldReleaseWhatWasPressedAndTheNextPressUsesTheNewBinding) {
+  using S = core::Settings;
+  using O = outputs::OutputService;
+  using Step = std::function<void(O&)>;
+  const Step jumpOn = [](O&o) { o.setJump(true); }, jumpOff = [](O&o) { o.setJump(false); };
+  const Step crouchOn = [](O&o) { o.setCrouch(true); }, crouchOff = [](O&o) { o.setCrouch(false); };
+  const Step lean = [](O&o) { o.updateStick(0, -0.9f); }, stand = [](O&o) { o.updateStick(0, -0.1f); };
+  const struct {
+    const char* mode;
+    Step hold;
+    std::function<void(S&)> change;
+    Step release, pressAgain;
+    Calls released, pressedAgain;
+  } rows[] = {
+      // clang-format off
+      {"Keyboard", crouchOn, [](S& s) { s.squat_key = "c"; }, crouchOff, crouchOn,
+       {"keyboard.releaseKey(ctrl)"}, {"keyboard.pressKey(c)"}},
+      {"Xbox Controller (vJoy)", jumpOn, [](S& s) { s.jump_button = "X"; }, jumpOff, jumpOn,
+       {"pad.setButton(A,false)"}, {"pad.setButton(X,true)"}},
+      {"SteamVR Hook", crouchOn, [](S& s) { s.squat_hook_button = "Right: Grip"; }, crouchOff, crouchOn,
+       {"hook.buttonEvent(B,false,Left)"}, {"hook.buttonEvent(Grip,true,Right)"}},
+      {"OpenXR API Layer", jumpOn, [](S& s) { s.target_controller = "Right"; }, jumpOff, jumpOn,
+       {"openxr.setButton(L,A,false)"}, {"openxr.setButton(R,A,true)"}},
+      // A press on the new target lifts the one on the old target first.
+      {"SteamVR Hook", jumpOn, [](S& s) { s.jump_output_mode = "Keyboard"; }, jumpOn, jumpOff,
+       {"hook.buttonEvent(A,false,Left)", "keyboard.pressKey(space)"}, {"keyboard.releaseKey(space)"}},
+      // The second stage moves with its button while held, and lets go of the one it holds.
+      {"OpenXR API Layer", lean, [](S& s) { s.openxr_button_2 = "Right: Trigger"; }, lean, stand,
+       {"openxr.setStick(L,0,0.9)", "openxr.setButton(L,Grip,false)", "openxr.setButton(R,Trigger,true)"},
+       {"openxr.setStick(L,0,0.1)", "openxr.setButton(R,Trigger,false)"}},
+      // The stick's hand: the old hand's stick comes to rest.
+      {"SteamVR Hook", lean, [](S& s) { s.target_controller = "Right"; }, lean, [](O& o) { o.centerAll(); },
+       {"hook.sendStick(0,0,Left)", "hook.sendRelease(L OFF)", "hook.sendStick(0,-0.9,Right)"},
+       {"hook.buttonEvent(A,false,Left)", "hook.buttonEvent(B,false,Left)", "hook.sendStick(0,0,Right)",
+        "hook.sendRelease(R OFF)"}},
+      {"OpenXR API Layer", lean, [](S& s) { s.target_controller = "Right"; }, lean, jumpOn,
+       {"openxr.center()", "openxr.setStick(R,0,0.9)", "openxr.setButton(L,Grip,true)"},
+       {"openxr.setButton(R,A,true)"}},
+      // clang-format on
+  };
+  for (const auto& row : rows) {
+    core::Settings settings;
+    RecordingBackends backends;
+    outputs::OutputService service{settings, logger, backends.all()};
+    settings.mode = row.mode;
+    settings.enable_openxr_s2 = true;
+    service.initialize();
+    row.hold(service);
+    backends.take();
+    row.change(settings);
+    row.release(service);
+    EXPECT_EQ(backends.take(), row.released) << row.mode;
+    row.pressAgain(service);
+    EXPECT_EQ(backends.take(), row.pressedAgain) << row.mode;
+  }
+
+  // The mode switched while walking and crouched: the old output lets go of all of
+  // it before the new one starts.
+  settings.mode = "Keyboard";
+  service.initialize();
+  lean(service);
+  crouchOn(service);
+  backends.take();
+  settings.mode = "SteamVR Hook";
+  service.applyOutputMode();
+  lean(service);
+  EXPECT_THAT(backends.take(),
+              ElementsAre("keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)", "keyboard.reset()",
+                          "pad.shutdown()", "cleanup()", "hook.sendStick(0,-0.9,Left)"));
 }
 
 TEST(OutputServiceWithKeyboard, CentringInKeyboardModeLeavesNoKeyDown) {

@@ -104,8 +104,8 @@ void VirtualJoystickService::explainFailure() {
 void VirtualJoystickService::shutdown() {
   std::lock_guard lock(mutex_);
   if (s2_) {
-    release(s2Button_);
     s2_ = false;
+    release(s2Button_);
   }
   if (target_) {
     bus_.targetRemove(client_, target_);
@@ -144,12 +144,12 @@ void VirtualJoystickService::update(float x, float y) {
       press(s2Button_);
       s2_ = true;
     } else if (y >= -threshold && s2_) {
-      release(s2Button_);
       s2_ = false;
+      release(s2Button_);
     }
   } else if (s2_) {
-    release(s2Button_);
     s2_ = false;
+    release(s2Button_);
   }
   submitLocked();
 }
@@ -174,19 +174,28 @@ void VirtualJoystickService::press(const std::string& name) {
 }
 
 void VirtualJoystickService::release(const std::string& name) {
+  // A name still held by the other holder (jump or crouch and the S2 button on the
+  // same name) stays down.
+  if (buttonsHeld_.count(name) || (s2_ && s2Button_ == name)) return;
+  // Overrides are forgotten also while unplugged, so a later plug-in never brings
+  // back a press whose release came in between.
+  if (name == "LS Down")
+    lsDown_ = false;
+  else if (name == "RS Down")
+    rsDown_ = false;
+  else if (name == "LS Up")
+    lsUp_ = false;
+  else if (name == "RS Up")
+    rsUp_ = false;
   if (!client_) return;
   // An override's axis returns to the centre unless the opposite override still holds it.
   if (name == "LS Down") {
-    lsDown_ = false;
     if (!lsUp_) report_.sThumbLY = 0;
   } else if (name == "RS Down") {
-    rsDown_ = false;
     if (!rsUp_) report_.sThumbRY = 0;
   } else if (name == "LS Up") {
-    lsUp_ = false;
     if (!lsDown_) report_.sThumbLY = 0;
   } else if (name == "RS Up") {
-    rsUp_ = false;
     if (!rsDown_) report_.sThumbRY = 0;
   } else {
     report_.wButtons &= static_cast<std::uint16_t>(~buttonBit(name));
@@ -195,10 +204,13 @@ void VirtualJoystickService::release(const std::string& name) {
 
 void VirtualJoystickService::setButton(const std::string& name, bool pressed) {
   std::lock_guard lock(mutex_);
-  if (pressed)
+  if (pressed) {
+    if (client_) buttonsHeld_.insert(name);
     press(name);
-  else
+  } else {
+    buttonsHeld_.erase(name);
     release(name);
+  }
   submitLocked();
 }
 

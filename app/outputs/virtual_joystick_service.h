@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <iostream>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -71,7 +72,8 @@ class VirtualJoystickService final : public IVirtualPadBackend {
   pad::XusbReport report_;
   bool lsDown_ = false, rsDown_ = false, lsUp_ = false, rsUp_ = false;
   bool s2_ = false;
-  std::string s2Button_;  // the button S2 pressed, released even if the setting changes meanwhile
+  std::string s2Button_;               // the button S2 pressed, released even if the setting changes meanwhile
+  std::set<std::string> buttonsHeld_;  // names held down through setButton
   std::uint32_t submitCount_ = 0;
 };
 

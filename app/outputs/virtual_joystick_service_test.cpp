@@ -191,6 +191,18 @@ TEST(VirtualJoystick, SecondThresholdButtonPressesOnlyBeyondForwardThreshold) {
   EXPECT_EQ(pad.local().sThumbRY, -32768);
   pad.service->update(0.0f, 0.0f);
   EXPECT_EQ(pad.local().sThumbRY, 0);
+
+  // A jump on the S2 button: each holder's release leaves the other's press down.
+  pad.settings.xbox_button_2 = "LB";
+  pad.service->update(0.0f, -0.95f);
+  pad.service->setButton("LB", true);
+  pad.service->update(0.0f, 0.0f);
+  EXPECT_EQ(pad.local().wButtons, 0x0100);
+  pad.service->update(0.0f, -0.95f);
+  pad.service->setButton("LB", false);
+  EXPECT_EQ(pad.local().wButtons, 0x0100);
+  pad.service->update(0.0f, 0.0f);
+  EXPECT_EQ(pad.local().wButtons, 0);
 }
 
 TEST(VirtualJoystick, ShutdownReleasesTheSecondThresholdButtonAndUnplugs) {
@@ -273,6 +285,12 @@ TEST(VirtualJoystick, PlugInZeroesTheReportAndUpdateReappliesHeldOverrides) {
   pad.service->update(0.5f, 0.0f);
   EXPECT_EQ(pad.local().sThumbLY, -32768) << "the held override survived unplugging";
   EXPECT_EQ(pad.local().wButtons, 0);
+  // Its release while unplugged is not lost: the next plug-in starts at rest.
+  pad.service->shutdown();
+  pad.service->setButton("LS Down", false);
+  pad.service->init();
+  pad.service->update(0.5f, 0.0f);
+  EXPECT_EQ(pad.local().sThumbLY, 0);
 }
 
 TEST(VirtualJoystick, EverySixtiethSubmitLogsLocalAndMergedValues) {

@@ -119,16 +119,22 @@ void osc_server::threadMain(std::shared_ptr<Startup> startup) {
 }
 
 void osc_server::handleDatagram(std::span<const std::byte> datagram) {
+  resetAddress_.reset();
   Dispatch dispatch(*this);
   osc::decodePacket(datagram, dispatch);
+  // However many resets a datagram or bundle carries, it toggles at most once, and
+  // only when the OSC source's spacing since its last toggle has passed.
+  if (resetAddress_ && toggle_.admitNetworkToggle(ToggleSource::Osc)) {
+    write(out_, "[OSC] SlimeVR Reset signal detected: " + *resetAddress_ + " - Toggling tracking.");
+    toggle_.toggleAndSave();
+  }
 }
 
 void osc_server::onMessage(std::string_view address, std::span<const float> floats) {
   if (!floats.empty() && onMessage_) onMessage_(address, floats);
   if (!settings_.slimevr_tap_toggle.load()) return;
   if (isResetAddress(address)) {
-    write(out_, "[OSC] SlimeVR Reset signal detected: " + std::string(address) + " - Toggling tracking.");
-    toggle_.toggleAndSave();
+    if (!resetAddress_) resetAddress_ = std::string(address);
     return;
   }
   const double now = now_();

@@ -7,7 +7,9 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -55,7 +57,8 @@ class osc_server final : public IOscReceiver {
   // The address bound (0.0.0.0 for every address), 0 when stopped.
   std::uint32_t address() const { return address_.load(); }
 
-  // Decodes one datagram as the receive thread does (the thread's only entry).
+  // Decodes one datagram as the receive thread does (the thread's only entry); a
+  // reset in it toggles after the whole datagram was handed on.
   void handleDatagram(std::span<const std::byte> datagram);
 
  private:
@@ -81,7 +84,8 @@ class osc_server final : public IOscReceiver {
   std::thread thread_;
   platform::UdpSocket socket_;  // used by the receive thread only
   std::vector<std::byte> buffer_;
-  double lastPacketLog_ = 0.0;  // receive thread only
+  double lastPacketLog_ = 0.0;               // receive thread only
+  std::optional<std::string> resetAddress_;  // the first reset of the datagram being decoded
 };
 
 }  // namespace tracking

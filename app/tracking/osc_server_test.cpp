@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <bit>
 #include <chrono>
 #include <mutex>
@@ -79,11 +80,12 @@ class OscServer : public ::testing::Test {
 
   core::Settings settings;
   NoSounds sounds;
-  TrackingToggle toggle{settings, sounds, [this] { record("reset outputs"); }, [this] { record("save"); }};
-  double clock = 100.0;
+  std::atomic<double> clock{100.0};
+  TrackingToggle toggle{settings, sounds, [this] { record("reset outputs"); }, [this] { record("save"); },
+                        [this] { return clock.load(); }};
   testsupport::CaptureStream out;
   testsupport::CaptureStream err;
-  osc_server server{settings, toggle, [this] { return clock; }, out, err};
+  osc_server server{settings, toggle, [this] { return clock.load(); }, out, err};
   UdpSocket sender;
   std::mutex mutex;
   std::vector<std::string> events;
@@ -121,6 +123,7 @@ TEST_F(OscServer, DeliversSlimeVrBundlesAndTogglesTrackingOnResets) {
   barrier();
   EXPECT_FALSE(settings.tracking_active);
   EXPECT_EQ(takeEvents(), (std::vector<std::string>{"reset outputs", "save"}));
+  clock = clock + TrackingToggle::kNetworkSpacing;
   send(oscMessage("/user/mounting_reset", {1.0f}));
   barrier();
   EXPECT_TRUE(settings.tracking_active);
@@ -165,6 +168,23 @@ TEST_F(OscServer, PacketLineIsWrittenAtMostOncePerSecond) {
     server.handleDatagram(message);
     EXPECT_EQ(lines(), step.expectedLines) << "at " << step.time;
   }
+}
+
+TEST_F(OscServer, ABundleOfResetsTogglesOnceAndTheNextOnlyAfterTheSpacing) {
+  settings.slimevr_tap_toggle = true;
+  Bytes bundle = osc::testbytes::bundle({});
+  const Bytes reset = osc::testbytes::element(oscMessage("/user/reset", {}));
+  for (int i = 0; i < 200; ++i) bundle.insert(bundle.end(), reset.begin(), reset.end());
+  const struct {
+    double time;
+    std::vector<std::string> events;
+  } steps[] = {{100.0, {"reset outputs", "save"}}, {100.49, {}}, {100.5, {"save"}}};
+  for (const auto& step : steps) {
+    clock = step.time;
+    server.handleDatagram(bundle);
+    EXPECT_EQ(takeEvents(), step.events) << "at " << step.time;
+  }
+  EXPECT_TRUE(settings.tracking_active);
 }
 
 TEST_F(OscServer, ListensOnLoopbackUnlessTheSettingOpensItToEveryAddress) {

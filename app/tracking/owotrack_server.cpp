@@ -199,7 +199,9 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
     case owotrack::Packet::UserAction: {
       const int action = packet.code;
       log("[owotrack] User Action (Type 15) action=" + std::to_string(action) + " from " + ip());
-      if (settings_.slimevr_tap_toggle.load() && action >= 1 && action <= 3) {
+      // A flood of events toggles at most once per spacing; the rest are only logged.
+      if (settings_.slimevr_tap_toggle.load() && action >= 1 && action <= 3 &&
+          toggle_.admitNetworkToggle(ToggleSource::Phone)) {
         log("[owotrack] SlimeVR Reset (" + std::to_string(action) + ") detected, toggling tracking.");
         toggle_.toggle();
       }
@@ -207,7 +209,7 @@ void owotrack_server::handle(const platform::ReceiveResult& result, std::span<co
     }
     case owotrack::Packet::Tap:
       log("[owotrack] Tap Detected (Type 13) sensor=" + std::to_string(int{packet.code}) + " from " + ip());
-      if (settings_.slimevr_tap_toggle.load()) toggle_.toggle();
+      if (settings_.slimevr_tap_toggle.load() && toggle_.admitNetworkToggle(ToggleSource::Phone)) toggle_.toggle();
       return;
     default:
       break;

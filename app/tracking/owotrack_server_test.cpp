@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <random>
 #include <vector>
 
 #include "app/tracking/owotrack_protocol.h"
+#include "app/tracking/settings_saver.h"
 #include "testing/support/capture_stream.h"
 
 namespace tracking {
@@ -118,9 +120,9 @@ class PhoneServer : public ::testing::Test {
   RecordingSounds sounds;
   int resets = 0;
   int saves = 0;
-  TrackingToggle toggle{settings, sounds, [this] { ++resets; }, [this] { ++saves; }};
-  testsupport::CaptureStream out;
   std::atomic<double> clock{100.0};
+  TrackingToggle toggle{settings, sounds, [this] { ++resets; }, [this] { ++saves; }, [this] { return clock.load(); }};
+  testsupport::CaptureStream out;
   owotrack_server server{settings, toggle, out, nullptr, [this] { return clock.load(); }};
   UdpSocket phone;
   std::mutex mutex;
@@ -305,17 +307,22 @@ TEST_F(PhoneServer, TapsAndResetActionsToggleTrackingOnlyWhenEnabled) {
   EXPECT_TRUE(settings.tracking_active);
   EXPECT_EQ(saves, 0);
 
-  send(event(owotrack::kTap, 0));
+  // Within the spacing only the first of a burst counts; each event is still logged.
+  for (int i = 0; i < 5; ++i) send(event(owotrack::kTap, 0));
   barrier();
   EXPECT_FALSE(settings.tracking_active);
   EXPECT_EQ(resets, 1);
+  clock = clock + TrackingToggle::kNetworkSpacing;
   send(event(owotrack::kTap, 0));
+  send(event(owotrack::kUserAction, 1));
   barrier();
   EXPECT_TRUE(settings.tracking_active);
   EXPECT_EQ(resets, 1);
   EXPECT_EQ(saves, 2);
   EXPECT_EQ(sounds.get(), (std::vector<std::string>{"stop", "start"}));
+  EXPECT_EQ(out.text().find("SlimeVR Reset (1)"), std::string::npos) << out.text();
 
+  clock = clock + 1.0;
   send(event(owotrack::kUserAction, 3));
   barrier();
   EXPECT_FALSE(settings.tracking_active);
@@ -450,6 +457,58 @@ TEST(TrackingToggle, ShortFormsHaveNoSound) {
   EXPECT_FALSE(toggle.toggleQuietly());  // START/STOP button
   EXPECT_TRUE(toggle.toggleQuietly());
   EXPECT_EQ(calls, (std::vector<std::string>{"reset"}));
+}
+
+TEST(TrackingToggle, NetworkTogglesCountAtMostOncePerSpacingForEachSource) {
+  core::Settings settings;
+  core::SilentFeedbackSounds sounds;
+  double now = 0.0;
+  TrackingToggle toggle(settings, sounds, nullptr, nullptr, [&] { return now; });
+  const struct {
+    double time;
+    ToggleSource source;
+    bool admitted;
+  } steps[] = {
+      {0.0, ToggleSource::Phone, true},   {0.0, ToggleSource::Phone, false},  {0.2, ToggleSource::Osc, true},
+      {0.49, ToggleSource::Phone, false}, {0.5, ToggleSource::Phone, true},   {0.69, ToggleSource::Osc, false},
+      {0.7, ToggleSource::Osc, true},     {0.99, ToggleSource::Phone, false}, {5.0, ToggleSource::Phone, true}};
+  for (const auto& step : steps) {
+    now = step.time;
+    EXPECT_EQ(toggle.admitNetworkToggle(step.source), step.admitted) << "at " << step.time;
+  }
+}
+
+TEST(SaveSchedule, ABurstOfRequestsBecomesOneWritePerIntervalAndALateOneWaitsItsInterval) {
+  SaveSchedule schedule(1.0);
+  std::vector<double> writes;
+  for (int ms = 0; ms <= 6000; ms += 10) {
+    const double now = ms / 1000.0;
+    // Thirty requests over three seconds, then one more alone at 5 s.
+    if ((ms < 3000 && ms % 100 == 0) || ms == 5000) schedule.request(now);
+    if (schedule.take(now)) writes.push_back(now);
+  }
+  const std::vector<double> expected = {1.0, 2.1, 3.2, 6.0};
+  ASSERT_EQ(writes.size(), expected.size());
+  for (std::size_t i = 0; i < writes.size(); ++i) EXPECT_NEAR(writes[i], expected[i], 1e-9);
+  EXPECT_FALSE(schedule.takeAll(6.5));
+  schedule.request(6.5);
+  EXPECT_FALSE(schedule.take(7.4));
+  EXPECT_TRUE(schedule.takeAll(7.4));
+  EXPECT_FALSE(schedule.pending());
+}
+
+TEST(SettingsSaver, WritesTheLastStateOffTheCallersThreadAndWhatIsPendingAtStop) {
+  std::atomic<int> state{0};
+  std::vector<std::pair<int, std::thread::id>> written;  // by one thread at a time: the worker, then this one
+  SettingsSaver saver([&] { written.emplace_back(state.load(), std::this_thread::get_id()); }, 0.5);
+  for (state = 1; state <= 3; ++state) saver.request();
+  for (int wait = 0; wait < 500 && saver.writes() == 0; ++wait) std::this_thread::sleep_for(10ms);
+  saver.request();
+  saver.stop();
+  ASSERT_EQ(written.size(), 2u);
+  EXPECT_EQ(written[0].first, 4);  // the state when the write ran, not when it was asked for
+  EXPECT_NE(written[0].second, std::this_thread::get_id());
+  EXPECT_EQ(written[1].second, std::this_thread::get_id());
 }
 
 TEST(TrackingToggle, ConcurrentTogglesNeverLoseAFlip) {

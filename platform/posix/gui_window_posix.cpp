@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <thread>
 
 #include "platform/frame_pacer.h"
 #include "platform/gui_window.h"
@@ -74,18 +73,26 @@ int runGuiWindow(const GuiWindowHooks& hooks) {
 
   FramePacer pacer;
   bool done = false;
+  double waitSeconds = 0;
   while (!done) {
     SDL_Event event;
-    while (SDL_PollEvent(&event)) {
+    // Rest on the event queue until an event comes or the pacer's wait is over.
+    bool got = SDL_WaitEventTimeout(&event, static_cast<int>(waitSeconds * 1000.0 + 0.999)) != 0;
+    while (got) {
       ImGui_ImplSDL2_ProcessEvent(&event);
+      pacer.noteEvent();
       if (event.type == SDL_QUIT) done = true;
       if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE &&
           event.window.windowID == SDL_GetWindowID(window))
         done = true;
+      got = SDL_PollEvent(&event) != 0;
     }
     if (done) break;
     const Uint32 flags = SDL_GetWindowFlags(window);
-    if (!pacer.frameDue(monotonicSeconds(), flags & SDL_WINDOW_MINIMIZED, flags & SDL_WINDOW_INPUT_FOCUS)) continue;
+    const FramePacer::Decision decision = pacer.next(monotonicSeconds(), flags & SDL_WINDOW_MINIMIZED,
+                                                     flags & SDL_WINDOW_INPUT_FOCUS, hooks.contentChanged);
+    waitSeconds = decision.waitSeconds;
+    if (!decision.draw) continue;
     ImGui_ImplOpenGL3_NewFrame();
     ImGui_ImplSDL2_NewFrame();
     ImGui::NewFrame();

@@ -13,7 +13,6 @@
 #include <imgui_impl_win32.h>
 
 #include <chrono>
-#include <thread>
 
 #include "platform/frame_pacer.h"
 #include "platform/gui_window.h"
@@ -174,15 +173,23 @@ int runGuiWindow(const GuiWindowHooks& hooks) {
 
   FramePacer pacer;
   bool done = false;
+  double waitSeconds = 0;
   while (!done) {
+    // Rest until a message comes or the pacer's wait is over.
+    MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(waitSeconds * 1000.0 + 0.999), QS_ALLINPUT,
+                                MWMO_INPUTAVAILABLE);
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0U, 0U, PM_REMOVE)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
+      pacer.noteEvent();
       if (msg.message == WM_QUIT) done = true;
     }
     if (done) break;
-    if (!pacer.frameDue(monotonicSeconds(), IsIconic(window), GetForegroundWindow() == window)) continue;
+    const FramePacer::Decision decision =
+        pacer.next(monotonicSeconds(), IsIconic(window), GetForegroundWindow() == window, hooks.contentChanged);
+    waitSeconds = decision.waitSeconds;
+    if (!decision.draw) continue;
     ImGui_ImplDX11_NewFrame();
     ImGui_ImplWin32_NewFrame();
     ImGui::NewFrame();

@@ -256,6 +256,7 @@ void GuiTabInput::renderRight() {
   if (beginCard("InputRight", ImVec2(0, height), true, true)) {
     sectionTitle("Output Visual (Live)");
     drawStickVisualizer(settings_);
+    if (raisedButton("CALIBRATE", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.startCalibration);
     const bool debug = settings_.debug_mode.load();
     if (!settings_.tracker_source.equals("SlimeVR (OSC)")) {
       ImGui::Separator();

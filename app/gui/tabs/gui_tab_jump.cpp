@@ -121,6 +121,8 @@ void GuiTabJump::renderSettings(const std::string& shownSource) {
       ImGui::TextColored(rgb(palette::kWhite), "Jump Detection is Disabled.");
       ImGui::TextWrapped("Select a source to enable jump input.");
     } else {
+      if (actions_.history)
+        plots_.jump(*actions_.history, settings_, LivePlots::timeNow(actions_.engineNow, *actions_.history), 130);
       if (source == "SteamVR (OpenVR)") renderOpenVRDevice();
       if (source == "SlimeVR (SolarXR)") renderSolarXRTracker();
       if (source == "OpenXR (In-Game)") {

@@ -8,6 +8,7 @@
 #include "app/core/settings.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
+#include "app/gui/tabs/live_plots.h"
 
 namespace gui::tabs {
 
@@ -48,6 +49,7 @@ class GuiTabJump : public ITab {
   core::Settings& settings_;
   const GuiActions& actions_;
   OrientationHistory history_;
+  LivePlots plots_;
 };
 
 }  // namespace gui::tabs

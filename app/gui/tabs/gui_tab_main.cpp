@@ -118,6 +118,14 @@ void GuiTabMain::renderSettings() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("SettingsBlock", ImVec2(0, height), true, true)) {
     sectionTitle("Sensors & Input Control");
+    if (actions_.history) {
+      const double t = LivePlots::timeNow(actions_.engineNow, *actions_.history);
+      plots_.lean(*actions_.history, settings_, t, 120);
+      plots_.stick(*actions_.history, t, 80);
+    }
+    if (raisedButton("CALIBRATE", ImVec2(200, 48))) callIfSet(actions_.startCalibration);
+    ImGui::SameLine();
+    ImGui::TextColored(rgb(palette::kMuted), "%s", "Measures your centre, dead zone and sensitivities.");
     const std::vector<std::string> modes = outputModeList(settings_);
     int selected = std::max(0, indexIn(modes, settings_.mode.get()));
     // An unknown mode shows the first entry; choosing that entry then stores it.
@@ -262,6 +270,8 @@ void GuiTabMain::renderVisuals() {
     sectionTitle("Visualizer");
     drawStickVisualizer(settings_);
     if (raisedButton("RESET CENTER", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.setCenter);
+    // Forward for one second through the current output, so the player can see the game move.
+    if (raisedButton("TEST OUTPUT", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.testOutput);
     sectionTitle("Curve Visual");
     drawCurvePreview(settings_.progression.load());
   }

@@ -6,6 +6,7 @@
 #include "app/core/settings.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
+#include "app/gui/tabs/live_plots.h"
 
 namespace gui::tabs {
 
@@ -55,6 +56,7 @@ class GuiTabMain : public ITab {
   std::vector<HookController> controllers_;
   double controllersTime_ = 0;
   bool controllersRead_ = false;
+  LivePlots plots_;
 };
 
 }  // namespace gui::tabs

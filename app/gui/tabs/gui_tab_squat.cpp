@@ -54,6 +54,8 @@ void GuiTabSquat::renderSettings() {
       ImGui::TextColored(rgb(palette::kWhite), "Crouching Detection is Disabled.");
       ImGui::TextWrapped("Select a source to enable crouch input.");
     } else {
+      if (actions_.history)
+        plots_.crouch(*actions_.history, settings_, LivePlots::timeNow(actions_.engineNow, *actions_.history), 130);
       ImGui::Separator();
       sectionTitle("Crouch Detection Settings");
       float upper = settings_.squat_upper_threshold.load();

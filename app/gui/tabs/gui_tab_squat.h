@@ -6,6 +6,7 @@
 #include "app/core/settings.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
+#include "app/gui/tabs/live_plots.h"
 
 namespace gui::tabs {
 
@@ -24,6 +25,7 @@ class GuiTabSquat : public ITab {
 
   core::Settings& settings_;
   const GuiActions& actions_;
+  LivePlots plots_;
 };
 
 }  // namespace gui::tabs
