@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 namespace platform {
@@ -20,5 +21,15 @@ std::string executableFileName(const std::string& baseName);
 
 // The folder holding the running executable; "." when unknown.
 std::string executableFolder();
+
+// Paths are UTF-8 text in the program; std::filesystem takes narrow text in the
+// system's code page on Windows, so paths cross over through char8_t.
+inline std::filesystem::path utf8Path(const std::string& text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+inline std::string utf8Text(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 }  // namespace platform

@@ -6,8 +6,8 @@ namespace platform {
 
 // Whether a process with this executable image name (for example "vrmonitor.exe") is
 // running. Windows: for "vrmonitor.exe" a top-level window titled "SteamVR" counts;
-// otherwise tasklist filtered by the image name, waited for at most one second (a
-// failed or slow command counts as not running). Linux: a process whose name in
+// otherwise the system's process list names the image (compared without case).
+// Linux: a process whose name in
 // /proc/<pid>/comm equals the image name without ".exe" (cut to the kernel's 15
 // characters).
 bool isProcessRunning(const std::string& imageName);

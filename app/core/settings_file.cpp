@@ -299,11 +299,11 @@ bool SettingsFile::load(Settings& settings) {
 
 bool SettingsFile::loadFrom(Settings& settings, bool& fromUserFile) {
   std::string sourcePath = path();
-  std::ifstream in(sourcePath, std::ios::binary);
+  std::ifstream in(platform::utf8Path(sourcePath), std::ios::binary);
   fromUserFile = in.is_open();
   if (!in.is_open()) {
     sourcePath = fallbackPath_;
-    in.open(sourcePath, std::ios::binary);
+    in.open(platform::utf8Path(sourcePath), std::ios::binary);
   }
   if (!in.is_open()) {
     out_ << "[Settings] No settings file found, using defaults." << std::endl;

@@ -72,7 +72,6 @@ struct SteamVrFixture : ::testing::Test {
 
   ComponentService service() {
     ComponentEnvironment e;
-    e.workingFolder = working.string();
     e.programFolder = working.string();
     e.pathRegistryFile = (root / "openvr" / "openvrpaths.vrpath").string();
     e.padBusPresent = [] { return false; };

@@ -26,9 +26,7 @@ bool contains(const std::string& text, const char* part) { return text.find(part
 }  // namespace
 
 ComponentEnvironment programEnvironment(std::function<bool()> padBusPresent) {
-  std::error_code error;
   ComponentEnvironment environment;
-  environment.workingFolder = fs::current_path(error).string();
   environment.programFolder = platform::executableFolder();
   environment.pathRegistryFile = platform::openvrPathRegistryFile();
   environment.padBusPresent = std::move(padBusPresent);
@@ -41,21 +39,16 @@ ComponentEnvironment programEnvironment(std::function<bool()> padBusPresent) {
 ComponentService::ComponentService(core::Settings& settings, core::Logger& logger, ComponentEnvironment environment)
     : settings_(settings), logger_(logger), environment_(std::move(environment)) {}
 
-// Candidates are looked for in the program's own folder first (an installed
-// program is started from any working folder), then in the working folder.
+// Candidates are looked for only in the program's own folder: an installed program
+// is started from any working folder, and a folder there is not the program's.
 std::string ComponentService::firstExisting(const std::vector<std::string>& candidates, bool folderWithManifest) const {
-  std::vector<std::string> bases;
-  for (const std::string* base : {&environment_.programFolder, &environment_.workingFolder})
-    if (!base->empty() && (bases.empty() || bases.front() != *base)) bases.push_back(*base);
-  for (const std::string& base : bases) {
-    for (const std::string& candidate : candidates) {
-      const fs::path path = (fs::path(base) / fs::path(candidate)).lexically_normal();
-      std::error_code error;
-      const bool found = folderWithManifest ? fs::is_directory(path, error) &&
-                                                  fs::is_regular_file(path / "driver.vrdrivermanifest", error)
-                                            : fs::is_regular_file(path, error);
-      if (found) return fs::path(path).make_preferred().string();
-    }
+  for (const std::string& candidate : candidates) {
+    const fs::path path = (platform::utf8Path(environment_.programFolder) / fs::path(candidate)).lexically_normal();
+    std::error_code error;
+    const bool found = folderWithManifest ? fs::is_directory(path, error) &&
+                                                fs::is_regular_file(path / "driver.vrdrivermanifest", error)
+                                          : fs::is_regular_file(path, error);
+    if (found) return platform::utf8Text(fs::path(path).make_preferred());
   }
   return {};
 }
@@ -63,26 +56,23 @@ std::string ComponentService::firstExisting(const std::vector<std::string>& cand
 void ComponentService::refreshComponents() {
   ComponentEntry driver(kSteamVrDriver);
   driver.installed = isDriverRegistered();
-  // The folder this build stages first, then the places older layouts kept it.
-  driver.sourcePath = firstExisting(
-      {"drivers/gaitrelay", "../strivo_hook/deployment", "drivers/strivovr", "strivo_hook/deployment"}, true);
+  // The folder this build stages first, then the places older layouts kept it; all
+  // inside the program's own folder, never the working folder or a folder above.
+  driver.sourcePath = firstExisting({"drivers/gaitrelay", "drivers/strivovr", "strivo_hook/deployment"}, true);
   driver.sourceFound = !driver.sourcePath.empty();
 
   ComponentEntry bus(kPadBus);
   bus.installed = environment_.padBusPresent && environment_.padBusPresent();
   bus.sourcePath = firstExisting(
-      {"../tools/platform-tools/vgem/ViGEmBus_1.22.0_x64_x86_arm64.exe",
-       "drivers/vgem/ViGEmBus_1.22.0_x64_x86_arm64.exe", "tools/platform-tools/vgem/ViGEmBus_1.22.0_x64_x86_arm64.exe"},
+      {"drivers/vgem/ViGEmBus_1.22.0_x64_x86_arm64.exe", "tools/platform-tools/vgem/ViGEmBus_1.22.0_x64_x86_arm64.exe"},
       false);
   bus.sourceFound = !bus.sourcePath.empty();
 
   ComponentEntry layer(kOpenXrLayer);
   layer.installed = isLayerRegistered();
-  layer.sourcePath = firstExisting(
-      {platform::executableFileName("LayerSetup"), "../" + platform::executableFileName("LayerSetup")}, false);
+  layer.sourcePath = firstExisting({platform::executableFileName("LayerSetup")}, false);
   layer.sourceFound = !layer.sourcePath.empty();
-  layer.removerPath = firstExisting(
-      {platform::executableFileName("LayerRemover"), "../" + platform::executableFileName("LayerRemover")}, false);
+  layer.removerPath = firstExisting({platform::executableFileName("LayerRemover")}, false);
 
   components_ = {driver, bus, layer};
 }
@@ -109,12 +99,13 @@ bool ComponentService::isDriverRegistered() {
     return false;
   }
   std::error_code error;
-  if (!fs::exists(path, error)) {
+  const fs::path file = platform::utf8Path(path);
+  if (!fs::exists(file, error)) {
     reportDriverCheck(core::Logger::Warning, "openvrpaths.vrpath does not exist at: " + path);
     return false;
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open() || fs::file_size(path, error) > kMaxPathRegistryBytes) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in.is_open() || fs::file_size(file, error) > kMaxPathRegistryBytes) {
     reportDriverCheck(core::Logger::Error, "Could not open openvrpaths.vrpath for reading: " + path);
     return false;
   }
@@ -136,8 +127,9 @@ bool ComponentService::isDriverRegistered() {
 }
 
 bool ComponentService::isLayerRegistered() {
-  const fs::path manifest = fs::path(environment_.programFolder) / "api_layer" / "gait_xrlayer.json";
-  return environment_.layerRegistered && environment_.layerRegistered(fs::path(manifest).make_preferred().string());
+  const fs::path manifest = platform::utf8Path(environment_.programFolder) / "api_layer" / "gait_xrlayer.json";
+  return environment_.layerRegistered &&
+         environment_.layerRegistered(platform::utf8Text(fs::path(manifest).make_preferred()));
 }
 
 bool ComponentService::isPortInUse(int port, const std::string& protocol) {
@@ -148,9 +140,9 @@ bool ComponentService::isPortInUse(int port, const std::string& protocol) {
 std::vector<std::string> ComponentService::steamVrRuntimeFolders() const {
   std::vector<std::string> folders;
   std::error_code error;
-  const std::string& path = environment_.pathRegistryFile;
-  if (path.empty() || !fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxPathRegistryBytes)
-    return folders;
+  if (environment_.pathRegistryFile.empty()) return folders;
+  const fs::path path = platform::utf8Path(environment_.pathRegistryFile);
+  if (!fs::is_regular_file(path, error) || fs::file_size(path, error) > kMaxPathRegistryBytes) return folders;
   try {
     const nlohmann::json registry = nlohmann::json::parse(std::ifstream(path, std::ios::binary));
     if (registry.is_object() && registry.contains("runtime") && registry["runtime"].is_array())

@@ -31,9 +31,7 @@ struct PortEntry {
 
 // What the component service looks at, so tests can point it at folders of their own.
 struct ComponentEnvironment {
-  std::string programFolder;     // holds api_layer/gait_xrlayer.json; source folders and installers are looked
-                                 // for here first
-  std::string workingFolder;     // then here
+  std::string programFolder;     // holds the driver folder, the installers and api_layer/gait_xrlayer.json
   std::string pathRegistryFile;  // SteamVR's openvrpaths.vrpath; empty when the user's folder is unknown
   std::function<bool()> padBusPresent;
   std::function<bool(const std::string& manifestPath)> layerRegistered;
@@ -41,8 +39,8 @@ struct ComponentEnvironment {
   std::function<std::string()> padBusSetupHint;  // lines to show when the pad bus cannot be installed from here
 };
 
-// The environment of the running program: the working folder, the program's own
-// folder, the user's SteamVR path registry, the platform's pad bus and layer list.
+// The environment of the running program: the program's own folder, the user's SteamVR path registry, the platform's
+// pad bus and layer list.
 ComponentEnvironment programEnvironment(std::function<bool()> padBusPresent);
 
 // Checks, installs and removes the SteamVR driver's registration, the virtual pad

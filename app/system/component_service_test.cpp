@@ -42,7 +42,6 @@ struct ComponentFixture : ::testing::Test {
 
   ComponentEnvironment environment() {
     ComponentEnvironment e;
-    e.workingFolder = working.string();
     e.programFolder = working.string();
     e.pathRegistryFile = (root / "openvr" / "openvrpaths.vrpath").string();
     e.padBusPresent = [] { return false; };
@@ -119,10 +118,15 @@ TEST_F(ComponentFixture, DriverRegistrationIsReadFromThePathRegistryText) {
 }
 
 TEST_F(ComponentFixture, SourcesAreTheFirstCandidatesThatHoldWhatTheyNeed) {
-  fs::create_directories(root / "strivo_hook" / "deployment");  // no manifest: skipped
+  fs::create_directories(working / "strivo_hook" / "deployment");  // no manifest: skipped
   writeFile(working / "drivers" / "strivovr" / "driver.vrdrivermanifest", "{}");
   writeFile(working / "LayerSetup" / "not a program.txt", "");  // a folder by the installer's name: skipped
+  // Beside the program folder, or in the working folder: not the program's, never run.
   writeFile(root / platform::executableFileName("LayerSetup"), "");
+  writeFile(root / "tools" / "platform-tools" / "vgem" / "ViGEmBus_1.22.0_x64_x86_arm64.exe", "");
+  writeFile(root / "strivo_hook" / "deployment" / "driver.vrdrivermanifest", "{}");
+  const fs::path previous = fs::current_path();
+  fs::current_path(root);
   writeFile(working / platform::executableFileName("LayerRemover"), "");
   ComponentService service(settings, logger, environment());
   service.refreshComponents();
@@ -134,7 +138,8 @@ TEST_F(ComponentFixture, SourcesAreTheFirstCandidatesThatHoldWhatTheyNeed) {
   EXPECT_TRUE(list[0].sourceFound);
   EXPECT_EQ(fs::path(list[0].sourcePath), (working / "drivers" / "strivovr").make_preferred());
   EXPECT_FALSE(list[1].sourceFound || list[1].installed || list[1].removable());
-  EXPECT_EQ(fs::path(list[2].sourcePath), (root / platform::executableFileName("LayerSetup")).make_preferred());
+  EXPECT_FALSE(list[2].sourceFound);
+  EXPECT_TRUE(list[2].sourcePath.empty());
   EXPECT_EQ(fs::path(list[2].removerPath), (working / platform::executableFileName("LayerRemover")).make_preferred());
   EXPECT_TRUE(list[2].removable());
   EXPECT_EQ(askedLayers,
@@ -156,8 +161,9 @@ TEST_F(ComponentFixture, SourcesAreTheFirstCandidatesThatHoldWhatTheyNeed) {
   EXPECT_EQ(fs::path(fromMenu.components()[0].sourcePath), (installed / "drivers" / "gaitrelay").make_preferred());
   EXPECT_EQ(fs::path(fromMenu.components()[2].sourcePath),
             (installed / platform::executableFileName("LayerSetup")).make_preferred());
-  EXPECT_EQ(fs::path(fromMenu.components()[2].removerPath),
-            (working / platform::executableFileName("LayerRemover")).make_preferred());
+  // The remover in another folder is not the program's.
+  EXPECT_TRUE(fromMenu.components()[2].removerPath.empty());
+  fs::current_path(previous);
 }
 
 TEST_F(ComponentFixture, InstallersAndTheRemoverAreStartedOrTheirAbsenceIsLogged) {

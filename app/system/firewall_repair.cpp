@@ -5,17 +5,14 @@ namespace {
 
 const std::string kPortRulePrefix = "StrivoVR_Port_";
 const std::string kProgramRule = "StrivoVR_App";
+const std::string kProgramPathVariable = "STRIVOVR_APP_PATH";
 
-// Inside PowerShell's single quotes only a single quote is special; doubling it
-// keeps a path such as C:\Users\O'Neil\... one literal text.
-std::string powershellLiteral(const std::string& text) {
-  std::string quoted;
-  for (char c : text) {
-    quoted += c;
-    if (c == '\'') quoted += '\'';
-  }
-  return quoted;
-}
+// Removes the block rules Windows made for this program (when its firewall prompt
+// was declined). The path comes from the environment, never from the script text.
+const std::string kRemoveBlockRules =
+    "$p=$env:" + kProgramPathVariable +
+    "; Get-NetFirewallRule -Action Block | ForEach-Object { $r=$_; $f=$r|Get-NetFirewallApplicationFilter; "
+    "if ($f.AppPath -eq $p) { $r|Remove-NetFirewallRule } }";
 
 std::string lower(std::string text) {
   for (char& c : text) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -24,28 +21,35 @@ std::string lower(std::string text) {
 
 }  // namespace
 
-std::vector<std::string> netshFirewallCommands(int port, const std::string& protocol, const std::string& programPath) {
+std::vector<platform::CommandLine> netshFirewallCommands(int port, const std::string& protocol,
+                                                         const std::string& programPath, const std::string& netsh,
+                                                         const std::string& powershell) {
   const std::string number = std::to_string(port);
-  std::vector<std::string> commands = {
-      "netsh advfirewall firewall delete rule name=all localport=" + number + " protocol=" + protocol,
-      "netsh advfirewall firewall add rule name=\"" + kPortRulePrefix + number +
-          "\" dir=in action=allow protocol=" + protocol + " localport=" + number,
+  const std::string portRule = "name=" + kPortRulePrefix + number;
+  const std::vector<std::string> rule = {"advfirewall", "firewall"};
+  auto netshLine = [&](std::vector<std::string> words) {
+    words.insert(words.begin(), rule.begin(), rule.end());
+    return platform::CommandLine{netsh, std::move(words)};
+  };
+  std::vector<platform::CommandLine> commands = {
+      netshLine({"delete", "rule", portRule, "protocol=" + protocol, "localport=" + number}),
+      netshLine({"add", "rule", portRule, "dir=in", "action=allow", "protocol=" + protocol, "localport=" + number,
+                 "profile=private"}),
   };
   if (programPath.empty()) return commands;
-  commands.push_back(
-      "powershell -Command \"Get-NetFirewallRule -Action Block | ForEach-Object { $r=$_; "
-      "$f=$r|Get-NetFirewallApplicationFilter; if ($f.AppPath -eq '" +
-      powershellLiteral(programPath) + "') { $r|Remove-NetFirewallRule } }\"");
-  commands.push_back("netsh advfirewall firewall delete rule name=\"" + kProgramRule + "\"");
-  commands.push_back("netsh advfirewall firewall add rule name=\"" + kProgramRule +
-                     "\" dir=in action=allow program=\"" + programPath + "\" enable=yes");
+  if (!powershell.empty())
+    commands.push_back({powershell,
+                        {"-NoProfile", "-NonInteractive", "-Command", kRemoveBlockRules},
+                        {{kProgramPathVariable, programPath}}});
+  commands.push_back(netshLine({"delete", "rule", "name=" + kProgramRule}));
+  commands.push_back(netshLine({"add", "rule", "name=" + kProgramRule, "dir=in", "action=allow",
+                                "program=" + programPath, "enable=yes", "profile=private"}));
   return commands;
 }
 
-std::vector<platform::CommandLine> ufwFirewallCommands(int port, const std::string& protocol) {
+std::vector<platform::CommandLine> ufwFirewallCommands(int port, const std::string& protocol, const std::string& ufw) {
   const std::string rule = std::to_string(port) + "/" + lower(protocol);
-  return {{"ufw", {"delete", "allow", rule}},
-          {"ufw", {"allow", rule, "comment", kPortRulePrefix + std::to_string(port)}}};
+  return {{ufw, {"delete", "allow", rule}}, {ufw, {"allow", rule, "comment", kPortRulePrefix + std::to_string(port)}}};
 }
 
 FirewallRepair::FirewallRepair(core::Logger& logger, std::string programPath, FirewallCommands commands)
@@ -58,15 +62,13 @@ void FirewallRepair::repairFirewall(int port, const std::string& protocol) {
     return;
   }
   logger_.info("Fixing firewall for port " + std::to_string(port) + " (" + protocol + ")...");
-  if (commands_.exists("netsh")) {
-    // A program path with a double quote would end netsh's quoted text early;
-    // Windows paths cannot hold one, so such a path is not from this system.
-    const bool pathUsable = !programPath_.empty() && programPath_.find('"') == std::string::npos;
-    for (const std::string& line : netshFirewallCommands(port, protocol, pathUsable ? programPath_ : ""))
-      commands_.runLine(line);
-    if (pathUsable) logger_.info("Firewall fixed for app: " + programPath_);
-  } else if (commands_.exists("ufw")) {
-    for (const platform::CommandLine& command : ufwFirewallCommands(port, protocol)) commands_.run(command);
+  if (const std::string netsh = commands_.locate("netsh"); !netsh.empty()) {
+    const std::string powershell = commands_.locate("WindowsPowerShell\\v1.0\\powershell");
+    for (const platform::CommandLine& command : netshFirewallCommands(port, protocol, programPath_, netsh, powershell))
+      commands_.run(command);
+    if (!programPath_.empty()) logger_.info("Firewall fixed for app: " + programPath_);
+  } else if (const std::string ufw = commands_.locate("ufw"); !ufw.empty()) {
+    for (const platform::CommandLine& command : ufwFirewallCommands(port, protocol, ufw)) commands_.run(command);
   } else {
     logger_.info("Firewall: no firewall tool (netsh or ufw) found; no rule was changed.");
   }

@@ -9,19 +9,22 @@
 
 namespace services {
 
-// The command lines, handed to Windows' command interpreter one at a time, that
-// open the firewall for one port and for the program itself (`programPath` empty:
-// the program's own rules are left out).
-std::vector<std::string> netshFirewallCommands(int port, const std::string& protocol, const std::string& programPath);
+// The programs, with their arguments, that open Windows' firewall for one port and
+// for the program itself (`programPath` empty: the program's own rules are left
+// out). `netsh` and `powershell` are the tools' full paths. Only the rules this
+// program made ("StrivoVR_Port_<port>", "StrivoVR_App") are removed and remade, for
+// the private profile only; PowerShell reads the program path from a variable of
+// its environment, so no character in it can end a quoted text.
+std::vector<platform::CommandLine> netshFirewallCommands(int port, const std::string& protocol,
+                                                         const std::string& programPath, const std::string& netsh,
+                                                         const std::string& powershell);
 
-// The same for Linux's ufw, as programs with arguments: ufw has rules for ports
-// only, not for programs.
-std::vector<platform::CommandLine> ufwFirewallCommands(int port, const std::string& protocol);
+// The same for Linux's ufw: ufw has rules for ports only, not for programs.
+std::vector<platform::CommandLine> ufwFirewallCommands(int port, const std::string& protocol, const std::string& ufw);
 
-// How the repair runs its commands; tests record them instead.
+// How the repair finds and runs its tools; tests record them instead.
 struct FirewallCommands {
-  std::function<bool(const std::string& program)> exists = platform::programExists;
-  std::function<int(const std::string& line)> runLine = platform::runInterpreterLine;
+  std::function<std::string(const std::string& tool)> locate = platform::systemProgram;  // empty: not there
   std::function<int(const platform::CommandLine&)> run = platform::runAndWait;
 };
 

@@ -10,18 +10,15 @@ struct RecordedCommands {
   explicit RecordedCommands(std::vector<std::string> existing = {}) : tools(std::move(existing)) {}
 
   std::vector<std::string> tools;  // the tools that "exist"
-  std::vector<std::string> lines;
   std::vector<platform::CommandLine> programs;
 
   FirewallCommands commands() {
-    return {[this](const std::string& p) { return std::find(tools.begin(), tools.end(), p) != tools.end(); },
-            [this](const std::string& line) {
-              lines.push_back(line);
-              return 1;  // as without administrator rights: not looked at
+    return {[this](const std::string& tool) {
+              return std::find(tools.begin(), tools.end(), tool) != tools.end() ? "/sys/" + tool : "";
             },
             [this](const platform::CommandLine& c) {
               programs.push_back(c);
-              return 1;
+              return 1;  // as without administrator rights: not looked at
             }};
   }
 };
@@ -32,38 +29,50 @@ std::vector<std::string> messages(const core::Logger& logger) {
   return result;
 }
 
-TEST(FirewallRepair, NetshRunsFiveCommandsQuotedAsTheInterpreterNeedsThemAndLogsThreeLines) {
+// A command as one line: program, arguments and variables, split by " | ".
+std::string flat(const platform::CommandLine& command) {
+  std::string line = command.program;
+  for (const std::string& argument : command.arguments) line += " | " + argument;
+  for (const auto& [name, value] : command.environment) line += " | $" + name + "=" + value;
+  return line;
+}
+
+TEST(FirewallRepair, NetshTouchesOnlyOurRulesForThePrivateProfileAndPowerShellGetsThePathOutsideItsScript) {
   core::Logger logger(nullptr);
-  RecordedCommands recorded({"netsh", "ufw"});
-  const std::string program = R"(C:\Program Files\O'Neil & Co\StrivoVR.exe)";
+  RecordedCommands recorded({"netsh", "WindowsPowerShell\\v1.0\\powershell", "ufw"});
+  // Quotes of every kind PowerShell knows, and what cmd would act on.
+  const std::string program = "C:\\Program Files\\O'Neil \xE2\x80\x99 & Co %PATH% \"x\"\\StrivoVR.exe";
   FirewallRepair(logger, program, recorded.commands()).repairFirewall(6969, "UDP");
+  const std::string netsh = "/sys/netsh | advfirewall | firewall | ";
   const std::vector<std::string> expected = {
-      "netsh advfirewall firewall delete rule name=all localport=6969 protocol=UDP",
-      "netsh advfirewall firewall add rule name=\"StrivoVR_Port_6969\" dir=in action=allow protocol=UDP "
-      "localport=6969",
-      "powershell -Command \"Get-NetFirewallRule -Action Block | ForEach-Object { $r=$_; "
-      "$f=$r|Get-NetFirewallApplicationFilter; if ($f.AppPath -eq 'C:\\Program Files\\O''Neil & Co\\StrivoVR.exe') "
-      "{ $r|Remove-NetFirewallRule } }\"",
-      "netsh advfirewall firewall delete rule name=\"StrivoVR_App\"",
-      "netsh advfirewall firewall add rule name=\"StrivoVR_App\" dir=in action=allow program=\"" + program +
-          "\" enable=yes",
+      netsh + "delete | rule | name=StrivoVR_Port_6969 | protocol=UDP | localport=6969",
+      netsh +
+          "add | rule | name=StrivoVR_Port_6969 | dir=in | action=allow | protocol=UDP | localport=6969 | "
+          "profile=private",
+      "/sys/WindowsPowerShell\\v1.0\\powershell | -NoProfile | -NonInteractive | -Command | $p=$env:STRIVOVR_APP_PATH; "
+      "Get-NetFirewallRule -Action Block | ForEach-Object { $r=$_; $f=$r|Get-NetFirewallApplicationFilter; if "
+      "($f.AppPath -eq $p) { $r|Remove-NetFirewallRule } } | $STRIVOVR_APP_PATH=" +
+          program,
+      netsh + "delete | rule | name=StrivoVR_App",
+      netsh + "add | rule | name=StrivoVR_App | dir=in | action=allow | program=" + program +
+          " | enable=yes | profile=private",
   };
-  EXPECT_EQ(recorded.lines, expected);
-  EXPECT_TRUE(recorded.programs.empty());
+  std::vector<std::string> ran;
+  for (const platform::CommandLine& command : recorded.programs) ran.push_back(flat(command));
+  EXPECT_EQ(ran, expected);
   const std::vector<std::string> log = {"Fixing firewall for port 6969 (UDP)...", "Firewall fixed for app: " + program,
                                         "Firewall fixed for port 6969"};
   EXPECT_EQ(messages(logger), log);
-}
 
-TEST(FirewallRepair, WithoutAProgramPathOnlyThePortRulesAreWritten) {
-  core::Logger logger(nullptr);
-  RecordedCommands recorded({"netsh"});
-  FirewallRepair(logger, "", recorded.commands()).repairFirewall(21110, "TCP");
-  ASSERT_EQ(recorded.lines.size(), 2u);
-  EXPECT_EQ(recorded.lines[1],
-            "netsh advfirewall firewall add rule name=\"StrivoVR_Port_21110\" dir=in action=allow protocol=TCP "
-            "localport=21110");
-  EXPECT_EQ(messages(logger).size(), 2u);
+  // Without PowerShell the block rules stay; our own rules are still made. Without
+  // a program path, only the port's.
+  RecordedCommands bare({"netsh"});
+  FirewallRepair(logger, program, bare.commands()).repairFirewall(6969, "UDP");
+  EXPECT_EQ(bare.programs.size(), 4u);
+  RecordedCommands portOnly({"netsh"});
+  FirewallRepair(logger, "", portOnly.commands()).repairFirewall(6969, "UDP");
+  ASSERT_EQ(portOnly.programs.size(), 2u);
+  EXPECT_EQ(flat(portOnly.programs[1]), expected[1]);
 }
 
 TEST(FirewallRepair, UfwGetsArgumentsNotAShellLineAndWithNeitherToolOnlyTheLogSpeaks) {
@@ -71,16 +80,15 @@ TEST(FirewallRepair, UfwGetsArgumentsNotAShellLineAndWithNeitherToolOnlyTheLogSp
   RecordedCommands recorded({"ufw"});
   FirewallRepair(logger, "/opt/strivovr/strivovr", recorded.commands()).repairFirewall(9000, "UDP");
   ASSERT_EQ(recorded.programs.size(), 2u);
-  EXPECT_EQ(recorded.programs[0].program, "ufw");
+  EXPECT_EQ(recorded.programs[0].program, "/sys/ufw");
   EXPECT_EQ(recorded.programs[0].arguments, (std::vector<std::string>{"delete", "allow", "9000/udp"}));
   EXPECT_EQ(recorded.programs[1].arguments,
             (std::vector<std::string>{"allow", "9000/udp", "comment", "StrivoVR_Port_9000"}));
-  EXPECT_TRUE(recorded.lines.empty());
 
   core::Logger bare(nullptr);
   RecordedCommands none;
   FirewallRepair(bare, "/opt/strivovr/strivovr", none.commands()).repairFirewall(9000, "UDP");
-  EXPECT_TRUE(none.lines.empty() && none.programs.empty());
+  EXPECT_TRUE(none.programs.empty());
   const std::vector<std::string> log = {"Fixing firewall for port 9000 (UDP)...",
                                         "Firewall: no firewall tool (netsh or ufw) found; no rule was changed.",
                                         "Firewall fixed for port 9000"};
@@ -98,7 +106,7 @@ TEST(FirewallRepair, OnlyPortNumbersAndTheTwoProtocolsReachACommand) {
     core::Logger logger(nullptr);
     RecordedCommands recorded({"netsh"});
     FirewallRepair(logger, "", recorded.commands()).repairFirewall(c.port, c.protocol);
-    EXPECT_EQ(!recorded.lines.empty(), c.runs) << c.port << " " << c.protocol;
+    EXPECT_EQ(!recorded.programs.empty(), c.runs) << c.port << " " << c.protocol;
   }
 }
 

@@ -57,9 +57,9 @@ void lines(std::string& out, const std::vector<std::string>& items) {
 
 std::string settingsContents(const std::string& path) {
   std::error_code error;
-  const auto size = std::filesystem::file_size(path, error);
+  const auto size = std::filesystem::file_size(platform::utf8Path(path), error);
   if (error) return "(no settings file at " + printable(path) + ")\n";
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(platform::utf8Path(path), std::ios::binary);
   if (!file) return "(the settings file " + printable(path) + " cannot be read)\n";
   std::string bytes(static_cast<std::size_t>(std::min<std::uintmax_t>(size, kReportSettingsBytes)), '\0');
   file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -153,7 +153,7 @@ std::string writeSupportReport(const std::string& folder, const std::string& tex
     const std::string name = stem + (attempt == 1 ? "" : "-" + std::to_string(attempt)) + ".txt";
     const std::string path = platform::joinPath(folder, name);
     std::error_code exists;
-    if (std::filesystem::exists(path, exists) || exists) continue;
+    if (std::filesystem::exists(platform::utf8Path(path), exists) || exists) continue;
     if (!platform::replaceFileAtomically(path, text, error)) return "";
     return path;
   }

@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t kMaxRegistryBytes = 1 << 20;
 
 std::string readSmallFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(platform::utf8Path(path), std::ios::binary);
   if (!in) return "";
   std::string text(kMaxRegistryBytes + 1, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
@@ -64,7 +64,8 @@ std::string OpenVrRuntime::loadedFrom() const {
 }
 
 bool OpenVrRuntime::loadFrom(const std::string& path) {
-  if (!std::ifstream(path, std::ios::binary)) return false;  // not there: no loader error to collect
+  if (!std::ifstream(platform::utf8Path(path), std::ios::binary))
+    return false;  // not there: no loader error to collect
   if (!library_.load(path)) return false;
   Exports found;
   found.isRuntimeInstalled = exported<vr::VR_IsRuntimeInstalled_t>(library_, "VR_IsRuntimeInstalled");

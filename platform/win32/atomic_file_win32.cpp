@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/atomic_file.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
@@ -19,9 +20,9 @@ std::string systemMessage(DWORD code) {
 std::string_view nativeLineEnding() { return "\r\n"; }
 
 bool replaceFileAtomically(const std::string& path, std::string_view contents, std::string& error) {
-  const std::string temporary = path + ".tmp" + std::to_string(::GetCurrentProcessId());
+  const std::wstring temporary = win32::widen(path + ".tmp" + std::to_string(::GetCurrentProcessId()));
   HANDLE file =
-      ::CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = systemMessage(::GetLastError());
     return false;
@@ -41,20 +42,22 @@ bool replaceFileAtomically(const std::string& path, std::string_view contents, s
   ::CloseHandle(file);
   if (!ok) {
     error = systemMessage(writeError);
-    ::DeleteFileA(temporary.c_str());
+    ::DeleteFileW(temporary.c_str());
     return false;
   }
-  if (!::MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!::MoveFileExW(temporary.c_str(), win32::widen(path).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     error = systemMessage(::GetLastError());
-    ::DeleteFileA(temporary.c_str());
+    ::DeleteFileW(temporary.c_str());
     return false;
   }
   return true;
 }
 
 CopyOutcome copyToNewFile(const std::string& source, const std::string& target, std::string& error) {
-  HANDLE in = ::CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE in =
+      ::CreateFileW(win32::widen(source).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (in == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
     if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return CopyOutcome::SourceMissing;
@@ -62,7 +65,8 @@ CopyOutcome copyToNewFile(const std::string& source, const std::string& target, 
     return CopyOutcome::Failed;
   }
   // CREATE_NEW makes "does it exist" and "create it" one step, so no older copy is ever replaced.
-  HANDLE out = ::CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const std::wstring wideTarget = win32::widen(target);
+  HANDLE out = ::CreateFileW(wideTarget.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (out == INVALID_HANDLE_VALUE) {
     const DWORD code = ::GetLastError();
     ::CloseHandle(in);
@@ -95,7 +99,7 @@ CopyOutcome copyToNewFile(const std::string& source, const std::string& target, 
   ::CloseHandle(out);
   if (failure != 0) {
     error = systemMessage(failure);
-    ::DeleteFileA(target.c_str());
+    ::DeleteFileW(wideTarget.c_str());
     return CopyOutcome::Failed;
   }
   return CopyOutcome::Copied;

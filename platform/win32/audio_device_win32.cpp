@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 
 #include "platform/audio_device.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
@@ -10,12 +11,13 @@ namespace {
 class MciAudioDevice final : public IAudioDevice {
  public:
   unsigned send(const std::string& command) override {
-    return static_cast<unsigned>(mciSendStringA(command.c_str(), nullptr, 0, nullptr));
+    // Commands carry file paths: UTF-8 here, UTF-16 for MCI.
+    return static_cast<unsigned>(mciSendStringW(win32::widen(command).c_str(), nullptr, 0, nullptr));
   }
   bool errorText(unsigned code, std::string& text) override {
-    char buffer[256] = {};
-    if (!mciGetErrorStringA(code, buffer, sizeof buffer)) return false;
-    text = buffer;
+    wchar_t buffer[256] = {};
+    if (!mciGetErrorStringW(code, buffer, 256)) return false;
+    text = win32::narrow(buffer);
     return true;
   }
 };

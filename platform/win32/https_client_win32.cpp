@@ -10,17 +10,12 @@
 #include <vector>
 
 #include "platform/https_client.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
 
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-  return wide;
-}
+using win32::widen;
 
 // Closes a WinHTTP handle when it goes out of scope.
 struct HttpHandle {

@@ -1,17 +1,29 @@
 #include <windows.h>
 
-// After windows.h, which it relies on.
+// After windows.h, which they rely on.
 #include <shlobj.h>
 
 #include "platform/paths.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 
+namespace win32 {
+
+// The per-user local application-data folder as UTF-8; empty when unknown.
+std::string localAppDataFolder() {
+  wchar_t folder[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, folder))) return "";
+  return narrow(folder);
+}
+
+}  // namespace win32
+
 std::string userDataFolder(const std::string& appName) {
-  char base[MAX_PATH] = {};
-  if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, base))) return ".";
-  const std::string folder = std::string(base) + "\\" + appName;
-  ::CreateDirectoryA(folder.c_str(), nullptr);  // result ignored: an existing folder is fine
+  const std::string base = win32::localAppDataFolder();
+  if (base.empty()) return ".";
+  const std::string folder = base + "\\" + appName;
+  ::CreateDirectoryW(win32::widen(folder).c_str(), nullptr);  // result ignored: an existing folder is fine
   return folder;
 }
 
@@ -22,10 +34,15 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 }
 
 std::string executablePath() {
-  char buffer[MAX_PATH * 4] = {};
-  const DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  if (length == 0 || length >= sizeof buffer) return "";
-  return std::string(buffer, length);
+  // Long paths need more than MAX_PATH: grow until the name fits.
+  std::wstring buffer(MAX_PATH, L'\0');
+  while (buffer.size() <= 32768) {
+    const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (length == 0) return "";
+    if (length < buffer.size()) return win32::narrow(buffer.substr(0, length));
+    buffer.resize(buffer.size() * 2);
+  }
+  return "";
 }
 
 std::string executableFolder() {

@@ -1,68 +1,38 @@
 #include <windows.h>
 
+// After windows.h, which it relies on.
+#include <tlhelp32.h>
+
 #include <string>
 
 #include "platform/process_check.h"
-#include "platform/win32/hidden_command_win32.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
-namespace win32 {
-
-std::string tasklistCommand(const std::string& imageName) {
-  return "cmd.exe /c tasklist /FI \"IMAGENAME eq " + imageName + "\" /NH | find /I \"" + imageName + "\"";
-}
-
-std::optional<unsigned long> runHiddenCommand(const std::string& commandLine, unsigned long waitMs) {
-  // The command and everything it starts (cmd.exe starts tasklist and find) run in one
-  // job, so a command that outlives the wait is ended as a whole tree.
-  HANDLE job = ::CreateJobObjectA(nullptr, nullptr);
-  if (!job) return std::nullopt;
-  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-  ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-
-  std::string command = commandLine;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_HIDE;
-  PROCESS_INFORMATION process{};
-  if (!::CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &process)) {
-    ::CloseHandle(job);
-    return std::nullopt;
-  }
-  ::AssignProcessToJobObject(job, process.hProcess);
-  ::ResumeThread(process.hThread);
-  std::optional<unsigned long> result;
-  if (::WaitForSingleObject(process.hProcess, waitMs) == WAIT_OBJECT_0) {
-    DWORD code = 0;
-    if (::GetExitCodeProcess(process.hProcess, &code)) result = code;
-  } else {
-    ::TerminateJobObject(job, 1);
-  }
-  ::CloseHandle(process.hThread);
-  ::CloseHandle(process.hProcess);
-  ::CloseHandle(job);  // ends whatever of the tree is left
-  return result;
-}
-
-}  // namespace win32
-
 namespace {
 
-constexpr unsigned long kCommandWaitMs = 1000;
-
 bool steamVrWindowExists() {
-  return ::FindWindowA(nullptr, "SteamVR") != nullptr || ::FindWindowA("Qt5QWindowIcon", "SteamVR") != nullptr;
+  return ::FindWindowW(nullptr, L"SteamVR") != nullptr || ::FindWindowW(L"Qt5QWindowIcon", L"SteamVR") != nullptr;
+}
+
+// The system's process list, read directly: no program is started to ask.
+bool imageRuns(const std::wstring& image) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more && !found; more = ::Process32NextW(snapshot, &entry))
+    found = ::CompareStringOrdinal(entry.szExeFile, -1, image.c_str(), -1, TRUE) == CSTR_EQUAL;
+  ::CloseHandle(snapshot);
+  return found;
 }
 
 }  // namespace
 
 bool isProcessRunning(const std::string& imageName) {
   if (imageName == "vrmonitor.exe" && steamVrWindowExists()) return true;
-  // A failed launch or a command still running after the wait counts as not running.
-  return win32::runHiddenCommand(win32::tasklistCommand(imageName), kCommandWaitMs) == 0ul;
+  return !imageName.empty() && imageRuns(win32::widen(imageName));
 }
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/shared_library.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 
@@ -8,7 +9,7 @@ SharedLibrary::~SharedLibrary() { unload(); }
 
 bool SharedLibrary::load(const std::string& path) {
   unload();
-  HMODULE module = LoadLibraryA(path.c_str());
+  HMODULE module = ::LoadLibraryW(win32::widen(path).c_str());
   if (!module) {
     error_ = "LoadLibrary failed with error " + std::to_string(GetLastError());
     return false;

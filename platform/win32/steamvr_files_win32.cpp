@@ -1,17 +1,24 @@
-#include <shlobj.h>
 #include <windows.h>
 
 #include "platform/steamvr_files.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
+namespace win32 {
+std::string localAppDataFolder();  // paths_win32.cpp
+}  // namespace win32
 
 std::string openvrPathRegistryFile() {
-  char base[MAX_PATH] = {};
-  const DWORD length = ::GetEnvironmentVariableA("LOCALAPPDATA", base, sizeof base);
-  if (length == 0 || length >= sizeof base) {
-    if (FAILED(::SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, base))) return "";
+  std::wstring base(MAX_PATH, L'\0');
+  DWORD length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", base.data(), static_cast<DWORD>(base.size()));
+  if (length >= base.size()) {
+    base.resize(length);
+    length = ::GetEnvironmentVariableW(L"LOCALAPPDATA", base.data(), static_cast<DWORD>(base.size()));
   }
-  return std::string(base) + "\\openvr\\openvrpaths.vrpath";
+  std::string folder = length > 0 && length < base.size() ? win32::narrow(base.substr(0, length)) : "";
+  if (folder.empty()) folder = win32::localAppDataFolder();
+  if (folder.empty()) return "";
+  return folder + "\\openvr\\openvrpaths.vrpath";
 }
 
 std::string openvrApiFileName() { return "openvr_api.dll"; }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/virtual_pad.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
@@ -61,7 +62,7 @@ class ViGEmClientBus final : public VirtualPadBus {
   // program runs is found the next time the pad is selected.
   bool load() {
     if (loaded_) return true;
-    module_ = ::LoadLibraryA(path_.c_str());
+    module_ = ::LoadLibraryW(win32::widen(path_).c_str());
     if (!module_) return false;
     loaded_ = bind(api_.alloc, "vigem_alloc") && bind(api_.free, "vigem_free") && bind(api_.connect, "vigem_connect") &&
               bind(api_.disconnect, "vigem_disconnect") && bind(api_.targetX360Alloc, "vigem_target_x360_alloc") &&

@@ -60,6 +60,10 @@ void GuiTabStatus::render() {
     road_.render(settings_, actions_);
     introduce("NETWORK STATUS & PORTS", "Monitor active tracking ports and fix firewall blocks.");
     renderPorts();
+    ImGui::SetCursorPosX(30);
+    ImGui::TextColored(rgb(palette::kWhite), "%s",
+                       "FIX FIREWALL allows the port and StrivoVR on private networks only, and replaces only the "
+                       "StrivoVR_* rules it made.");
     renderListening();
     ImGui::Spacing();
     introduce("EXTERNAL COMPONENTS", "Verify external SteamVR driver, OpenXR API Layer, and Xbox 360 emulation hooks.");
