@@ -19,6 +19,15 @@ else
   summaries+=("format: FAILED (files listed above)")
 fi
 
+# No room includes one above it (scripts/check-includes.sh lists the rules).
+echo "== include direction"
+if scripts/check-includes.sh; then
+  summaries+=("include direction: ok")
+else
+  status=1
+  summaries+=("include direction: FAILED (lines listed above)")
+fi
+
 # Our own code builds with warnings as errors (cmake/StrivoTargets.cmake), so a
 # new warning stops the build here with the file and line.
 for preset in linux windows; do

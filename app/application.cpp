@@ -18,13 +18,13 @@ Application::Options withDefaults(Application::Options options) {
 
 // The engine's handlers, counting each value for the road panel. The phone's datagrams
 // are counted where they arrive; other trackers' values here, on their receiver thread.
-tracking::TrackingCallbacks countedOnTheRoad(tracking::TrackingCallbacks slots, core::RoadStats& road) {
+core::SampleSink countedOnTheRoad(core::SampleSink slots, core::RoadStats& road) {
   auto note = [&road](std::string_view source) {
     road.engineSample();
     core::TrackerStage* stage = road.stageOf(source);
     if (stage && stage != &road.phone) road.trackerPacket(*stage);
   };
-  tracking::TrackingCallbacks counted;
+  core::SampleSink counted;
   counted.on_rotation = [note, next = std::move(slots.on_rotation)](std::string_view source, float a, float b,
                                                                     float c) {
     note(source);
@@ -66,10 +66,10 @@ Application::Application(Options options)
           [this] {
             components_.refreshComponents();
             const services::ComponentEntry& driver = components_.components().front();
-            return bridges::DriverComponentStatus{driver.installed, driver.sourceFound};
+            return outputs::DriverComponentStatus{driver.installed, driver.sourceFound};
           },
           platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
-      hookMonitor_(logger_, bridges::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
+      hookMonitor_(logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
                    [this] {
                      constexpr const char* kHook = "SteamVR Hook";
                      return settings_.mode.equals(kHook) || settings_.jump_output_mode.equals(kHook) ||
@@ -116,7 +116,7 @@ Application::Application(Options options)
                                            .steamvrTracker = &steamVrTracker_}),
       engine_(
           settings_, logger_, serviceManager_, engineClock_, roadPort_,
-          [this](tracking::TrackingCallbacks callbacks) {
+          [this](core::SampleSink callbacks) {
             trackingService_.setCallbacks(countedOnTheRoad(std::move(callbacks), roadStats_));
           },
           [this] { settingsSaver_.request(); }, [this] { virtualPad_.submitReport(); }),
@@ -135,8 +135,8 @@ Application::~Application() {
   solarxrClient_.disconnect();
 }
 
-outputs::BridgeService::Options Application::bridgeOptions() {
-  outputs::BridgeService::Options options;
+outputs::SecondControllerBridge::Options Application::bridgeOptions() {
+  outputs::SecondControllerBridge::Options options;
   options.listenAll = [this] { return settings_.bridge_listen_all.load(); };
   return options;
 }
@@ -171,7 +171,7 @@ gui::RoadActions Application::roadActions() {
   gui::RoadActions road;
   road.stats = &roadStats_;
   road.driverAnswer = [this] {
-    const bridges::HookDriverMonitor::View view = hookMonitor_.view();
+    const outputs::HookDriverMonitor::View view = hookMonitor_.view();
     return gui::DriverAnswer{view.answering, view.controllers, view.overrideAgeMs};
   };
   road.layerRunning = [this] { return layerWatcher_.gameRunning(); };

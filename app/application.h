@@ -4,12 +4,8 @@
 #include <iostream>
 #include <memory>
 
-#include "app/bridges/hook_driver_monitor.h"
-#include "app/bridges/openxr_hmd_reader.h"
-#include "app/bridges/openxr_input_writer.h"
-#include "app/bridges/openxr_layer_watcher.h"
-#include "app/bridges/steamvr_hook_service.h"
 #include "app/core/audio_service.h"
+#include "app/core/clock.h"
 #include "app/core/logger.h"
 #include "app/core/road_stats.h"
 #include "app/core/service_manager.h"
@@ -17,13 +13,16 @@
 #include "app/core/settings_file.h"
 #include "app/engine/detector_hooks.h"
 #include "app/engine/engine.h"
-#include "app/engine/engine_clock.h"
 #include "app/engine/jump_detector.h"
 #include "app/gui/road_actions.h"
-#include "app/outputs/bridge_service.h"
+#include "app/outputs/hook_driver_monitor.h"
 #include "app/outputs/keyboard_output_service.h"
+#include "app/outputs/openxr_input_writer.h"
+#include "app/outputs/openxr_layer_watcher.h"
 #include "app/outputs/output_service.h"
 #include "app/outputs/road_counting_port.h"
+#include "app/outputs/second_controller_bridge.h"
+#include "app/outputs/steamvr_hook_service.h"
 #include "app/outputs/virtual_joystick_service.h"
 #include "app/outputs/vrchat_osc_output.h"
 #include "app/system/component_service.h"
@@ -33,6 +32,7 @@
 #include "app/tracking/openvr_manager.h"
 #include "app/tracking/openvr_runtime.h"
 #include "app/tracking/openvr_server.h"
+#include "app/tracking/openxr_hmd_reader.h"
 #include "app/tracking/osc_server.h"
 #include "app/tracking/owotrack_server.h"
 #include "app/tracking/retry_timer.h"
@@ -71,15 +71,15 @@ class Application {
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
   // The "SteamVR Hook" output backend (outputs::Backends::hook).
-  bridges::SteamVRHookService& steamVRHook() { return steamVRHook_; }
+  outputs::SteamVRHookService& steamVRHook() { return steamVRHook_; }
   // Asks the SteamVR driver how it is while the hook output runs.
-  bridges::HookDriverMonitor& hookMonitor() { return hookMonitor_; }
+  outputs::HookDriverMonitor& hookMonitor() { return hookMonitor_; }
   // The "OpenXR API Layer" output backend (outputs::Backends::openxr).
-  bridges::OpenXRInputWriter& openXrWriter() { return openXrWriter_; }
+  outputs::OpenXRInputWriter& openXrWriter() { return openXrWriter_; }
   // The "OpenXR (In-Game)" head source (tracking::Receivers::openxrHmd).
-  bridges::OpenXRHmdReader& openXrHmdReader() { return openXrHmd_; }
+  tracking::OpenXRHmdReader& openXrHmdReader() { return openXrHmd_; }
   // Sees a game with the layer rendering, whatever the head source is (runs during run()).
-  bridges::OpenXRLayerWatcher& layerWatcher() { return layerWatcher_; }
+  outputs::OpenXRLayerWatcher& layerWatcher() { return layerWatcher_; }
   tracking::TrackingService& trackingService() { return trackingService_; }
   tracking::owotrack_server& phoneServer() { return phoneServer_; }
   tracking::osc_server& oscServer() { return oscServer_; }
@@ -100,7 +100,7 @@ class Application {
   outputs::KeyboardOutputService& keyboardOutput() { return keyboardOutput_; }
   // The virtual Xbox pad backend and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
-  outputs::BridgeService& bridgeService() { return bridgeService_; }
+  outputs::SecondControllerBridge& bridgeService() { return bridgeService_; }
   // The "VRChat OSC" output backend.
   outputs::VRChatOscOutput& vrchatOsc() { return vrchatOsc_; }
   // Starts update checks (at start-up when `check_for_updates` is set, and "Check Now").
@@ -119,7 +119,7 @@ class Application {
 
  private:
   bool padBusPresent();
-  outputs::BridgeService::Options bridgeOptions();
+  outputs::SecondControllerBridge::Options bridgeOptions();
 
   Options options_;
   core::Settings settings_;
@@ -133,18 +133,18 @@ class Application {
   services::UpdateCheckLauncher updateCheck_;
   services::FirewallRepair firewall_;
   services::ComponentService components_;
-  bridges::SteamVRHookService steamVRHook_;
-  bridges::HookDriverMonitor hookMonitor_;
-  bridges::MonitoredHookBackend monitoredHook_;
-  bridges::OpenXRInputWriter openXrWriter_;
-  bridges::OpenXRHmdReader openXrHmd_;
-  bridges::OpenXRLayerWatcher layerWatcher_;
-  engine::SteadyClock engineClock_;
+  outputs::SteamVRHookService steamVRHook_;
+  outputs::HookDriverMonitor hookMonitor_;
+  outputs::MonitoredHookBackend monitoredHook_;
+  outputs::OpenXRInputWriter openXrWriter_;
+  tracking::OpenXRHmdReader openXrHmd_;
+  outputs::OpenXRLayerWatcher layerWatcher_;
+  core::SteadyClock engineClock_;
   // Services before the engine: the engine drives them and is stopped first.
   std::shared_ptr<platform::IKeyInjector> keyInjector_;
   outputs::KeyboardOutputService keyboardOutput_;
   std::unique_ptr<platform::VirtualPadBus> padBus_;
-  outputs::BridgeService bridgeService_;
+  outputs::SecondControllerBridge bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
   outputs::VRChatOscOutput vrchatOsc_;
   outputs::OutputService outputService_;

@@ -17,7 +17,7 @@ struct NoOutput : outputs::IOutputPort {
   void keepAlive() override {}
 };
 
-struct FixedClock : engine::Clock {
+struct FixedClock : core::Clock {
   double now() const override { return 10.0; }
 };
 

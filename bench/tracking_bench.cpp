@@ -48,7 +48,7 @@ void ForwardToEngineSlot(benchmark::State& state) {
   if (state.thread_index() == 0) {
     service = new TrackingService(settings, logger, Receivers{.phone = &phone});
     service->initialize();
-    TrackingCallbacks callbacks;
+    core::SampleSink callbacks;
     callbacks.on_quaternion = [](std::string_view, float, float, float, float) {
       delivered.fetch_add(1, std::memory_order_relaxed);
     };

@@ -41,7 +41,7 @@ TEST(HeadlessProgram, FirstStartWritesTheDefaultsAndStopsCleanlyOnSigterm) {
   EXPECT_NE(out.find("[Main] No settings found, saving defaults."), std::string::npos);
   EXPECT_NE(out.find("[INFO ] ServiceManager: Initializing all services..."), std::string::npos);
   EXPECT_NE(out.find("[INFO ] Engine: Logic initialized."), std::string::npos);
-  EXPECT_NE(out.find("[INFO ] BridgeService: Initialized on port 55666"), std::string::npos);
+  EXPECT_NE(out.find("[INFO ] SecondControllerBridge: Initialized on port 55666"), std::string::npos);
 
   core::Settings defaults;
   EXPECT_EQ(testsupport::readFile(program.settingsPath()), core::serializeSettings(defaults));

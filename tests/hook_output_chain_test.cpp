@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/bridges/steamvr_hook_service.h"
 #include "app/outputs/output_service.h"
+#include "app/outputs/steamvr_hook_service.h"
 #include "common/hook/hook_protocol.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
 #include "testing/fake_vrserver/loaded_driver_test.h"
@@ -37,7 +37,7 @@ class HookOutputChain : public fakevr::LoadedDriverTest {
   core::Settings settings;
   core::Logger logger{nullptr};
   std::ostringstream out;
-  bridges::SteamVRHookService hook{settings, logger, {}, platform::Endpoint::loopback(hook::kDriverPort), out};
+  outputs::SteamVRHookService hook{settings, logger, {}, platform::Endpoint::loopback(hook::kDriverPort), out};
   outputs::OutputService output{settings, logger, outputs::Backends{.hook = &hook}};
   fakevr::FakeController* left = nullptr;
   fakevr::FakeController* right = nullptr;

@@ -5,7 +5,7 @@
 namespace engine {
 
 CrouchDetector::CrouchDetector(core::Settings& settings, core::Logger& logger, outputs::IOutputPort& output,
-                               const Clock& clock)
+                               const core::Clock& clock)
     : settings_(settings), logger_(logger), output_(output), clock_(clock) {}
 
 void CrouchDetector::update(float y) {

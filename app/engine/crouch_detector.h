@@ -2,9 +2,9 @@
 
 #include <atomic>
 
+#include "app/core/clock.h"
 #include "app/core/logger.h"
 #include "app/core/settings.h"
-#include "app/engine/engine_clock.h"
 #include "app/outputs/output_port.h"
 
 namespace engine {
@@ -17,7 +17,8 @@ class CrouchDetector {
  public:
   static constexpr double kPressLength = 0.15;  // seconds, trigger mode
 
-  CrouchDetector(core::Settings& settings, core::Logger& logger, outputs::IOutputPort& output, const Clock& clock);
+  CrouchDetector(core::Settings& settings, core::Logger& logger, outputs::IOutputPort& output,
+                 const core::Clock& clock);
 
   // y: head height in metres from the crouch source.
   void update(float y);
@@ -33,7 +34,7 @@ class CrouchDetector {
   core::Settings& settings_;
   core::Logger& logger_;
   outputs::IOutputPort& output_;
-  const Clock& clock_;
+  const core::Clock& clock_;
   std::atomic<bool> crouching_{false};
 };
 

@@ -35,7 +35,7 @@ class DetectorHooks final : public EngineHooks {
  private:
   Engine& engine_;
   core::IFeedbackSounds& sounds_;
-  services::JumpDetectorManager jumps_;
+  engine::JumpDetectorManager jumps_;
   CrouchDetector crouch_;
   TripleTapCheck taps_;
   Watchdog watchdog_;

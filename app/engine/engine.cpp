@@ -53,7 +53,7 @@ float alongAxis(const core::AtomicVec3& v, const std::string& axis) {
 
 }  // namespace
 
-Engine::Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const Clock& clock,
+Engine::Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const core::Clock& clock,
                outputs::IOutputPort& output, InstallCallbacks installCallbacks, SaveSettings saveSettings,
                SubmitPadReport submitPadReport)
     : settings_(settings),
@@ -86,8 +86,8 @@ void Engine::stop() {
   if (wasRunning) services_.cleanupAll();
 }
 
-tracking::TrackingCallbacks Engine::callbacks() {
-  tracking::TrackingCallbacks callbacks;
+core::SampleSink Engine::callbacks() {
+  core::SampleSink callbacks;
   callbacks.on_rotation = [this](std::string_view n, float a, float b, float c) { onRotation(n, a, b, c); };
   callbacks.on_quaternion = [this](std::string_view n, float x, float y, float z, float w) {
     onQuaternion(n, x, y, z, w);

@@ -8,17 +8,17 @@
 #include <string_view>
 #include <thread>
 
+#include "app/core/clock.h"
 #include "app/core/live_history.h"
 #include "app/core/logger.h"
+#include "app/core/sample_sink.h"
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
-#include "app/engine/engine_clock.h"
 #include "app/engine/engine_hooks.h"
 #include "app/engine/orientation_mapper.h"
 #include "app/engine/source_matching.h"
 #include "app/engine/stick_mapper.h"
 #include "app/outputs/output_port.h"
-#include "app/tracking/tracking_callbacks.h"
 
 namespace engine {
 
@@ -29,13 +29,13 @@ namespace engine {
 class Engine {
  public:
   // Hands the engine's four handlers to the tracking service (its thread-safe setter).
-  using InstallCallbacks = std::function<void(tracking::TrackingCallbacks)>;
+  using InstallCallbacks = std::function<void(core::SampleSink)>;
   // Writes the settings file; called after the centre changes and after a tap toggle.
   using SaveSettings = std::function<void()>;
   // Sends the virtual pad's current report; called each pass in "Xbox Controller (vJoy)" mode.
   using SubmitPadReport = std::function<void()>;
 
-  Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const Clock& clock,
+  Engine(core::Settings& settings, core::Logger& logger, core::ServiceManager& services, const core::Clock& clock,
          outputs::IOutputPort& output, InstallCallbacks installCallbacks, SaveSettings saveSettings,
          SubmitPadReport submitPadReport);
   ~Engine();
@@ -58,7 +58,7 @@ class Engine {
   void onPosition(std::string_view source, float x, float y, float z);
   void onAcceleration(std::string_view source, float x, float y, float z);
   // The handlers bound to this engine, as the tracking service stores them.
-  tracking::TrackingCallbacks callbacks();
+  core::SampleSink callbacks();
 
   // Stops all motion at once: zero stick and orientations, clear stalled, centre all outputs.
   void resetOutputs();
@@ -84,7 +84,7 @@ class Engine {
 
   // For the detectors: the engine lock (recursive), the engine clock, the settings.
   std::recursive_mutex& lock() { return lock_; }
-  const Clock& clock() const { return clock_; }
+  const core::Clock& clock() const { return clock_; }
   core::Settings& settings() { return settings_; }
 
  private:
@@ -106,7 +106,7 @@ class Engine {
   core::Settings& settings_;
   core::Logger& logger_;
   core::ServiceManager& services_;
-  const Clock& clock_;
+  const core::Clock& clock_;
   outputs::IOutputPort& output_;
   InstallCallbacks installCallbacks_;
   SaveSettings saveSettings_;

@@ -12,7 +12,7 @@
 namespace engine {
 namespace {
 
-struct ManualClock : Clock {
+struct ManualClock : core::Clock {
   std::atomic<double> time{100.0};
   double now() const override { return time; }
 };
@@ -114,7 +114,7 @@ class EngineTest : public ::testing::Test {
   RecordingPort port;
   ScriptedHooks hooks;
   std::vector<std::string> events;
-  tracking::TrackingCallbacks installed;
+  core::SampleSink installed;
   int saves = 0, padReports = 0;
   std::vector<bool> lockFreeDuringSave;
   Engine engine{settings,
@@ -122,7 +122,7 @@ class EngineTest : public ::testing::Test {
                 services,
                 clock,
                 port,
-                [this](tracking::TrackingCallbacks c) {
+                [this](core::SampleSink c) {
                   events.push_back("install");
                   installed = std::move(c);
                 },

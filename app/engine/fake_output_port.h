@@ -36,7 +36,7 @@ struct RecordingOutputPort : outputs::IOutputPort {
   void keepAlive() override {}
 };
 
-struct ManualClock : Clock {
+struct ManualClock : core::Clock {
   double t = 100.0;
   double now() const override { return t; }
 };

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cmath>
 
-namespace services {
+namespace engine {
 namespace {
 
 // Sample times are whole milliseconds, but as seconds since the epoch a double
@@ -182,4 +182,4 @@ bool JumpDetectorManager::isJumping() const {
   return false;
 }
 
-}  // namespace services
+}  // namespace engine

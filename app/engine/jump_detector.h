@@ -5,7 +5,7 @@
 
 #include "app/core/settings.h"
 
-namespace services {
+namespace engine {
 
 // The detectors time their windows with the wall clock: whole milliseconds of the
 // system clock, as seconds. Injected so tests set the time.
@@ -109,4 +109,4 @@ class JumpDetectorManager {
   AccelJumpDetector accel_;
 };
 
-}  // namespace services
+}  // namespace engine

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-namespace services {
+namespace engine {
 namespace {
 
 // Wall-clock milliseconds around a realistic epoch value, so the tests see the
@@ -263,4 +263,4 @@ TEST(JumpDetectorManager, OrientationReachesTheHeightDetector) {
 }
 
 }  // namespace
-}  // namespace services
+}  // namespace engine

@@ -5,7 +5,7 @@
 
 namespace engine {
 
-TripleTapCheck::TripleTapCheck(core::Settings& settings, core::Logger& logger, const Clock& clock,
+TripleTapCheck::TripleTapCheck(core::Settings& settings, core::Logger& logger, const core::Clock& clock,
                                std::recursive_mutex& engineLock, std::function<void()> resetOutputs)
     : settings_(settings),
       logger_(logger),

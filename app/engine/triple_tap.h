@@ -5,9 +5,9 @@
 #include <optional>
 #include <string_view>
 
+#include "app/core/clock.h"
 #include "app/core/logger.h"
 #include "app/core/settings.h"
-#include "app/engine/engine_clock.h"
 
 namespace engine {
 
@@ -19,8 +19,8 @@ class TripleTapCheck {
   static constexpr double kTapSpan = 1.2;      // three taps must start within this
   static constexpr double kLockOut = 1.0;      // after a toggle, taps are ignored this long
 
-  TripleTapCheck(core::Settings& settings, core::Logger& logger, const Clock& clock, std::recursive_mutex& engineLock,
-                 std::function<void()> resetOutputs);
+  TripleTapCheck(core::Settings& settings, core::Logger& logger, const core::Clock& clock,
+                 std::recursive_mutex& engineLock, std::function<void()> resetOutputs);
 
   // Returns the new tracking state when this sample completed a triple tap (the
   // caller then plays the sound and saves, after releasing the engine lock).
@@ -31,7 +31,7 @@ class TripleTapCheck {
 
   core::Settings& settings_;
   core::Logger& logger_;
-  const Clock& clock_;
+  const core::Clock& clock_;
   std::recursive_mutex& engineLock_;
   std::function<void()> resetOutputs_;
   // Guarded by the engine lock.

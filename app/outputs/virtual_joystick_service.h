@@ -11,7 +11,7 @@
 #include "app/core/logger.h"
 #include "app/core/settings.h"
 #include "app/outputs/backends.h"
-#include "app/outputs/bridge_service.h"
+#include "app/outputs/second_controller_bridge.h"
 #include "platform/virtual_pad.h"
 
 namespace outputs {

@@ -132,14 +132,14 @@ std::size_t countOf(const std::string& text, const std::string& part) {
   return count;
 }
 
-class ManualClock final : public engine::Clock {
+class ManualClock final : public core::Clock {
  public:
   double now() const override { return time.load(); }
   std::atomic<double> time{0.0};
 };
 
 // Moves on by a fixed step at every reading, so each poll cycle is exactly one step long.
-class SteppingClock final : public engine::Clock {
+class SteppingClock final : public core::Clock {
  public:
   explicit SteppingClock(double step) : step_(step) {}
   double now() const override {
@@ -314,7 +314,7 @@ TEST_F(OpenVrClient, HeadThreadFeedsThePoseAndAHeldStickTogglesOnceAfterTwoSecon
   core::Logger logger(nullptr);
   TrackingService service(settings, logger, Receivers{.openvrHmd = &server});
   Received positions, rotations;
-  TrackingCallbacks callbacks;
+  core::SampleSink callbacks;
   callbacks.on_rotation = [&](std::string_view source, float a, float b, float c) {
     if (source == "SteamVR (OpenVR)") rotations.add(a, b, c);
   };
@@ -425,7 +425,7 @@ TEST_F(OpenVrClient, TrackerReaderGivesLeanAnglesAndAccelerationInItsOwnFrame) {
   core::Logger logger(nullptr);
   TrackingService service(settings, logger, Receivers{.steamvrTracker = &reader});
   Received angles;
-  TrackingCallbacks callbacks;
+  core::SampleSink callbacks;
   callbacks.on_rotation = [&](std::string_view source, float a, float b, float c) {
     if (source == "SteamVR Tracker") angles.add(a, b, c);
   };

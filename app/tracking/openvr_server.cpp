@@ -14,7 +14,7 @@ constexpr std::uint64_t kHoldButtons =
 }  // namespace
 
 openvr_server::openvr_server(core::Settings& settings, OpenVRManager& manager, TrackingToggle& toggle,
-                             const engine::Clock& clock, ConsoleLines& console)
+                             const core::Clock& clock, ConsoleLines& console)
     : settings_(settings), manager_(manager), holdToggle_(settings, toggle), clock_(clock), console_(console) {}
 
 openvr_server::~openvr_server() {

@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/core/clock.h"
 #include "app/core/settings.h"
-#include "app/engine/engine_clock.h"
 #include "app/tracking/console_lines.h"
 #include "app/tracking/hold_to_toggle.h"
 #include "app/tracking/openvr_devices.h"
@@ -24,7 +24,7 @@ class openvr_server final : public IOpenVrHmdThread {
  public:
   static constexpr std::chrono::milliseconds kPollPeriod{11};
 
-  openvr_server(core::Settings& settings, OpenVRManager& manager, TrackingToggle& toggle, const engine::Clock& clock,
+  openvr_server(core::Settings& settings, OpenVRManager& manager, TrackingToggle& toggle, const core::Clock& clock,
                 ConsoleLines& console);
   ~openvr_server() override;
   openvr_server(const openvr_server&) = delete;
@@ -52,7 +52,7 @@ class openvr_server final : public IOpenVrHmdThread {
   core::Settings& settings_;
   OpenVRManager& manager_;
   HoldToToggle holdToggle_;
-  const engine::Clock& clock_;
+  const core::Clock& clock_;
   ConsoleLines& console_;
   Vec3Callback onPosition_;
   Vec3Callback onRotation_;

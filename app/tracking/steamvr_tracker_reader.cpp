@@ -7,7 +7,7 @@
 
 namespace tracking {
 
-SteamVrTrackerReader::SteamVrTrackerReader(OpenVRManager& manager, const engine::Clock& clock, ConsoleLines& console)
+SteamVrTrackerReader::SteamVrTrackerReader(OpenVRManager& manager, const core::Clock& clock, ConsoleLines& console)
     : manager_(manager), clock_(clock), console_(console) {}
 
 SteamVrTrackerReader::~SteamVrTrackerReader() {

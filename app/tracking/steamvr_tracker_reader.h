@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/engine/engine_clock.h"
+#include "app/core/clock.h"
 #include "app/tracking/console_lines.h"
 #include "app/tracking/openvr_devices.h"
 #include "app/tracking/openvr_manager.h"
@@ -23,7 +23,7 @@ class SteamVrTrackerReader final : public ISteamVrTrackerReader {
   // The shortest time step the acceleration divides by.
   static constexpr double kMinTimeStep = 0.001;
 
-  SteamVrTrackerReader(OpenVRManager& manager, const engine::Clock& clock, ConsoleLines& console);
+  SteamVrTrackerReader(OpenVRManager& manager, const core::Clock& clock, ConsoleLines& console);
   ~SteamVrTrackerReader() override;
   SteamVrTrackerReader(const SteamVrTrackerReader&) = delete;
   SteamVrTrackerReader& operator=(const SteamVrTrackerReader&) = delete;
@@ -46,7 +46,7 @@ class SteamVrTrackerReader final : public ISteamVrTrackerReader {
   void threadMain();
 
   OpenVRManager& manager_;
-  const engine::Clock& clock_;
+  const core::Clock& clock_;
   ConsoleLines& console_;
   Vec3Callback onRotation_;
   Vec3Callback onAccel_;

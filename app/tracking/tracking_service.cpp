@@ -18,8 +18,8 @@ TrackingService::TrackingService(core::Settings& settings, core::Logger& logger,
 
 TrackingService::~TrackingService() = default;
 
-void TrackingService::setCallbacks(TrackingCallbacks callbacks) {
-  callbacks_.store(std::make_shared<const TrackingCallbacks>(std::move(callbacks)), std::memory_order_release);
+void TrackingService::setCallbacks(core::SampleSink callbacks) {
+  callbacks_.store(std::make_shared<const core::SampleSink>(std::move(callbacks)), std::memory_order_release);
 }
 
 void TrackingService::forwardOsc(std::string_view address, std::span<const float> f) {

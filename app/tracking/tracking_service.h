@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "app/core/logger.h"
+#include "app/core/sample_sink.h"
 #include "app/core/service.h"
 #include "app/core/settings.h"
 #include "app/tracking/receivers.h"
-#include "app/tracking/tracking_callbacks.h"
 
 namespace tracking {
 
@@ -35,14 +35,14 @@ class TrackingService final : public core::IService {
 
   // Fills the engine's slots. Safe while receiver threads are delivering values: a
   // value sees either the old or the new set, and is dropped where a slot is empty.
-  void setCallbacks(TrackingCallbacks callbacks);
+  void setCallbacks(core::SampleSink callbacks);
 
   // The port the OSC receiver / phone server was last started on, -1 when stopped.
   int lastOscPort() const { return lastOscPort_; }
   int lastPhonePort() const { return lastPhonePort_; }
 
  private:
-  std::shared_ptr<const TrackingCallbacks> slots() const { return callbacks_.load(std::memory_order_acquire); }
+  std::shared_ptr<const core::SampleSink> slots() const { return callbacks_.load(std::memory_order_acquire); }
   void forwardOsc(std::string_view address, std::span<const float> values);
   void refreshOsc(bool needed);
   void refreshPhone(bool needed, const std::string& trackerSource);
@@ -50,7 +50,7 @@ class TrackingService final : public core::IService {
   core::Settings& settings_;
   core::Logger& logger_;
   Receivers receivers_;
-  std::atomic<std::shared_ptr<const TrackingCallbacks>> callbacks_;
+  std::atomic<std::shared_ptr<const core::SampleSink>> callbacks_;
   int lastOscPort_ = -1;
   int lastPhonePort_ = -1;
 };

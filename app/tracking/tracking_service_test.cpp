@@ -90,8 +90,8 @@ struct FakeTracker : ISteamVrTrackerReader {
 // What the engine's slots received, one text per value.
 struct EngineSlots {
   Calls values;
-  TrackingCallbacks callbacks() {
-    TrackingCallbacks cb;
+  core::SampleSink callbacks() {
+    core::SampleSink cb;
     cb.on_rotation = [this](std::string_view n, float a, float b, float c) { add("rotation", n, {a, b, c}); };
     cb.on_quaternion = [this](std::string_view n, float x, float y, float z, float w) {
       add("quaternion", n, {x, y, z, w});
@@ -309,7 +309,7 @@ TEST_F(TrackingServiceTest, ForwardsEachReceiverUnderItsSourceNameAndDropsWhileS
 
   // A partly filled set forwards what it has and drops the rest.
   EngineSlots partial;
-  TrackingCallbacks onlyQuaternions;
+  core::SampleSink onlyQuaternions;
   onlyQuaternions.on_quaternion = partial.callbacks().on_quaternion;
   service.setCallbacks(onlyQuaternions);
   deliverAll();
@@ -323,7 +323,7 @@ TEST_F(TrackingServiceTest, ForwardsEachReceiverUnderItsSourceNameAndDropsWhileS
 TEST_F(TrackingServiceTest, CallbacksCanBeReplacedWhileAReceiverThreadDelivers) {
   service.initialize();
   std::atomic<long> first{0}, second{0};
-  TrackingCallbacks a, b;
+  core::SampleSink a, b;
   a.on_quaternion = [&](std::string_view, float, float, float, float) { ++first; };
   b.on_quaternion = [&](std::string_view, float, float, float, float) { ++second; };
   service.setCallbacks(a);
@@ -351,7 +351,7 @@ TEST(TrackingServiceWithPhoneServer, APhoneRotationReachesTheEngineAsPhone) {
   std::mutex mutex;
   std::condition_variable arrived;
   std::vector<std::string> received;
-  TrackingCallbacks callbacks;
+  core::SampleSink callbacks;
   callbacks.on_quaternion = [&](std::string_view source, float x, float y, float z, float w) {
     std::lock_guard lock(mutex);
     received.push_back(std::string(source) + " " + std::to_string(x) + " " + std::to_string(w));

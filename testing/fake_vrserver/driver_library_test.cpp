@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "app/bridges/hook_driver_monitor.h"
+#include "app/outputs/hook_driver_monitor.h"
 #include "common/hook/hook_protocol.h"
 #include "platform/udp_socket.h"
 #include "testing/fake_vrserver/fake_vrserver.h"
@@ -245,7 +245,7 @@ TEST_F(DriverChain, AnswersThePingWithItsControllersAndTheMonitorLogsIt) {
 
   core::Logger logger(nullptr);
   auto clock = std::make_shared<testsupport::ManualWaitClock>();
-  bridges::HookDriverMonitor monitor(logger, clock);
+  outputs::HookDriverMonitor monitor(logger, clock);
   auto logged = [&](const std::string& text) {
     for (const std::string& line : logger.lines())
       if (line.find(text) != std::string::npos) return true;
@@ -256,11 +256,11 @@ TEST_F(DriverChain, AnswersThePingWithItsControllersAndTheMonitorLogsIt) {
   auto t = clock->now();
   auto stepTo = [&](std::chrono::milliseconds at) {
     while (clock->now() < t + at) {
-      ASSERT_TRUE(clock->waitForSleeper(clock->now() + bridges::HookDriverMonitor::kPollStep));
+      ASSERT_TRUE(clock->waitForSleeper(clock->now() + outputs::HookDriverMonitor::kPollStep));
       std::this_thread::sleep_for(20ms);  // the driver's frame answers the ping meanwhile
-      clock->advance(bridges::HookDriverMonitor::kPollStep);
+      clock->advance(outputs::HookDriverMonitor::kPollStep);
     }
-    ASSERT_TRUE(clock->waitForSleeper(t + at + bridges::HookDriverMonitor::kPollStep));
+    ASSERT_TRUE(clock->waitForSleeper(t + at + outputs::HookDriverMonitor::kPollStep));
   };
   stepTo(200ms);
   EXPECT_TRUE(testsupport::eventually([&] { return logged("[SteamVR Hook] Driver answered: 2 controller(s)"); }));

@@ -6,13 +6,13 @@
 #include <set>
 #include <thread>
 
-#include "app/bridges/wait_clock.h"
+#include "app/core/wait_clock.h"
 
 namespace testsupport {
 
 // A WaitClock whose time moves only when the test advances it. Sleepers wake when
 // the time reaches their deadline (or their stop is requested).
-class ManualWaitClock final : public bridges::WaitClock {
+class ManualWaitClock final : public core::WaitClock {
  public:
   TimePoint now() const override {
     std::lock_guard lock(mutex_);

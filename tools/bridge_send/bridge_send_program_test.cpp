@@ -1,11 +1,11 @@
-// bridge_send, run as a user would, feeding a BridgeService listening on loopback.
+// bridge_send, run as a user would, feeding a SecondControllerBridge listening on loopback.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <thread>
 
-#include "app/outputs/bridge_service.h"
+#include "app/outputs/second_controller_bridge.h"
 #include "testing/support/child_process.h"
 
 namespace {
@@ -15,9 +15,9 @@ using namespace std::chrono_literals;
 TEST(BridgeSendProgram, ItsDatagramsReachTheVirtualPadMerge) {
   std::ostringstream echo;
   core::Logger logger(&echo);
-  outputs::BridgeService::Options options;
+  outputs::SecondControllerBridge::Options options;
   options.local = platform::Endpoint::loopback(0);
-  outputs::BridgeService bridge(logger, options);
+  outputs::SecondControllerBridge bridge(logger, options);
   bridge.start();
   ASSERT_NE(bridge.listeningPort(), 0);
 

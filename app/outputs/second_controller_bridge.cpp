@@ -1,4 +1,4 @@
-#include "app/outputs/bridge_service.h"
+#include "app/outputs/second_controller_bridge.h"
 
 #include <algorithm>
 #include <array>
@@ -16,16 +16,17 @@ std::uint64_t steadyMilliseconds() {
 
 }  // namespace
 
-BridgeService::BridgeService(core::Logger& logger) : BridgeService(logger, Options{}) {}
+SecondControllerBridge::SecondControllerBridge(core::Logger& logger) : SecondControllerBridge(logger, Options{}) {}
 
-BridgeService::BridgeService(core::Logger& logger, Options options) : logger_(logger), options_(std::move(options)) {
+SecondControllerBridge::SecondControllerBridge(core::Logger& logger, Options options)
+    : logger_(logger), options_(std::move(options)) {
   if (!options_.ticks) options_.ticks = steadyMilliseconds;
   if (options_.pollMilliseconds <= 0) options_.pollMilliseconds = 100;
 }
 
-BridgeService::~BridgeService() { stop(); }
+SecondControllerBridge::~SecondControllerBridge() { stop(); }
 
-void BridgeService::start() {
+void SecondControllerBridge::start() {
   if (thread_.joinable()) return;
   running_ = true;
   {
@@ -33,12 +34,12 @@ void BridgeService::start() {
     setupFinished_ = false;
   }
   // Written before the thread binds, so a bind failure always follows this line.
-  logger_.info("BridgeService: Initialized on port " + std::to_string(options_.local.port));
+  logger_.info("SecondControllerBridge: Initialized on port " + std::to_string(options_.local.port));
   try {
     thread_ = std::thread([this] { receiveLoop(); });
   } catch (const std::system_error&) {
     running_ = false;
-    logger_.error("BridgeService: Failed to create socket.");
+    logger_.error("SecondControllerBridge: Failed to create socket.");
     return;
   }
   // Wait (bounded) for the socket set-up so callers and tests see a listening service.
@@ -46,29 +47,29 @@ void BridgeService::start() {
   setupDone_.wait_for(lock, std::chrono::seconds(5), [this] { return setupFinished_; });
 }
 
-void BridgeService::stop() {
+void SecondControllerBridge::stop() {
   running_ = false;
   if (thread_.joinable()) thread_.join();
   listeningPort_ = 0;
 }
 
-void BridgeService::finishSetup() {
+void SecondControllerBridge::finishSetup() {
   std::lock_guard lock(setupMutex_);
   setupFinished_ = true;
   setupDone_.notify_all();
 }
 
-void BridgeService::receiveLoop() {
+void SecondControllerBridge::receiveLoop() {
   platform::UdpSocket socket;
   if (!socket.open()) {
-    logger_.error("BridgeService: Failed to create socket.");
+    logger_.error("SecondControllerBridge: Failed to create socket.");
     finishSetup();
     return;
   }
   platform::Endpoint local = options_.local;
   if (options_.listenAll && options_.listenAll()) local.address = 0;
   if (!socket.bind(local)) {
-    logger_.error("BridgeService: Failed to bind socket. Port likely in use.");
+    logger_.error("SecondControllerBridge: Failed to bind socket. Port likely in use.");
     socket.close();
     finishSetup();
     return;
@@ -76,7 +77,7 @@ void BridgeService::receiveLoop() {
   // The socket never blocks for long, so stop() returns promptly without closing
   // a socket that this thread may be using.
   if (!socket.setReceiveTimeout(options_.pollMilliseconds)) {
-    logger_.error("BridgeService: Failed to set the socket's receive time-out.");
+    logger_.error("SecondControllerBridge: Failed to set the socket's receive time-out.");
     finishSetup();
     return;
   }
@@ -111,7 +112,7 @@ void BridgeService::receiveLoop() {
   listeningPort_ = 0;
 }
 
-bool BridgeService::acceptDatagram(std::span<const std::byte> datagram) {
+bool SecondControllerBridge::acceptDatagram(std::span<const std::byte> datagram) {
   pad::XusbReport report;
   if (!pad::parseBridgeDatagram(datagram, report)) {
     ++dropped_;
@@ -128,7 +129,7 @@ bool BridgeService::acceptDatagram(std::span<const std::byte> datagram) {
   return true;
 }
 
-pad::XusbReport BridgeService::merge(const pad::XusbReport& local, const pad::XusbReport& remote) {
+pad::XusbReport SecondControllerBridge::merge(const pad::XusbReport& local, const pad::XusbReport& remote) {
   pad::XusbReport merged;
   merged.wButtons = static_cast<std::uint16_t>(local.wButtons | remote.wButtons);
   merged.bLeftTrigger = std::max(local.bLeftTrigger, remote.bLeftTrigger);
@@ -143,7 +144,7 @@ pad::XusbReport BridgeService::merge(const pad::XusbReport& local, const pad::Xu
   return merged;
 }
 
-pad::XusbReport BridgeService::mergeReport(const pad::XusbReport& local) {
+pad::XusbReport SecondControllerBridge::mergeReport(const pad::XusbReport& local) {
   const std::uint64_t now = options_.ticks();
   std::lock_guard lock(recordMutex_);
   // A clock that went backwards (now < arrival) counts as stale too.

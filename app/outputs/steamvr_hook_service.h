@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "app/bridges/wait_clock.h"
 #include "app/core/logger.h"
 #include "app/core/settings.h"
+#include "app/core/wait_clock.h"
 #include "app/outputs/backends.h"
 #include "app/outputs/output_service.h"
 #include "common/hook/hook_protocol.h"
 #include "platform/udp_socket.h"
 
-namespace bridges {
+namespace outputs {
 
 // What the component check knows about the SteamVR driver (its first entry).
 struct DriverComponentStatus {
@@ -41,7 +41,7 @@ class SteamVRHookService : public outputs::IHookBackend {
 
   SteamVRHookService(core::Settings& settings, core::Logger& logger, DriverStatusCheck driverStatus = {},
                      platform::Endpoint driver = platform::Endpoint::loopback(hook::kDriverPort),
-                     std::ostream& out = std::cout, std::shared_ptr<WaitClock> clock = steadyWaitClock());
+                     std::ostream& out = std::cout, std::shared_ptr<core::WaitClock> clock = core::steadyWaitClock());
   ~SteamVRHookService() override;
 
   void initialize() override;
@@ -60,7 +60,7 @@ class SteamVRHookService : public outputs::IHookBackend {
     std::string letter;   // "L" or "R"
     std::string button;   // as configured, e.g. "Trigger" or "Thumbstick Back"
     std::string address;  // where the press went
-    WaitClock::TimePoint lastSent;
+    core::WaitClock::TimePoint lastSent;
   };
   struct StickAddress {
     std::string letter;
@@ -82,7 +82,7 @@ class SteamVRHookService : public outputs::IHookBackend {
   DriverStatusCheck driverStatus_;
   platform::Endpoint driver_;
   std::ostream& out_;
-  std::shared_ptr<WaitClock> clock_;
+  std::shared_ptr<core::WaitClock> clock_;
 
   // Calls normally arrive serialised by the engine lock; this lock only keeps the
   // socket and flags whole if initialise or clean-up ever race a send.
@@ -97,4 +97,4 @@ class SteamVRHookService : public outputs::IHookBackend {
   bool forwardHeld_[2] = {false, false};  // left, right
 };
 
-}  // namespace bridges
+}  // namespace outputs

@@ -7,12 +7,12 @@
 #include <mutex>
 #include <string>
 
-#include "app/bridges/wait_clock.h"
+#include "app/core/wait_clock.h"
 #include "app/outputs/backends.h"
 #include "common/xr/shared_records.h"
 #include "platform/shared_memory.h"
 
-namespace bridges {
+namespace outputs {
 
 // The output behind "OpenXR API Layer": writes sticks and button masks into the
 // input record that the OpenXR layer inside the game reads. Nothing is sent; only
@@ -23,7 +23,7 @@ class OpenXRInputWriter final : public outputs::IOpenXRWriterBackend {
   static constexpr std::chrono::milliseconds kReleaseDelay{150};
 
   OpenXRInputWriter(std::ostream& out = std::cout, std::ostream& err = std::cerr,
-                    std::shared_ptr<WaitClock> clock = steadyWaitClock(),
+                    std::shared_ptr<core::WaitClock> clock = core::steadyWaitClock(),
                     std::string sectionName = xrshm::kInputRecordName);
   ~OpenXRInputWriter() override;
 
@@ -52,14 +52,14 @@ class OpenXRInputWriter final : public outputs::IOpenXRWriterBackend {
     std::uint64_t held[2] = {0, 0};  // the button bits this writer set, left and right
     xrshm::InputRecord* record() { return static_cast<xrshm::InputRecord*>(memory.data()); }
   };
-  static void releaseLater(std::shared_ptr<Shared> shared, std::shared_ptr<WaitClock> clock, std::uint64_t mapping,
-                           WaitClock::TimePoint deadline);
+  static void releaseLater(std::shared_ptr<Shared> shared, std::shared_ptr<core::WaitClock> clock,
+                           std::uint64_t mapping, core::WaitClock::TimePoint deadline);
 
   std::ostream& out_;
   std::ostream& err_;
-  std::shared_ptr<WaitClock> clock_;
+  std::shared_ptr<core::WaitClock> clock_;
   std::string sectionName_;
   std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
 };
 
-}  // namespace bridges
+}  // namespace outputs

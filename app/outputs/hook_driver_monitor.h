@@ -9,13 +9,13 @@
 #include <string>
 #include <thread>
 
-#include "app/bridges/wait_clock.h"
 #include "app/core/logger.h"
+#include "app/core/wait_clock.h"
 #include "app/outputs/backends.h"
 #include "common/hook/hook_protocol.h"
 #include "platform/udp_socket.h"
 
-namespace bridges {
+namespace outputs {
 
 // Asks the SteamVR driver once a second how it is ("PING <n>" on its own socket) and
 // logs when the driver starts and stops answering. A driver that predates the ping
@@ -35,7 +35,7 @@ class HookDriverMonitor {
   };
 
   // `inUse`, when given, says whether a road drives the hook now; pings are sent only then.
-  HookDriverMonitor(core::Logger& logger, std::shared_ptr<WaitClock> clock = steadyWaitClock(),
+  HookDriverMonitor(core::Logger& logger, std::shared_ptr<core::WaitClock> clock = core::steadyWaitClock(),
                     platform::Endpoint driver = platform::Endpoint::loopback(hook::kDriverPort),
                     std::function<bool()> inUse = {});
   ~HookDriverMonitor();
@@ -51,11 +51,11 @@ class HookDriverMonitor {
 
  private:
   void run(std::stop_token stop);
-  void step(WaitClock::TimePoint now);
-  void drainAnswers(WaitClock::TimePoint now);
+  void step(core::WaitClock::TimePoint now);
+  void drainAnswers(core::WaitClock::TimePoint now);
 
   core::Logger& logger_;
-  std::shared_ptr<WaitClock> clock_;
+  std::shared_ptr<core::WaitClock> clock_;
   platform::Endpoint driver_;
   std::function<bool()> inUse_;
 
@@ -64,8 +64,8 @@ class HookDriverMonitor {
   // Used by the thread only while it runs.
   platform::UdpSocket socket_;
   std::uint32_t counter_ = 0;
-  WaitClock::TimePoint lastPing_{};
-  WaitClock::TimePoint lastAnswer_{};
+  core::WaitClock::TimePoint lastPing_{};
+  core::WaitClock::TimePoint lastAnswer_{};
   bool pinged_ = false;
 
   std::atomic<bool> answering_{false};
@@ -98,4 +98,4 @@ class MonitoredHookBackend final : public outputs::IHookBackend {
   HookDriverMonitor& monitor_;
 };
 
-}  // namespace bridges
+}  // namespace outputs

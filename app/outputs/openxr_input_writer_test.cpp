@@ -1,4 +1,4 @@
-#include "app/bridges/openxr_input_writer.h"
+#include "app/outputs/openxr_input_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include "app/outputs/output_service.h"
 #include "testing/support/manual_wait_clock.h"
 
-namespace bridges {
+namespace outputs {
 namespace {
 
 using namespace std::chrono_literals;
@@ -195,4 +195,4 @@ TEST(OpenXRInputWriter, ASectionThatCannotBeMadeIsReportedAndLeavesTheWriterClos
 }
 
 }  // namespace
-}  // namespace bridges
+}  // namespace outputs

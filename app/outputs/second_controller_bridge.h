@@ -24,7 +24,7 @@ class IPadReportMerger {
 
 // Receives a second controller's state over UDP (the "SVBR" bridge datagram) and
 // merges it into the virtual pad's reports for two seconds after each datagram.
-class BridgeService final : public core::IService, public IPadReportMerger {
+class SecondControllerBridge final : public core::IService, public IPadReportMerger {
  public:
   static constexpr std::uint16_t kPort = 55666;
   static constexpr std::uint64_t kFreshMilliseconds = 2000;
@@ -45,11 +45,11 @@ class BridgeService final : public core::IService, public IPadReportMerger {
     int pollMilliseconds = 100;
   };
 
-  explicit BridgeService(core::Logger& logger);
-  BridgeService(core::Logger& logger, Options options);
-  ~BridgeService() override;
-  BridgeService(const BridgeService&) = delete;
-  BridgeService& operator=(const BridgeService&) = delete;
+  explicit SecondControllerBridge(core::Logger& logger);
+  SecondControllerBridge(core::Logger& logger, Options options);
+  ~SecondControllerBridge() override;
+  SecondControllerBridge(const SecondControllerBridge&) = delete;
+  SecondControllerBridge& operator=(const SecondControllerBridge&) = delete;
 
   void initialize() override { start(); }
   void cleanup() override { stop(); }

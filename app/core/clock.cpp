@@ -1,12 +1,12 @@
-#include "app/engine/engine_clock.h"
+#include "app/core/clock.h"
 
 #include <chrono>
 
-namespace engine {
+namespace core {
 
 double SteadyClock::now() const {
   const auto since = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count()) / 1e9;
 }
 
-}  // namespace engine
+}  // namespace core

@@ -1,4 +1,4 @@
-#include "app/bridges/steamvr_hook_service.h"
+#include "app/outputs/steamvr_hook_service.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/bridges/hook_driver_monitor.h"
+#include "app/outputs/hook_driver_monitor.h"
 #include "platform/last_stop.h"
 #include "testing/support/manual_wait_clock.h"
 
@@ -15,7 +15,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-using bridges::SteamVRHookService;
+using outputs::SteamVRHookService;
 
 // A real UDP receiver on an ephemeral loopback port standing in for the driver.
 class HookServiceTest : public ::testing::Test {
@@ -229,7 +229,7 @@ TEST(HookServiceDriverPrompt, RaisedOnlyWhenFilesExistButTheDriverIsNotRegistere
     SteamVRHookService service(
         settings, logger,
         [&] {
-          return bridges::DriverComponentStatus{c.registered, c.files};
+          return outputs::DriverComponentStatus{c.registered, c.files};
         },
         platform::Endpoint::loopback(9), out);
     service.initialize();
@@ -246,14 +246,14 @@ TEST(HookServiceDriverPrompt, RaisedOnlyWhenFilesExistButTheDriverIsNotRegistere
 // answer line appears. Once a driver answers, the line does.
 TEST_F(HookServiceTest, AnOldDriverIgnoresThePingAndStillDrivesTheStick) {
   auto clock = std::make_shared<testsupport::ManualWaitClock>();
-  bridges::HookDriverMonitor monitor(logger, clock, at);
-  bridges::MonitoredHookBackend hook(*service, monitor);
+  outputs::HookDriverMonitor monitor(logger, clock, at);
+  outputs::MonitoredHookBackend hook(*service, monitor);
   hook.initialize();
   const auto t0 = clock->now();
   for (int step = 1; step <= 12; ++step) {
-    ASSERT_TRUE(clock->waitForSleeper(t0 + step * bridges::HookDriverMonitor::kPollStep));
+    ASSERT_TRUE(clock->waitForSleeper(t0 + step * outputs::HookDriverMonitor::kPollStep));
     hook.sendStick(0, -1, "Left");
-    clock->advance(bridges::HookDriverMonitor::kPollStep);
+    clock->advance(outputs::HookDriverMonitor::kPollStep);
   }
   int pings = 0, sticks = 0;
   for (const std::string& text : received()) {
@@ -266,14 +266,14 @@ TEST_F(HookServiceTest, AnOldDriverIgnoresThePingAndStillDrivesTheStick) {
   EXPECT_FALSE(monitor.view().answering);
 
   // The same port now answers like a current driver.
-  ASSERT_TRUE(clock->waitForSleeper(clock->now() + bridges::HookDriverMonitor::kPollStep));
+  ASSERT_TRUE(clock->waitForSleeper(clock->now() + outputs::HookDriverMonitor::kPollStep));
   clock->advance(900ms);  // the next ping is due
   char buffer[64];
   const auto ping = driver.receiveFrom(std::as_writable_bytes(std::span(buffer)));
   ASSERT_EQ(ping.status, platform::ReceiveStatus::Received);
   ASSERT_TRUE(driver.sendTo(hook::statusMessage({3, 1, 5}), ping.from));
-  ASSERT_TRUE(clock->waitForSleeper(clock->now() + bridges::HookDriverMonitor::kPollStep));
-  clock->advance(bridges::HookDriverMonitor::kPollStep);
+  ASSERT_TRUE(clock->waitForSleeper(clock->now() + outputs::HookDriverMonitor::kPollStep));
+  clock->advance(outputs::HookDriverMonitor::kPollStep);
   EXPECT_TRUE(testsupport::eventually([&] { return monitor.view().answering; }));
   const Texts lines = infoLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "[SteamVR Hook] Driver answered: 1 controller(s)"), 1);

@@ -1,9 +1,9 @@
-#include "app/bridges/wait_clock.h"
+#include "app/core/wait_clock.h"
 
 #include <condition_variable>
 #include <mutex>
 
-namespace bridges {
+namespace core {
 namespace {
 
 class SteadyWaitClock final : public WaitClock {
@@ -24,4 +24,4 @@ class SteadyWaitClock final : public WaitClock {
 
 std::shared_ptr<WaitClock> steadyWaitClock() { return std::make_shared<SteadyWaitClock>(); }
 
-}  // namespace bridges
+}  // namespace core

@@ -1,12 +1,12 @@
-#include "app/bridges/openxr_hmd_reader.h"
+#include "app/tracking/openxr_hmd_reader.h"
 
 #include <cmath>
 #include <cstring>
 #include <system_error>
 
-namespace bridges {
+namespace tracking {
 
-OpenXRHmdReader::OpenXRHmdReader(std::ostream& out, std::ostream& err, std::shared_ptr<WaitClock> clock,
+OpenXRHmdReader::OpenXRHmdReader(std::ostream& out, std::ostream& err, std::shared_ptr<core::WaitClock> clock,
                                  std::string sectionName)
     : out_(out), err_(err), clock_(std::move(clock)), sectionName_(std::move(sectionName)) {}
 
@@ -73,7 +73,7 @@ void OpenXRHmdReader::run(std::stop_token stop, bool attached) {
     if (attached) out_ << "[OpenXR HMD] Attached to shared memory. Starting poll thread." << std::endl;
   }
   while (!stop.stop_requested()) {
-    const WaitClock::TimePoint started = clock_->now();
+    const core::WaitClock::TimePoint started = clock_->now();
     sample();
     if (!clock_->sleepUntil(started + kPollPeriod, stop)) break;
   }
@@ -94,4 +94,4 @@ void OpenXRHmdReader::sample() {
   if (callback_) callback_(x, y, z);
 }
 
-}  // namespace bridges
+}  // namespace tracking

@@ -1,8 +1,8 @@
 #pragma once
 
-namespace engine {
+namespace core {
 
-// The engine's monotonic clock in seconds. Injected so timing logic is tested by
+// The program's monotonic clock in seconds. Injected so timing logic is tested by
 // setting the time instead of sleeping.
 class Clock {
  public:
@@ -16,4 +16,4 @@ class SteadyClock final : public Clock {
   double now() const override;
 };
 
-}  // namespace engine
+}  // namespace core

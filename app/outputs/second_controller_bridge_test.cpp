@@ -1,4 +1,4 @@
-#include "app/outputs/bridge_service.h"
+#include "app/outputs/second_controller_bridge.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@
 
 namespace {
 
-using outputs::BridgeService;
+using outputs::SecondControllerBridge;
 using testing::HasSubstr;
 
 pad::XusbReport report(std::uint16_t buttons, std::int16_t lx = 0, std::int16_t ly = 0, std::int16_t rx = 0,
@@ -33,8 +33,8 @@ std::vector<std::byte> datagram(const pad::XusbReport& r) {
 }
 
 TEST(BridgeMerge, UnitesButtonsAndTriggersAndTakesTheRemoteRightStick) {
-  const auto merged =
-      BridgeService::merge(report(0x0100, 20000, 0, 32767, -32768, 0, 30), report(0x1000, 0, 0, -100, 200, 200, 0));
+  const auto merged = SecondControllerBridge::merge(report(0x0100, 20000, 0, 32767, -32768, 0, 30),
+                                                    report(0x1000, 0, 0, -100, 200, 200, 0));
   EXPECT_EQ(merged.wButtons, 0x1100);
   EXPECT_EQ(merged.bLeftTrigger, 200);
   EXPECT_EQ(merged.bRightTrigger, 30);
@@ -59,14 +59,14 @@ TEST(BridgeMerge, RemoteLeftStickOnlyWhileTheBodyStickIsInsideRadius3200) {
       {0, 0, true},
   };
   for (const Case& c : cases) {
-    const auto merged = BridgeService::merge(report(0, c.lx, c.ly), remote);
+    const auto merged = SecondControllerBridge::merge(report(0, c.lx, c.ly), remote);
     EXPECT_EQ(merged.sThumbLX, c.remoteWins ? -7000 : c.lx) << c.lx << "," << c.ly;
     EXPECT_EQ(merged.sThumbLY, c.remoteWins ? 8000 : c.ly) << c.lx << "," << c.ly;
   }
 }
 
-BridgeService::Options at(platform::Endpoint local, BridgeService::TickSource ticks = {}) {
-  BridgeService::Options options;
+SecondControllerBridge::Options at(platform::Endpoint local, SecondControllerBridge::TickSource ticks = {}) {
+  SecondControllerBridge::Options options;
   options.local = local;
   options.ticks = std::move(ticks);
   return options;
@@ -74,7 +74,7 @@ BridgeService::Options at(platform::Endpoint local, BridgeService::TickSource ti
 
 struct FakeTicks {
   std::atomic<std::uint64_t> now{0};
-  BridgeService::TickSource source() {
+  SecondControllerBridge::TickSource source() {
     return [this] { return now.load(); };
   }
 };
@@ -83,7 +83,7 @@ TEST(BridgeRecord, FreshForUnder2000MillisecondsAndMalformedDatagramsChangeNothi
   std::ostringstream echo;
   core::Logger logger(&echo);
   FakeTicks ticks;
-  BridgeService bridge(logger, at({}, ticks.source()));
+  SecondControllerBridge bridge(logger, at({}, ticks.source()));
   const auto local = report(0x0001, 10000, 0);
 
   EXPECT_EQ(bridge.mergeReport(local), local) << "no datagram ever: the local report, even at tick 0";
@@ -128,15 +128,15 @@ bool waitFor(const std::function<bool()>& done) {
   return done();
 }
 
-TEST(BridgeService, MergesDatagramsReceivedOverUdpAndDropsMalformedOnes) {
+TEST(SecondControllerBridge, MergesDatagramsReceivedOverUdpAndDropsMalformedOnes) {
   std::ostringstream echo;
   core::Logger logger(&echo);
   FakeTicks ticks;
   ticks.now = 1000;
-  BridgeService bridge(logger, at(platform::Endpoint::loopback(0), ticks.source()));
+  SecondControllerBridge bridge(logger, at(platform::Endpoint::loopback(0), ticks.source()));
   bridge.initialize();
   ASSERT_NE(bridge.listeningPort(), 0);
-  EXPECT_THAT(echo.str(), HasSubstr("[INFO ] BridgeService: Initialized on port 0\n"));
+  EXPECT_THAT(echo.str(), HasSubstr("[INFO ] SecondControllerBridge: Initialized on port 0\n"));
 
   Sender sender(bridge.listeningPort());
   const auto local = report(0x0100, 1000, 3000);  // near the centre: the remote left stick shows
@@ -172,10 +172,10 @@ TEST(BridgeService, MergesDatagramsReceivedOverUdpAndDropsMalformedOnes) {
   EXPECT_EQ(bridge.listeningPort(), 0);
 }
 
-TEST(BridgeService, StopReturnsWhenNoDatagramEverArrivesAndStartTwiceStartsOnce) {
+TEST(SecondControllerBridge, StopReturnsWhenNoDatagramEverArrivesAndStartTwiceStartsOnce) {
   std::ostringstream echo;
   core::Logger logger(&echo);
-  BridgeService bridge(logger, at(platform::Endpoint::loopback(0)));
+  SecondControllerBridge bridge(logger, at(platform::Endpoint::loopback(0)));
   bridge.start();
   bridge.start();
   const std::string log = echo.str();
@@ -188,21 +188,21 @@ TEST(BridgeService, StopReturnsWhenNoDatagramEverArrivesAndStartTwiceStartsOnce)
   EXPECT_NE(bridge.listeningPort(), 0);
 }
 
-TEST(BridgeService, ListensOnLoopbackUnlessTheSettingOpensItToEveryAddress) {
+TEST(SecondControllerBridge, ListensOnLoopbackUnlessTheSettingOpensItToEveryAddress) {
   std::ostringstream echo;
   core::Logger logger(&echo);
   for (const bool all : {false, true}) {
-    BridgeService::Options options;
+    SecondControllerBridge::Options options;
     options.local.port = 0;  // the default address, any free port
     options.listenAll = [all] { return all; };
-    BridgeService bridge(logger, options);
+    SecondControllerBridge bridge(logger, options);
     bridge.start();
     ASSERT_NE(bridge.listeningPort(), 0) << echo.str();
     EXPECT_EQ(bridge.listeningEndpoint().addressText(), all ? "0.0.0.0" : "127.0.0.1");
   }
 }
 
-TEST(BridgeService, PortInUseLogsTheBindErrorOnceAfterTheStartLine) {
+TEST(SecondControllerBridge, PortInUseLogsTheBindErrorOnceAfterTheStartLine) {
   platform::UdpSocket holder;
   ASSERT_TRUE(holder.open());
   ASSERT_TRUE(holder.bind(platform::Endpoint::loopback(0)));
@@ -211,11 +211,12 @@ TEST(BridgeService, PortInUseLogsTheBindErrorOnceAfterTheStartLine) {
 
   std::ostringstream echo;
   core::Logger logger(&echo);
-  BridgeService bridge(logger, at(taken));
+  SecondControllerBridge bridge(logger, at(taken));
   bridge.start();
   const std::string log = echo.str();
-  const auto startLine = log.find("[INFO ] BridgeService: Initialized on port " + std::to_string(taken.port) + "\n");
-  const auto bindLine = log.find("[ERROR] BridgeService: Failed to bind socket. Port likely in use.\n");
+  const auto startLine =
+      log.find("[INFO ] SecondControllerBridge: Initialized on port " + std::to_string(taken.port) + "\n");
+  const auto bindLine = log.find("[ERROR] SecondControllerBridge: Failed to bind socket. Port likely in use.\n");
   ASSERT_NE(startLine, std::string::npos) << log;
   ASSERT_NE(bindLine, std::string::npos) << log;
   EXPECT_LT(startLine, bindLine);

@@ -3,11 +3,11 @@
 #include <functional>
 #include <string_view>
 
-namespace tracking {
+namespace core {
 
 // The four slots through which tracker values reach the engine. Each value carries
 // the name of the source it came from so the engine can ignore unselected sources.
-struct TrackingCallbacks {
+struct SampleSink {
   // Three angles in degrees.
   std::function<void(std::string_view source, float a, float b, float c)> on_rotation;
   std::function<void(std::string_view source, float x, float y, float z, float w)> on_quaternion;
@@ -17,4 +17,4 @@ struct TrackingCallbacks {
   std::function<void(std::string_view source, float x, float y, float z)> on_acceleration;
 };
 
-}  // namespace tracking
+}  // namespace core

@@ -1,4 +1,4 @@
-#include "app/bridges/openxr_input_writer.h"
+#include "app/outputs/openxr_input_writer.h"
 
 #include <cstring>
 #include <system_error>
@@ -6,7 +6,7 @@
 
 #include "platform/last_stop.h"
 
-namespace bridges {
+namespace outputs {
 namespace {
 
 std::uint64_t buttonBit(const std::string& name) {
@@ -35,7 +35,7 @@ bool isMapFailure(const std::string& error) {
 
 }  // namespace
 
-OpenXRInputWriter::OpenXRInputWriter(std::ostream& out, std::ostream& err, std::shared_ptr<WaitClock> clock,
+OpenXRInputWriter::OpenXRInputWriter(std::ostream& out, std::ostream& err, std::shared_ptr<core::WaitClock> clock,
                                      std::string sectionName)
     : out_(out), err_(err), clock_(std::move(clock)), sectionName_(std::move(sectionName)) {}
 
@@ -150,8 +150,8 @@ void OpenXRInputWriter::center() {
   }
 }
 
-void OpenXRInputWriter::releaseLater(std::shared_ptr<Shared> shared, std::shared_ptr<WaitClock> clock,
-                                     std::uint64_t mapping, WaitClock::TimePoint deadline) {
+void OpenXRInputWriter::releaseLater(std::shared_ptr<Shared> shared, std::shared_ptr<core::WaitClock> clock,
+                                     std::uint64_t mapping, core::WaitClock::TimePoint deadline) {
   clock->sleepUntil(deadline, {});
   std::lock_guard lock(shared->mutex);
   if (!shared->memory.isOpen() || shared->mapping != mapping) return;
@@ -163,4 +163,4 @@ void OpenXRInputWriter::releaseLater(std::shared_ptr<Shared> shared, std::shared
   record->sequence = 1;
 }
 
-}  // namespace bridges
+}  // namespace outputs

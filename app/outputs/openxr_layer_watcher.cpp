@@ -1,9 +1,9 @@
-#include "app/bridges/openxr_layer_watcher.h"
+#include "app/outputs/openxr_layer_watcher.h"
 
 #include <cstring>
 #include <system_error>
 
-namespace bridges {
+namespace outputs {
 namespace {
 
 // A counter that jumps further than this between two looks is a new game's record,
@@ -12,7 +12,8 @@ constexpr std::uint32_t kMaxStep = 100000;
 
 }  // namespace
 
-OpenXRLayerWatcher::OpenXRLayerWatcher(core::Logger& logger, std::shared_ptr<WaitClock> clock, std::string sectionName)
+OpenXRLayerWatcher::OpenXRLayerWatcher(core::Logger& logger, std::shared_ptr<core::WaitClock> clock,
+                                       std::string sectionName)
     : logger_(logger), clock_(std::move(clock)), sectionName_(std::move(sectionName)) {}
 
 OpenXRLayerWatcher::~OpenXRLayerWatcher() { stop(); }
@@ -39,13 +40,13 @@ void OpenXRLayerWatcher::stop() {
 
 void OpenXRLayerWatcher::run(std::stop_token stop) {
   while (!stop.stop_requested()) {
-    const WaitClock::TimePoint now = clock_->now();
+    const core::WaitClock::TimePoint now = clock_->now();
     step(now);
     if (!clock_->sleepUntil(now + kPollStep, stop)) break;
   }
 }
 
-void OpenXRLayerWatcher::step(WaitClock::TimePoint now) {
+void OpenXRLayerWatcher::step(core::WaitClock::TimePoint now) {
   if (!memory_.isOpen()) {
     if (tried_ && now - lastTry_ < kRetryPeriod) return;
     tried_ = true;
@@ -78,4 +79,4 @@ void OpenXRLayerWatcher::step(WaitClock::TimePoint now) {
   lastTry_ = now;
 }
 
-}  // namespace bridges
+}  // namespace outputs

@@ -4,7 +4,7 @@
 #include <memory>
 #include <stop_token>
 
-namespace bridges {
+namespace core {
 
 // The monotonic clock the bridges wait on: the OpenXR writer's delayed release and
 // the HMD reader's poll period. Injected so tests move time instead of sleeping.
@@ -21,4 +21,4 @@ class WaitClock {
 // std::chrono::steady_clock.
 std::shared_ptr<WaitClock> steadyWaitClock();
 
-}  // namespace bridges
+}  // namespace core

@@ -1,12 +1,12 @@
-#include "app/bridges/hook_driver_monitor.h"
+#include "app/outputs/hook_driver_monitor.h"
 
 #include <array>
 #include <system_error>
 
-namespace bridges {
+namespace outputs {
 
-HookDriverMonitor::HookDriverMonitor(core::Logger& logger, std::shared_ptr<WaitClock> clock, platform::Endpoint driver,
-                                     std::function<bool()> inUse)
+HookDriverMonitor::HookDriverMonitor(core::Logger& logger, std::shared_ptr<core::WaitClock> clock,
+                                     platform::Endpoint driver, std::function<bool()> inUse)
     : logger_(logger), clock_(std::move(clock)), driver_(driver), inUse_(std::move(inUse)) {}
 
 HookDriverMonitor::~HookDriverMonitor() { stop(); }
@@ -52,13 +52,13 @@ void HookDriverMonitor::stop() {
 
 void HookDriverMonitor::run(std::stop_token stop) {
   while (!stop.stop_requested()) {
-    const WaitClock::TimePoint now = clock_->now();
+    const core::WaitClock::TimePoint now = clock_->now();
     step(now);
     if (!clock_->sleepUntil(now + kPollStep, stop)) break;
   }
 }
 
-void HookDriverMonitor::step(WaitClock::TimePoint now) {
+void HookDriverMonitor::step(core::WaitClock::TimePoint now) {
   drainAnswers(now);
   if (answering_ && now - lastAnswer_ >= kSilenceLimit) {
     answering_ = false;
@@ -72,7 +72,7 @@ void HookDriverMonitor::step(WaitClock::TimePoint now) {
   }
 }
 
-void HookDriverMonitor::drainAnswers(WaitClock::TimePoint now) {
+void HookDriverMonitor::drainAnswers(core::WaitClock::TimePoint now) {
   std::array<std::byte, 128> buffer{};
   for (int i = 0; i < kMaxAnswersPerStep; ++i) {
     const platform::ReceiveResult received = socket_.receiveFrom(buffer);
@@ -92,4 +92,4 @@ void HookDriverMonitor::drainAnswers(WaitClock::TimePoint now) {
   }
 }
 
-}  // namespace bridges
+}  // namespace outputs

@@ -1,4 +1,4 @@
-#include "app/bridges/openxr_hmd_reader.h"
+#include "app/tracking/openxr_hmd_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,12 @@
 #include <tuple>
 #include <vector>
 
-#include "app/bridges/openxr_layer_watcher.h"
+#include "app/outputs/openxr_layer_watcher.h"
 #include "app/tracking/tracking_service.h"
 #include "testing/support/capture_stream.h"
 #include "testing/support/manual_wait_clock.h"
 
-namespace bridges {
+namespace tracking {
 namespace {
 
 using namespace std::chrono_literals;
@@ -45,7 +45,7 @@ struct PublishingLayer {
 
 struct Harness {
   explicit Harness(const std::string& name) : reader(out, err, clock, name) {
-    tracking::TrackingCallbacks callbacks;
+    core::SampleSink callbacks;
     callbacks.on_position = [this](std::string_view source, float x, float y, float z) {
       std::lock_guard lock(mutex);
       positions.emplace_back(std::string(source), x, y, z);
@@ -193,13 +193,13 @@ TEST(OpenXRLayerWatcher, LogsWhenTheGameStartsAndStopsRendering) {
   const std::string name = sectionName("watch");
   core::Logger logger(nullptr);
   auto clock = std::make_shared<ManualWaitClock>();
-  OpenXRLayerWatcher watcher(logger, clock, name);
+  outputs::OpenXRLayerWatcher watcher(logger, clock, name);
   auto step = [&](int times = 1) {
     for (int i = 0; i < times; ++i) {
-      ASSERT_TRUE(clock->waitForSleeper(clock->now() + OpenXRLayerWatcher::kPollStep));
-      clock->advance(OpenXRLayerWatcher::kPollStep);
+      ASSERT_TRUE(clock->waitForSleeper(clock->now() + outputs::OpenXRLayerWatcher::kPollStep));
+      clock->advance(outputs::OpenXRLayerWatcher::kPollStep);
     }
-    ASSERT_TRUE(clock->waitForSleeper(clock->now() + OpenXRLayerWatcher::kPollStep));
+    ASSERT_TRUE(clock->waitForSleeper(clock->now() + outputs::OpenXRLayerWatcher::kPollStep));
   };
   auto lines = [&] {
     std::vector<std::string> messages;
@@ -237,4 +237,4 @@ TEST(OpenXRLayerWatcher, LogsWhenTheGameStartsAndStopsRendering) {
 }
 
 }  // namespace
-}  // namespace bridges
+}  // namespace tracking

@@ -9,12 +9,12 @@
 #include <string>
 #include <thread>
 
-#include "app/bridges/wait_clock.h"
+#include "app/core/wait_clock.h"
 #include "app/tracking/receivers.h"
 #include "common/xr/shared_records.h"
 #include "platform/shared_memory.h"
 
-namespace bridges {
+namespace tracking {
 
 // The head source "OpenXR (In-Game)": attaches to the state record the OpenXR layer
 // publishes from inside a running game and, every kPollPeriod, hands a head position
@@ -27,7 +27,7 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
   static constexpr std::chrono::milliseconds kRetryPeriod{1000};
 
   OpenXRHmdReader(std::ostream& out = std::cout, std::ostream& err = std::cerr,
-                  std::shared_ptr<WaitClock> clock = steadyWaitClock(),
+                  std::shared_ptr<core::WaitClock> clock = core::steadyWaitClock(),
                   std::string sectionName = xrshm::kStateRecordName);
   ~OpenXRHmdReader() override;
 
@@ -52,7 +52,7 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
 
   std::ostream& out_;
   std::ostream& err_;
-  std::shared_ptr<WaitClock> clock_;
+  std::shared_ptr<core::WaitClock> clock_;
   std::string sectionName_;
 
   mutable std::mutex lifecycleMutex_;  // start and stop
@@ -66,4 +66,4 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
   tracking::Vec3Callback callback_;
 };
 
-}  // namespace bridges
+}  // namespace tracking

@@ -8,12 +8,12 @@
 #include <string>
 #include <thread>
 
-#include "app/bridges/wait_clock.h"
 #include "app/core/logger.h"
+#include "app/core/wait_clock.h"
 #include "common/xr/shared_records.h"
 #include "platform/shared_memory.h"
 
-namespace bridges {
+namespace outputs {
 
 // Watches the frame counter of the state record the OpenXR layer writes from inside a
 // game, whatever the head source is, and logs when a game with the layer starts and
@@ -24,7 +24,7 @@ class OpenXRLayerWatcher {
   static constexpr std::chrono::milliseconds kRetryPeriod{1000};
   static constexpr std::chrono::milliseconds kSilenceLimit{3000};
 
-  OpenXRLayerWatcher(core::Logger& logger, std::shared_ptr<WaitClock> clock = steadyWaitClock(),
+  OpenXRLayerWatcher(core::Logger& logger, std::shared_ptr<core::WaitClock> clock = core::steadyWaitClock(),
                      std::string sectionName = xrshm::kStateRecordName);
   ~OpenXRLayerWatcher();
   OpenXRLayerWatcher(const OpenXRLayerWatcher&) = delete;
@@ -40,10 +40,10 @@ class OpenXRLayerWatcher {
 
  private:
   void run(std::stop_token stop);
-  void step(WaitClock::TimePoint now);
+  void step(core::WaitClock::TimePoint now);
 
   core::Logger& logger_;
-  std::shared_ptr<WaitClock> clock_;
+  std::shared_ptr<core::WaitClock> clock_;
   std::string sectionName_;
 
   std::mutex lifecycleMutex_;
@@ -51,12 +51,12 @@ class OpenXRLayerWatcher {
   // The thread's own while it runs.
   platform::SharedMemory memory_;
   std::uint32_t lastCounter_ = 0;
-  WaitClock::TimePoint lastFrame_{};
-  WaitClock::TimePoint lastTry_{};
+  core::WaitClock::TimePoint lastFrame_{};
+  core::WaitClock::TimePoint lastTry_{};
   bool tried_ = false;
 
   std::atomic<bool> gameRunning_{false};
   std::atomic<std::uint64_t> frames_{0};
 };
 
-}  // namespace bridges
+}  // namespace outputs

@@ -1,10 +1,10 @@
-#include "app/bridges/steamvr_hook_service.h"
+#include "app/outputs/steamvr_hook_service.h"
 
 #include <algorithm>
 
 #include "platform/last_stop.h"
 
-namespace bridges {
+namespace outputs {
 namespace {
 
 // Every hand argument is L when it is exactly "Left", R otherwise.
@@ -14,7 +14,8 @@ int handIndex(const std::string& hand) { return hand == "Left" ? 0 : 1; }
 }  // namespace
 
 SteamVRHookService::SteamVRHookService(core::Settings& settings, core::Logger& logger, DriverStatusCheck driverStatus,
-                                       platform::Endpoint driver, std::ostream& out, std::shared_ptr<WaitClock> clock)
+                                       platform::Endpoint driver, std::ostream& out,
+                                       std::shared_ptr<core::WaitClock> clock)
     : settings_(settings),
       logger_(logger),
       driverStatus_(std::move(driverStatus)),
@@ -94,7 +95,7 @@ void SteamVRHookService::sendStick(float x, float y, const std::string& hand) {
   noteStickAddress(handLetter(hand), address);
   if (backHeld_[index] || forwardHeld_[index]) {
     // The sample carried the held pseudo-button: a repeat on top would only zero x for a moment.
-    const WaitClock::TimePoint now = clock_->now();
+    const core::WaitClock::TimePoint now = clock_->now();
     for (HeldPress& press : held_)
       if (press.address == address && (press.button == "Thumbstick Back" || press.button == "Thumbstick Forward"))
         press.lastSent = now;
@@ -176,7 +177,7 @@ void SteamVRHookService::buttonEventLocked(const std::string& button, bool press
 void SteamVRHookService::keepAlive() {
   std::lock_guard lock(mutex_);
   if (!initialized_ || held_.empty()) return;
-  const WaitClock::TimePoint now = clock_->now();
+  const core::WaitClock::TimePoint now = clock_->now();
   for (HeldPress& press : held_) {
     if (now - press.lastSent < kRepeatInterval) continue;
     sendAll(pressMessages(press.address, press.letter, press.button, true));
@@ -212,4 +213,4 @@ void SteamVRHookService::publishLastStop() {
   platform::setLastStopDatagrams(platform::LastStopSlot::Hook, driver_, datagrams);
 }
 
-}  // namespace bridges
+}  // namespace outputs
