@@ -62,36 +62,31 @@ Application::Application(Options options)
       firewall_(logger_, platform::executablePath()),
       components_(settings_, logger_, services::programEnvironment([this] { return padBusPresent(); })),
       steamVRHook_(
-          settings_, logger_,
+          logger_,
           [this] {
             components_.refreshComponents();
             const services::ComponentEntry& driver = components_.components().front();
             return outputs::DriverComponentStatus{driver.installed, driver.sourceFound};
           },
-          platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
-      hookMonitor_(logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
-                   [this] {
-                     constexpr const char* kHook = "SteamVR Hook";
-                     return settings_.mode.equals(kHook) || settings_.jump_output_mode.equals(kHook) ||
-                            settings_.squat_output_mode.equals(kHook);
-                   }),
+          [this] { settings_.show_steamvr_driver_prompt = true; }, platform::Endpoint::loopback(hook::kDriverPort),
+          *options_.out),
+      hookMonitor_(
+          logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
+          [this] { return outputs::usesOutput(outputs::readOutputConfig(settings_), core::OutputMode::SteamVrHook); }),
       monitoredHook_(steamVRHook_, hookMonitor_),
       openXrWriter_(*options_.out, *options_.err),
       openXrHmd_(*options_.out, *options_.err),
       layerWatcher_(logger_),
       keyInjector_(options_.keyInjector ? options_.keyInjector
                                         : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
-      keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
+      keyboardOutput_(logger_, *keyInjector_, *options_.out),
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_, bridgeOptions()),
-      virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
-      vrchatOsc_(settings_, logger_),
-      outputService_(settings_, logger_,
-                     outputs::Backends{.keyboard = &keyboardOutput_,
-                                       .pad = &virtualPad_,
-                                       .osc = &vrchatOsc_,
-                                       .hook = &monitoredHook_,
-                                       .openxr = &openXrWriter_}),
+      virtualPad_(
+          logger_, *padBus_, bridgeService_, [this] { settings_.show_vigem_prompt = true; }, *options_.out,
+          *options_.err),
+      vrchatOsc_(logger_),
+      outputService_(logger_, outputSet(), [this] { return outputs::readOutputConfig(settings_); }),
       roadPort_(outputService_, roadStats_),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, *options_.err, platform::executableFolder()),
@@ -139,6 +134,16 @@ outputs::SecondControllerBridge::Options Application::bridgeOptions() {
   outputs::SecondControllerBridge::Options options;
   options.listenAll = [this] { return settings_.bridge_listen_all.load(); };
   return options;
+}
+
+outputs::OutputSet Application::outputSet() {
+  outputs::OutputSet set{};
+  set[outputs::slotOf(core::OutputMode::Pad)] = &virtualPad_;
+  set[outputs::slotOf(core::OutputMode::Keyboard)] = &keyboardOutput_;
+  set[outputs::slotOf(core::OutputMode::SteamVrHook)] = &monitoredHook_;
+  set[outputs::slotOf(core::OutputMode::VrchatOsc)] = &vrchatOsc_;
+  set[outputs::slotOf(core::OutputMode::OpenXrLayer)] = &openXrWriter_;
+  return set;
 }
 
 // The bus driver is present when a client can connect to it.

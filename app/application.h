@@ -70,11 +70,11 @@ class Application {
   core::SettingsFile& settingsFile() { return settingsFile_; }
   core::ServiceManager& serviceManager() { return serviceManager_; }
   engine::Engine& engine() { return engine_; }
-  // The "SteamVR Hook" output backend (outputs::Backends::hook).
+  // The "SteamVR Hook" output.
   outputs::SteamVRHookService& steamVRHook() { return steamVRHook_; }
   // Asks the SteamVR driver how it is while the hook output runs.
   outputs::HookDriverMonitor& hookMonitor() { return hookMonitor_; }
-  // The "OpenXR API Layer" output backend (outputs::Backends::openxr).
+  // The "OpenXR API Layer" output.
   outputs::OpenXRInputWriter& openXrWriter() { return openXrWriter_; }
   // The "OpenXR (In-Game)" head source (tracking::Receivers::openxrHmd).
   tracking::OpenXRHmdReader& openXrHmdReader() { return openXrHmd_; }
@@ -98,10 +98,10 @@ class Application {
   // What the engine drives (outputs::IOutputPort) and the main tab's applyOutputMode.
   outputs::OutputService& outputService() { return outputService_; }
   outputs::KeyboardOutputService& keyboardOutput() { return keyboardOutput_; }
-  // The virtual Xbox pad backend and the bridge feeding it.
+  // The virtual Xbox pad output and the bridge feeding it.
   outputs::VirtualJoystickService& virtualPad() { return virtualPad_; }
   outputs::SecondControllerBridge& bridgeService() { return bridgeService_; }
-  // The "VRChat OSC" output backend.
+  // The "VRChat OSC" output.
   outputs::VRChatOscOutput& vrchatOsc() { return vrchatOsc_; }
   // Starts update checks (at start-up when `check_for_updates` is set, and "Check Now").
   services::UpdateCheckLauncher& updateCheck() { return updateCheck_; }
@@ -119,6 +119,7 @@ class Application {
 
  private:
   bool padBusPresent();
+  outputs::OutputSet outputSet();
   outputs::SecondControllerBridge::Options bridgeOptions();
 
   Options options_;
@@ -135,7 +136,7 @@ class Application {
   services::ComponentService components_;
   outputs::SteamVRHookService steamVRHook_;
   outputs::HookDriverMonitor hookMonitor_;
-  outputs::MonitoredHookBackend monitoredHook_;
+  outputs::MonitoredHookOutput monitoredHook_;
   outputs::OpenXRInputWriter openXrWriter_;
   tracking::OpenXRHmdReader openXrHmd_;
   outputs::OpenXRLayerWatcher layerWatcher_;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "app/core/settings.h"
 #include "app/outputs/output_service.h"
 #include "app/outputs/steamvr_hook_service.h"
 #include "common/hook/hook_protocol.h"
@@ -37,8 +38,14 @@ class HookOutputChain : public fakevr::LoadedDriverTest {
   core::Settings settings;
   core::Logger logger{nullptr};
   std::ostringstream out;
-  outputs::SteamVRHookService hook{settings, logger, {}, platform::Endpoint::loopback(hook::kDriverPort), out};
-  outputs::OutputService output{settings, logger, outputs::Backends{.hook = &hook}};
+  outputs::SteamVRHookService hook{logger, {}, {}, platform::Endpoint::loopback(hook::kDriverPort), out};
+  outputs::OutputService output{logger, hookOnly(), [this] { return outputs::readOutputConfig(settings); }};
+
+  outputs::OutputSet hookOnly() {
+    outputs::OutputSet set{};
+    set[outputs::slotOf(core::OutputMode::SteamVrHook)] = &hook;
+    return set;
+  }
   fakevr::FakeController* left = nullptr;
   fakevr::FakeController* right = nullptr;
 };

@@ -11,7 +11,7 @@
 
 #include "app/core/logger.h"
 #include "app/core/wait_clock.h"
-#include "app/outputs/backends.h"
+#include "app/outputs/output.h"
 #include "common/hook/hook_protocol.h"
 #include "platform/udp_socket.h"
 
@@ -73,28 +73,28 @@ class HookDriverMonitor {
   std::atomic<std::int64_t> overrideAgeMs_{-1};
 };
 
-// The hook output with its driver monitor: the monitor runs from the hook's
-// initialise to its clean-up; every other call goes straight through.
-class MonitoredHookBackend final : public outputs::IHookBackend {
+// The hook output with its driver monitor: the monitor runs from the hook's start
+// to its stop; every other call goes straight through.
+class MonitoredHookOutput final : public IOutput {
  public:
-  MonitoredHookBackend(outputs::IHookBackend& hook, HookDriverMonitor& monitor) : hook_(hook), monitor_(monitor) {}
-  void initialize() override {
-    hook_.initialize();
+  MonitoredHookOutput(IOutput& hook, HookDriverMonitor& monitor) : hook_(hook), monitor_(monitor) {}
+  void configure(const OutputConfig& config) override { hook_.configure(config); }
+  void start() override {
+    hook_.start();
     monitor_.start();
   }
-  void cleanup() override {
+  void stop() override {
     monitor_.stop();
-    hook_.cleanup();
+    hook_.stop();
   }
-  void sendStick(float x, float y, const std::string& hand) override { hook_.sendStick(x, y, hand); }
-  void buttonEvent(const std::string& button, bool pressed, const std::string& hand) override {
-    hook_.buttonEvent(button, pressed, hand);
-  }
-  void sendRelease(const std::string& text) override { hook_.sendRelease(text); }
+  void stick(float x, float y) override { hook_.stick(x, y); }
+  void press(Action action) override { hook_.press(action); }
+  void release(Action action) override { hook_.release(action); }
+  void centre() override { hook_.centre(); }
   void keepAlive() override { hook_.keepAlive(); }
 
  private:
-  outputs::IHookBackend& hook_;
+  IOutput& hook_;
   HookDriverMonitor& monitor_;
 };
 

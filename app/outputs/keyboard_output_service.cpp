@@ -1,6 +1,7 @@
 #include "app/outputs/keyboard_output_service.h"
 
 #include <algorithm>
+#include <set>
 
 #include "app/outputs/key_names.h"
 
@@ -10,28 +11,34 @@ namespace {
 
 constexpr std::uint16_t kModifierKeys[] = {0x10, 0x11, 0x12, 0x5B};  // Shift, Control, Alt, left Windows
 
-// A flag for a direction whose values are below zero (forward, left): set beyond
+// A flag for a direction whose values are below zero (back, left): set beyond
 // -threshold, kept while beyond -(threshold - margin).
 bool negativeDirection(bool wasSet, float value, float threshold) {
   return wasSet ? value < -(threshold - KeyboardOutputService::kReleaseMargin) : value < -threshold;
 }
 
+// Forward, right: set beyond +threshold, kept while beyond threshold - margin.
 bool positiveDirection(bool wasSet, float value, float threshold) {
   return wasSet ? value > threshold - KeyboardOutputService::kReleaseMargin : value > threshold;
 }
 
 }  // namespace
 
-KeyboardOutputService::KeyboardOutputService(core::Settings& settings, core::Logger& logger,
-                                             platform::IKeyInjector& injector, std::ostream& out)
-    : settings_(settings), logger_(logger), injector_(injector), out_(out) {}
+KeyboardOutputService::KeyboardOutputService(core::Logger& logger, platform::IKeyInjector& injector, std::ostream& out)
+    : logger_(logger), injector_(injector), out_(out) {}
 
 KeyboardOutputService::~KeyboardOutputService() {
   std::lock_guard lock(mutex_);
   releaseEverythingLocked();
 }
 
-void KeyboardOutputService::init() { logger_.info("KeyboardOutputService: Backend is ready."); }
+void KeyboardOutputService::configure(const OutputConfig& config) {
+  std::lock_guard lock(mutex_);
+  if (config.keyboard.keys != config_.keys || config.keyboard.keys2 != config_.keys2) bindingsChanged_ = true;
+  config_ = config.keyboard;
+}
+
+void KeyboardOutputService::start() { logger_.info("KeyboardOutputService: Backend is ready."); }
 
 void KeyboardOutputService::keyDown(std::uint16_t code) {
   if (downCount_[code]++ == 0) injector_.sendKey(code, true);
@@ -77,47 +84,67 @@ void KeyboardOutputService::releaseBinding(const std::string& binding) {
   if (keys.modifier) keyUp(keys.modifier);
 }
 
-void KeyboardOutputService::pressKey(const std::string& binding) {
-  std::lock_guard lock(mutex_);
-  // A second press of a binding already down adds nothing: one release lifts it.
-  if (pressed_.insert(binding).second) pressBinding(binding);
+const std::string* KeyboardOutputService::bindingOf(Action action) const {
+  switch (action) {
+    case Action::Jump:
+      return &config_.jumpKey;
+    case Action::Crouch:
+      return &config_.crouchKey;
+    case Action::SecondStage:
+      break;
+  }
+  return nullptr;
 }
 
-void KeyboardOutputService::releaseKey(const std::string& binding) {
+void KeyboardOutputService::press(Action action) {
   std::lock_guard lock(mutex_);
-  if (pressed_.erase(binding) > 0) {
-    releaseBinding(binding);
+  const std::string* binding = bindingOf(action);
+  if (!binding) return;
+  std::optional<std::string>& pressed = pressed_[slotOf(action)];
+  // A second press of the binding already down adds nothing: one release lifts it.
+  if (pressed == *binding) return;
+  if (pressed) releaseBinding(*pressed);
+  pressed = *binding;
+  pressBinding(*binding);
+}
+
+void KeyboardOutputService::release(Action action) {
+  std::lock_guard lock(mutex_);
+  std::optional<std::string>& pressed = pressed_[slotOf(action)];
+  if (pressed) {
+    releaseBinding(*pressed);
+    pressed.reset();
     return;
   }
-  // Not pressed through this service: still send key-ups so a key stuck by other
+  const std::string* binding = bindingOf(action);
+  if (!binding) return;
+  // Not pressed through this output: still send key-ups so a key stuck by other
   // means comes up, except for keys that a held binding keeps down.
-  const BindingKeys keys = resolveBinding(binding);
+  const BindingKeys keys = resolveBinding(*binding);
   for (const std::uint16_t code : {keys.key, keys.modifier})
     if (code != 0 && downCount_.count(code) == 0) injector_.sendKey(code, false);
 }
 
-void KeyboardOutputService::update(float x, float y) {
+void KeyboardOutputService::stick(float x, float y) {
   std::lock_guard lock(mutex_);
-  const float t1 = settings_.keyboard_threshold / 100.0f;
-  const float t2 = settings_.keyboard_threshold_2 / 100.0f;
-  const float thresholds[2] = {t1, t2};
+  const std::array<bool, 8> before = flags_;
+  const float thresholds[2] = {config_.threshold, config_.threshold2};
   for (int stage = 0; stage < 2; ++stage) {
     bool* f = &flags_[stage * 4];
-    f[0] = negativeDirection(f[0], y, thresholds[stage]);  // forward
-    f[1] = positiveDirection(f[1], y, thresholds[stage]);  // back
+    f[0] = positiveDirection(f[0], y, thresholds[stage]);  // forward
+    f[1] = negativeDirection(f[1], y, thresholds[stage]);  // back
     f[2] = negativeDirection(f[2], x, thresholds[stage]);  // left
     f[3] = positiveDirection(f[3], x, thresholds[stage]);  // right
   }
-
-  const core::SharedText* s1[4] = {&settings_.key_fwd, &settings_.key_back, &settings_.key_left, &settings_.key_right};
-  const core::SharedText* s2[4] = {&settings_.key_fwd_2, &settings_.key_back_2, &settings_.key_left_2,
-                                   &settings_.key_right_2};
+  // The same directions with the same bindings want the keys already down.
+  if (flags_ == before && !bindingsChanged_) return;
+  bindingsChanged_ = false;
   std::set<std::string> wanted;
   for (int direction = 0; direction < 4; ++direction) {
     if (flags_[4 + direction])
-      wanted.insert(s2[direction]->get());
+      wanted.insert(config_.keys2[direction]);
     else if (flags_[direction])
-      wanted.insert(s1[direction]->get());
+      wanted.insert(config_.keys[direction]);
   }
   syncLocked({wanted.begin(), wanted.end()});
 }
@@ -135,7 +162,6 @@ void KeyboardOutputService::syncLocked(const std::vector<std::string>& wantedLis
   for (const std::string& binding : wanted)
     if (!held.count(binding)) pressBinding(binding);
   held_.assign(wanted.begin(), wanted.end());
-  settings_.held_keys.set(held_);
 }
 
 void KeyboardOutputService::reset() {
@@ -143,7 +169,8 @@ void KeyboardOutputService::reset() {
   // Everything still down comes up first (held bindings, then jump/crouch), then
   // the four modifiers are lifted unconditionally in case anything else left one down.
   for (const std::string& binding : held_) releaseBinding(binding);
-  for (const std::string& binding : pressed_) releaseBinding(binding);
+  for (const auto& binding : pressed_)
+    if (binding) releaseBinding(*binding);
   for (const std::uint16_t modifier : kModifierKeys) {
     downCount_.erase(modifier);
     injector_.sendKey(modifier, false);
@@ -152,8 +179,7 @@ void KeyboardOutputService::reset() {
   out_ << "[Keyboard] Reset modifier keys." << std::endl;
   flags_.fill(false);
   held_.clear();
-  pressed_.clear();
-  settings_.held_keys.set(held_);
+  pressed_ = {};
 }
 
 void KeyboardOutputService::releaseEverythingLocked() {

@@ -5,40 +5,45 @@
 #include <iostream>
 #include <map>
 #include <mutex>
-#include <set>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/core/logger.h"
-#include "app/core/settings.h"
-#include "app/outputs/backends.h"
+#include "app/outputs/output.h"
 #include "platform/key_injector.h"
 
 namespace outputs {
 
 // Walks a keyboard-only game: the engine's stick becomes held keys, two strengths
 // per direction (S1 and S2, with a release margin), and the jump and crouch
-// bindings are pressed and released on request.
+// bindings are pressed and released on request. The second stage has no key here:
+// the second key of each direction is the keyboard's own second strength.
 //
 // Every key this service puts down is counted, so a key shared by two held
 // bindings (Shift of "shift+w" and "shift+a") goes up only when neither wants it,
 // and reset, centring and destruction release everything still down: no key is
 // ever left pressed in the game.
-class KeyboardOutputService : public IKeyboardBackend {
+class KeyboardOutputService final : public IOutput {
  public:
   static constexpr float kReleaseMargin = 0.05f;
 
-  KeyboardOutputService(core::Settings& settings, core::Logger& logger, platform::IKeyInjector& injector,
-                        std::ostream& out = std::cout);
+  KeyboardOutputService(core::Logger& logger, platform::IKeyInjector& injector, std::ostream& out = std::cout);
   ~KeyboardOutputService() override;
   KeyboardOutputService(const KeyboardOutputService&) = delete;
   KeyboardOutputService& operator=(const KeyboardOutputService&) = delete;
 
-  void init() override;
-  void update(float x, float y) override;
-  void pressKey(const std::string& binding) override;
-  void releaseKey(const std::string& binding) override;
-  void reset() override;
+  void configure(const OutputConfig& config) override;
+  // Only says that the output is ready.
+  void start() override;
+  void stop() override { reset(); }
+  void stick(float x, float y) override;
+  void press(Action action) override;
+  void release(Action action) override;
+  void centre() override { reset(); }
+  void keepAlive() override {}
+  // Lifts every key this output holds, then the four modifiers whatever holds them.
+  void reset();
 
   // Releases held bindings that are not wanted, presses wanted ones not yet held
   // (each in ascending order) and makes `wanted` the held list.
@@ -56,17 +61,19 @@ class KeyboardOutputService : public IKeyboardBackend {
   void releaseBinding(const std::string& binding);
   void syncLocked(const std::vector<std::string>& wanted);
   void releaseEverythingLocked();
+  const std::string* bindingOf(Action action) const;
 
-  core::Settings& settings_;
   core::Logger& logger_;
   platform::IKeyInjector& injector_;
   std::ostream& out_;
 
   mutable std::mutex mutex_;
+  KeyboardConfig config_;
+  bool bindingsChanged_ = false;  // the stick's keys were edited since the last sync
   std::array<bool, 8> flags_{};
-  std::vector<std::string> held_;           // stick bindings held down
-  std::set<std::string> pressed_;           // jump/crouch bindings pressed through pressKey
-  std::map<std::uint16_t, int> downCount_;  // how many held bindings want each key down
+  std::vector<std::string> held_;                                 // stick bindings held down
+  std::array<std::optional<std::string>, kActionCount> pressed_;  // what each action's press put down
+  std::map<std::uint16_t, int> downCount_;                        // how many held bindings want each key down
 };
 
 }  // namespace outputs

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <sstream>
 
@@ -17,17 +18,30 @@ using Events = std::vector<std::string>;
 
 class KeyboardOutput : public ::testing::Test {
  protected:
-  core::Settings settings;
+  outputs::OutputConfig config;
   std::ostringstream logText;
   core::Logger logger{&logText};
   testsupport::RecordingKeyInjector keys;
   std::ostringstream out;
   std::unique_ptr<outputs::KeyboardOutputService> keyboard =
-      std::make_unique<outputs::KeyboardOutputService>(settings, logger, keys, out);
+      std::make_unique<outputs::KeyboardOutputService>(logger, keys, out);
 
   Events step(float x, float y) {
-    keyboard->update(x, y);
+    keyboard->stick(x, y);
     return keys.take();
+  }
+  // Jump bound to `binding`, then pressed or released.
+  void jump(const std::string& binding, bool pressed) {
+    config.keyboard.jumpKey = binding;
+    keyboard->configure(config);
+    if (pressed)
+      keyboard->press(outputs::Action::Jump);
+    else
+      keyboard->release(outputs::Action::Jump);
+  }
+  void edit(const std::function<void(outputs::KeyboardConfig&)>& change) {
+    change(config.keyboard);
+    keyboard->configure(config);
   }
 };
 
@@ -53,8 +67,8 @@ TEST(KeyNames, ResolveLettersDigitsAndTableNames) {
   EXPECT_EQ(outputs::parseKeyBinding("space").modifier, "");
 }
 
-TEST_F(KeyboardOutput, InitOnlyLogsThatTheBackendIsReady) {
-  keyboard->init();
+TEST_F(KeyboardOutput, StartOnlyLogsThatTheOutputIsReady) {
+  keyboard->start();
   EXPECT_NE(logText.str().find("[INFO ] KeyboardOutputService: Backend is ready."), std::string::npos);
   EXPECT_THAT(keys.events(), IsEmpty());
 }
@@ -80,7 +94,7 @@ TEST_F(KeyboardOutput, EveryDirectionPressesJustBeyondEachStageAndReleasesJustPa
   const struct {
     char key;
     float x, y;
-  } directions[] = {{'W', 0, -1}, {'S', 0, 1}, {'A', -1, 0}, {'D', 1, 0}};
+  } directions[] = {{'W', 0, 1}, {'S', 0, -1}, {'A', -1, 0}, {'D', 1, 0}};
   for (const auto& d : directions) {
     for (const auto& [lean, events] : steps) {
       Events expected = events;
@@ -91,23 +105,24 @@ TEST_F(KeyboardOutput, EveryDirectionPressesJustBeyondEachStageAndReleasesJustPa
   }
 }
 
-TEST_F(KeyboardOutput, StageThresholdsComeFromSettings) {
-  settings.keyboard_threshold = 50.0f;
-  settings.keyboard_threshold_2 = 70.0f;
-  EXPECT_THAT(step(0, -0.49f), IsEmpty());
-  EXPECT_THAT(step(0, -0.51f), ElementsAre("down W"));
-  EXPECT_THAT(step(0, -0.46f), IsEmpty());
-  EXPECT_THAT(step(0, -0.44f), ElementsAre("up W"));
-  EXPECT_THAT(step(0, -0.69f), ElementsAre("down W"));
-  EXPECT_THAT(step(0, -0.71f), ElementsAre("up W", "down shift", "down W"));
+TEST_F(KeyboardOutput, StageThresholdsComeFromTheConfiguration) {
+  edit([](outputs::KeyboardConfig& k) {
+    k.threshold = 0.5f;
+    k.threshold2 = 0.7f;
+  });
+  EXPECT_THAT(step(0, 0.49f), IsEmpty());
+  EXPECT_THAT(step(0, 0.51f), ElementsAre("down W"));
+  EXPECT_THAT(step(0, 0.46f), IsEmpty());
+  EXPECT_THAT(step(0, 0.44f), ElementsAre("up W"));
+  EXPECT_THAT(step(0, 0.69f), ElementsAre("down W"));
+  EXPECT_THAT(step(0, 0.71f), ElementsAre("up W", "down shift", "down W"));
 }
 
 TEST_F(KeyboardOutput, DiagonalBindingsShareTheirModifierUntilBothAreReleased) {
-  EXPECT_THAT(step(-0.7f, -0.7f), ElementsAre("down shift", "down A", "down W"));
+  EXPECT_THAT(step(-0.7f, 0.7f), ElementsAre("down shift", "down A", "down W"));
   EXPECT_EQ(keyboard->heldKeys(), (Events{"shift+a", "shift+w"}));
-  EXPECT_EQ(settings.held_keys.get(), (Events{"shift+a", "shift+w"}));
   // Straightening sideways lifts A; Shift stays down for the still-held "shift+w".
-  EXPECT_THAT(step(0, -0.7f), ElementsAre("up A"));
+  EXPECT_THAT(step(0, 0.7f), ElementsAre("up A"));
   EXPECT_EQ(keys.keysDown(), (Events{"shift", "W"}));
   EXPECT_THAT(step(0, 0), ElementsAre("up W", "up shift"));
   EXPECT_THAT(keys.keysDown(), IsEmpty());
@@ -121,69 +136,88 @@ TEST_F(KeyboardOutput, BindingsAreComparedAsTextButResolvedCaseInsensitively) {
   // A binding edited while held is released under its old meaning.
   keyboard->syncHeldKeys({});
   keys.take();
-  EXPECT_THAT(step(0, -0.5f), ElementsAre("down W"));
-  settings.key_fwd = "e";
-  EXPECT_THAT(step(0, -0.5f), ElementsAre("up W", "down E"));
+  EXPECT_THAT(step(0, 0.5f), ElementsAre("down W"));
+  edit([](outputs::KeyboardConfig& k) { k.keys[0] = "e"; });
+  EXPECT_THAT(step(0, 0.5f), ElementsAre("up W", "down E"));
 }
 
 TEST_F(KeyboardOutput, BindingsThatNameNoKeySendNothing) {
   for (const char* binding : {"f13", "numpad1", "ctrl+shift+w", "", ",", "+", "shift+"}) {
-    keyboard->pressKey(binding);
-    keyboard->releaseKey(binding);
+    jump(binding, true);
+    jump(binding, false);
     EXPECT_THAT(keys.take(), IsEmpty()) << binding;
   }
-  settings.key_fwd = "numpad8";
-  EXPECT_THAT(step(0, -0.5f), IsEmpty());
+  edit([](outputs::KeyboardConfig& k) { k.keys[0] = "numpad8"; });
+  EXPECT_THAT(step(0, 0.5f), IsEmpty());
   EXPECT_THAT(step(0, 0), IsEmpty());
   // Single characters, table names and modifiers alone do resolve.
-  keyboard->pressKey("A");
-  keyboard->pressKey("0");
-  keyboard->pressKey("ctrl");
-  keyboard->pressKey("alt+f4");
-  EXPECT_THAT(keys.take(), ElementsAre("down A", "down 0", "down ctrl", "down alt", "down f4"));
+  for (const char* binding : {"A", "0", "ctrl", "alt+f4"}) {
+    jump(binding, true);
+    jump(binding, false);
+  }
+  EXPECT_THAT(keys.take(), ElementsAre("down A", "up A", "down 0", "up 0", "down ctrl", "up ctrl", "down alt",
+                                       "down f4", "up f4", "up alt"));
 }
 
 TEST_F(KeyboardOutput, JumpAndCrouchPressesAreReleasedOnceAndNeverStealAHeldKey) {
-  keyboard->pressKey("space");
-  keyboard->pressKey("space");  // a second detection while still down
+  jump("space", true);
+  jump("space", true);  // a second detection while still down
   EXPECT_THAT(keys.take(), ElementsAre("down space"));
-  keyboard->releaseKey("space");
+  jump("space", false);
   EXPECT_THAT(keys.take(), ElementsAre("up space"));
-  keyboard->releaseKey("space");  // a timed release of a key already up still sends its key-up
+  jump("space", false);  // a timed release of a key already up still sends its key-up
   EXPECT_THAT(keys.take(), ElementsAre("up space"));
 
+  // The key changed while held: the release lifts the key that went down, the next
+  // press the new one; a press with the new key lifts the old first.
+  jump("ctrl", true);
+  jump("c", false);
+  jump("c", true);
+  jump("x", true);
+  jump("x", false);
+  EXPECT_THAT(keys.take(), ElementsAre("down ctrl", "up ctrl", "down C", "up C", "down X", "up X"));
+
   // Jump bound to the walking key: the key stays down while either wants it.
-  settings.jump_key = "w";
-  EXPECT_THAT(step(0, -0.5f), ElementsAre("down W"));
-  keyboard->pressKey("w");
-  keyboard->releaseKey("w");
+  EXPECT_THAT(step(0, 0.5f), ElementsAre("down W"));
+  jump("w", true);
+  jump("w", false);
   EXPECT_THAT(keys.take(), IsEmpty());
-  keyboard->pressKey("w");
+  jump("w", true);
   EXPECT_THAT(step(0, 0), IsEmpty());
-  keyboard->releaseKey("w");
+  jump("w", false);
   EXPECT_THAT(keys.take(), ElementsAre("up W"));
+
+  // Jump and crouch on one key: it stays down until both let go.
+  edit([](outputs::KeyboardConfig& k) { k.crouchKey = "w"; });
+  keyboard->press(outputs::Action::Jump);
+  keyboard->press(outputs::Action::Crouch);
+  keyboard->release(outputs::Action::Jump);
+  EXPECT_THAT(keys.take(), ElementsAre("down W"));
+  keyboard->release(outputs::Action::Crouch);
+  EXPECT_THAT(keys.take(), ElementsAre("up W"));
+  keyboard->press(outputs::Action::SecondStage);  // the keyboard has no second-stage key
+  EXPECT_THAT(keys.take(), IsEmpty());
 }
 
 TEST_F(KeyboardOutput, ResetReleasesEverythingThenTheModifiers) {
-  step(-0.7f, -0.4f);  // "shift+a" and "w"
-  keyboard->pressKey("space");
-  keyboard->pressKey("ctrl");
+  step(-0.7f, 0.4f);                         // "shift+a" and "w"
+  keyboard->press(outputs::Action::Jump);    // space
+  keyboard->press(outputs::Action::Crouch);  // ctrl
   keys.take();
-  keyboard->reset();
-  EXPECT_THAT(keys.take(), ElementsAre("up A", "up shift", "up W", "up ctrl", "up space", "up shift", "up ctrl",
+  keyboard->centre();
+  EXPECT_THAT(keys.take(), ElementsAre("up A", "up shift", "up W", "up space", "up ctrl", "up shift", "up ctrl",
                                        "up alt", "up win"));
   EXPECT_EQ(out.str(), "[Keyboard] Reset modifier keys.\n");
   EXPECT_THAT(keys.keysDown(), IsEmpty());
   EXPECT_THAT(keyboard->heldKeys(), IsEmpty());
-  EXPECT_THAT(settings.held_keys.get(), IsEmpty());
   for (bool flag : keyboard->directionFlags()) EXPECT_FALSE(flag);
   // After a reset the same lean presses again.
-  EXPECT_THAT(step(0, -0.4f), ElementsAre("down W"));
+  EXPECT_THAT(step(0, 0.4f), ElementsAre("down W"));
 }
 
 TEST_F(KeyboardOutput, DestructionReleasesWhatIsStillDown) {
-  step(0, -0.7f);
-  keyboard->pressKey("ctrl");
+  step(0, 0.7f);
+  keyboard->press(outputs::Action::Crouch);
   keys.take();
   keyboard.reset();
   EXPECT_THAT(keys.keysDown(), IsEmpty());

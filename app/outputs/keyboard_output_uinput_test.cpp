@@ -59,22 +59,24 @@ TEST(KeyboardOnUinput, DeclaresEveryNameableKeyTypesInOrderAndLeavesNothingDown)
   EXPECT_EQ(device.requests(1).back(), UI_DEV_CREATE);
 
   {
-    core::Settings settings;
     core::Logger logger{&logText};
-    outputs::KeyboardOutputService keyboard(settings, logger, *injector, out);
-    keyboard.pressKey("shift+w");
-    keyboard.releaseKey("shift+w");
+    outputs::KeyboardOutputService keyboard(logger, *injector, out);
+    outputs::OutputConfig config;
+    config.keyboard.jumpKey = "shift+w";
+    keyboard.configure(config);
+    keyboard.press(outputs::Action::Jump);
+    keyboard.release(outputs::Action::Jump);
     EXPECT_EQ(keyChanges(device.events(1)),
               (std::vector<KeyChange>{{KEY_LEFTSHIFT, 1}, {KEY_W, 1}, {KEY_W, 0}, {KEY_LEFTSHIFT, 0}}));
-    keyboard.pressKey("space");  // still down when the service goes: it lifts it
+    keyboard.press(outputs::Action::Crouch);  // ctrl, still down when the output goes: it lifts it
   }
   injector->sendKey(0x7B, true);  // F12 down straight through the device: the device lifts it
   injector.reset();
 
   const auto changes = keyChanges(device.events(1));
   ASSERT_EQ(changes.size(), 8u);
-  EXPECT_EQ(changes[4], KeyChange(KEY_SPACE, 1));
-  EXPECT_EQ(changes[5], KeyChange(KEY_SPACE, 0));
+  EXPECT_EQ(changes[4], KeyChange(KEY_LEFTCTRL, 1));
+  EXPECT_EQ(changes[5], KeyChange(KEY_LEFTCTRL, 0));
   EXPECT_EQ(changes[7], KeyChange(KEY_F12, 0));
   for (const auto& [key, value] : testsupport::reportedState(device.events(1)))
     EXPECT_EQ(value, 0) << "key " << key.second << " left down";
@@ -91,20 +93,19 @@ TEST(UinputRefused, BothBackendsExplainAFailedCreateAndSendNothing) {
   EXPECT_EQ(platform::posix::openUinputKeyInjector("/dev/uinput", keyboardErr), nullptr);
   EXPECT_EQ(keyboardErr.str(), "[Keyboard] Cannot create the uinput keyboard: Operation not permitted\n");
 
-  core::Settings settings;
   std::ostringstream logText, out, err;
   core::Logger logger{&logText};
   struct : outputs::IPadReportMerger {
     pad::XusbReport mergeReport(const pad::XusbReport& local) override { return local; }
   } noBridge;
   auto bus = platform::createVirtualPadBus();
-  outputs::VirtualJoystickService pad(settings, logger, *bus, noBridge, out, err);
-  pad.init();
+  outputs::VirtualJoystickService pad(logger, *bus, noBridge, {}, out, err);
+  pad.start();
   EXPECT_FALSE(pad.pluggedIn());
   EXPECT_EQ(err.str(), "[ViGEm] Failed to add target: e0010001\n[ViGEm] UI_DEV_CREATE: Operation not permitted\n");
-  pad.update(0.0f, -1.0f);
-  pad.setButton("A", true);
-  pad.shutdown();
+  pad.stick(0.0f, 1.0f);
+  pad.press(outputs::Action::Jump);
+  pad.stop();
 
   for (const UinputStep& step : device.steps()) {
     EXPECT_NE(step.kind, UinputStep::Kind::Write) << "nothing is written to a device that does not exist";

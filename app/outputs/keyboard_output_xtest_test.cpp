@@ -20,7 +20,7 @@ class KeyboardOnX11 : public ::testing::Test {
     ASSERT_NE(injector, nullptr) << err.str();
     observer = std::make_unique<testsupport::XKeyboardObserver>(server.display());
     ASSERT_TRUE(observer->connected());
-    keyboard = std::make_unique<outputs::KeyboardOutputService>(settings, logger, *injector, out);
+    keyboard = std::make_unique<outputs::KeyboardOutputService>(logger, *injector, out);
   }
   void TearDown() override {
     keyboard.reset();
@@ -30,7 +30,6 @@ class KeyboardOnX11 : public ::testing::Test {
 
   testsupport::XvfbServer server;
   std::ostringstream err, out, logText;
-  core::Settings settings;
   core::Logger logger{&logText};
   std::unique_ptr<platform::IKeyInjector> injector;
   std::unique_ptr<testsupport::XKeyboardObserver> observer;
@@ -38,12 +37,12 @@ class KeyboardOnX11 : public ::testing::Test {
 };
 
 TEST_F(KeyboardOnX11, LeaningHoldsKeysOnTheServerAndResetLiftsThemAll) {
-  keyboard->update(0, -0.5f);
+  keyboard->stick(0, 0.5f);
   EXPECT_TRUE(observer->isDown(XK_w));
   EXPECT_EQ(observer->keysDown(), 1);
 
-  keyboard->update(-0.7f, -0.7f);
-  keyboard->pressKey("space");
+  keyboard->stick(-0.7f, 0.7f);
+  keyboard->press(outputs::Action::Jump);  // space
   EXPECT_TRUE(observer->isDown(XK_Shift_L));
   EXPECT_TRUE(observer->isDown(XK_a));
   EXPECT_TRUE(observer->isDown(XK_w));
@@ -56,7 +55,7 @@ TEST_F(KeyboardOnX11, LeaningHoldsKeysOnTheServerAndResetLiftsThemAll) {
 }
 
 TEST_F(KeyboardOnX11, ShuttingTheBackendDownLiftsHeldKeys) {
-  keyboard->update(0.7f, 0.7f);
+  keyboard->stick(0.7f, -0.7f);
   EXPECT_EQ(observer->keysDown(), 3);  // Shift, S, D
   keyboard.reset();
   EXPECT_EQ(observer->keysDown(), 0);

@@ -39,7 +39,7 @@ OpenXRInputWriter::OpenXRInputWriter(std::ostream& out, std::ostream& err, std::
                                      std::string sectionName)
     : out_(out), err_(err), clock_(std::move(clock)), sectionName_(std::move(sectionName)) {}
 
-OpenXRInputWriter::~OpenXRInputWriter() { cleanup(); }
+OpenXRInputWriter::~OpenXRInputWriter() { stop(); }
 
 bool OpenXRInputWriter::open() {
   std::lock_guard lock(shared_->mutex);
@@ -54,14 +54,14 @@ bool OpenXRInputWriter::open() {
   }
   // Also wipes what a running layer or an earlier run left there.
   std::memset(shared_->memory.data(), 0, xrshm::kInputRecordSize);
-  shared_->held[0] = shared_->held[1] = 0;
+  shared_->held = {};
   ++shared_->mapping;
   platform::setLastStopRecord(shared_->memory.data(), xrshm::kInputRecordSize);
   out_ << "[OpenXR Out] Shared memory initialized for input injection." << std::endl;
   return true;
 }
 
-void OpenXRInputWriter::cleanup() {
+void OpenXRInputWriter::stop() {
   std::lock_guard lock(shared_->mutex);
   if (!shared_->memory.isOpen()) return;
   // The record outlives this process (and on POSIX the layer too): leave it released.
@@ -69,7 +69,8 @@ void OpenXRInputWriter::cleanup() {
   const std::uint32_t sequence = record->sequence;
   std::memset(record, 0, xrshm::kInputRecordSize);
   record->sequence = sequence + 1;
-  shared_->held[0] = shared_->held[1] = 0;
+  shared_->held = {};
+  stickHand_.reset();
   platform::setLastStopRecord(nullptr, 0);
   shared_->memory.close();
 }
@@ -89,11 +90,25 @@ bool OpenXRInputWriter::isMapped() const {
   return shared_->memory.isOpen();
 }
 
-void OpenXRInputWriter::setStick(const std::string& hand, float x, float y) {
+void OpenXRInputWriter::configure(const OutputConfig& config) {
   std::lock_guard lock(shared_->mutex);
+  config_ = config.openxr;
+}
+
+void OpenXRInputWriter::stick(float x, float y) {
+  std::unique_lock lock(shared_->mutex);
   if (!shared_->memory.isOpen()) return;
+  const core::Hand hand = config_.hand;
+  // Centring clears the record, and with it every button this output held.
+  if (stickHand_ && *stickHand_ != hand) {
+    lock.unlock();
+    centre();
+    lock.lock();
+    if (!shared_->memory.isOpen()) return;
+  }
+  stickHand_ = hand;
   xrshm::InputRecord* record = shared_->record();
-  if (hand == "L") {
+  if (core::handLetter(hand) == 'L') {
     record->leftX = x;
     record->leftY = y;
     record->leftActive = 1;
@@ -105,40 +120,74 @@ void OpenXRInputWriter::setStick(const std::string& hand, float x, float y) {
   ++record->sequence;
 }
 
-void OpenXRInputWriter::setButton(const std::string& hand, const std::string& button, bool pressed) {
-  std::lock_guard lock(shared_->mutex);
-  if (!shared_->memory.isOpen()) return;
-  xrshm::InputRecord* record = shared_->record();
-  const std::uint64_t bit = buttonBit(button);
-  int side = hand == "L" ? 0 : 1;
-  // A release goes to the hand that holds the bit, should the target have moved since the press.
-  if (!pressed && !(shared_->held[side] & bit) && (shared_->held[1 - side] & bit)) side = 1 - side;
-  std::uint64_t& mask = side == 0 ? record->leftButtons : record->rightButtons;
-  std::uint64_t& confirm = side == 0 ? record->leftConfirm : record->rightConfirm;
-  if (pressed) {
-    mask |= bit;
-    confirm |= bit;
-    shared_->held[side] |= bit;
-  } else {
-    mask &= ~bit;
-    confirm &= ~bit;
-    shared_->held[side] &= ~bit;
+OpenXRInputWriter::Bit OpenXRInputWriter::bindingOf(Action action) const {
+  const auto side = [](core::Hand hand) { return core::handLetter(hand) == 'L' ? 0 : 1; };
+  switch (action) {
+    case Action::Jump:
+      return {side(config_.hand), buttonBit("A")};
+    case Action::Crouch:
+      return {side(config_.hand), buttonBit("B")};
+    case Action::SecondStage:
+      break;
   }
-  ++record->sequence;
+  return {side(config_.second.hand), buttonBit(config_.second.button)};
 }
 
-void OpenXRInputWriter::center() {
+void OpenXRInputWriter::writeBit(const Bit& bit, bool pressed) {
+  xrshm::InputRecord* record = shared_->record();
+  std::uint64_t& mask = bit.side == 0 ? record->leftButtons : record->rightButtons;
+  std::uint64_t& confirm = bit.side == 0 ? record->leftConfirm : record->rightConfirm;
+  if (pressed) {
+    mask |= bit.bit;
+    confirm |= bit.bit;
+    return;
+  }
+  // Another action holding the same bit keeps it down.
+  for (const auto& held : shared_->held)
+    if (held == bit) return;
+  mask &= ~bit.bit;
+  confirm &= ~bit.bit;
+}
+
+void OpenXRInputWriter::press(Action action) {
+  std::lock_guard lock(shared_->mutex);
+  if (!shared_->memory.isOpen()) return;
+  const Bit wanted = bindingOf(action);
+  std::optional<Bit>& held = shared_->held[slotOf(action)];
+  if (held && *held != wanted) {
+    const Bit previous = *held;
+    held.reset();
+    writeBit(previous, false);
+  }
+  held = wanted;
+  writeBit(wanted, true);
+  ++shared_->record()->sequence;
+}
+
+void OpenXRInputWriter::release(Action action) {
+  std::lock_guard lock(shared_->mutex);
+  if (!shared_->memory.isOpen()) return;
+  std::optional<Bit>& held = shared_->held[slotOf(action)];
+  // What the press set, should the hand or button have changed since; else the current binding.
+  const Bit bit = held.value_or(bindingOf(action));
+  held.reset();
+  writeBit(bit, false);
+  ++shared_->record()->sequence;
+}
+
+void OpenXRInputWriter::centre() {
   std::uint64_t mapping = 0;
   {
     std::lock_guard lock(shared_->mutex);
     if (!shared_->memory.isOpen()) return;
+    stickHand_.reset();
     xrshm::InputRecord* record = shared_->record();
     // Both sticks stay injected at zero, so the game sees only the controllers' own
     // sticks, and every injected button is released.
     record->leftX = record->leftY = record->rightX = record->rightY = 0.0f;
     record->leftActive = record->rightActive = 1;
     record->leftButtons = record->rightButtons = record->leftConfirm = record->rightConfirm = 0;
-    shared_->held[0] = shared_->held[1] = 0;
+    shared_->held = {};
     ++record->sequence;
     mapping = shared_->mapping;
   }
@@ -159,7 +208,7 @@ void OpenXRInputWriter::releaseLater(std::shared_ptr<Shared> shared, std::shared
   // A new left stick value since the centring keeps the injection running.
   if (record->leftX != 0.0f || record->leftY != 0.0f) return;
   std::memset(record, 0, xrshm::kInputRecordSize);
-  shared->held[0] = shared->held[1] = 0;
+  shared->held = {};
   record->sequence = 1;
 }
 

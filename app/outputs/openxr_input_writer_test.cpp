@@ -29,6 +29,12 @@ struct LayerView {
 
 struct Writer {
   explicit Writer(const std::string& name) : writer(out, err, clock, name) {}
+  // The stick's hand and the second stage's button.
+  void bind(core::Hand hand, core::Hand secondHand = core::Hand::Left, const char* second = "Grip") {
+    config.openxr = {hand, {secondHand, second}};
+    writer.configure(config);
+  }
+  OutputConfig config;
   // The release thread holds the clock while it runs: back to two owners means it finished.
   bool releaseFinished() {
     return eventually([&] { return clock.use_count() == 2; });
@@ -42,12 +48,14 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
   LayerView layer("route");
   layer->leftButtons = layer->rightConfirm = ~0ull;  // left over by an earlier run: wiped on open
   Writer w(layer.name);
-  core::Settings settings;
   core::Logger logger(nullptr);
-  settings.mode.set("OpenXR API Layer");
-  settings.enable_openxr_s2 = true;
-  settings.openxr_button_2.set("Right: Trigger");
-  outputs::OutputService service(settings, logger, outputs::Backends{.openxr = &w.writer});
+  OutputConfig config;
+  config.mode = core::OutputMode::OpenXrLayer;
+  config.secondStage[slotOf(core::OutputMode::OpenXrLayer)] = {true, 0.8f};
+  config.openxr.second = {core::Hand::Right, "Trigger"};
+  OutputSet set{};
+  set[slotOf(core::OutputMode::OpenXrLayer)] = &w.writer;
+  outputs::OutputService service(logger, set, [&] { return config; });
   service.initialize();
   EXPECT_EQ(w.out.str(), "[OpenXR Out] Shared memory initialized for input injection.\n");
   EXPECT_EQ(layer->leftButtons | layer->rightConfirm | layer->sequence, 0u);
@@ -70,36 +78,40 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
   service.setCrouch(true);
   EXPECT_TRUE(xrshm::leftHeld(*layer, xrshm::kButtonAX));
   EXPECT_TRUE(xrshm::leftHeld(*layer, xrshm::kButtonBY));
-  // "X" shares "A"'s bit, so releasing it releases the jump; an unknown name changes only the sequence.
-  w.writer.setButton("L", "X", false);
+  // "X" shares "A"'s bit: the jump's release leaves it down while the second stage
+  // holds it; an unknown name changes only the sequence.
+  w.bind(core::Hand::Left, core::Hand::Left, "X");
+  w.writer.press(Action::SecondStage);
+  w.writer.release(Action::Jump);
+  EXPECT_EQ(layer->leftButtons, xrshm::kButtonAX | xrshm::kButtonBY);
+  w.writer.release(Action::SecondStage);
   EXPECT_EQ(layer->leftButtons, xrshm::kButtonBY);
   const std::uint32_t sequence = layer->sequence;
-  w.writer.setButton("L", "Menu", true);
+  w.bind(core::Hand::Left, core::Hand::Left, "Menu");
+  w.writer.press(Action::SecondStage);
   EXPECT_EQ(layer->sequence, sequence + 1);
   EXPECT_EQ(layer->leftButtons, layer->leftConfirm);
   EXPECT_EQ(layer->leftButtons, xrshm::kButtonBY);
 
-  // "Right" and an empty target both select the right half.
-  for (const char* target : {"Right", ""}) {
-    settings.target_controller.set(target);
-    service.updateStick(-0.5f, 0.25f);
-    EXPECT_FLOAT_EQ(layer->rightX, -0.5f);
-    EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
-    EXPECT_FLOAT_EQ(layer->leftY, 0.0f);  // the left half was centred when the hand changed
-  }
+  // The right hand selects the right half.
+  config.openxr.hand = core::Hand::Right;
+  service.updateStick(-0.5f, 0.25f);
+  EXPECT_FLOAT_EQ(layer->rightX, -0.5f);
+  EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
+  EXPECT_FLOAT_EQ(layer->leftY, 0.0f);  // the left half was centred when the hand changed
   // Clean-up leaves a released record behind: it outlives the program.
   service.setJump(true);
   const std::uint32_t before = layer->sequence;
-  service.cleanup();  // the jump's release, then the released record
+  service.cleanup();  // the jump's and the crouch's releases, then the released record
   EXPECT_FALSE(w.writer.isMapped());
-  EXPECT_EQ(layer->sequence, before + 2);
+  EXPECT_EQ(layer->sequence, before + 3);
   EXPECT_EQ(layer->leftActive + layer->rightActive, 0);
   EXPECT_EQ(layer->leftX + layer->leftY + layer->rightX + layer->rightY, 0.0f);
   EXPECT_EQ(layer->leftButtons | layer->rightButtons | layer->leftConfirm | layer->rightConfirm, 0u);
-  w.writer.setStick("L", 1.0f, 1.0f);  // closed: changes nothing
+  w.writer.stick(1.0f, 1.0f);  // closed: changes nothing
   w.writer.keepAlive();
-  EXPECT_EQ(layer->leftY, 0.0f);
-  EXPECT_EQ(layer->sequence, before + 2);
+  EXPECT_EQ(layer->rightY, 0.0f);
+  EXPECT_EQ(layer->sequence, before + 3);
   EXPECT_EQ(w.err.str(), "");
 }
 
@@ -109,9 +121,10 @@ TEST(OpenXRInputWriter, CentringReleasesTheRecordAfterTheDelayUnlessTheLeftStick
   ASSERT_TRUE(w.writer.open());
 
   // Centred: both sticks injected at zero and all buttons released; cleared 150 ms later.
-  w.writer.setStick("L", 0.3f, 0.9f);
-  w.writer.setButton("R", "Grip", true);
-  w.writer.center();
+  w.writer.stick(0.3f, 0.9f);
+  w.bind(core::Hand::Left, core::Hand::Right);
+  w.writer.press(Action::SecondStage);
+  w.writer.centre();
   EXPECT_EQ(layer->leftActive + layer->rightActive, 2);
   EXPECT_EQ(layer->leftX + layer->leftY + layer->rightX + layer->rightY, 0.0f);
   EXPECT_EQ(layer->rightButtons | layer->rightConfirm, 0u);
@@ -125,16 +138,17 @@ TEST(OpenXRInputWriter, CentringReleasesTheRecordAfterTheDelayUnlessTheLeftStick
   EXPECT_EQ(layer->leftActive + layer->rightActive, 0);
 
   // A left stick value within the delay keeps the injection running...
-  w.writer.center();
+  w.writer.centre();
   w.clock->advance(OpenXRInputWriter::kReleaseDelay - 1ms);
-  w.writer.setStick("L", 0.0f, 0.4f);
+  w.writer.stick(0.0f, 0.4f);
   w.clock->advance(1ms);
   ASSERT_TRUE(w.releaseFinished());
   EXPECT_EQ(layer->leftActive, 1);
   EXPECT_FLOAT_EQ(layer->leftY, 0.4f);
   // ...right stick values do not.
-  w.writer.center();
-  w.writer.setStick("R", 0.7f, 0.7f);
+  w.writer.centre();
+  w.bind(core::Hand::Right);
+  w.writer.stick(0.7f, 0.7f);
   w.clock->advance(OpenXRInputWriter::kReleaseDelay);
   ASSERT_TRUE(w.releaseFinished());
   EXPECT_EQ(layer->rightActive, 0);
@@ -149,10 +163,11 @@ TEST(OpenXRInputWriter, PendingReleaseAfterCleanupOrReopenTouchesNothing) {
   // Clean-up and a new open while the release waits: it belongs to the old mapping
   // and leaves the new right-stick input alone.
   ASSERT_TRUE(w->writer.open());
-  w->writer.center();
-  w->writer.cleanup();
+  w->writer.centre();
+  w->writer.stop();
   ASSERT_TRUE(w->writer.open());
-  w->writer.setStick("R", 0.5f, 0.5f);
+  w->bind(core::Hand::Right);
+  w->writer.stick(0.5f, 0.5f);
   clock->advance(OpenXRInputWriter::kReleaseDelay);
   ASSERT_TRUE(eventually([&] { return clock.use_count() == 3; }));  // this test, Writer, writer
   EXPECT_EQ(layer->rightActive, 1);
@@ -160,7 +175,7 @@ TEST(OpenXRInputWriter, PendingReleaseAfterCleanupOrReopenTouchesNothing) {
 
   // The writer destroyed while its release waits: the release runs later on state
   // it shares ownership of, not on the freed writer, and leaves the record alone.
-  w->writer.center();
+  w->writer.centre();
   const std::uint32_t centred = layer->sequence;
   w.reset();
   clock->advance(OpenXRInputWriter::kReleaseDelay);
@@ -175,9 +190,10 @@ TEST(OpenXRInputWriter, KeepAliveStampsOnlyAnActiveRecordAndAReleaseGoesToTheHan
   ASSERT_TRUE(w.writer.open());
   w.writer.keepAlive();  // nothing injected: the record stands still
   EXPECT_EQ(layer->sequence, 0u);
-  w.writer.setButton("L", "A", true);
-  w.writer.setButton("R", "Grip", true);
-  w.writer.setButton("R", "A", false);  // the target moved to the right hand since the press
+  w.writer.press(Action::Jump);  // A on the left hand
+  w.bind(core::Hand::Right, core::Hand::Right);
+  w.writer.press(Action::SecondStage);
+  w.writer.release(Action::Jump);  // the hand moved to the right since the press
   EXPECT_EQ(layer->leftButtons | layer->leftConfirm, 0u);
   EXPECT_EQ(layer->rightButtons, xrshm::kButtonGrip);
   const std::uint32_t sequence = layer->sequence;
@@ -190,7 +206,7 @@ TEST(OpenXRInputWriter, ASectionThatCannotBeMadeIsReportedAndLeavesTheWriterClos
   EXPECT_FALSE(w.writer.open());
   EXPECT_EQ(w.err.str().rfind("[OpenXR Out] Failed to create file mapping (Error: ", 0), 0u) << w.err.str();
   EXPECT_EQ(w.err.str().substr(w.err.str().size() - 3), ").\n");
-  w.writer.center();  // closed: no release is started
+  w.writer.centre();  // closed: no release is started
   EXPECT_EQ(w.clock.use_count(), 2);
 }
 

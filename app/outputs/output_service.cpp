@@ -1,307 +1,178 @@
 #include "app/outputs/output_service.h"
 
 namespace outputs {
-
 namespace {
 
-constexpr const char* kKeyboard = "Keyboard";
-constexpr const char* kXbox = "Xbox Controller (vJoy)";
-constexpr const char* kHook = "SteamVR Hook";
-constexpr const char* kOsc = "VRChat OSC";
-constexpr const char* kOpenXr = "OpenXR API Layer";
-constexpr const char* kFollow = "Follow Main Output";
+using core::OutputMode;
 
-std::string trim(const std::string& text) {
-  constexpr const char* kBlank = " \t\r\n";
-  const auto first = text.find_first_not_of(kBlank);
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(kBlank) - first + 1);
-}
+// Outputs that run whatever is selected: they cost nothing while unused, and the
+// hook and the layer's record are ready the moment a target names them. The pad and
+// VRChat OSC run only while the main output or a target uses them.
+constexpr std::array<bool, kOutputModeCount> kAlwaysRuns = [] {
+  std::array<bool, kOutputModeCount> runs{};
+  for (const OutputMode mode : {OutputMode::Keyboard, OutputMode::SteamVrHook, OutputMode::OpenXrLayer})
+    runs[slotOf(mode)] = true;
+  return runs;
+}();
+
+constexpr std::array<Action, 2> kRoutedActions{Action::Jump, Action::Crouch};
 
 }  // namespace
 
-ButtonSpec resolveButtonSpec(const std::string& text, const std::string& defaultHand) {
-  ButtonSpec spec{defaultHand, text};
-  const auto colon = text.find(':');
-  if (colon != std::string::npos) spec = {text.substr(0, colon), text.substr(colon + 1)};
-  return {trim(spec.hand), trim(spec.button)};
-}
+OutputService::OutputService(core::Logger& logger, OutputSet outputs, ConfigSource config)
+    : logger_(logger), outputs_(outputs), source_(std::move(config)) {}
 
-std::string handLetter(const std::string& hand) { return hand.empty() ? "" : hand.substr(0, 1); }
-
-OutputService::OutputService(core::Settings& settings, core::Logger& logger, Backends backends)
-    : settings_(settings), logger_(logger), backends_(backends) {}
-
-namespace {
-
-OutputKind outputOf(const std::string& mode) {
-  if (mode == kKeyboard) return OutputKind::Keyboard;
-  if (mode == kXbox) return OutputKind::Pad;
-  if (mode == kHook) return OutputKind::Hook;
-  if (mode == kOsc) return OutputKind::Osc;
-  if (mode == kOpenXr) return OutputKind::OpenXr;
-  return OutputKind::None;
-}
-
-}  // namespace
+bool OutputService::wanted(OutputMode mode) const { return kAlwaysRuns[slotOf(mode)] || usesOutput(config_, mode); }
 
 void OutputService::initialize() {
   std::lock_guard lock(mutex_);
   logger_.info("OutputService: Initializing sub-output services...");
-  if (backends_.hook) backends_.hook->initialize();
-  if (backends_.keyboard) backends_.keyboard->init();
-  if (backends_.openxr) backends_.openxr->initialize();
-  appliedMode_ = settings_.mode.get();
-  startModeBackends(appliedMode_);
+  if (source_) config_ = source_();
+  for (IOutput* output : outputs_)
+    if (output) output->configure(config_);
+  running_ = true;
+  startWanted();
 }
 
-void OutputService::applyOutputMode() {
-  std::lock_guard lock(mutex_);
-  const std::string mode = settings_.mode.get();
-  if (!appliedMode_.empty() && appliedMode_ != mode) {
-    // The previous output comes to rest before the new one takes over: jump and
-    // crouch that followed it, any press still held on it, its stick.
-    const OutputKind previous = outputOf(appliedMode_);
-    for (const Action action : {Action::Jump, Action::Crouch}) {
-      if (effectiveTarget(action, appliedMode_) == appliedMode_)
-        route(action, appliedMode_, false);
-      else if (heldOf(action).output == previous)
-        releaseHeld(heldOf(action));
-    }
-    releaseHeld(openXrS2Held_);
-    centreStick(appliedMode_);
-  }
-  startModeBackends(mode);
-  appliedMode_ = mode;
-}
-
-void OutputService::startModeBackends(const std::string& mode) {
-  if (backends_.pad) {
-    if (mode == kXbox)
-      backends_.pad->init();
-    else
-      backends_.pad->shutdown();
-  }
-  if (backends_.osc) {
-    if (mode == kOsc)
-      backends_.osc->init();
-    else
-      backends_.osc->cleanup();
+void OutputService::startWanted() {
+  for (const auto& entry : core::ChoiceNames<OutputMode>::table) {
+    const std::size_t slot = slotOf(entry.value);
+    if (started_[slot] || !outputs_[slot] || !wanted(entry.value)) continue;
+    outputs_[slot]->start();
+    started_[slot] = true;
   }
 }
 
 void OutputService::cleanup() {
   std::lock_guard lock(mutex_);
-  releaseHeld(jumpHeld_);
-  releaseHeld(crouchHeld_);
-  releaseHeld(openXrS2Held_);
-  // The OpenXR writer's own clean-up leaves a released record behind.
-  if (!appliedMode_.empty() && appliedMode_ != kOpenXr) centreStick(appliedMode_);
-  if (backends_.pad) backends_.pad->shutdown();
-  if (backends_.hook) backends_.hook->cleanup();
-  if (backends_.keyboard) backends_.keyboard->reset();
-  if (backends_.osc) backends_.osc->cleanup();
-  if (backends_.openxr) backends_.openxr->cleanup();
-  appliedMode_.clear();
+  for (std::size_t action = 0; action < kActionCount; ++action) releaseHeld(static_cast<Action>(action));
+  for (std::size_t slot = 0; slot < kOutputModeCount; ++slot) {
+    if (started_[slot]) outputs_[slot]->stop();
+    started_[slot] = false;
+  }
+  running_ = false;
+}
+
+void OutputService::applyOutputMode() {
+  std::lock_guard lock(mutex_);
+  refresh();
+}
+
+void OutputService::refresh() {
+  if (!source_) return;
+  OutputConfig next = source_();
+  if (next != config_) apply(next);
+}
+
+void OutputService::apply(const OutputConfig& next) {
+  const OutputMode previous = config_.mode;
+  config_ = next;
+  for (IOutput* output : outputs_)
+    if (output) output->configure(config_);
+  if (!running_) return;
+  // A press whose output no longer serves it comes up there.
+  for (const Action action : kRoutedActions) {
+    const core::ActionTarget target = action == Action::Jump ? config_.jumpTarget : config_.crouchTarget;
+    if (holder_[slotOf(action)] && *holder_[slotOf(action)] != core::targetOutput(target, config_.mode))
+      releaseHeld(action);
+  }
+  const auto& secondHolder = holder_[slotOf(Action::SecondStage)];
+  if (secondHolder && (*secondHolder != config_.mode || !config_.secondStage[slotOf(config_.mode)].enabled))
+    releaseHeld(Action::SecondStage);
+  if (previous != config_.mode && started_[slotOf(previous)] && wanted(previous)) {
+    // The old main output comes to rest before the new one takes over; what it still
+    // held is lifted with it. One no longer in use is stopped below, which rests it too.
+    for (auto& holder : holder_)
+      if (holder == previous) holder.reset();
+    output(previous)->centre();
+  }
+  for (std::size_t slot = 0; slot < kOutputModeCount; ++slot) {
+    if (!started_[slot] || wanted(static_cast<OutputMode>(slot))) continue;
+    for (auto& holder : holder_)
+      if (holder && slotOf(*holder) == slot) holder.reset();
+    outputs_[slot]->stop();
+    started_[slot] = false;
+  }
+  startWanted();
 }
 
 void OutputService::updateStick(float x, float y) {
   std::lock_guard lock(mutex_);
-  const std::string mode = settings_.mode.get();
-  if (mode == kXbox) {
-    if (backends_.pad) backends_.pad->update(x, y);
-  } else if (mode == kHook) {
-    if (!backends_.hook) return;
-    const std::string hand = settings_.target_controller.get();
-    if (!hookStickHand_.empty() && hookStickHand_ != hand) {
-      // The driver would keep the old hand's stick until its lapse.
-      backends_.hook->sendStick(0, 0, hookStickHand_);
-      backends_.hook->sendRelease(handLetter(trim(hookStickHand_)) + " OFF");
-    }
-    hookStickHand_ = hand;
-    backends_.hook->sendStick(x, y, hand);
-  } else if (mode == kKeyboard) {
-    if (backends_.keyboard) backends_.keyboard->update(x, y);
-  } else if (mode == kOsc) {
-    if (backends_.osc) backends_.osc->update(x, y);
-  } else if (mode == kOpenXr) {
-    updateOpenXr(x, y);
-  }
+  refresh();
+  const float forward = -y;  // the engine's forward is negative, the outputs' positive
+  if (IOutput* main = output(config_.mode)) main->stick(x, forward);
+  followSecondStage(forward);
 }
 
-void OutputService::updateOpenXr(float x, float y) {
-  if (!backends_.openxr) return;
-  const std::string letter = handLetter(trim(settings_.target_controller.get()));
-  if (!openXrStickHand_.empty() && openXrStickHand_ != letter) {
-    // The old hand's half would stay injected: centring clears the record, and with
-    // it every button this output held.
-    backends_.openxr->center();
-    for (HeldPress* held : {&jumpHeld_, &crouchHeld_, &openXrS2Held_})
-      if (held->output == OutputKind::OpenXr) *held = {};
-  }
-  openXrStickHand_ = letter;
-  backends_.openxr->setStick(letter, x, -y);
-  if (settings_.enable_openxr_s2 && y < -(settings_.openxr_threshold_2 / 100.0f)) {
-    const ButtonSpec spec = resolveButtonSpec(settings_.openxr_button_2.get(), settings_.target_controller.get());
-    const HeldPress wanted{OutputKind::OpenXr, handLetter(spec.hand), spec.button};
-    if (openXrS2Held_.held() && openXrS2Held_ != wanted) release(openXrS2Held_);
-    // Sent on every sample beyond the threshold, so the layer keeps the button down.
-    press(wanted);
-    openXrS2Held_ = wanted;
-  } else {
-    releaseHeld(openXrS2Held_);
-  }
-}
-
-std::string OutputService::effectiveTarget(Action action, const std::string& mode) const {
-  std::string target = (action == Action::Jump ? settings_.jump_output_mode : settings_.squat_output_mode).get();
-  return target == kFollow ? mode : target;
-}
-
-HeldPress OutputService::resolve(Action action, const std::string& target) const {
-  const bool jump = action == Action::Jump;
-  if (target == kXbox) return {OutputKind::Pad, "", (jump ? settings_.jump_button : settings_.squat_button).get()};
-  if (target == kHook) {
-    const ButtonSpec spec = resolveButtonSpec((jump ? settings_.jump_hook_button : settings_.squat_hook_button).get(),
-                                              settings_.target_controller.get());
-    return {OutputKind::Hook, spec.hand, spec.button};
-  }
-  if (target == kKeyboard) return {OutputKind::Keyboard, "", (jump ? settings_.jump_key : settings_.squat_key).get()};
-  // VRChat's OSC input has no crouch.
-  if (target == kOsc) return jump ? HeldPress{OutputKind::Osc, "", ""} : HeldPress{};
-  if (target == kOpenXr)
-    return {OutputKind::OpenXr, handLetter(trim(settings_.target_controller.get())), jump ? "A" : "B"};
-  return {};
+void OutputService::followSecondStage(float forward) {
+  const SecondStageConfig& stage = config_.secondStage[slotOf(config_.mode)];
+  // Pressed on every sample beyond the threshold, so a changed binding follows at once.
+  if (stage.enabled && forward > stage.threshold)
+    pressOn(Action::SecondStage, config_.mode);
+  else
+    releaseHeld(Action::SecondStage);
 }
 
 void OutputService::setJump(bool pressed) {
   std::lock_guard lock(mutex_);
-  route(Action::Jump, effectiveTarget(Action::Jump, settings_.mode.get()), pressed);
+  refresh();
+  route(Action::Jump, pressed);
 }
 
 void OutputService::setCrouch(bool pressed) {
   std::lock_guard lock(mutex_);
-  route(Action::Crouch, effectiveTarget(Action::Crouch, settings_.mode.get()), pressed);
+  refresh();
+  route(Action::Crouch, pressed);
 }
 
-void OutputService::route(Action action, const std::string& target, bool pressed) {
-  HeldPress& held = heldOf(action);
-  const HeldPress wanted = resolve(action, target);
+void OutputService::route(Action action, bool pressed) {
+  const OutputMode target =
+      core::targetOutput(action == Action::Jump ? config_.jumpTarget : config_.crouchTarget, config_.mode);
   if (pressed) {
-    // A binding or target changed while held: the old press comes up first.
-    if (held.held() && held != wanted) release(held);
-    held = wanted;
-    press(wanted);
-  } else if (held.held()) {
-    releaseHeld(held);
-  } else {
-    // Nothing held here: the current binding is released anyway, which lifts it
-    // should it be down by other means.
-    release(wanted);
+    pressOn(action, target);
+  } else if (holder_[slotOf(action)]) {
+    releaseHeld(action);
+  } else if (IOutput* out = output(target)) {
+    out->release(action);  // lifts the current binding should it be down by other means
   }
 }
 
-void OutputService::press(const HeldPress& p) {
-  switch (p.output) {
-    case OutputKind::Keyboard:
-      if (backends_.keyboard) backends_.keyboard->pressKey(p.button);
-      break;
-    case OutputKind::Pad:
-      if (backends_.pad) backends_.pad->setButton(p.button, true);
-      break;
-    case OutputKind::Osc:
-      if (backends_.osc) backends_.osc->setJump(true);
-      break;
-    case OutputKind::Hook:
-      if (backends_.hook) backends_.hook->buttonEvent(p.button, true, p.hand);
-      break;
-    case OutputKind::OpenXr:
-      if (backends_.openxr) backends_.openxr->setButton(p.hand, p.button, true);
-      break;
-    case OutputKind::None:
-      break;
-  }
+void OutputService::pressOn(Action action, OutputMode mode) {
+  auto& holder = holder_[slotOf(action)];
+  // A target changed while held: the old press comes up first.
+  if (holder && *holder != mode) releaseHeld(action);
+  IOutput* out = output(mode);
+  if (!out) return;
+  out->press(action);
+  holder = mode;
 }
 
-void OutputService::release(const HeldPress& p) {
-  switch (p.output) {
-    case OutputKind::Keyboard:
-      if (backends_.keyboard) backends_.keyboard->releaseKey(p.button);
-      break;
-    case OutputKind::Pad:
-      if (backends_.pad) backends_.pad->setButton(p.button, false);
-      break;
-    case OutputKind::Osc:
-      if (backends_.osc) backends_.osc->setJump(false);
-      break;
-    case OutputKind::Hook:
-      if (backends_.hook) backends_.hook->buttonEvent(p.button, false, p.hand);
-      break;
-    case OutputKind::OpenXr:
-      if (backends_.openxr) backends_.openxr->setButton(p.hand, p.button, false);
-      break;
-    case OutputKind::None:
-      break;
-  }
-}
-
-void OutputService::releaseHeld(HeldPress& held) {
-  if (!held.held()) return;
-  release(held);
-  held = {};
+void OutputService::releaseHeld(Action action) {
+  auto& holder = holder_[slotOf(action)];
+  if (!holder) return;
+  if (IOutput* out = output(*holder)) out->release(action);
+  holder.reset();
 }
 
 void OutputService::centerAll() {
   std::lock_guard lock(mutex_);
+  refresh();
   logger_.info("OutputService: Centering all outputs...");
-  const std::string mode = settings_.mode.get();
-  route(Action::Jump, effectiveTarget(Action::Jump, mode), false);
-  route(Action::Crouch, effectiveTarget(Action::Crouch, mode), false);
-  releaseHeld(openXrS2Held_);
-  centreStick(mode);
-}
-
-void OutputService::centreStick(const std::string& mode) {
-  if (mode == kXbox) {
-    if (backends_.pad) backends_.pad->update(0, 0);
-  } else if (mode == kHook) {
-    if (!backends_.hook) return;
-    // The hand the stick went to, which may no longer be the configured one.
-    const std::string hand = hookStickHand_.empty() ? settings_.target_controller.get() : hookStickHand_;
-    backends_.hook->sendStick(0, 0, hand);
-    backends_.hook->sendRelease(handLetter(trim(hand)) + " OFF");
-    hookStickHand_.clear();
-  } else if (mode == kKeyboard) {
-    if (!backends_.keyboard) return;
-    backends_.keyboard->update(0, 0);
-    backends_.keyboard->reset();
-  } else if (mode == kOsc) {
-    if (backends_.osc) backends_.osc->update(0, 0);
-  } else if (mode == kOpenXr) {
-    if (backends_.openxr) backends_.openxr->center();
-    openXrStickHand_.clear();
-  }
+  for (const Action action : kRoutedActions) route(action, false);
+  releaseHeld(Action::SecondStage);
+  if (IOutput* main = output(config_.mode)) main->centre();
 }
 
 void OutputService::keepAlive() {
   std::lock_guard lock(mutex_);
-  if (backends_.hook) backends_.hook->keepAlive();
-  if (backends_.openxr) backends_.openxr->keepAlive();
+  refresh();
+  for (std::size_t slot = 0; slot < kOutputModeCount; ++slot)
+    if (started_[slot]) outputs_[slot]->keepAlive();
 }
 
-bool OutputService::openXrS2Held() const {
+std::optional<OutputMode> OutputService::holderOf(Action action) const {
   std::lock_guard lock(mutex_);
-  return openXrS2Held_.held();
-}
-
-HeldPress OutputService::heldJump() const {
-  std::lock_guard lock(mutex_);
-  return jumpHeld_;
-}
-
-HeldPress OutputService::heldCrouch() const {
-  std::lock_guard lock(mutex_);
-  return crouchHeld_;
+  return holder_[slotOf(action)];
 }
 
 }  // namespace outputs

@@ -6,330 +6,257 @@
 #include <functional>
 #include <sstream>
 
+#include "app/core/settings.h"
 #include "app/outputs/keyboard_output_service.h"
 #include "testing/recording_key_injector.h"
 
 namespace {
 
+using core::OutputMode;
+using outputs::Action;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using Calls = std::vector<std::string>;
 
-// One recorder standing in for all five backends; every call becomes a line.
-class RecordingBackends : public outputs::IKeyboardBackend,
-                          public outputs::IVirtualPadBackend,
-                          public outputs::IOscOutputBackend,
-                          public outputs::IHookBackend,
-                          public outputs::IOpenXRWriterBackend {
+// One output that writes each call, named by its mode, into a shared log.
+class RecordingOutput final : public outputs::IOutput {
  public:
-  Calls calls;
-  Calls take() { return std::exchange(calls, {}); }
-
-  outputs::Backends all() {
-    return {static_cast<outputs::IKeyboardBackend*>(this), static_cast<outputs::IVirtualPadBackend*>(this),
-            static_cast<outputs::IOscOutputBackend*>(this), static_cast<outputs::IHookBackend*>(this),
-            static_cast<outputs::IOpenXRWriterBackend*>(this)};
+  RecordingOutput(Calls& log, OutputMode mode) : log_(log), name_(core::choiceText(mode)) {}
+  void configure(const outputs::OutputConfig&) override {}
+  void start() override { record("start"); }
+  void stop() override { record("stop"); }
+  void stick(float x, float y) override {
+    std::ostringstream line;
+    line << "stick(" << x << "," << y << ")";
+    record(line.str());
   }
-
-  // Keyboard
-  // Keyboard, pad and OSC share init and update; OSC, hook and OpenXR share cleanup;
-  // the mode under test tells them apart.
-  void init() override { record("init"); }
-  void update(float x, float y) override { record("update", x, y); }
-  void pressKey(const std::string& binding) override { record("keyboard.pressKey", binding); }
-  void releaseKey(const std::string& binding) override { record("keyboard.releaseKey", binding); }
-  void reset() override { record("keyboard.reset"); }
-  // Pad
-  void shutdown() override { record("pad.shutdown"); }
-  void setButton(const std::string& name, bool pressed) override { record("pad.setButton", name, pressed); }
-  void submitReport() override { record("pad.submitReport"); }
-  // OSC
-  void cleanup() override { record("cleanup"); }
-  void setJump(bool pressed) override { record("osc.setJump", pressed); }
-  // Hook
-  void initialize() override { record("initialize"); }
-  void sendStick(float x, float y, const std::string& hand) override { record("hook.sendStick", x, y, hand); }
-  void buttonEvent(const std::string& button, bool pressed, const std::string& hand) override {
-    record("hook.buttonEvent", button, pressed, hand);
-  }
-  void sendRelease(const std::string& text) override { record("hook.sendRelease", text); }
-  void keepAlive() override { record("keepAlive"); }  // hook and OpenXR writer
-  // OpenXR
-  void center() override { record("openxr.center"); }
-  void setStick(const std::string& hand, float x, float y) override { record("openxr.setStick", hand, x, y); }
-  void setButton(const std::string& hand, const std::string& button, bool pressed) override {
-    record("openxr.setButton", hand, button, pressed);
-  }
+  void press(Action action) override { record("press(" + actionName(action) + ")"); }
+  void release(Action action) override { record("release(" + actionName(action) + ")"); }
+  void centre() override { record("centre"); }
+  void keepAlive() override { record("keepAlive"); }
 
  private:
-  template <class... Args>
-  void record(const std::string& name, const Args&... args) {
-    std::ostringstream line;
-    line << std::boolalpha << name << "(";
-    int index = 0;
-    ((line << (index++ ? "," : "") << args), ...);
-    line << ")";
-    calls.push_back(line.str());
+  static std::string actionName(Action action) {
+    return action == Action::Jump ? "jump" : action == Action::Crouch ? "crouch" : "second";
   }
+  void record(const std::string& call) { log_.push_back(std::string(name_) + "." + call); }
+  Calls& log_;
+  std::string_view name_;
 };
 
 class OutputServiceTest : public ::testing::Test {
  protected:
-  core::Settings settings;
+  outputs::OutputSet recordAll() {
+    outputs::OutputSet all{};
+    for (const auto& entry : core::ChoiceNames<OutputMode>::table) {
+      recorders.push_back(std::make_unique<RecordingOutput>(calls, entry.value));
+      all[outputs::slotOf(entry.value)] = recorders.back().get();
+    }
+    return all;
+  }
+  Calls take() { return std::exchange(calls, {}); }
+  void secondStage(OutputMode mode, bool enabled) { config.secondStage[outputs::slotOf(mode)] = {enabled, 0.8f}; }
+
   std::ostringstream logText;
   core::Logger logger{&logText};
-  RecordingBackends backends;  // one recorder, so calls keep their order across backends
-  outputs::OutputService service{settings, logger, backends.all()};
+  Calls calls;  // one log, so calls keep their order across outputs
+  std::vector<std::unique_ptr<RecordingOutput>> recorders;
+  outputs::OutputConfig config;
+  outputs::OutputService service{logger, recordAll(), [this] { return config; }};
 };
 
-TEST(ButtonSpecification, SplitsAtTheFirstColonAndTrimsBothParts) {
-  auto spec = outputs::resolveButtonSpec("Right:  Trigger ", "Left");
-  EXPECT_EQ(spec.hand, "Right");
-  EXPECT_EQ(spec.button, "Trigger");
-  spec = outputs::resolveButtonSpec(" A\t", "Left");
-  EXPECT_EQ(spec.hand, "Left");
-  EXPECT_EQ(spec.button, "A");
-  spec = outputs::resolveButtonSpec("\r\nLeft \n:\tX:Y\r\n", "Right");
-  EXPECT_EQ(spec.hand, "Left");
-  EXPECT_EQ(spec.button, "X:Y");
-  spec = outputs::resolveButtonSpec(" : ", "Left");
-  EXPECT_EQ(spec.hand, "");
-  EXPECT_EQ(spec.button, "");
-  EXPECT_EQ(outputs::handLetter("Right"), "R");
-  EXPECT_EQ(outputs::handLetter(""), "");
-}
-
-TEST_F(OutputServiceTest, InitializeAndCleanupStartAndStopTheBackendsInOrder) {
-  settings.mode = "VRChat OSC";
+TEST_F(OutputServiceTest, InitializeAndCleanupStartAndStopTheOutputsInUse) {
+  config.mode = OutputMode::VrchatOsc;
   service.initialize();
   EXPECT_NE(logText.str().find("[INFO ] OutputService: Initializing sub-output services..."), std::string::npos);
-  // Hook, keyboard, OpenXR writer, then the pad off and the OSC sender on.
-  EXPECT_THAT(backends.take(), ElementsAre("initialize()", "init()", "initialize()", "pad.shutdown()", "init()"));
-  settings.mode = "Xbox Controller (vJoy)";
-  service.applyOutputMode();
-  EXPECT_THAT(backends.take(), ElementsAre("osc.setJump(false)", "update(0,0)", "init()", "cleanup()"));
-  // The pad's stick centred, then pad, hook, keyboard, OSC sender, OpenXR writer.
+  // The pad runs only when in use; keys, hook and OpenXR always.
+  EXPECT_THAT(take(),
+              ElementsAre("Keyboard.start", "SteamVR Hook.start", "VRChat OSC.start", "OpenXR API Layer.start"));
   service.cleanup();
-  EXPECT_THAT(backends.take(),
-              ElementsAre("update(0,0)", "pad.shutdown()", "cleanup()", "keyboard.reset()", "cleanup()", "cleanup()"));
+  EXPECT_THAT(take(), ElementsAre("Keyboard.stop", "SteamVR Hook.stop", "VRChat OSC.stop", "OpenXR API Layer.stop"));
 }
 
-TEST_F(OutputServiceTest, StickGoesOnlyToTheSelectedBackend) {
-  const std::pair<const char*, const char*> routes[] = {
-      {"Xbox Controller (vJoy)", "update(0.25,-0.5)"},
-      {"SteamVR Hook", "hook.sendStick(0.25,-0.5,Left)"},
-      {"Keyboard", "update(0.25,-0.5)"},
-      {"VRChat OSC", "update(0.25,-0.5)"},
-      {"OpenXR API Layer", "openxr.setStick(L,0.25,0.5)"},
-  };
-  for (const auto& [mode, call] : routes) {
-    settings.mode = mode;
+TEST_F(OutputServiceTest, StickGoesOnlyToTheMainOutputWithForwardPositive) {
+  for (const auto& entry : core::ChoiceNames<OutputMode>::table) {
+    config.mode = entry.value;
     service.updateStick(0.25f, -0.5f);
-    EXPECT_THAT(backends.take(), ElementsAre(call)) << mode;
-  }
-  for (const char* unknown : {"keyboard", "SteamVR Hook ", "", "Follow Main Output"}) {
-    settings.mode = unknown;
-    service.updateStick(0.25f, -0.5f);
-    service.setJump(true);
-    service.setCrouch(true);
-    service.centerAll();
-    EXPECT_THAT(backends.take(), IsEmpty()) << unknown;
+    EXPECT_THAT(take(), ElementsAre(std::string(entry.text) + ".stick(0.25,0.5)"));
   }
 }
 
-TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
-  settings.mode = "SteamVR Hook";
-  settings.jump_output_mode = "Keyboard";
-  service.updateStick(0, -1);
+// Jump and crouch go to their target, or follow the main output; each release goes
+// where its press went, whatever the target is by then.
+TEST_F(OutputServiceTest, JumpAndCrouchGoToTheirTargetAndAreReleasedWhereTheyWent) {
+  config.mode = OutputMode::SteamVrHook;
+  config.jumpTarget = core::ActionTarget::Keyboard;
   service.setJump(true);
   service.setJump(false);
   service.setCrouch(true);
-  EXPECT_THAT(backends.take(), ElementsAre("hook.sendStick(0,-1,Left)", "keyboard.pressKey(space)",
-                                           "keyboard.releaseKey(space)", "hook.buttonEvent(B,true,Left)"));
+  EXPECT_THAT(take(), ElementsAre("Keyboard.press(jump)", "Keyboard.release(jump)", "SteamVR Hook.press(crouch)"));
+  EXPECT_EQ(service.holderOf(Action::Crouch), OutputMode::SteamVrHook);
 
-  settings.jump_output_mode = "Follow Main Output";
-  settings.jump_hook_button = "Right:  Trigger ";
-  service.setJump(true);
-  settings.jump_hook_button = "A";
-  settings.target_controller = "Right";
-  service.setJump(false);  // released where it was pressed
+  config.mode = OutputMode::Pad;  // not initialised: no output is started or centred
   service.setCrouch(false);
-  EXPECT_THAT(backends.take(), ElementsAre("hook.buttonEvent(Trigger,true,Right)",
-                                           "hook.buttonEvent(Trigger,false,Right)", "hook.buttonEvent(B,false,Left)"));
-
-  settings.mode = "Xbox Controller (vJoy)";
-  service.setJump(true);
-  service.setJump(false);
-  settings.mode = "OpenXR API Layer";
-  service.setJump(true);
-  service.setJump(false);
+  EXPECT_THAT(take(), ElementsAre("SteamVR Hook.release(crouch)"));
+  EXPECT_EQ(service.holderOf(Action::Crouch), std::nullopt);
+  // Nothing held: the current binding is released anyway.
   service.setCrouch(false);
-  settings.mode = "VRChat OSC";
-  service.setJump(true);
-  service.setCrouch(true);  // VRChat's OSC input has no crouch
-  settings.squat_output_mode = "Keyboard";
-  service.setCrouch(true);
-  EXPECT_THAT(backends.take(),
-              ElementsAre("pad.setButton(A,true)", "pad.setButton(A,false)", "openxr.setButton(R,A,true)",
-                          "openxr.setButton(R,A,false)", "openxr.setButton(R,B,false)", "osc.setJump(true)",
-                          "keyboard.pressKey(ctrl)"));
+  EXPECT_THAT(take(), ElementsAre("Xbox Controller (vJoy).release(crouch)"));
 }
 
-TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndReleasesOnce) {
-  settings.mode = "OpenXR API Layer";
-  settings.enable_openxr_s2 = true;
-  settings.openxr_threshold_2 = 80.0f;
-  settings.openxr_button_2 = "Right: Grip";
-  service.updateStick(0.1f, -0.79f);  // just short of the 0.80 threshold
-  service.updateStick(0.1f, -0.81f);  // just beyond it, on every sample
-  service.updateStick(0.1f, -0.81f);
-  EXPECT_THAT(backends.take(),
-              ElementsAre("openxr.setStick(L,0.1,0.79)", "openxr.setStick(L,0.1,0.81)", "openxr.setButton(R,Grip,true)",
-                          "openxr.setStick(L,0.1,0.81)", "openxr.setButton(R,Grip,true)"));
-  EXPECT_TRUE(service.openXrS2Held());
-  service.updateStick(0, -0.8f);  // no release margin: at the threshold it lets go, once
-  service.updateStick(0, -0.5f);
-  EXPECT_THAT(backends.take(),
-              ElementsAre("openxr.setStick(L,0,0.8)", "openxr.setButton(R,Grip,false)", "openxr.setStick(L,0,0.5)"));
-  EXPECT_FALSE(service.openXrS2Held());
-
-  // Switching the second stage off while it is held releases it once.
-  service.updateStick(0, -0.9f);
-  settings.enable_openxr_s2 = false;
-  service.updateStick(0, -0.9f);
-  service.updateStick(0, -0.9f);
-  EXPECT_THAT(backends.take(),
-              ElementsAre("openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,true)", "openxr.setStick(L,0,0.9)",
-                          "openxr.setButton(R,Grip,false)", "openxr.setStick(L,0,0.9)"));
-
-  // The latch survives a trip through another mode.
-  settings.enable_openxr_s2 = true;
-  service.updateStick(0, -0.9f);
-  settings.mode = "Keyboard";
-  service.updateStick(0, -0.1f);
-  settings.mode = "OpenXR API Layer";
-  service.updateStick(0, -0.1f);
-  EXPECT_THAT(backends.take(),
-              ElementsAre("openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,true)", "update(0,-0.1)",
-                          "openxr.setStick(L,0,0.1)", "openxr.setButton(R,Grip,false)"));
-}
-
-TEST_F(OutputServiceTest, CenterAllReleasesJumpAndCrouchThenCentresTheMainOutput) {
-  const std::pair<const char*, Calls> centring[] = {
-      {"Xbox Controller (vJoy)", {"pad.setButton(A,false)", "pad.setButton(B,false)", "update(0,0)"}},
-      {"SteamVR Hook",
-       {"hook.buttonEvent(A,false,Left)", "hook.buttonEvent(B,false,Left)", "hook.sendStick(0,0,Left)",
-        "hook.sendRelease(L OFF)"}},
-      {"Keyboard", {"keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)", "keyboard.reset()"}},
-      {"VRChat OSC", {"osc.setJump(false)", "update(0,0)"}},
-      {"OpenXR API Layer", {"openxr.setButton(L,A,false)", "openxr.setButton(L,B,false)", "openxr.center()"}},
-  };
-  for (const auto& [mode, expected] : centring) {
-    settings.mode = mode;
-    service.centerAll();
-    EXPECT_EQ(backends.take(), expected) << mode;
-  }
+TEST_F(OutputServiceTest, CenterAllReleasesJumpCrouchAndSecondStageThenCentresTheMainOutput) {
+  config.mode = OutputMode::Keyboard;
+  config.crouchTarget = core::ActionTarget::VrchatOsc;
+  service.setJump(true);
+  take();
+  service.centerAll();
+  EXPECT_THAT(take(), ElementsAre("Keyboard.release(jump)", "VRChat OSC.release(crouch)", "Keyboard.centre"));
   EXPECT_NE(logText.str().find("[INFO ] OutputService: Centering all outputs..."), std::string::npos);
 }
 
-TEST_F(OutputServiceTest, ChangingTheModeLiftsWhatThePreviousOutputHeld) {
-  settings.mode = "Keyboard";
+TEST_F(OutputServiceTest, KeepAliveReachesEveryRunningOutput) {
+  config.mode = OutputMode::Pad;
   service.initialize();
-  backends.take();
-  settings.mode = "Xbox Controller (vJoy)";
-  service.applyOutputMode();
-  EXPECT_THAT(backends.take(), ElementsAre("keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)",
-                                           "keyboard.reset()", "init()", "cleanup()"));
-  // Applying the same mode again only restarts the mode's backends.
-  service.applyOutputMode();
-  EXPECT_THAT(backends.take(), ElementsAre("init()", "cleanup()"));
-  // Jump with an output of its own keeps it.
-  settings.jump_output_mode = "VRChat OSC";
-  settings.mode = "OpenXR API Layer";
-  service.applyOutputMode();
-  EXPECT_THAT(backends.take(), ElementsAre("pad.setButton(B,false)", "update(0,0)", "pad.shutdown()", "cleanup()"));
+  take();
+  service.keepAlive();
+  EXPECT_THAT(take(), ElementsAre("Xbox Controller (vJoy).keepAlive", "Keyboard.keepAlive", "SteamVR Hook.keepAlive",
+                                  "OpenXR API Layer.keepAlive"));
 }
 
-// A press held while its binding, hand, target or the mode changes: the change and
-// the release reach exactly what was pressed, and the next press uses the new binding.
-TEST_F(OutputServiceTest, ChangesWhileHeldReleaseWhatWasPressedAndTheNextPressUsesTheNewBinding) {
-  using S = core::Settings;
-  using O = outputs::OutputService;
-  using Step = std::function<void(O&)>;
-  const Step jumpOn = [](O&o) { o.setJump(true); }, jumpOff = [](O&o) { o.setJump(false); };
-  const Step crouchOn = [](O&o) { o.setCrouch(true); }, crouchOff = [](O&o) { o.setCrouch(false); };
-  const Step lean = [](O&o) { o.updateStick(0, -0.9f); }, stand = [](O&o) { o.updateStick(0, -0.1f); };
+// The one second stage: pressed on the main output on every sample beyond its
+// threshold (no release margin), released once at or below it, when switched off,
+// and when the main output changes.
+TEST_F(OutputServiceTest, SecondStageHoldsBeyondTheThresholdOnTheMainOutput) {
+  config.mode = OutputMode::Pad;
+  secondStage(OutputMode::Pad, true);
+  service.initialize();
+  take();
+  for (float forward : {0.79f, 0.81f, 0.81f, 0.8f, 0.5f}) service.updateStick(0, -forward);
+  const std::string pad = "Xbox Controller (vJoy).";
+  EXPECT_EQ(take(),
+            (Calls{pad + "stick(0,0.79)", pad + "stick(0,0.81)", pad + "press(second)", pad + "stick(0,0.81)",
+                   pad + "press(second)", pad + "stick(0,0.8)", pad + "release(second)", pad + "stick(0,0.5)"}));
+  service.updateStick(0, 0.9f);  // leaning back never counts
+  EXPECT_EQ(take(), Calls{pad + "stick(0,-0.9)"});
+
+  service.updateStick(0, -0.9f);
+  take();
+  secondStage(OutputMode::Pad, false);  // switched off while held
+  service.updateStick(0, -0.9f);
+  EXPECT_EQ(take(), (Calls{pad + "release(second)", pad + "stick(0,0.9)"}));
+
+  // Outputs without a second stage of their own never press one.
+  config.mode = OutputMode::Keyboard;
+  service.updateStick(0, -0.9f);
+  EXPECT_THAT(take(), ElementsAre(pad + "stop", "Keyboard.stick(0,0.9)"));
+}
+
+// The mode switched while walking with jump, crouch and the second stage held: the old
+// output lets go of all of it before the new one starts; a target of its own keeps
+// its press. One row per switch.
+TEST_F(OutputServiceTest, ModeSwitchCentresTheOldOutputBeforeTheNewOneStarts) {
   const struct {
-    const char* mode;
-    Step hold;
-    std::function<void(S&)> change;
-    Step release, pressAgain;
-    Calls released, pressedAgain;
+    OutputMode from, to;
+    core::ActionTarget crouchTarget;
+    Calls switched;
   } rows[] = {
-      // clang-format off
-      {"Keyboard", crouchOn, [](S& s) { s.squat_key = "c"; }, crouchOff, crouchOn,
-       {"keyboard.releaseKey(ctrl)"}, {"keyboard.pressKey(c)"}},
-      {"Xbox Controller (vJoy)", jumpOn, [](S& s) { s.jump_button = "X"; }, jumpOff, jumpOn,
-       {"pad.setButton(A,false)"}, {"pad.setButton(X,true)"}},
-      {"SteamVR Hook", crouchOn, [](S& s) { s.squat_hook_button = "Right: Grip"; }, crouchOff, crouchOn,
-       {"hook.buttonEvent(B,false,Left)"}, {"hook.buttonEvent(Grip,true,Right)"}},
-      {"OpenXR API Layer", jumpOn, [](S& s) { s.target_controller = "Right"; }, jumpOff, jumpOn,
-       {"openxr.setButton(L,A,false)"}, {"openxr.setButton(R,A,true)"}},
-      // A press on the new target lifts the one on the old target first.
-      {"SteamVR Hook", jumpOn, [](S& s) { s.jump_output_mode = "Keyboard"; }, jumpOn, jumpOff,
-       {"hook.buttonEvent(A,false,Left)", "keyboard.pressKey(space)"}, {"keyboard.releaseKey(space)"}},
-      // The second stage moves with its button while held, and lets go of the one it holds.
-      {"OpenXR API Layer", lean, [](S& s) { s.openxr_button_2 = "Right: Trigger"; }, lean, stand,
-       {"openxr.setStick(L,0,0.9)", "openxr.setButton(L,Grip,false)", "openxr.setButton(R,Trigger,true)"},
-       {"openxr.setStick(L,0,0.1)", "openxr.setButton(R,Trigger,false)"}},
-      // The stick's hand: the old hand's stick comes to rest.
-      {"SteamVR Hook", lean, [](S& s) { s.target_controller = "Right"; }, lean, [](O& o) { o.centerAll(); },
-       {"hook.sendStick(0,0,Left)", "hook.sendRelease(L OFF)", "hook.sendStick(0,-0.9,Right)"},
-       {"hook.buttonEvent(A,false,Left)", "hook.buttonEvent(B,false,Left)", "hook.sendStick(0,0,Right)",
-        "hook.sendRelease(R OFF)"}},
-      {"OpenXR API Layer", lean, [](S& s) { s.target_controller = "Right"; }, lean, jumpOn,
-       {"openxr.center()", "openxr.setStick(R,0,0.9)", "openxr.setButton(L,Grip,true)"},
-       {"openxr.setButton(R,A,true)"}},
-      // clang-format on
+      {OutputMode::Keyboard,
+       OutputMode::SteamVrHook,
+       core::ActionTarget::FollowMain,
+       {"Keyboard.release(jump)", "Keyboard.release(crouch)", "Keyboard.centre"}},
+      {OutputMode::SteamVrHook,
+       OutputMode::Pad,
+       core::ActionTarget::FollowMain,
+       {"SteamVR Hook.release(jump)", "SteamVR Hook.release(crouch)", "SteamVR Hook.release(second)",
+        "SteamVR Hook.centre", "Xbox Controller (vJoy).start"}},
+      {OutputMode::Pad,
+       OutputMode::OpenXrLayer,
+       core::ActionTarget::FollowMain,
+       {"Xbox Controller (vJoy).release(jump)", "Xbox Controller (vJoy).release(crouch)",
+        "Xbox Controller (vJoy).release(second)", "Xbox Controller (vJoy).stop"}},
+      {OutputMode::OpenXrLayer,
+       OutputMode::VrchatOsc,
+       core::ActionTarget::Keyboard,
+       {"OpenXR API Layer.release(jump)", "OpenXR API Layer.release(second)", "OpenXR API Layer.centre",
+        "VRChat OSC.start"}},
+      {OutputMode::VrchatOsc,
+       OutputMode::Keyboard,
+       core::ActionTarget::VrchatOsc,
+       {"VRChat OSC.release(jump)", "VRChat OSC.centre"}},
   };
   for (const auto& row : rows) {
-    core::Settings settings;
-    RecordingBackends backends;
-    outputs::OutputService service{settings, logger, backends.all()};
-    settings.mode = row.mode;
-    settings.enable_openxr_s2 = true;
+    config = {};
+    config.mode = row.from;
+    config.crouchTarget = row.crouchTarget;
+    for (const OutputMode mode : {OutputMode::Pad, OutputMode::SteamVrHook, OutputMode::OpenXrLayer})
+      secondStage(mode, true);
     service.initialize();
-    row.hold(service);
-    backends.take();
-    row.change(settings);
-    row.release(service);
-    EXPECT_EQ(backends.take(), row.released) << row.mode;
-    row.pressAgain(service);
-    EXPECT_EQ(backends.take(), row.pressedAgain) << row.mode;
+    service.updateStick(0, -0.9f);
+    service.setJump(true);
+    service.setCrouch(true);
+    take();
+    config.mode = row.to;
+    service.applyOutputMode();
+    EXPECT_EQ(take(), row.switched) << core::choiceText(row.from);
+    service.updateStick(0, -0.9f);
+    const Calls walking = take();
+    ASSERT_FALSE(walking.empty());
+    EXPECT_EQ(walking.front(), std::string(core::choiceText(row.to)) + ".stick(0,0.9)");
+    // Applying the same configuration again does nothing.
+    service.applyOutputMode();
+    EXPECT_THAT(take(), IsEmpty());
+    service.cleanup();
+    take();
   }
-
-  // The mode switched while walking and crouched: the old output lets go of all of
-  // it before the new one starts.
-  settings.mode = "Keyboard";
-  service.initialize();
-  lean(service);
-  crouchOn(service);
-  backends.take();
-  settings.mode = "SteamVR Hook";
-  service.applyOutputMode();
-  lean(service);
-  EXPECT_THAT(backends.take(),
-              ElementsAre("keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)", "keyboard.reset()",
-                          "pad.shutdown()", "cleanup()", "hook.sendStick(0,-0.9,Left)"));
 }
 
-TEST(OutputServiceWithKeyboard, CentringInKeyboardModeLeavesNoKeyDown) {
+TEST_F(OutputServiceTest, ATargetChangedWhileHeldReleasesOnTheOldTargetAtOnce) {
+  config.mode = OutputMode::SteamVrHook;
+  service.initialize();
+  service.setJump(true);
+  take();
+  config.jumpTarget = core::ActionTarget::Pad;
+  service.keepAlive();
+  EXPECT_THAT(take(), ElementsAre("SteamVR Hook.release(jump)", "Xbox Controller (vJoy).start",
+                                  "Xbox Controller (vJoy).keepAlive", "Keyboard.keepAlive", "SteamVR Hook.keepAlive",
+                                  "OpenXR API Layer.keepAlive"));
+  service.setJump(true);
+  config.jumpTarget = core::ActionTarget::FollowMain;  // the pad is no longer used
+  service.setJump(false);
+  EXPECT_THAT(take(), ElementsAre("Xbox Controller (vJoy).press(jump)", "Xbox Controller (vJoy).release(jump)",
+                                  "Xbox Controller (vJoy).stop", "SteamVR Hook.release(jump)"));
+}
+
+TEST(OutputServiceWithoutOutputs, EveryOperationIsANoOp) {
+  std::ostringstream logText;
+  core::Logger logger{&logText};
+  outputs::OutputConfig config;
+  outputs::OutputService service(logger, {}, [&] { return config; });
+  for (const auto& entry : core::ChoiceNames<OutputMode>::table) {
+    config.mode = entry.value;
+    config.secondStage[outputs::slotOf(entry.value)].enabled = true;
+    service.initialize();
+    service.updateStick(1, -1);
+    service.setJump(true);
+    service.setCrouch(true);
+    service.centerAll();
+    service.keepAlive();
+    service.applyOutputMode();
+    service.cleanup();
+  }
+  EXPECT_EQ(service.holderOf(Action::SecondStage), std::nullopt);
+}
+
+// With the real keyboard output and the settings as the program reads them.
+TEST(OutputServiceWithKeyboard, CentringAndLeavingTheKeyboardModeLeaveNoKeyDown) {
   core::Settings settings;
   std::ostringstream logText, out;
   core::Logger logger{&logText};
   testsupport::RecordingKeyInjector keys;
-  outputs::KeyboardOutputService keyboard(settings, logger, keys, out);
-  outputs::OutputService service(settings, logger, {.keyboard = &keyboard});
+  outputs::KeyboardOutputService keyboard(logger, keys, out);
+  outputs::OutputSet set{};
+  set[outputs::slotOf(OutputMode::Keyboard)] = &keyboard;
+  outputs::OutputService service(logger, set, [&] { return outputs::readOutputConfig(settings); });
   settings.mode = "Keyboard";
   service.initialize();
   service.updateStick(-0.7f, -0.7f);
@@ -341,37 +268,18 @@ TEST(OutputServiceWithKeyboard, CentringInKeyboardModeLeavesNoKeyDown) {
   EXPECT_THAT(keys.keysDown(), IsEmpty());
   EXPECT_NE(out.str().find("[Keyboard] Reset modifier keys."), std::string::npos);
 
+  // A key changed while crouched: the release lifts the key that went down.
+  service.setCrouch(true);
+  settings.squat_key = "c";
+  service.setCrouch(false);
+  EXPECT_THAT(keys.keysDown(), IsEmpty());
+
   // Leaving the keyboard mode while walking lifts the keys too.
   service.updateStick(0, -0.5f);
   ASSERT_EQ(keys.keysDown(), Calls{"W"});
   settings.mode = "SteamVR Hook";
   service.applyOutputMode();
   EXPECT_THAT(keys.keysDown(), IsEmpty());
-}
-
-TEST(OutputServiceWithoutBackends, EveryOperationIsANoOp) {
-  core::Settings settings;
-  std::ostringstream logText;
-  core::Logger logger{&logText};
-  outputs::OutputService service(settings, logger, {});
-  for (const char* mode : {"Keyboard", "Xbox Controller (vJoy)", "SteamVR Hook", "VRChat OSC", "OpenXR API Layer"}) {
-    settings.mode = mode;
-    settings.enable_openxr_s2 = true;
-    service.initialize();
-    service.updateStick(1, -1);
-    service.setJump(true);
-    service.setCrouch(true);
-    service.centerAll();
-    service.keepAlive();
-    service.applyOutputMode();
-    service.cleanup();
-  }
-  EXPECT_FALSE(service.openXrS2Held());
-}
-
-TEST_F(OutputServiceTest, KeepAliveReachesTheHookAndTheOpenXrWriterInEveryMode) {
-  service.keepAlive();
-  EXPECT_THAT(backends.take(), ElementsAre("keepAlive()", "keepAlive()"));
 }
 
 }  // namespace

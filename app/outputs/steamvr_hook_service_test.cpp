@@ -15,6 +15,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+using core::Hand;
+using outputs::Action;
 using outputs::SteamVRHookService;
 
 // A real UDP receiver on an ephemeral loopback port standing in for the driver.
@@ -25,7 +27,21 @@ class HookServiceTest : public ::testing::Test {
     ASSERT_TRUE(driver.bind(platform::Endpoint::loopback(0)));
     ASSERT_TRUE(driver.setReceiveTimeout(100));
     ASSERT_TRUE(driver.localEndpoint(at));
-    service = std::make_unique<SteamVRHookService>(settings, logger, nullptr, at, out);
+    make(core::steadyWaitClock());
+  }
+  void make(std::shared_ptr<core::WaitClock> clock) {
+    service = std::make_unique<SteamVRHookService>(logger, nullptr, nullptr, at, out, std::move(clock));
+    service->configure(config);
+  }
+  // `action` bound to `button` on `hand`.
+  void bind(Action action, Hand hand, const std::string& button) {
+    outputs::HookConfig& hook = config.hook;
+    (action == Action::Jump ? hook.jump : action == Action::Crouch ? hook.crouch : hook.second) = {hand, button};
+    service->configure(config);
+  }
+  void stickHand(Hand hand) {
+    config.hook.hand = hand;
+    service->configure(config);
   }
   // Everything received until the line goes quiet.
   std::vector<std::string> received() {
@@ -48,7 +64,7 @@ class HookServiceTest : public ::testing::Test {
   }
   using Texts = std::vector<std::string>;
 
-  core::Settings settings;
+  outputs::OutputConfig config;
   core::Logger logger{nullptr};
   std::ostringstream out;
   platform::UdpSocket driver;
@@ -56,101 +72,92 @@ class HookServiceTest : public ::testing::Test {
   std::unique_ptr<SteamVRHookService> service;
 };
 
-TEST_F(HookServiceTest, NothingIsSentBeforeInitialiseOrAfterCleanUp) {
-  service->sendStick(0, -1, "Left");
-  service->buttonEvent("A", true, "Left");
-  service->sendRelease("L OFF");
+TEST_F(HookServiceTest, NothingIsSentBeforeStartOrAfterStop) {
+  service->stick(0, 1);
+  service->press(Action::Jump);
+  service->centre();
   EXPECT_TRUE(received().empty());
-  service->initialize();
+  service->start();
   EXPECT_EQ(out.str(), "[SteamVR Hook] UDP Client initialized (Port " + std::to_string(at.port) + ")\n");
   EXPECT_EQ(infoLines(), Texts{"SteamVRHookService: Initializing..."});
-  service->sendStick(0, -1, "Left");
+  service->stick(0, 1);
   EXPECT_EQ(received(), Texts{"L 0.0000 1.0000"});
-  service->cleanup();
+  service->stop();
   EXPECT_EQ(received(), Texts{"L OFF"});  // the stick it held
-  service->sendStick(0, -1, "Left");
+  service->stick(0, 1);
   EXPECT_TRUE(received().empty());
   EXPECT_FALSE(service->socketOpen());
 }
 
-TEST_F(HookServiceTest, StickTurnsForwardPositiveAndAddressesTheHand) {
-  service->initialize();
-  service->sendStick(0.25f, -0.5f, "Left");
-  service->sendStick(-1.0f, 0.75f, "Right");
-  service->sendStick(0.0f, 0.0f, "left");  // only "Left" means the left hand
-  service->sendStick(0.0f, 0.0f, "L");
-  EXPECT_EQ(received(), (Texts{"L 0.2500 0.5000", "R -1.0000 -0.7500", "R 0.0000 -0.0000", "R 0.0000 -0.0000"}));
+TEST_F(HookServiceTest, StickGoesToTheConfiguredHandAndAChangedHandRestsTheOldOne) {
+  service->start();
+  service->stick(0.25f, 0.5f);
+  stickHand(Hand::Right);
+  service->stick(-1.0f, -0.75f);
+  service->centre();
+  EXPECT_EQ(received(),
+            (Texts{"L 0.2500 0.5000", "L 0.0000 0.0000", "L OFF", "R -1.0000 -0.7500", "R 0.0000 0.0000", "R OFF"}));
 }
 
-TEST_F(HookServiceTest, ThumbstickPseudoButtonsHoldTheStick) {
-  service->initialize();
-  service->buttonEvent("Thumbstick Forward", true, "Left");
-  service->sendStick(0.1f, 0.05f, "Left");
-  service->sendStick(0.1f, 0.05f, "Right");  // the other hand is not held
-  service->buttonEvent("Thumbstick Back", true, "Left");
-  service->sendStick(0.0f, -0.3f, "Left");  // back wins over forward
-  service->buttonEvent("Thumbstick Back", false, "Left");
-  service->buttonEvent("Thumbstick Forward", false, "Left");
-  service->sendStick(0.0f, -0.3f, "Left");
-  EXPECT_EQ(received(), (Texts{"L 0.0000 1.0000", "L 0.1000 1.0000", "R 0.1000 -0.0500", "L 0.0000 -1.0000",
+TEST_F(HookServiceTest, ThumbstickPseudoButtonsHoldTheirHandsStick) {
+  service->start();
+  bind(Action::Jump, Hand::Left, "Thumbstick Forward");
+  bind(Action::Crouch, Hand::Right, "Thumbstick Back");
+  service->press(Action::Jump);
+  service->press(Action::Crouch);
+  service->stick(0.1f, -0.05f);  // forward held on this hand; the other hand's back does not count
+  bind(Action::SecondStage, Hand::Left, "Thumbstick Back");
+  service->press(Action::SecondStage);
+  service->stick(0.0f, 0.3f);  // back wins over forward
+  service->release(Action::SecondStage);
+  service->release(Action::Jump);
+  service->stick(0.0f, 0.3f);
+  EXPECT_EQ(received(), (Texts{"L 0.0000 1.0000", "R 0.0000 -1.0000", "L 0.1000 1.0000", "L 0.0000 -1.0000",
                                "L 0.0000 -1.0000", "L 0.0000 0.0000", "L 0.0000 0.0000", "L 0.0000 0.3000"}));
 }
 
-TEST_F(HookServiceTest, SecondStagePressesAboveTheThresholdAndLogsOncePerCrossing) {
-  settings.enable_steamvr_s2 = true;
-  settings.steamvr_threshold_2 = 80.0f;
-  settings.steamvr_button_2 = "Left: Trigger";
-  service->initialize();
+TEST_F(HookServiceTest, SecondStageLogsOncePerPressAndHoldersOfOneButtonStayApart) {
+  bind(Action::SecondStage, Hand::Left, "Trigger");
+  service->start();
   logger.clear();
-  service->sendStick(0, -0.79f, "Left");  // just short of the 0.80 threshold
-  service->sendStick(0, -0.81f, "Left");  // just beyond it
-  service->sendStick(0, -0.95f, "Left");
-  service->sendStick(0, -0.8f, "Left");  // no release margin: at the threshold it lets go
-  service->sendStick(0, -0.4f, "Left");
-  EXPECT_EQ(received(), (Texts{"L 0.0000 0.7900", "L 0.0000 0.8100", "L BTN trigger ON", "L 0.0000 0.9500",
-                               "L BTN trigger ON", "L 0.0000 0.8000", "L BTN trigger OFF", "L 0.0000 0.4000"}));
+  service->press(Action::SecondStage);
+  service->press(Action::SecondStage);  // sent again, not logged again
+  service->release(Action::SecondStage);
+  EXPECT_EQ(received(), (Texts{"L BTN trigger ON", "L BTN trigger ON", "L BTN trigger OFF"}));
   EXPECT_EQ(infoLines(),
             (Texts{"SteamVR S2 Threshold Crossed: Pressing Trigger", "SteamVR S2 Threshold Left: Releasing Trigger"}));
+
+  bind(Action::Jump, Hand::Left, "Trigger");
+  service->press(Action::Jump);
+  service->press(Action::SecondStage);
+  service->release(Action::SecondStage);  // the jump still holds it
+  service->release(Action::Jump);
+  EXPECT_EQ(received(), (Texts{"L BTN trigger ON", "L BTN trigger ON", "L BTN trigger OFF"}));
 }
 
-TEST_F(HookServiceTest, SecondStageForcedByForwardAndDroppedWhenDisabled) {
-  settings.enable_steamvr_s2 = true;
-  settings.steamvr_threshold_2 = 99.0f;
-  settings.steamvr_button_2 = "Grip";  // no colon: the hand is target_controller
-  settings.target_controller = "Right";
-  service->initialize();
-  service->buttonEvent("Thumbstick Forward", true, "Right");
-  service->sendStick(0, -0.1f, "Right");
-  settings.enable_steamvr_s2 = false;
-  logger.clear();
-  service->sendStick(0, -0.1f, "Right");
-  service->sendStick(0, -0.1f, "Right");
-  EXPECT_EQ(received(), (Texts{"R 0.0000 1.0000", "R 0.0000 1.0000", "R BTN grip ON", "R 0.0000 1.0000",
-                               "R BTN grip OFF", "R 0.0000 1.0000"}));
-  EXPECT_TRUE(infoLines().empty());  // released without a log line
-}
-
-TEST_F(HookServiceTest, CleanUpReleasesAHeldSecondStage) {
-  settings.enable_steamvr_s2 = true;
-  settings.steamvr_button_2 = "Left: A";
-  service->initialize();
-  service->sendStick(0, -1.0f, "Left");
+TEST_F(HookServiceTest, StopReleasesAHeldSecondStage) {
+  bind(Action::SecondStage, Hand::Left, "A");
+  service->start();
+  service->stick(0, 1.0f);
+  service->press(Action::SecondStage);
   received();
-  service->cleanup();
+  service->stop();
   EXPECT_EQ(received(), (Texts{"L BTN a OFF", "L OFF"}));
 }
 
-TEST_F(HookServiceTest, HeldPressesRepeatAndAreReleasedWhereTheyWentAndCleanUpReleasesTheRest) {
+TEST_F(HookServiceTest, HeldPressesRepeatAndAreReleasedWhereTheyWentAndStopReleasesTheRest) {
   auto clock = std::make_shared<testsupport::ManualWaitClock>();
-  service = std::make_unique<SteamVRHookService>(settings, logger, nullptr, at, out, clock);
-  settings.enable_steamvr_s2 = true;
-  settings.steamvr_threshold_2 = 80.0f;
-  settings.steamvr_button_2 = "Left: Trigger";
-  service->initialize();
+  make(clock);
+  bind(Action::SecondStage, Hand::Left, "Trigger");
+  service->start();
   service->keepAlive();  // nothing held: nothing sent
-  service->buttonEvent("A", true, "Right");
-  service->buttonEvent("Thumbstick Back", true, "Left");
-  service->sendStick(0, -0.9f, "Right");
+  bind(Action::Jump, Hand::Right, "A");
+  service->press(Action::Jump);
+  bind(Action::Crouch, Hand::Left, "Thumbstick Back");
+  service->press(Action::Crouch);
+  stickHand(Hand::Right);
+  service->stick(0, 0.9f);
+  service->press(Action::SecondStage);
   EXPECT_EQ(received(), (Texts{"R BTN a ON", "L 0.0000 -1.0000", "R 0.0000 0.9000", "L BTN trigger ON"}));
 
   clock->advance(SteamVRHookService::kRepeatInterval - 1ms);
@@ -168,27 +175,30 @@ TEST_F(HookServiceTest, HeldPressesRepeatAndAreReleasedWhereTheyWentAndCleanUpRe
   EXPECT_EQ(crash.to, at);
 
   // Bindings change while held: each release still goes where its press went.
-  settings.steamvr_button_2 = "Right: Grip";
-  settings.hook_target_serial = "LHR-9";
-  service->buttonEvent("A", false, "Right");
-  service->sendStick(0, -0.5f, "Right");
+  bind(Action::SecondStage, Hand::Right, "Grip");
+  config.hook.serial = "LHR-9";
+  service->configure(config);
+  service->release(Action::Jump);
+  service->stick(0, 0.5f);
+  service->release(Action::SecondStage);
   EXPECT_EQ(received(), (Texts{"R BTN a OFF", "SN:LHR-9 0.0000 0.5000", "L BTN trigger OFF"}));
   clock->advance(SteamVRHookService::kRepeatInterval);
   service->keepAlive();
   EXPECT_EQ(received(), Texts{"L 0.0000 -1.0000"});
 
-  service->cleanup();
+  service->stop();
   EXPECT_EQ(received(), (Texts{"L 0.0000 0.0000", "L OFF", "R OFF", "SN:LHR-9 OFF"}));
   EXPECT_FALSE(platform::lastStopDatagrams(static_cast<std::size_t>(platform::LastStopSlot::Hook), crash));
 }
 
 TEST_F(HookServiceTest, AStickSampleCarriesAHeldPseudoButtonSoNoRepeatComesOnTop) {
   auto clock = std::make_shared<testsupport::ManualWaitClock>();
-  service = std::make_unique<SteamVRHookService>(settings, logger, nullptr, at, out, clock);
-  service->initialize();
-  service->buttonEvent("Thumbstick Back", true, "Left");
+  make(clock);
+  bind(Action::Crouch, Hand::Left, "Thumbstick Back");
+  service->start();
+  service->press(Action::Crouch);
   clock->advance(150ms);
-  service->sendStick(0.5f, 0.0f, "Left");
+  service->stick(0.5f, 0.0f);
   clock->advance(100ms);
   service->keepAlive();  // 250 ms after the press, 100 ms after the sample
   clock->advance(100ms);
@@ -196,26 +206,18 @@ TEST_F(HookServiceTest, AStickSampleCarriesAHeldPseudoButtonSoNoRepeatComesOnTop
   EXPECT_EQ(received(), (Texts{"L 0.0000 -1.0000", "L 0.5000 -1.0000", "L 0.0000 -1.0000"}));
 }
 
-TEST_F(HookServiceTest, ThumbstickButtonAddsTheJoystickCompanionWithTheHandLetter) {
-  settings.hook_target_serial = "LHR-1234";
-  service->initialize();
-  service->buttonEvent("Thumbstick", true, "Left");
-  service->buttonEvent("A", false, "Right");
-  service->sendStick(0.5f, 0.0f, "Left");
-  service->sendRelease("L OFF");
+TEST_F(HookServiceTest, ThumbstickButtonAddsTheJoystickCompanionAndCentringReleasesIt) {
+  config.hook.serial = "LHR-1234";
+  bind(Action::Jump, Hand::Left, "Thumbstick");
+  bind(Action::Crouch, Hand::Right, "A");
+  service->start();
+  service->press(Action::Jump);
+  service->release(Action::Crouch);  // not held: the current binding is released anyway
+  service->stick(0.5f, 0.0f);
+  service->centre();
   EXPECT_EQ(received(), (Texts{"SN:LHR-1234 BTN thumbstick ON", "L BTN joystick ON", "SN:LHR-1234 BTN a OFF",
-                               "SN:LHR-1234 0.5000 -0.0000", "SN:LHR-1234 OFF"}));
-}
-
-TEST_F(HookServiceTest, ReleaseNeedsAnOffText) {
-  service->initialize();
-  service->sendRelease("L OFF");
-  service->sendRelease("R OFF");
-  service->sendRelease("X OFF");  // any other letter means right
-  service->sendRelease("OFF");    // too short
-  service->sendRelease("L ON ");  // no " OFF"
-  service->sendRelease("");
-  EXPECT_EQ(received(), (Texts{"L OFF", "R OFF", "R OFF"}));
+                               "SN:LHR-1234 0.5000 0.0000", "SN:LHR-1234 BTN thumbstick OFF", "L BTN joystick OFF",
+                               "SN:LHR-1234 0.0000 0.0000", "SN:LHR-1234 OFF"}));
 }
 
 TEST(HookServiceDriverPrompt, RaisedOnlyWhenFilesExistButTheDriverIsNotRegistered) {
@@ -223,17 +225,17 @@ TEST(HookServiceDriverPrompt, RaisedOnlyWhenFilesExistButTheDriverIsNotRegistere
     bool registered, files, prompt;
   };
   for (const Case c : {Case{false, true, true}, Case{true, true, false}, Case{false, false, false}}) {
-    core::Settings settings;
     core::Logger logger{nullptr};
     std::ostringstream out;
+    bool prompted = false;
     SteamVRHookService service(
-        settings, logger,
+        logger,
         [&] {
           return outputs::DriverComponentStatus{c.registered, c.files};
         },
-        platform::Endpoint::loopback(9), out);
-    service.initialize();
-    EXPECT_EQ(settings.show_steamvr_driver_prompt.load(), c.prompt);
+        [&] { prompted = true; }, platform::Endpoint::loopback(9), out);
+    service.start();
+    EXPECT_EQ(prompted, c.prompt);
     bool logged = false;
     for (const auto& line : logger.lines())
       logged |= line.find("SteamVRHookService: Driver missing but files exist. Prompting.") != std::string::npos;
@@ -247,12 +249,12 @@ TEST(HookServiceDriverPrompt, RaisedOnlyWhenFilesExistButTheDriverIsNotRegistere
 TEST_F(HookServiceTest, AnOldDriverIgnoresThePingAndStillDrivesTheStick) {
   auto clock = std::make_shared<testsupport::ManualWaitClock>();
   outputs::HookDriverMonitor monitor(logger, clock, at);
-  outputs::MonitoredHookBackend hook(*service, monitor);
-  hook.initialize();
+  outputs::MonitoredHookOutput hook(*service, monitor);
+  hook.start();
   const auto t0 = clock->now();
   for (int step = 1; step <= 12; ++step) {
     ASSERT_TRUE(clock->waitForSleeper(t0 + step * outputs::HookDriverMonitor::kPollStep));
-    hook.sendStick(0, -1, "Left");
+    hook.stick(0, 1);
     clock->advance(outputs::HookDriverMonitor::kPollStep);
   }
   int pings = 0, sticks = 0;
@@ -277,7 +279,7 @@ TEST_F(HookServiceTest, AnOldDriverIgnoresThePingAndStillDrivesTheStick) {
   EXPECT_TRUE(testsupport::eventually([&] { return monitor.view().answering; }));
   const Texts lines = infoLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "[SteamVR Hook] Driver answered: 1 controller(s)"), 1);
-  hook.cleanup();
+  hook.stop();
   EXPECT_FALSE(monitor.running());
 }
 

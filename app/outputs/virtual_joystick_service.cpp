@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <utility>
 
 namespace outputs {
 namespace {
@@ -31,10 +32,10 @@ std::uint16_t VirtualJoystickService::buttonBit(std::string_view name) {
   return 0;
 }
 
-VirtualJoystickService::VirtualJoystickService(core::Settings& settings, core::Logger& logger,
-                                               platform::VirtualPadBus& bus, IPadReportMerger& merger,
+VirtualJoystickService::VirtualJoystickService(core::Logger& logger, platform::VirtualPadBus& bus,
+                                               IPadReportMerger& merger, std::function<void()> busMissing,
                                                std::ostream& out, std::ostream& err)
-    : settings_(settings), logger_(logger), bus_(bus), merger_(merger), out_(out), err_(err) {}
+    : logger_(logger), bus_(bus), merger_(merger), busMissing_(std::move(busMissing)), out_(out), err_(err) {}
 
 VirtualJoystickService::~VirtualJoystickService() {
   // Unplug quietly if the owner never called shutdown.
@@ -49,7 +50,12 @@ VirtualJoystickService::~VirtualJoystickService() {
   }
 }
 
-void VirtualJoystickService::init() {
+void VirtualJoystickService::configure(const OutputConfig& config) {
+  std::lock_guard lock(mutex_);
+  config_ = config.pad;
+}
+
+void VirtualJoystickService::start() {
   std::lock_guard lock(mutex_);
   logger_.info("VirtualJoystickService: Initializing ViGEm...");
   bool present = false;
@@ -60,7 +66,7 @@ void VirtualJoystickService::init() {
   }
   if (!present) {
     logger_.warn("VirtualJoystickService: ViGEmBus driver not found. Prompting.");
-    settings_.show_vigem_prompt = true;
+    if (busMissing_) busMissing_();
   }
   plugIn();
 }
@@ -101,12 +107,12 @@ void VirtualJoystickService::explainFailure() {
   if (!problem.empty()) err_ << "[ViGEm] " << problem << std::endl;
 }
 
-void VirtualJoystickService::shutdown() {
+void VirtualJoystickService::stop() {
   std::lock_guard lock(mutex_);
-  if (s2_) {
-    s2_ = false;
-    release(s2Button_);
-  }
+  // The game sees the pad at rest before it goes away.
+  for (std::size_t action = 0; action < kActionCount; ++action) releaseLocked(static_cast<Action>(action));
+  stickLocked(0, 0);
+  if (client_) submitLocked();
   if (target_) {
     bus_.targetRemove(client_, target_);
     bus_.targetFree(target_);
@@ -120,41 +126,73 @@ void VirtualJoystickService::shutdown() {
   out_ << "[ViGEm] Cleaned up." << std::endl;
 }
 
-void VirtualJoystickService::update(float x, float y) {
+void VirtualJoystickService::stick(float x, float y) {
   std::lock_guard lock(mutex_);
-  const std::int16_t stickX = toStick(x);
-  const std::int16_t stickY = toStick(-y);  // the engine's forward is negative, the pad's positive
-  if (client_) {
-    report_.sThumbLX = stickX;
-    report_.sThumbLY = lsDown_ ? kStickMin : (lsUp_ ? kStickMax : stickY);
-    if (rsDown_) {
-      report_.sThumbRY = kStickMin;
-    } else if (rsUp_) {
-      report_.sThumbRY = kStickMax;
-    } else {
-      report_.sThumbRX = 0;
-      report_.sThumbRY = 0;
-    }
-  }
-  if (settings_.enable_xbox_s2) {
-    // Only forward lean counts; pressed beyond the threshold, released at or below it.
-    const float threshold = settings_.xbox_threshold_2 / 100.0f;
-    if (y < -threshold && !s2_) {
-      s2Button_ = settings_.xbox_button_2.get();
-      press(s2Button_);
-      s2_ = true;
-    } else if (y >= -threshold && s2_) {
-      s2_ = false;
-      release(s2Button_);
-    }
-  } else if (s2_) {
-    s2_ = false;
-    release(s2Button_);
-  }
+  stickLocked(x, y);
   submitLocked();
 }
 
-void VirtualJoystickService::press(const std::string& name) {
+void VirtualJoystickService::stickLocked(float x, float y) {
+  if (!client_) return;
+  report_.sThumbLX = toStick(x);
+  report_.sThumbLY = lsDown_ ? kStickMin : (lsUp_ ? kStickMax : toStick(y));
+  if (rsDown_) {
+    report_.sThumbRY = kStickMin;
+  } else if (rsUp_) {
+    report_.sThumbRY = kStickMax;
+  } else {
+    report_.sThumbRX = 0;
+    report_.sThumbRY = 0;
+  }
+}
+
+const std::string& VirtualJoystickService::buttonOf(Action action) const {
+  switch (action) {
+    case Action::Jump:
+      return config_.jumpButton;
+    case Action::Crouch:
+      return config_.crouchButton;
+    case Action::SecondStage:
+      break;
+  }
+  return config_.secondButton;
+}
+
+void VirtualJoystickService::press(Action action) {
+  std::lock_guard lock(mutex_);
+  const std::string name = buttonOf(action);
+  std::string& held = held_[slotOf(action)];
+  if (!held.empty() && held == name) return;  // already down: the report has not changed
+  if (!held.empty()) {
+    const std::string previous = std::exchange(held, {});
+    releaseName(previous);
+  }
+  // A press while unplugged is not remembered, so a later plug-in starts at rest.
+  if (client_) held = name;
+  pressName(name);
+  submitLocked();
+}
+
+void VirtualJoystickService::release(Action action) {
+  std::lock_guard lock(mutex_);
+  releaseLocked(action);
+  submitLocked();
+}
+
+void VirtualJoystickService::releaseLocked(Action action) {
+  std::string& held = held_[slotOf(action)];
+  const std::string name = held.empty() ? buttonOf(action) : std::exchange(held, {});
+  releaseName(name);
+}
+
+void VirtualJoystickService::centre() {
+  std::lock_guard lock(mutex_);
+  for (std::size_t action = 0; action < kActionCount; ++action) releaseLocked(static_cast<Action>(action));
+  stickLocked(0, 0);
+  submitLocked();
+}
+
+void VirtualJoystickService::pressName(const std::string& name) {
   if (!client_) return;
   if (name == "LS Down") {
     report_.sThumbLY = kStickMin;
@@ -173,10 +211,11 @@ void VirtualJoystickService::press(const std::string& name) {
   }
 }
 
-void VirtualJoystickService::release(const std::string& name) {
-  // A name still held by the other holder (jump or crouch and the S2 button on the
+void VirtualJoystickService::releaseName(const std::string& name) {
+  // A name still held by another action (jump or crouch and the second stage on the
   // same name) stays down.
-  if (buttonsHeld_.count(name) || (s2_ && s2Button_ == name)) return;
+  for (const std::string& held : held_)
+    if (held == name) return;
   // Overrides are forgotten also while unplugged, so a later plug-in never brings
   // back a press whose release came in between.
   if (name == "LS Down")
@@ -200,18 +239,6 @@ void VirtualJoystickService::release(const std::string& name) {
   } else {
     report_.wButtons &= static_cast<std::uint16_t>(~buttonBit(name));
   }
-}
-
-void VirtualJoystickService::setButton(const std::string& name, bool pressed) {
-  std::lock_guard lock(mutex_);
-  if (pressed) {
-    if (client_) buttonsHeld_.insert(name);
-    press(name);
-  } else {
-    buttonsHeld_.erase(name);
-    release(name);
-  }
-  submitLocked();
 }
 
 void VirtualJoystickService::submitReport() {
@@ -243,11 +270,6 @@ bool VirtualJoystickService::pluggedIn() const {
 std::uint32_t VirtualJoystickService::submitCount() const {
   std::lock_guard lock(mutex_);
   return submitCount_;
-}
-
-bool VirtualJoystickService::s2Held() const {
-  std::lock_guard lock(mutex_);
-  return s2_;
 }
 
 }  // namespace outputs

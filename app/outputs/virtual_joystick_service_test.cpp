@@ -7,6 +7,7 @@
 
 namespace {
 
+using outputs::Action;
 using outputs::VirtualJoystickService;
 using platform::VirtualPadBus;
 using testing::HasSubstr;
@@ -59,7 +60,8 @@ class NoBridge final : public outputs::IPadReportMerger {
 };
 
 struct Pad {
-  core::Settings settings;
+  outputs::OutputConfig config;
+  bool prompted = false;
   std::ostringstream logEcho, out, err;
   core::Logger logger{&logEcho};
   FakeBus bus;
@@ -69,29 +71,42 @@ struct Pad {
 
   explicit Pad(outputs::IPadReportMerger* bridge = nullptr) {
     if (bridge) merger = bridge;
-    service = std::make_unique<VirtualJoystickService>(settings, logger, bus, *merger, out, err);
+    service = std::make_unique<VirtualJoystickService>(
+        logger, bus, *merger, [this] { prompted = true; }, out, err);
   }
   pad::XusbReport local() const { return service->localReport(); }
   std::string log() const { return logEcho.str(); }
+  // `name` bound to `action`, then pressed or released.
+  void button(const std::string& name, bool pressed, Action action = Action::Jump) {
+    (action == Action::Jump     ? config.pad.jumpButton
+     : action == Action::Crouch ? config.pad.crouchButton
+                                : config.pad.secondButton) = name;
+    service->configure(config);
+    if (pressed)
+      service->press(action);
+    else
+      service->release(action);
+  }
 };
 
 TEST(VirtualJoystick, StickConversionTruncatesAndNeverReachesMinus32768) {
   Pad pad;
-  pad.service->init();
+  pad.service->start();
   struct Case {
     float x, y;
     std::int16_t lx, ly;
   } cases[] = {
-      {1.0f, 0.0f, 32767, 0},           {-1.0f, 0.0f, -32767, 0},    {0.0f, -0.5f, 0, 16383},
-      {0.0f, 0.5f, 0, -16383},          {0.0f, 1.0f, 0, -32767},     {0.99999f, -0.99999f, 32766, 32766},
-      {0.00002f, 0.0f, 0, 0},           {2.0f, -3.0f, 32767, 32767}, {-5.0f, 7.0f, -32767, -32767},
-      {std::nanf(""), 0.25f, 0, -8191},
+      {1.0f, 0.0f, 32767, 0},         {-1.0f, 0.0f, -32767, 0},
+      {0.0f, 0.5f, 0, 16383},         {0.0f, -0.5f, 0, -16383},
+      {0.0f, -1.0f, 0, -32767},       {0.99999f, 0.99999f, 32766, 32766},
+      {0.00002f, 0.0f, 0, 0},         {2.0f, 3.0f, 32767, 32767},
+      {-5.0f, -7.0f, -32767, -32767}, {std::nanf(""), -0.25f, 0, -8191},
   };
   for (const Case& c : cases) {
-    pad.service->update(c.x, c.y);
+    pad.service->stick(c.x, c.y);
     EXPECT_EQ(pad.local().sThumbLX, c.lx) << c.x;
     EXPECT_EQ(pad.local().sThumbLY, c.ly) << c.y;
-    EXPECT_EQ(pad.bus.sent.back(), pad.local()) << "each update sends the report";
+    EXPECT_EQ(pad.bus.sent.back(), pad.local()) << "each stick sends the report";
   }
   EXPECT_EQ(pad.local().bLeftTrigger, 0);
   EXPECT_EQ(pad.local().bRightTrigger, 0);
@@ -99,19 +114,19 @@ TEST(VirtualJoystick, StickConversionTruncatesAndNeverReachesMinus32768) {
 
 TEST(VirtualJoystick, ButtonTableAndExactNames) {
   Pad pad;
-  pad.service->init();
+  pad.service->start();
   const std::pair<const char*, std::uint16_t> table[] = {
       {"A", 0x1000},  {"B", 0x2000},      {"X", 0x4000},      {"Y", 0x8000},     {"LB", 0x0100},
       {"RB", 0x0200}, {"LTHUMB", 0x0040}, {"RTHUMB", 0x0080}, {"START", 0x0010}, {"BACK", 0x0020}};
   for (const auto& [name, bit] : table) {
-    pad.service->setButton(name, true);
+    pad.button(name, true);
     EXPECT_EQ(pad.local().wButtons, bit) << name;
-    EXPECT_EQ(pad.bus.sent.back().wButtons, bit) << "setButton submits";
-    pad.service->setButton(name, false);
+    EXPECT_EQ(pad.bus.sent.back().wButtons, bit) << "a press submits";
+    pad.button(name, false);
     EXPECT_EQ(pad.local().wButtons, 0) << name;
   }
   for (const char* name : {"a", "DPAD_UP", "lb", " A", "", "LS down"}) {
-    pad.service->setButton(name, true);
+    pad.button(name, true);
     EXPECT_EQ(pad.local(), pad::XusbReport{}) << name;
   }
   EXPECT_EQ(VirtualJoystickService::kButtonNames.size(), 14u);
@@ -119,127 +134,106 @@ TEST(VirtualJoystick, ButtonTableAndExactNames) {
 
 TEST(VirtualJoystick, StickOverridesHoldTheirAxisAndDownWinsOverUp) {
   Pad pad;
-  pad.service->init();
-  pad.service->update(0.3f, -0.5f);
-  pad.service->setButton("LS Up", true);  // e.g. jump_button "LS Up" while leaning
+  pad.service->start();
+  pad.service->stick(0.3f, 0.5f);
+  pad.button("LS Up", true);  // e.g. jump_button "LS Up" while leaning
   EXPECT_EQ(pad.local().sThumbLY, 32767);
-  pad.service->update(0.3f, -0.9f);
+  pad.service->stick(0.3f, 0.9f);
   EXPECT_EQ(pad.local().sThumbLY, 32767);
   EXPECT_EQ(pad.local().sThumbLX, 9830);
-  pad.service->setButton("LS Up", false);
-  EXPECT_EQ(pad.local().sThumbLY, 0) << "released override centres until the next update";
-  pad.service->update(0.3f, -0.5f);
+  pad.button("LS Up", false);
+  EXPECT_EQ(pad.local().sThumbLY, 0) << "released override centres until the next stick";
+  pad.service->stick(0.3f, 0.5f);
   EXPECT_EQ(pad.local().sThumbLY, 16383);
 
-  pad.service->setButton("LS Up", true);
-  pad.service->setButton("LS Down", true);
-  pad.service->update(0.0f, 0.0f);
+  pad.button("LS Up", true);
+  pad.button("LS Down", true, Action::Crouch);
+  pad.service->stick(0.0f, 0.0f);
   EXPECT_EQ(pad.local().sThumbLY, -32768);
-  pad.service->setButton("LS Down", false);
+  pad.button("LS Down", false, Action::Crouch);
   EXPECT_EQ(pad.local().sThumbLY, -32768) << "the axis keeps its value while the opposite override is held";
-  pad.service->update(0.0f, 0.0f);
+  pad.service->stick(0.0f, 0.0f);
   EXPECT_EQ(pad.local().sThumbLY, 32767);
-  pad.service->setButton("LS Up", false);
+  pad.button("LS Up", false);
   EXPECT_EQ(pad.local().sThumbLY, 0);
 
-  // Right stick: an override keeps the right stick; without one each update zeroes it.
-  pad.service->setButton("RS Up", true);
-  pad.service->update(0.0f, 0.0f);
+  // Right stick: an override keeps the right stick; without one each stick zeroes it.
+  pad.button("RS Up", true);
+  pad.service->stick(0.0f, 0.0f);
   EXPECT_EQ(pad.local().sThumbRY, 32767);
-  pad.service->setButton("RS Down", true);
-  pad.service->update(0.0f, 0.0f);
+  pad.button("RS Down", true, Action::Crouch);
+  pad.service->stick(0.0f, 0.0f);
   EXPECT_EQ(pad.local().sThumbRY, -32768);
-  pad.service->setButton("RS Down", false);
-  pad.service->setButton("RS Up", false);
+  pad.button("RS Down", false, Action::Crouch);
+  pad.button("RS Up", false);
   EXPECT_EQ(pad.local().sThumbRY, 0);
 }
 
-TEST(VirtualJoystick, SecondThresholdButtonPressesOnlyBeyondForwardThreshold) {
+TEST(VirtualJoystick, PressesReleaseWhatTheyPressedAndHoldersOfOneButtonStayApart) {
   Pad pad;
-  pad.settings.enable_xbox_s2 = true;
-  pad.settings.xbox_threshold_2 = 80.0f;
-  pad.service->init();
-  pad.service->update(0.0f, -0.79f);
-  EXPECT_FALSE(pad.service->s2Held());
-  pad.service->update(0.0f, -0.81f);
-  EXPECT_TRUE(pad.service->s2Held());
-  EXPECT_EQ(pad.local().wButtons, 0x0100);
-  EXPECT_EQ(pad.bus.sent.back().wButtons, 0x0100);
-  pad.service->update(0.0f, -0.80f);  // no release margin: at the threshold it lets go
-  EXPECT_FALSE(pad.service->s2Held());
+  pad.service->start();
+  // The second-stage button changed while held: pressing again lifts the old one.
+  pad.button("LB", true, Action::SecondStage);
+  const std::size_t sent = pad.bus.sent.size();
+  pad.service->press(Action::SecondStage);
+  EXPECT_EQ(pad.bus.sent.size(), sent) << "pressing what is down sends nothing";
+  pad.button("RS Down", true, Action::SecondStage);
   EXPECT_EQ(pad.local().wButtons, 0);
-  pad.service->update(0.0f, -0.80f);  // exactly at the threshold does not press either
-  EXPECT_FALSE(pad.service->s2Held());
-  pad.service->update(0.0f, 0.9f);  // backward lean never counts
-  EXPECT_EQ(pad.local().wButtons, 0);
-
-  // Switching S2 off while it holds the button releases it at the next update.
-  pad.service->update(0.0f, -1.0f);
-  EXPECT_EQ(pad.local().wButtons, 0x0100);
-  pad.settings.enable_xbox_s2 = false;
-  pad.service->update(0.0f, -1.0f);
-  EXPECT_EQ(pad.local().wButtons, 0);
-  EXPECT_FALSE(pad.service->s2Held());
-
-  // Changing the S2 button while it is held releases the one that was pressed.
-  pad.settings.enable_xbox_s2 = true;
-  pad.service->update(0.0f, -1.0f);
-  pad.settings.xbox_button_2 = "RS Down";
-  pad.service->update(0.0f, 0.0f);
-  EXPECT_EQ(pad.local().wButtons, 0);
-  pad.service->update(0.0f, -0.95f);
   EXPECT_EQ(pad.local().sThumbRY, -32768);
-  pad.service->update(0.0f, 0.0f);
+  // A release after the binding changed lifts what was pressed.
+  pad.button("X", false, Action::SecondStage);
   EXPECT_EQ(pad.local().sThumbRY, 0);
 
-  // A jump on the S2 button: each holder's release leaves the other's press down.
-  pad.settings.xbox_button_2 = "LB";
-  pad.service->update(0.0f, -0.95f);
-  pad.service->setButton("LB", true);
-  pad.service->update(0.0f, 0.0f);
+  // Jump on the second stage's button: each holder's release leaves the other's press down.
+  pad.button("LB", true, Action::SecondStage);
+  pad.button("LB", true);
+  pad.service->release(Action::SecondStage);
   EXPECT_EQ(pad.local().wButtons, 0x0100);
-  pad.service->update(0.0f, -0.95f);
-  pad.service->setButton("LB", false);
+  pad.service->press(Action::SecondStage);
+  pad.service->release(Action::Jump);
   EXPECT_EQ(pad.local().wButtons, 0x0100);
-  pad.service->update(0.0f, 0.0f);
+  pad.service->release(Action::SecondStage);
   EXPECT_EQ(pad.local().wButtons, 0);
 }
 
-TEST(VirtualJoystick, ShutdownReleasesTheSecondThresholdButtonAndUnplugs) {
+TEST(VirtualJoystick, StopRestsThePadAndUnplugs) {
   Pad pad;
-  pad.settings.enable_xbox_s2 = true;
-  pad.service->init();
-  pad.service->update(0.0f, -0.9f);
-  ASSERT_EQ(pad.local().wButtons, 0x0100);
-  const std::size_t sentBefore = pad.bus.sent.size();
-  pad.service->shutdown();
-  EXPECT_EQ(pad.local().wButtons, 0);
-  EXPECT_FALSE(pad.service->s2Held());
-  EXPECT_EQ(pad.bus.sent.size(), sentBefore) << "shutdown sends nothing";
+  pad.service->start();
+  pad.service->stick(0.5f, 0.9f);
+  pad.button("LB", true, Action::SecondStage);
+  pad.button("LS Down", true, Action::Crouch);
+  pad.service->stop();
+  EXPECT_EQ(pad.bus.sent.back(), pad::XusbReport{}) << "the last report is at rest";
   EXPECT_FALSE(pad.service->pluggedIn());
   EXPECT_EQ(pad.bus.liveClients + pad.bus.liveTargets + pad.bus.plugged + pad.bus.connected, 0);
   EXPECT_EQ(pad.out.str(), "[ViGEm] Xbox 360 controller initialized and plugged in.\n[ViGEm] Cleaned up.\n");
-  pad.service->shutdown();
+  pad.service->stop();
   EXPECT_THAT(pad.out.str(), testing::EndsWith("[ViGEm] Cleaned up.\n[ViGEm] Cleaned up.\n"));
+  // Nothing survives unplugging, and a press while unplugged is not remembered.
+  pad.service->press(Action::Crouch);
+  pad.service->start();
+  pad.service->stick(0.5f, 0.0f);
+  EXPECT_EQ(pad.local().sThumbLY, 0);
+  EXPECT_EQ(pad.local().wButtons, 0);
 }
 
 TEST(VirtualJoystick, MissingDriverPromptsAndDropsInputButStillCountsSubmits) {
   Pad pad;
   pad.bus.allocFails = true;
-  pad.service->init();
+  pad.service->start();
   EXPECT_THAT(pad.log(), HasSubstr("[INFO ] VirtualJoystickService: Initializing ViGEm..."));
   EXPECT_THAT(pad.log(), HasSubstr("[WARN ] VirtualJoystickService: ViGEmBus driver not found. Prompting."));
-  EXPECT_TRUE(pad.settings.show_vigem_prompt);
+  EXPECT_TRUE(pad.prompted);
   EXPECT_EQ(pad.err.str(), "[ViGEm] Failed to allocate client.\n");
   EXPECT_FALSE(pad.service->pluggedIn());
 
-  pad.service->update(1.0f, -1.0f);
-  pad.service->setButton("A", true);
-  pad.service->setButton("LS Up", true);
+  pad.service->stick(1.0f, 1.0f);
+  pad.button("A", true);
+  pad.button("LS Up", true, Action::Crouch);
   EXPECT_EQ(pad.local(), pad::XusbReport{});
   EXPECT_TRUE(pad.bus.sent.empty());
   EXPECT_EQ(pad.service->submitCount(), 3u);
-  pad.service->shutdown();
+  pad.service->stop();
   EXPECT_EQ(pad.out.str(), "[ViGEm] Cleaned up.\n");
 }
 
@@ -247,8 +241,8 @@ TEST(VirtualJoystick, ConnectAndAddFailuresReportTheCodeAndFreeEverything) {
   {
     Pad pad;
     pad.bus.connectResult = VirtualPadBus::kErrorBusNotFound;
-    pad.service->init();
-    EXPECT_TRUE(pad.settings.show_vigem_prompt);
+    pad.service->start();
+    EXPECT_TRUE(pad.prompted);
     EXPECT_EQ(pad.err.str(), "[ViGEm] Connection failed with error: e0000001\n");
     EXPECT_FALSE(pad.service->pluggedIn());
     EXPECT_EQ(pad.bus.liveClients, 0);
@@ -256,41 +250,30 @@ TEST(VirtualJoystick, ConnectAndAddFailuresReportTheCodeAndFreeEverything) {
   {
     Pad pad;
     pad.bus.addResult = 0xE0000003u;
-    pad.service->init();
-    EXPECT_FALSE(pad.settings.show_vigem_prompt) << "the driver answered";
+    pad.service->start();
+    EXPECT_FALSE(pad.prompted) << "the driver answered";
     EXPECT_EQ(pad.err.str(), "[ViGEm] Failed to add target: e0000003\n");
     EXPECT_FALSE(pad.service->pluggedIn());
     EXPECT_EQ(pad.bus.liveClients + pad.bus.liveTargets + pad.bus.connected, 0);
-    // The next init tries again.
+    // The next start tries again.
     pad.bus.addResult = VirtualPadBus::kErrorNone;
-    pad.service->init();
+    pad.service->start();
     EXPECT_TRUE(pad.service->pluggedIn());
   }
 }
 
-TEST(VirtualJoystick, PlugInZeroesTheReportAndUpdateReappliesHeldOverrides) {
+TEST(VirtualJoystick, PlugInZeroesTheReport) {
   Pad pad;
-  pad.service->init();
-  pad.service->init();  // plugged in already: probe only
+  pad.service->start();
+  pad.service->start();  // plugged in already: probe only
   EXPECT_EQ(pad.bus.plugged, 1);
   EXPECT_EQ(pad.bus.liveClients, 1);
   const std::string log = pad.log();
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
-
-  pad.service->setButton("B", true);
-  pad.service->setButton("LS Down", true);
-  pad.service->shutdown();
-  pad.service->init();
+  pad.service->stick(0.5f, 0.5f);
+  pad.service->stop();
+  pad.service->start();
   EXPECT_EQ(pad.local(), pad::XusbReport{}) << "plugging in starts from a zero report";
-  pad.service->update(0.5f, 0.0f);
-  EXPECT_EQ(pad.local().sThumbLY, -32768) << "the held override survived unplugging";
-  EXPECT_EQ(pad.local().wButtons, 0);
-  // Its release while unplugged is not lost: the next plug-in starts at rest.
-  pad.service->shutdown();
-  pad.service->setButton("LS Down", false);
-  pad.service->init();
-  pad.service->update(0.5f, 0.0f);
-  EXPECT_EQ(pad.local().sThumbLY, 0);
 }
 
 TEST(VirtualJoystick, EverySixtiethSubmitLogsLocalAndMergedValues) {
@@ -304,9 +287,9 @@ TEST(VirtualJoystick, EverySixtiethSubmitLogsLocalAndMergedValues) {
     }
   } bridge;
   Pad pad(&bridge);
-  pad.service->init();
-  pad.service->update(0.1f, 0.2f);    // submit 1
-  pad.service->setButton("A", true);  // submit 2
+  pad.service->start();
+  pad.service->stick(0.1f, -0.2f);  // submit 1
+  pad.button("A", true);            // submit 2
   for (int i = 0; i < 57; ++i) pad.service->submit();
   EXPECT_THAT(pad.log(), testing::Not(HasSubstr("ViGEm Update")));
   pad.service->submit();  // the 60th

@@ -23,7 +23,7 @@ class NoBridge final : public outputs::IPadReportMerger {
 };
 
 struct Harness {
-  core::Settings settings;
+  bool prompted = false;
   std::ostringstream logEcho, out, err;
   core::Logger logger{&logEcho};
   NoBridge bridge;
@@ -53,10 +53,11 @@ TEST(VirtualJoystickOnUinput, PlugsInAsAWiredXbox360PadReportsAndCentresBeforeIt
   UinputStandIn device;
   ASSERT_EQ(device.problem(), "");
   Harness h;
-  auto pad = std::make_unique<outputs::VirtualJoystickService>(h.settings, h.logger, *h.bus, h.bridge, h.out, h.err);
-  pad->init();
+  auto pad = std::make_unique<outputs::VirtualJoystickService>(
+      h.logger, *h.bus, h.bridge, [&] { h.prompted = true; }, h.out, h.err);
+  pad->start();
   ASSERT_TRUE(pad->pluggedIn()) << h.err.str();
-  EXPECT_FALSE(h.settings.show_vigem_prompt);
+  EXPECT_FALSE(h.prompted);
   ASSERT_EQ(device.connections(), 1);  // the probe only opens and closes
   const int padConnection = 1;
 
@@ -84,8 +85,8 @@ TEST(VirtualJoystickOnUinput, PlugsInAsAWiredXbox360PadReportsAndCentresBeforeIt
   EXPECT_EQ(h.out.str(), "[ViGEm] Xbox 360 controller initialized and plugged in.\n");
 
   // Left stick forward with A pressed.
-  pad->setButton("A", true);
-  pad->update(0.0f, -1.0f);
+  pad->press(outputs::Action::Jump);  // A
+  pad->stick(0.0f, 1.0f);
   auto events = device.events(padConnection);
   ASSERT_GE(events.size(), 3u);
   const input_event& y = events[events.size() - 2];
@@ -97,8 +98,8 @@ TEST(VirtualJoystickOnUinput, PlugsInAsAWiredXbox360PadReportsAndCentresBeforeIt
   expected[{EV_ABS, ABS_Y}] = -32768;
   EXPECT_EQ(state, expected);
 
-  // Shutting down with A held and the stick forward: everything is released, then the device goes.
-  pad->shutdown();
+  // Stopping with A held and the stick forward: everything is released, then the device goes.
+  pad->stop();
   pad.reset();
   EXPECT_EQ(testsupport::reportedState(device.events(padConnection)), restingPad());
   const auto all = device.steps();

@@ -19,7 +19,7 @@ class NoBridge final : public outputs::IPadReportMerger {
 };
 
 struct Harness {
-  core::Settings settings;
+  bool prompted = false;
   std::ostringstream logEcho, out, err;
   core::Logger logger{&logEcho};
   NoBridge bridge;
@@ -28,17 +28,18 @@ struct Harness {
 TEST(VirtualJoystickOnWindows, WithoutTheClientLibraryThePromptShowsAndNothingCrashes) {
   Harness h;
   auto bus = platform::createVirtualPadBus();
-  outputs::VirtualJoystickService pad(h.settings, h.logger, *bus, h.bridge, h.out, h.err);
-  pad.init();
-  EXPECT_TRUE(h.settings.show_vigem_prompt);
+  outputs::VirtualJoystickService pad(
+      h.logger, *bus, h.bridge, [&] { h.prompted = true; }, h.out, h.err);
+  pad.start();
+  EXPECT_TRUE(h.prompted);
   EXPECT_THAT(h.logEcho.str(), HasSubstr("[WARN ] VirtualJoystickService: ViGEmBus driver not found. Prompting."));
   EXPECT_EQ(h.err.str(), "[ViGEm] Failed to allocate client.\n");
   EXPECT_FALSE(pad.pluggedIn());
-  pad.update(0.5f, -1.0f);
-  pad.setButton("A", true);
+  pad.stick(0.5f, 1.0f);
+  pad.press(outputs::Action::Jump);
   pad.submit();
   EXPECT_EQ(pad.submitCount(), 3u);
-  pad.shutdown();
+  pad.stop();
   EXPECT_EQ(h.out.str(), "[ViGEm] Cleaned up.\n");
 }
 
@@ -54,13 +55,17 @@ TEST(VirtualJoystickOnWindows, DrivesTheLoadedClientLibrary) {
   {
     Harness h;
     auto bus = platform::createVirtualPadBus(STRIVO_FAKE_VIGEM_DLL);
-    outputs::VirtualJoystickService pad(h.settings, h.logger, *bus, h.bridge, h.out, h.err);
-    pad.init();
-    EXPECT_FALSE(h.settings.show_vigem_prompt);
+    outputs::VirtualJoystickService pad(
+        h.logger, *bus, h.bridge, [&] { h.prompted = true; }, h.out, h.err);
+    outputs::OutputConfig config;
+    config.pad.jumpButton = "LB";
+    pad.configure(config);
+    pad.start();
+    EXPECT_FALSE(h.prompted);
     EXPECT_TRUE(pad.pluggedIn());
-    pad.update(1.0f, -0.5f);
-    pad.setButton("LB", true);
-    pad.shutdown();
+    pad.stick(1.0f, 0.5f);
+    pad.press(outputs::Action::Jump);
+    pad.stop();
     EXPECT_EQ(h.out.str(), "[ViGEm] Xbox 360 controller initialized and plugged in.\n[ViGEm] Cleaned up.\n");
     EXPECT_EQ(h.err.str(), "");
   }
@@ -70,6 +75,7 @@ TEST(VirtualJoystickOnWindows, DrivesTheLoadedClientLibrary) {
             "alloc;connect;disconnect;free;"               // the probe
             "alloc;connect;target_x360_alloc;target_add;"  // plugging in
             "update(ok,0,0,0,32767,16383,0,0);update(ok,256,0,0,32767,16383,0,0);"
+            "update(ok,0,0,0,0,0,0,0);"  // at rest before it goes
             "target_remove;target_free;disconnect;free;");
   EXPECT_EQ(live(), 0);
 
@@ -78,9 +84,10 @@ TEST(VirtualJoystickOnWindows, DrivesTheLoadedClientLibrary) {
   {
     Harness h;
     auto bus = platform::createVirtualPadBus(STRIVO_FAKE_VIGEM_DLL);
-    outputs::VirtualJoystickService pad(h.settings, h.logger, *bus, h.bridge, h.out, h.err);
-    pad.init();
-    EXPECT_TRUE(h.settings.show_vigem_prompt);
+    outputs::VirtualJoystickService pad(
+        h.logger, *bus, h.bridge, [&] { h.prompted = true; }, h.out, h.err);
+    pad.start();
+    EXPECT_TRUE(h.prompted);
     EXPECT_EQ(h.err.str(), "[ViGEm] Connection failed with error: e0000001\n");
   }
   EXPECT_EQ(live(), 0);

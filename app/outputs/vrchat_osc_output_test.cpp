@@ -22,8 +22,7 @@ class VRChatOsc : public ::testing::Test {
     ASSERT_TRUE(vrchat.bind(Endpoint::loopback(0)));
     ASSERT_TRUE(vrchat.localEndpoint(listening));
     ASSERT_TRUE(vrchat.setReceiveTimeout(2000));
-    settings.vrchat_osc_address.set("127.0.0.1");
-    settings.vrchat_osc_port = listening.port;
+    config.osc = {"127.0.0.1", listening.port};
   }
 
   // The next datagram's bytes, or nothing after the time-out.
@@ -60,7 +59,7 @@ class VRChatOsc : public ::testing::Test {
     return all;
   }
 
-  core::Settings settings;
+  OutputConfig config;
   std::ostringstream echo;
   core::Logger logger{&echo};
   platform::UdpSocket vrchat;
@@ -68,66 +67,80 @@ class VRChatOsc : public ::testing::Test {
 };
 
 TEST_F(VRChatOsc, SendsAxesAndJumpWithTheExactLayoutAndZerosOnCleanup) {
-  VRChatOscOutput osc(settings, logger);
-  osc.update(0.3f, 0.3f);  // before init: nothing
-  osc.setJump(true);
-  osc.init();
+  VRChatOscOutput osc(logger);
+  osc.configure(config);
+  osc.stick(0.3f, -0.3f);  // before start: nothing
+  osc.press(Action::Jump);
+  osc.start();
   ASSERT_TRUE(osc.initialized());
-  settings.vrchat_osc_port = listening.port + 1;
-  osc.init();  // already initialised: keeps the first destination, logs nothing
+  config.osc.port = listening.port + 1;
+  osc.configure(config);
+  osc.start();  // already started: keeps the first destination, logs nothing
   EXPECT_EQ(osc.destination(), listening);
   EXPECT_EQ(log(), "VRChat OSC Output initialized (127.0.0.1:" + std::to_string(listening.port) + ")\n");
 
-  osc.update(0.5f, 0.5f);
-  EXPECT_EQ(next(), "/input/Horizontal 0.5");  // the first datagram: nothing came before init
+  osc.stick(0.5f, -0.5f);
+  EXPECT_EQ(next(), "/input/Horizontal 0.5");  // the first datagram: nothing came before start
   EXPECT_EQ(next(), "/input/Vertical -0.5");
-  osc.update(2.0f, -3.0f);
+  osc.stick(2.0f, 3.0f);
   EXPECT_EQ(receive(), std::string("/input/Horizontal\0\0\0,f\0\0\x3F\x80\0\0", 28));
   EXPECT_EQ(receive(), std::string("/input/Vertical\0,f\0\0\x3F\x80\0\0", 24));
-  osc.update(std::numeric_limits<float>::quiet_NaN(), 0.0f);  // never NaN, nor -0 from negating y
+  osc.stick(std::numeric_limits<float>::quiet_NaN(), -0.0f);  // never NaN, nor -0
   EXPECT_EQ(next(), "/input/Horizontal 0");
   EXPECT_EQ(receive(), std::string("/input/Vertical\0,f\0\0\0\0\0\0", 24));
 
   // The jump goes 1 then 0, once per change; the datagram is 20 bytes.
-  osc.setJump(true);
-  osc.setJump(true);
-  osc.setJump(false);
+  osc.press(Action::Jump);
+  osc.press(Action::Jump);
+  osc.release(Action::Jump);
   EXPECT_EQ(receive(), std::string("/input/Jump\0,i\0\0\0\0\0\x01", 20));
   EXPECT_EQ(next(), "/input/Jump 0i");
 
-  // Clean-up while jumping: zeros for both axes and the jump. The next session's
-  // first press is sent, since VRChat was told the jump is up.
-  osc.setJump(true);
+  // Centring while jumping releases the jump and rests the axes.
+  osc.press(Action::Jump);
+  osc.centre();
   EXPECT_EQ(next(), "/input/Jump 1i");
-  osc.cleanup();
+  EXPECT_EQ(next(), "/input/Jump 0i");
+  EXPECT_EQ(next(), "/input/Horizontal 0");
+  EXPECT_EQ(next(), "/input/Vertical 0");
+  osc.press(Action::Crouch);  // VRChat's OSC input has no crouch or second stage
+  osc.press(Action::SecondStage);
+
+  // A stop while jumping: zeros for both axes and the jump. The next session's
+  // first press is sent, since VRChat was told the jump is up.
+  osc.press(Action::Jump);
+  EXPECT_EQ(next(), "/input/Jump 1i");
+  osc.stop();
   EXPECT_FALSE(osc.initialized());
   EXPECT_EQ(next(), "/input/Horizontal 0");
   EXPECT_EQ(next(), "/input/Vertical 0");
   EXPECT_EQ(next(), "/input/Jump 0i");
-  osc.update(1, 1);  // after clean-up: nothing
-  settings.vrchat_osc_port = listening.port;
-  osc.init();
-  osc.setJump(true);
+  osc.stick(1, 1);  // after the stop: nothing
+  config.osc.port = listening.port;
+  osc.configure(config);
+  osc.start();
+  osc.press(Action::Jump);
   EXPECT_EQ(next(), "/input/Jump 1i");
   EXPECT_NE(log().find("VRChat OSC Output cleaned up\n"), std::string::npos) << log();
 }
 
 TEST_F(VRChatOsc, AddressesAreResolvedOrRefusedWithAReason) {
   // A host name the system resolves locally.
-  settings.vrchat_osc_address.set("localhost");
+  config.osc.address = "localhost";
   {
-    VRChatOscOutput osc(settings, logger);
-    osc.init();
+    VRChatOscOutput osc(logger);
+    osc.configure(config);
+    osc.start();
     ASSERT_TRUE(osc.initialized()) << log();
     EXPECT_EQ(osc.destination(), listening);
     EXPECT_NE(
         log().find("VRChat OSC Output initialized (localhost:" + std::to_string(listening.port) + ") -> 127.0.0.1\n"),
         std::string::npos)
         << log();
-    osc.update(-0.25f, 0);
+    osc.stick(-0.25f, 0);
     EXPECT_EQ(next(), "/input/Horizontal -0.25");
     EXPECT_EQ(next(), "/input/Vertical 0");
-    osc.setJump(true);
+    osc.press(Action::Jump);
     EXPECT_EQ(next(), "/input/Jump 1i");
   }
   // Destroyed while open: VRChat is told to stand still.
@@ -150,28 +163,28 @@ TEST_F(VRChatOsc, AddressesAreResolvedOrRefusedWithAReason) {
   };
   for (const auto& c : refused) {
     logger.clear();
-    settings.vrchat_osc_address.set(c.address);
-    settings.vrchat_osc_port = c.port;
-    VRChatOscOutput osc(settings, logger, noName);
-    osc.init();
+    config.osc = {c.address, c.port};
+    VRChatOscOutput osc(logger, noName);
+    osc.configure(config);
+    osc.start();
     EXPECT_FALSE(osc.initialized()) << c.address << ":" << c.port;
     EXPECT_EQ(log(), c.line);
-    osc.update(1, 1);
+    osc.stick(1, 1);
   }
   // The edges of the port range are accepted.
   for (int port : {1, 65535}) {
-    settings.vrchat_osc_address.set("127.0.0.1");
-    settings.vrchat_osc_port = port;
-    VRChatOscOutput osc(settings, logger);
-    osc.init();
+    config.osc = {"127.0.0.1", port};
+    VRChatOscOutput osc(logger);
+    osc.configure(config);
+    osc.start();
     EXPECT_TRUE(osc.initialized()) << port;
     EXPECT_EQ(osc.destination().port, port);
   }
-  settings.vrchat_osc_port = listening.port;
-  settings.vrchat_osc_address.set("127.0.0.1");
-  VRChatOscOutput osc(settings, logger);
-  osc.init();
-  osc.setJump(true);
+  config.osc = {"127.0.0.1", listening.port};
+  VRChatOscOutput osc(logger);
+  osc.configure(config);
+  osc.start();
+  osc.press(Action::Jump);
   EXPECT_EQ(next(), "/input/Jump 1i");  // none of the refused ones sent anything
 }
 

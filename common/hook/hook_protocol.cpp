@@ -1,5 +1,6 @@
 #include "common/hook/hook_protocol.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -98,12 +99,28 @@ std::string formatNumber(float value) {
   return std::string(buffer, result.ptr);
 }
 
+std::size_t writeStickMessage(std::span<char> out, std::string_view address, float x, float y) {
+  char* at = out.data();
+  char* const end = out.data() + out.size();
+  if (address.size() > out.size()) return 0;
+  at = std::copy(address.begin(), address.end(), at);
+  for (const float value : {x, y}) {
+    if (at == end) return 0;
+    *at++ = ' ';
+    auto result = std::to_chars(at, end, static_cast<double>(value), std::chars_format::fixed, 4);
+    if (result.ec != std::errc{}) {
+      constexpr std::string_view kZero = "0.0000";  // as formatNumber answers
+      if (static_cast<std::size_t>(end - at) < kZero.size()) return 0;
+      result.ptr = std::copy(kZero.begin(), kZero.end(), at);
+    }
+    at = result.ptr;
+  }
+  return static_cast<std::size_t>(at - out.data());
+}
+
 std::string stickMessage(std::string_view address, float x, float y) {
-  std::string text(address);
-  text += ' ';
-  text += formatNumber(x);
-  text += ' ';
-  text += formatNumber(y);
+  std::string text(address.size() + 64, '\0');
+  text.resize(writeStickMessage(text, address, x, y));
   return text;
 }
 

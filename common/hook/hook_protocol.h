@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,8 @@ std::string address(std::string_view serial, std::string_view hand);
 std::string formatNumber(float value);
 // {address} {x} {y}
 std::string stickMessage(std::string_view address, float x, float y);
+// The same into `out`, without allocating: the length written, 0 when it does not fit.
+std::size_t writeStickMessage(std::span<char> out, std::string_view address, float x, float y);
 // {address} BTN {lower-cased name} ON|OFF
 std::string buttonMessage(std::string_view address, std::string_view name, bool pressed);
 // True when a button message for this name is followed by the stick-click companion.

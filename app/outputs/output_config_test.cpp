@@ -1,0 +1,60 @@
+#include "app/outputs/output_config.h"
+
+#include <gtest/gtest.h>
+
+#include "app/core/settings.h"
+
+namespace {
+
+using core::Hand;
+using outputs::HandButton;
+
+TEST(HandButton, SplitsAtTheFirstColonTrimsBothPartsAndFallsBackToTheStickHand) {
+  const struct {
+    const char* text;
+    HandButton parsed;
+  } rows[] = {
+      {"Right:  Trigger ", {Hand::Right, "Trigger"}},
+      {" A\t", {Hand::Left, "A"}},
+      {"\r\nLeft \n:\tX:Y\r\n", {Hand::Left, "X:Y"}},
+      {"right: Grip", {Hand::Left, "Grip"}},  // names are exact: an unknown hand is the stick's
+      {" : ", {Hand::Left, ""}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(outputs::parseHandButton(row.text, Hand::Left), row.parsed) << row.text;
+}
+
+TEST(ReadOutputConfig, ParsesChoicesScalesPercentagesAndFallsBackToDefaults) {
+  core::Settings settings;
+  settings.mode = "Keyboard";
+  settings.squat_output_mode = "VRChat OSC";
+  settings.target_controller = "Right";
+  settings.steamvr_button_2 = "Trigger";
+  settings.enable_openxr_s2 = true;
+  settings.openxr_threshold_2 = 70.0f;
+  settings.keyboard_threshold = 40.0f;
+  outputs::OutputConfig config = outputs::readOutputConfig(settings);
+  EXPECT_EQ(config.mode, core::OutputMode::Keyboard);
+  EXPECT_EQ(config.crouchTarget, core::ActionTarget::VrchatOsc);
+  EXPECT_EQ(config.hook.hand, Hand::Right);
+  EXPECT_EQ(config.hook.second, (HandButton{Hand::Right, "Trigger"}));
+  EXPECT_EQ(config.hook.jump, (HandButton{Hand::Left, "A"}));
+  EXPECT_EQ(config.openxr.second, (HandButton{Hand::Left, "Grip"}));
+  EXPECT_EQ(config.secondStage[outputs::slotOf(core::OutputMode::OpenXrLayer)],
+            (outputs::SecondStageConfig{true, 0.7f}));
+  EXPECT_FLOAT_EQ(config.keyboard.threshold, 0.4f);
+  EXPECT_TRUE(outputs::usesOutput(config, core::OutputMode::VrchatOsc));
+  EXPECT_FALSE(outputs::usesOutput(config, core::OutputMode::Pad));
+
+  // Texts naming no choice become the defaults, as a sound load would make them.
+  settings.mode = "keyboard";
+  settings.jump_output_mode = "SteamVR Hook ";
+  settings.target_controller = "L";
+  config = outputs::readOutputConfig(settings);
+  const outputs::OutputConfig defaults;
+  EXPECT_EQ(config.mode, defaults.mode);
+  EXPECT_EQ(config.jumpTarget, defaults.jumpTarget);
+  EXPECT_EQ(config.hook.hand, defaults.hook.hand);
+  EXPECT_EQ(outputs::readOutputConfig(core::Settings{}), defaults);
+}
+
+}  // namespace
