@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <functional>
+
+#include "app/core/source_names.h"
 
 namespace engine::calibration {
 namespace {
@@ -16,22 +19,28 @@ float percentile(std::vector<float> values, float p) {
   return values[index];
 }
 
-// The samples inside the step, or a message when the tracker went quiet.
-bool covered(const Recording& r, std::vector<const core::LeanSample*>& inside, std::string& message) {
-  double last = r.start;
-  for (const core::LeanSample& s : r.samples) {
-    if (s.time < r.start || s.time > r.end) continue;
+// The samples of [start, end], or a message when `what` went quiet in there.
+template <class Sample>
+bool covered(const std::vector<Sample>& samples, double start, double end, const char* what,
+             std::vector<const Sample*>& inside, std::string& message) {
+  double last = start;
+  for (const Sample& s : samples) {
+    if (s.time < start || s.time > end) continue;
     if (s.time - last > kMaxGap) break;
     inside.push_back(&s);
     last = s.time;
   }
-  if (inside.size() >= kMinSamples && r.end - last <= kMaxGap) return true;
+  if (inside.size() >= kMinSamples && end - last <= kMaxGap) return true;
   char text[160];
   std::snprintf(text, sizeof text,
-                "The tracker went silent %.1f s into this step. Check it is on and connected, then retry.",
-                last - r.start);
+                "The %s went silent %.1f s into this step. Check it is on and connected, then retry.", what,
+                last - start);
   message = text;
   return false;
+}
+
+bool covered(const Recording& r, std::vector<const core::LeanSample*>& inside, std::string& message) {
+  return covered(r.samples, r.start, r.end, "tracker", inside, message);
 }
 
 Angles centred(const core::LeanSample& s, const Angles& centre) {
@@ -106,6 +115,109 @@ LeanResult lean(const Recording& recording, const AxisMap& map, const Angles& ce
 
 float sensitivity(float reachOneWay, float reachOtherWay) {
   return std::clamp(std::min(reachOneWay, reachOtherWay), 5.0f, 90.0f);
+}
+
+JumpSignal jumpSignalOf(const std::string& hmdSource) {
+  using namespace core::sources;
+  if (hmdSource == kOpenVr || hmdSource == kOpenXr || hmdSource == kSlimeOsc) return JumpSignal::Height;
+  if (hmdSource == kPhoneAcceleration || hmdSource == kSlimeSolarXr) return JumpSignal::Acceleration;
+  return JumpSignal::None;
+}
+
+bool hasCrouchSource(const std::string& squatSource) {
+  return squatSource == core::sources::kOpenVr || squatSource == core::sources::kOpenXr;
+}
+
+namespace {
+
+// The jumps of [from, to): stretches at or above `level`, rises closer than
+// kJumpSeparation counted as one; each jump's highest value.
+std::vector<float> jumpPeaks(const std::vector<const core::JumpSample*>& samples, double from, double to, float level) {
+  std::vector<float> peaks;
+  double lastHigh = -1e9;
+  for (const core::JumpSample* s : samples) {
+    if (s->time < from || s->time >= to || !(s->signal >= level)) continue;
+    if (peaks.empty() || s->time - lastHigh > kJumpSeparation) peaks.push_back(s->signal);
+    peaks.back() = std::max(peaks.back(), s->signal);
+    lastHigh = s->time;
+  }
+  std::sort(peaks.begin(), peaks.end(), std::greater<>());
+  return peaks;
+}
+
+bool measureJumps(const std::vector<const core::JumpSample*>& samples, const HeadRecording& r, JumpSignal signal,
+                  HeadResult& result) {
+  const bool height = signal == JumpSignal::Height;
+  const char* unit = height ? "cm" : "m/s\xC2\xB2";
+  std::vector<float> still, jumping;
+  for (const core::JumpSample* s : samples) {
+    if (s->time < r.jumpsFrom) still.push_back(s->signal);
+    if (s->time >= r.jumpsFrom && s->time < r.crouchFrom) jumping.push_back(s->signal);
+  }
+  result.noise = std::max(percentile(still, 0.95f), 0.0f);
+  const float needed = std::max(height ? kMinJumpRise : kMinJumpAccel, kNoiseFactor * result.noise);
+  const std::vector<float> peaks = jumpPeaks(samples, r.jumpsFrom, r.crouchFrom, needed);
+  for (std::size_t i = 0; i < 2 && i < peaks.size(); ++i) result.peaks[i] = peaks[i];
+  char text[200];
+  if (peaks.empty()) {
+    const float highest = jumping.empty() ? 0.0f : *std::max_element(jumping.begin(), jumping.end());
+    std::snprintf(text, sizeof text,
+                  "The jumps reached only %.1f %s; at least %.1f %s is needed. Jump higher, then retry.",
+                  std::isfinite(highest) ? std::max(highest, 0.0f) : 0.0f, unit, needed, unit);
+  } else if (peaks.size() < 2) {
+    std::snprintf(text, sizeof text, "Only one jump reached %.1f %s. Jump twice, a second or so apart, then retry.",
+                  needed, unit);
+  } else {
+    // Both jumps are at least kNoiseFactor times the noise, so the threshold stays above it.
+    result.jumpThreshold = std::clamp(kJumpFraction * peaks[1], 1.0f, height ? 30.0f : 50.0f);
+    return true;
+  }
+  result.problem = Problem::TooSmall;
+  result.message = text;
+  return false;
+}
+
+bool measureCrouch(const std::vector<const core::CrouchSample*>& samples, const HeadRecording& r, HeadResult& result) {
+  std::vector<float> standing, crouching;
+  for (const core::CrouchSample* s : samples) {
+    if (s->time < r.jumpsFrom) standing.push_back(s->heightCm);
+    if (s->time >= r.crouchFrom) crouching.push_back(s->heightCm);
+  }
+  result.standing = percentile(standing, 0.5f);
+  result.crouched = percentile(crouching, 0.05f);
+  const float depth = result.standing - result.crouched;
+  if (!(depth >= kMinCrouchDepth)) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "The crouch went only %.0f cm below standing; at least %.0f cm is needed. Crouch lower, then retry.",
+                  std::isfinite(depth) ? std::max(depth, 0.0f) : 0.0f, kMinCrouchDepth);
+    result.problem = Problem::TooSmall;
+    result.message = text;
+    return false;
+  }
+  // Within the sliders' 50 to 200 cm, the lower one below the upper one.
+  result.lower = std::clamp(result.standing - 0.6f * depth, 50.0f, 199.0f);
+  result.upper = std::clamp(result.standing - 0.3f * depth, result.lower + 1.0f, 200.0f);
+  return true;
+}
+
+}  // namespace
+
+HeadResult head(const HeadRecording& recording, JumpSignal signal, bool crouchSource) {
+  HeadResult result;
+  std::vector<const core::JumpSample*> jumps;
+  std::vector<const core::CrouchSample*> heights;
+  const bool silent = (signal != JumpSignal::None && !covered(recording.jump, recording.start, recording.end,
+                                                              "jump source", jumps, result.message)) ||
+                      (crouchSource && !covered(recording.crouch, recording.start, recording.end, "crouch source",
+                                                heights, result.message));
+  if (silent) {
+    result.problem = Problem::Silent;
+    return result;
+  }
+  if (signal != JumpSignal::None && !measureJumps(jumps, recording, signal, result)) return result;
+  if (crouchSource) measureCrouch(heights, recording, result);
+  return result;
 }
 
 }  // namespace engine::calibration

@@ -9,8 +9,9 @@
 
 namespace engine {
 
-// The calibration's computation, a pure function of recorded locomotion samples
-// (the mapped orientation over time, as the engine's history keeps them).
+// The calibration's computation, a pure function of recorded samples as the
+// engine's history keeps them: the mapped orientation over time, the jump
+// detector's input and the crouch source's head height.
 namespace calibration {
 
 // What one step of the wizard recorded: its samples and when it ran (engine clock).
@@ -57,6 +58,49 @@ LeanResult lean(const Recording& recording, const AxisMap& map, const Angles& ce
 // The sensitivity that a pair of opposite leans gives: the smaller reach, so
 // that full speed is reachable both ways, within the sliders' 5 to 90 degrees.
 float sensitivity(float reachOneWay, float reachOtherWay);
+
+// What the jump detector that `hmd_source` selects compares with its threshold:
+// the head's rise in centimetres, the smoothed acceleration in m/s², or nothing.
+enum class JumpSignal { None, Height, Acceleration };
+JumpSignal jumpSignalOf(const std::string& hmdSource);
+// Whether `squat_source` delivers head heights to the crouch detector.
+bool hasCrouchSource(const std::string& squatSource);
+
+// The optional head step: standing still from `start`, jumping from `jumpsFrom`,
+// crouching and standing up from `crouchFrom` to `end`. A part without a source
+// has no length (jumpsFrom == crouchFrom without a jump source, crouchFrom == end
+// without a crouch source).
+struct HeadRecording {
+  std::vector<core::JumpSample> jump;
+  std::vector<core::CrouchSample> crouch;
+  double start = 0, jumpsFrom = 0, crouchFrom = 0, end = 0;
+};
+
+struct HeadResult {
+  Problem problem = Problem::None;
+  std::string message;
+  float noise = 0;             // 95th percentile of the jump signal while standing still
+  float peaks[2] = {};         // the two highest jumps, higher first
+  float jumpThreshold = 0;     // for `jump_threshold` (cm) or `jump_accel_threshold` (m/s²)
+  float standing = 0;          // median head height standing still, cm
+  float crouched = 0;          // 5th percentile of the head height in the crouch part, cm
+  float upper = 0, lower = 0;  // the crouch thresholds, cm
+};
+
+// Jumps further apart than this are two jumps; closer rises belong to one.
+constexpr double kJumpSeparation = 0.4;
+// The smallest jump that can set a threshold: a rise of 4 cm or 3 m/s², and
+// never less than 2.5 times the standing noise.
+constexpr float kMinJumpRise = 4.0f, kMinJumpAccel = 3.0f, kNoiseFactor = 2.5f;
+// The threshold sits at this fraction of the smaller of the two highest jumps.
+constexpr float kJumpFraction = 0.6f;
+// The smallest crouch that can set the crouch thresholds, cm below standing.
+constexpr float kMinCrouchDepth = 15.0f;
+
+// The jump threshold from the two highest jumps (kept above the standing noise,
+// within the sliders' ranges) and the crouch thresholds between the standing and
+// crouched heights (lower at 60 % of the depth below standing, upper at 30 %).
+HeadResult head(const HeadRecording& recording, JumpSignal signal, bool crouchSource);
 
 }  // namespace calibration
 }  // namespace engine

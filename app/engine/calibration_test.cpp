@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -87,6 +88,66 @@ TEST(Calibration, EachLeanReachesAHighPercentileOrStopsTheStep) {
   }
   EXPECT_EQ(sensitivity(22, 18), 18.0f);
   EXPECT_EQ(sensitivity(120, 95), 90.0f);
+}
+
+// A head step at 100 samples a second from t = 10: still for 2 s, then jumps (a
+// 0.3 s rise to each of `jumps`, 1.6 s apart from 12.8), then from 16 to 20 a
+// crouch `depth` cm down from 170 (held 17..18.5), with noise of up to `noise`;
+// the head source stops `silentFrom` seconds into the step.
+HeadRecording headRecord(const std::vector<float>& jumps, float depth, float noise = 0, double silentFrom = 99) {
+  HeadRecording r{{}, {}, 10.0, 12.0, 16.0, 20.0};
+  unsigned seed = 777;
+  auto jitter = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return noise * (static_cast<float>((seed >> 8) % 2001) / 1000.0f - 1.0f);
+  };
+  for (int i = 0; i <= 1000 && i * 0.01 < silentFrom; ++i) {
+    const double t = r.start + i * 0.01;
+    float rise = std::fabs(jitter());
+    for (std::size_t j = 0; j < jumps.size(); ++j)
+      rise += jumps[j] * static_cast<float>(std::max(0.0, 1 - std::fabs(t - 12.8 - 1.6 * j) / 0.15));
+    const double down = std::clamp(std::min(t - 16.5, 19.0 - t) * 2, 0.0, 1.0);
+    r.jump.push_back({t, rise, 0});
+    r.crouch.push_back({t, 170 - depth * static_cast<float>(down) + jitter(), false});
+  }
+  return r;
+}
+
+TEST(Calibration, JumpsAndACrouchSetTheirThresholdsOrStopTheStep) {
+  struct Row {
+    const char* what;
+    HeadRecording recording;
+    JumpSignal signal;
+    bool crouch;
+    Problem problem;
+    float threshold, upper, lower;
+  };
+  const Row rows[] = {
+      {"clean height jumps and crouch", headRecord({20, 18}, 50), JumpSignal::Height, true, Problem::None, 10.8f, 155,
+       140},
+      {"noisy acceleration, no crouch", headRecord({25, 30}, 0, 2), JumpSignal::Acceleration, false, Problem::None, 16,
+       0, 0},
+      {"silent mid-step", headRecord({20, 18}, 50, 0, 5.0), JumpSignal::Height, true, Problem::Silent, 0, 0, 0},
+      {"one jump", headRecord({20}, 50), JumpSignal::Height, true, Problem::TooSmall, 0, 0, 0},
+      {"jumps just under the minimum", headRecord({3.8f, 3.8f}, 50), JumpSignal::Height, true, Problem::TooSmall, 0, 0,
+       0},
+      {"jumps just over the minimum", headRecord({4.2f, 4.2f}, 0), JumpSignal::Height, false, Problem::None, 2.5f, 0,
+       0},
+      {"crouch just too shallow", headRecord({}, 14), JumpSignal::None, true, Problem::TooSmall, 0, 0, 0},
+      {"crouch just deep enough", headRecord({}, 16), JumpSignal::None, true, Problem::None, 0, 165.2f, 160.4f},
+  };
+  for (const Row& row : rows) {
+    const HeadResult result = head(row.recording, row.signal, row.crouch);
+    EXPECT_EQ(result.problem, row.problem) << row.what << ": " << result.message;
+    EXPECT_EQ(result.message.empty(), row.problem == Problem::None) << row.what;
+    if (row.problem != Problem::None) continue;
+    EXPECT_NEAR(result.jumpThreshold, row.threshold, 1.0f) << row.what;
+    EXPECT_TRUE(row.signal == JumpSignal::None || result.jumpThreshold > result.noise) << row.what;
+    EXPECT_NEAR(result.upper, row.upper, 0.5f) << row.what;
+    EXPECT_NEAR(result.lower, row.lower, 0.5f) << row.what;
+  }
+  const HeadResult silent = head(headRecord({20, 18}, 50, 0, 5.0), JumpSignal::Height, true);
+  EXPECT_NE(silent.message.find("went silent 5.0 s into"), std::string::npos) << silent.message;
 }
 
 }  // namespace

@@ -182,8 +182,10 @@ std::uint64_t UserInterface::shownState() {
     case Crouch:
       d.add(s.head_height.load()).add(s.crouching.load());
       break;
-    case Status:  // its lists refresh once a second while shown
+    case Status:  // its lists refresh once a second while shown, its rates as soon as they change
       d.add(static_cast<long long>(now() / tabs::GuiTabStatus::kRefreshInterval));
+      if (!tabs_.empty())
+        d.add(static_cast<const tabs::GuiTabStatus&>(*tabs_[Status]).roadPanel().ratesShown(settings_, actions_));
       break;
     case Startup:
       d.add(s.tap_value.load());

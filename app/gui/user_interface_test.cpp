@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <sstream>
 
 #include "app/core/settings_file.h"
@@ -182,13 +183,15 @@ TEST(UserInterface, RestartPromptNeedsARunningSteamVR) {
 
 // A scripted tracker for the calibration wizard: 100 samples a second of the
 // mapped orientation, leaning the way the wizard's current step asks (default
-// phone mapping: the first angle forward, the third angle to the left), while
-// an injected engine clock moves on 50 ms a frame.
+// phone mapping: the first angle forward, the third angle to the left), and of
+// a head standing at 170 cm that in the head step jumps twice by `jumpRise` and
+// crouches 60 cm, while an injected engine clock moves on 50 ms a frame.
 struct TrackerScript {  // made before the Frame that points at it
   double clock = 500;
   double lastSample = 500;
   std::unique_ptr<core::LiveHistory> history = std::make_unique<core::LiveHistory>();
   bool silent = false;
+  float jumpRise = 20;
 };
 struct Calibrating : TrackerScript, Frame {
   Calibrating()
@@ -198,11 +201,14 @@ struct Calibrating : TrackerScript, Frame {
         }) {}
 
   void tick() {
-    using Phase = gui::tabs::CalibrationWizard::Phase;
+    using Wizard = gui::tabs::CalibrationWizard;
     const auto& wizard = window->wizard();
-    const float lean =
-        wizard.phase() != Phase::Recording ? 0.0f : std::array{0.0f, 20.0f, -24.0f, 15.0f, -18.0f}[wizard.step()];
+    const bool recording = wizard.phase() == Wizard::Phase::Recording;
+    const float lean = !recording || wizard.step() >= Wizard::kHeadStep
+                           ? 0.0f
+                           : std::array{0.0f, 20.0f, -24.0f, 15.0f, -18.0f}[wizard.step()];
     const bool sideways = wizard.step() >= 3;
+    const bool head = recording && wizard.step() == Wizard::kHeadStep;
     for (clock += 0.05; !silent && lastSample + 0.01 <= clock;) {
       lastSample += 0.01;
       core::LeanSample s;
@@ -210,6 +216,13 @@ struct Calibrating : TrackerScript, Frame {
       s.mapped[0] = 2.0f + (sideways ? 0.0f : lean);
       s.mapped[2] = 1.0f + (sideways ? lean : 0.0f);
       history->lean.push(s);
+      const double jumping = lastSample - wizard.jumpsFrom(), crouching = lastSample - wizard.crouchFrom();
+      double rise = 0, down = 0;
+      if (head && crouching < 0)
+        for (const double peak : {0.8, 2.4}) rise += jumpRise * std::max(0.0, 1 - std::fabs(jumping - peak) / 0.15);
+      if (head && crouching >= 0) down = std::clamp(std::min(crouching - 0.5, 3.5 - crouching) * 2, 0.0, 1.0);
+      history->jump.push({lastSample, static_cast<float>(rise), 0});
+      history->crouch.push({lastSample, static_cast<float>(170 - 60 * down), false});
     }
     frame();
   }
@@ -226,24 +239,40 @@ using Phase = gui::tabs::CalibrationWizard::Phase;
 TEST(UserInterface, CalibrationWizardStepsThroughAndApplySavesItsValues) {
   Calibrating f;
   f.settings.deadzone = 6;
+  f.settings.hmd_source = "SteamVR (OpenVR)";
+  f.settings.squat_source = "SteamVR (OpenVR)";
   ASSERT_TRUE(f.click("CALIBRATE"));
   ASSERT_TRUE(f.window->wizard().active());
   f.frame();
   EXPECT_TRUE(f.ui.has("CalibrationProgress"));
-  ASSERT_TRUE(f.runUntil(Phase::Review));
+  ASSERT_TRUE(f.runUntil(Phase::Offer));
   // Five steps of 2 s countdown and 3 s recording each.
   EXPECT_NEAR(f.clock - 500, 5 * 5.0, 0.5);  // each phase ends on the first 50-ms frame after it
+  // The head step: jumps too small to measure stop it, RETRY with real jumps gets through.
+  f.jumpRise = 2;
+  ASSERT_TRUE(f.click("START"));
+  ASSERT_TRUE(f.runUntil(Phase::Failed));
+  EXPECT_EQ(f.window->wizard().step(), gui::tabs::CalibrationWizard::kHeadStep);
+  EXPECT_NE(f.window->wizard().problem().find("Jump higher"), std::string::npos) << f.window->wizard().problem();
+  f.jumpRise = 20;
+  ASSERT_TRUE(f.click("RETRY"));
+  ASSERT_TRUE(f.runUntil(Phase::Review));
   ASSERT_TRUE(f.click("APPLY"));
   EXPECT_FALSE(f.window->wizard().active());
   EXPECT_EQ(f.settings.center_offset.get(), (std::array<float, 3>{2, 0, 1}));
-  EXPECT_EQ(f.settings.deadzone.load(), 1.0f);      // a still tracker: the floor
-  EXPECT_EQ(f.settings.max_angle_y.load(), 20.0f);  // the smaller of forward 20 and back 24
-  EXPECT_EQ(f.settings.max_angle_x.load(), 15.0f);  // the smaller of left 15 and right 18
+  EXPECT_EQ(f.settings.deadzone.load(), 1.0f);                         // a still tracker: the floor
+  EXPECT_EQ(f.settings.max_angle_y.load(), 20.0f);                     // the smaller of forward 20 and back 24
+  EXPECT_EQ(f.settings.max_angle_x.load(), 15.0f);                     // the smaller of left 15 and right 18
+  EXPECT_NEAR(f.settings.jump_threshold.load(), 12.0f, 0.2f);          // 0.6 of the 20 cm jumps
+  EXPECT_NEAR(f.settings.squat_lower_threshold.load(), 134.0f, 0.5f);  // 170 less 0.6 of the 60 cm crouch
+  EXPECT_NEAR(f.settings.squat_upper_threshold.load(), 152.0f, 0.5f);  // 170 less 0.3 of it
+  EXPECT_EQ(f.settings.jump_accel_threshold.load(), 15.0f) << "the other detector's threshold stays";
   EXPECT_EQ(f.saves, 1);
 }
 
 TEST(UserInterface, CalibrationStopsOnASilentTrackerAndCancelChangesNothing) {
   Calibrating f;
+  f.settings.hmd_source = "Disabled";  // and no crouch source: the head step is skipped
   const std::string before = core::serializeSettings(f.settings);
   ASSERT_TRUE(f.click("CALIBRATE"));
   ASSERT_TRUE(f.runUntil(Phase::Recording));
@@ -255,6 +284,7 @@ TEST(UserInterface, CalibrationStopsOnASilentTrackerAndCancelChangesNothing) {
   EXPECT_EQ(f.window->wizard().phase(), Phase::Ready);
   f.silent = false;
   ASSERT_TRUE(f.runUntil(Phase::Review));
+  EXPECT_TRUE(f.ui.has("CalibrationSkipped"));
   ASSERT_TRUE(f.click("CANCEL"));
   EXPECT_FALSE(f.window->wizard().active());
   EXPECT_EQ(core::serializeSettings(f.settings), before);
@@ -285,7 +315,12 @@ TEST(UserInterface, TestOutputPushesThenReleasesExactlyOnce) {
 
 // The window rests: a frame only when something shown changed.
 TEST(UserInterface, ContentChangesOnlyWithWhatTheActiveTabShows) {
-  Frame f;
+  std::int64_t statsNs = 1'000'000'000'000;
+  core::RoadStats stats{[&] { return statsNs; }};
+  Frame f([&](gui::GuiActions& a) {
+    a.road.stats = &stats;
+    a.now = [] { return 100.2; };  // the Status tab's once-a-second tick stands still
+  });
   f.frame();
   EXPECT_FALSE(f.window->contentChanged());
   f.settings.head_height = 120;  // the Crouch tab's, not shown on Main
@@ -300,6 +335,18 @@ TEST(UserInterface, ContentChangesOnlyWithWhatTheActiveTabShows) {
   f.frame();
   f.logger.info("another line");
   EXPECT_TRUE(f.window->contentChanged());
+
+  // The Status tab's rates: redrawn as soon as a rate window ends with a new rate, not only on the tick.
+  f.window->setActiveTab(gui::UserInterface::Status);
+  f.frame();
+  for (int second = 0; second < 2; ++second) {
+    for (int i = 0; i < 60; ++i) stats.engineSample();
+    statsNs += 999'000'000;
+    EXPECT_FALSE(f.window->contentChanged()) << "within the rate window";
+    statsNs += 1'000'000;
+    EXPECT_EQ(f.window->contentChanged(), second == 0) << "60 samples/s, then 60 again";
+    f.frame();
+  }
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ using engine::calibration::Direction;
 using engine::calibration::Problem;
 using palette::rgb;
 
+using engine::calibration::JumpSignal;
+
 struct StepText {
   const char* title;
   const char* instruction;
@@ -27,12 +29,20 @@ constexpr StepText kStepTexts[CalibrationWizard::kSteps] = {
     {"Lean back", "Now lean back as far as is comfortable, and hold it."},
     {"Lean left", "Lean to your left as far as is comfortable, and hold it."},
     {"Lean right", "Lean to your right as far as is comfortable, and hold it."},
+    {"Jump and crouch (optional)", ""},
 };
 constexpr Direction kDirections[4] = {Direction::Forward, Direction::Back, Direction::Left, Direction::Right};
 
 bool wizardButton(const char* label) {
   const bool clicked = raisedButton(label, ImVec2(180, 48));
   return clicked;
+}
+
+// The head step's whole instruction, for the sources it has.
+const char* headInstruction(bool jumps, bool crouch) {
+  if (jumps && crouch) return "Stand still, then jump twice, then crouch down and stand up again.";
+  if (jumps) return "Stand still, then jump twice.";
+  return "Stand still, then crouch down and stand up again.";
 }
 
 }  // namespace
@@ -51,11 +61,36 @@ engine::AxisMap CalibrationWizard::axisMap() const {
   return engine::StickMapper(settings_).axisMap(slime);
 }
 
+template <class Sample>
+template <class Ring>
+void CalibrationWizard::Harvest<Sample>::collect(const Ring& ring) {
+  const std::uint64_t written = ring.written();
+  // What arrived since the last look, and a margin for samples pushed while
+  // copying (those already kept are dropped by their time).
+  const std::uint64_t wanted = std::min<std::uint64_t>(written - std::min(seen_, written) + 64, Ring::kCapacity);
+  fresh_.resize(static_cast<std::size_t>(wanted));
+  fresh_.resize(ring.copyLatest(fresh_.data(), fresh_.size()));
+  seen_ = written;
+  for (const Sample& s : fresh_)
+    if (s.time >= from && (samples.empty() || s.time > samples.back().time)) samples.push_back(s);
+}
+
 void CalibrationWizard::start() {
   phase_ = Phase::Ready;
   step_ = 0;
   phaseStart_ = now();
   problem_.clear();
+  skipped_.clear();
+  result_ = {};
+}
+
+double CalibrationWizard::crouchFrom() const {
+  return jumpsFrom() + (result_.jumpSignal != JumpSignal::None ? kJumpSeconds : 0.0);
+}
+
+double CalibrationWizard::stepSeconds() const {
+  if (step_ != kHeadStep) return kStepSeconds;
+  return crouchFrom() - phaseStart_ + (result_.crouch ? kCrouchSeconds : 0.0);
 }
 
 long long CalibrationWizard::shownState() const {
@@ -66,49 +101,90 @@ long long CalibrationWizard::shownState() const {
 }
 
 void CalibrationWizard::advance(double t) {
-  if (phase_ == Phase::Ready && t - phaseStart_ >= kReadySeconds) {
-    phase_ = Phase::Recording;
-    phaseStart_ = t;
+  if (phase_ == Phase::Ready && t - phaseStart_ >= kReadySeconds) beginRecording(t);
+  if (phase_ != Phase::Recording) return;
+  if (const core::LiveHistory* history = actions_.history) {
+    if (step_ == kHeadStep) {
+      jump_.collect(history->jump);
+      crouch_.collect(history->crouch);
+    } else {
+      lean_.collect(history->lean);
+    }
   }
-  if (phase_ == Phase::Recording && t - phaseStart_ >= kStepSeconds) finishStep(t);
+  if (t - phaseStart_ >= stepSeconds()) finishStep(t);
+}
+
+void CalibrationWizard::beginRecording(double t) {
+  phase_ = Phase::Recording;
+  phaseStart_ = t;
+  lean_ = {};
+  jump_ = {};
+  crouch_ = {};
+  lean_.from = jump_.from = crouch_.from = t;
 }
 
 void CalibrationWizard::finishStep(double t) {
-  engine::calibration::Recording recording;
-  recording.start = phaseStart_;
-  recording.end = phaseStart_ + kStepSeconds;
-  if (actions_.history) {
-    copy_.resize(decltype(core::LiveHistory::lean)::kCapacity);
-    copy_.resize(actions_.history->lean.copyLatest(copy_.data(), copy_.size()));
-    for (const core::LeanSample& s : copy_)
-      if (s.time >= recording.start && s.time <= recording.end) recording.samples.push_back(s);
-  }
-  const engine::AxisMap map = axisMap();
   Problem problem;
-  if (step_ == 0) {
-    stand_ = engine::calibration::stand(recording, map);
-    problem = stand_.problem;
-    problem_ = stand_.message;
+  if (step_ == kHeadStep) {
+    problem = finishHeadStep();
   } else {
-    const auto lean = engine::calibration::lean(recording, map, stand_.centre, stand_.deadzone, kDirections[step_ - 1]);
-    reach_[step_ - 1] = lean.reach;
-    problem = lean.problem;
-    problem_ = lean.message;
+    engine::calibration::Recording recording{lean_.samples, phaseStart_, phaseStart_ + kStepSeconds};
+    const engine::AxisMap map = axisMap();
+    if (step_ == 0) {
+      stand_ = engine::calibration::stand(recording, map);
+      problem = stand_.problem;
+      problem_ = stand_.message;
+    } else {
+      const auto lean =
+          engine::calibration::lean(recording, map, stand_.centre, stand_.deadzone, kDirections[step_ - 1]);
+      reach_[step_ - 1] = lean.reach;
+      problem = lean.problem;
+      problem_ = lean.message;
+    }
   }
   if (problem != Problem::None) {
     phase_ = Phase::Failed;
     return;
   }
-  if (++step_ < kSteps) {
+  if (step_ == kHeadStep) {
+    phase_ = Phase::Review;
+    return;
+  }
+  if (++step_ < kHeadStep) {
     phase_ = Phase::Ready;
     phaseStart_ = t;
     return;
   }
+  finishLeans();
+}
+
+void CalibrationWizard::finishLeans() {
   result_.centre = stand_.centre;
   result_.deadzone = stand_.deadzone;
   result_.maxAngleY = engine::calibration::sensitivity(reach_[0], reach_[1]);
   result_.maxAngleX = engine::calibration::sensitivity(reach_[2], reach_[3]);
+  result_.jumpSignal = engine::calibration::jumpSignalOf(settings_.hmd_source.get());
+  result_.crouch = engine::calibration::hasCrouchSource(settings_.squat_source.get());
+  if (result_.jumpSignal != JumpSignal::None || result_.crouch) {
+    phase_ = Phase::Offer;
+    return;
+  }
+  skipped_ = "Jump and crouch: skipped, no head source is selected (Jump and Crouch tabs).";
   phase_ = Phase::Review;
+}
+
+Problem CalibrationWizard::finishHeadStep() {
+  engine::calibration::HeadRecording recording{jump_.samples, crouch_.samples, phaseStart_,
+                                               jumpsFrom(),   crouchFrom(),    phaseStart_ + stepSeconds()};
+  const engine::calibration::HeadResult head = engine::calibration::head(recording, result_.jumpSignal, result_.crouch);
+  problem_ = head.message;
+  if (head.problem == Problem::None) {
+    result_.headMeasured = true;
+    result_.jumpThreshold = head.jumpThreshold;
+    result_.crouchUpper = head.upper;
+    result_.crouchLower = head.lower;
+  }
+  return head.problem;
 }
 
 void CalibrationWizard::render() {
@@ -120,6 +196,7 @@ void CalibrationWizard::render() {
     sectionTitle("Calibration");
     if (phase_ == Phase::Ready || phase_ == Phase::Recording) renderStep(t);
     if (phase_ == Phase::Failed) renderFailure();
+    if (phase_ == Phase::Offer) renderOffer();
     if (phase_ == Phase::Review) renderReview();
   }
   endCard();
@@ -128,17 +205,29 @@ void CalibrationWizard::render() {
 void CalibrationWizard::renderStep(double t) {
   const StepText& text = kStepTexts[step_];
   ImGui::TextColored(rgb(palette::kInfo), "Step %d of %d: %s", step_ + 1, kSteps, text.title);
-  ImGui::TextColored(rgb(palette::kWhite), "%s", text.instruction);
   const double elapsed = t - phaseStart_;
+  const bool jumps = result_.jumpSignal != JumpSignal::None;
+  const char* instruction = text.instruction;
+  if (step_ == kHeadStep) {
+    instruction = headInstruction(jumps, result_.crouch);
+    if (phase_ == Phase::Recording)
+      instruction = t < jumpsFrom()    ? "Stand still..."
+                    : t < crouchFrom() ? "Jump! Twice, a second or so apart."
+                                       : "Crouch down as far as is comfortable, then stand up again.";
+  }
+  ImGui::TextColored(rgb(palette::kWhite), "%s", instruction);
   if (phase_ == Phase::Ready) {
     const int left = static_cast<int>(std::ceil(kReadySeconds - elapsed));
     ImGui::TextColored(rgb(palette::kAccent), "Get ready: starting in %d...", std::max(left, 1));
     ImGui::ProgressBar(0.0f, ImVec2(-1, 24), "");
   } else {
-    const int left = static_cast<int>(std::ceil(kStepSeconds - elapsed));
-    ImGui::TextColored(rgb(palette::kGood), "Recording: hold it for %d more s", std::max(left, 1));
+    const double seconds = stepSeconds();
+    const int left = static_cast<int>(std::ceil(seconds - elapsed));
+    ImGui::TextColored(rgb(palette::kGood),
+                       step_ == kHeadStep ? "Recording: %d more s" : "Recording: hold it for %d more s",
+                       std::max(left, 1));
     ImGui::PushStyleColor(ImGuiCol_PlotHistogram, rgb(palette::kGood));
-    ImGui::ProgressBar(static_cast<float>(std::clamp(elapsed / kStepSeconds, 0.0, 1.0)), ImVec2(-1, 24), "");
+    ImGui::ProgressBar(static_cast<float>(std::clamp(elapsed / seconds, 0.0, 1.0)), ImVec2(-1, 24), "");
     ImGui::PopStyleColor();
   }
   noteItem("CalibrationProgress");
@@ -154,7 +243,32 @@ void CalibrationWizard::renderFailure() {
     phaseStart_ = now();
   }
   ImGui::SameLine();
+  if (step_ == kHeadStep && wizardButton("SKIP")) {
+    skipped_ = "Jump and crouch: skipped.";
+    phase_ = Phase::Review;
+  }
+  if (step_ == kHeadStep) ImGui::SameLine();
   if (wizardButton("CANCEL")) phase_ = Phase::Idle;
+}
+
+void CalibrationWizard::renderOffer() {
+  ImGui::TextColored(rgb(palette::kInfo), "Step %d of %d: %s", step_ + 1, kSteps, kStepTexts[step_].title);
+  const bool jumps = result_.jumpSignal != JumpSignal::None;
+  ImGui::TextColored(rgb(palette::kWhite), "%s", headInstruction(jumps, result_.crouch));
+  ImGui::TextColored(rgb(palette::kWhite), "%s",
+                     jumps && result_.crouch ? "This sets the jump threshold and the crouch heights."
+                     : jumps                 ? "This sets the jump threshold."
+                                             : "This sets the crouch heights.");
+  noteItem("CalibrationOffer");
+  if (wizardButton("START")) {
+    phase_ = Phase::Ready;
+    phaseStart_ = now();
+  }
+  ImGui::SameLine();
+  if (wizardButton("SKIP")) {
+    skipped_ = "Jump and crouch: skipped.";
+    phase_ = Phase::Review;
+  }
 }
 
 void CalibrationWizard::renderReview() {
@@ -185,7 +299,19 @@ void CalibrationWizard::renderReview() {
     row("Deadzone", "%.1f deg", settings_.deadzone, result_.deadzone);
     row("Horizontal Sensitivity (L/R)", "%.0f deg", settings_.max_angle_x, result_.maxAngleX);
     row("Forward Sensitivity (F/B)", "%.0f deg", settings_.max_angle_y, result_.maxAngleY);
+    if (result_.headMeasured && result_.jumpSignal == JumpSignal::Height)
+      row("Jump Threshold", "%.1f cm", settings_.jump_threshold, result_.jumpThreshold);
+    if (result_.headMeasured && result_.jumpSignal == JumpSignal::Acceleration)
+      row("Jump Threshold", "%.1f m/s\xC2\xB2", settings_.jump_accel_threshold, result_.jumpThreshold);
+    if (result_.headMeasured && result_.crouch) {
+      row("Crouch Upper Threshold", "%.1f cm", settings_.squat_upper_threshold, result_.crouchUpper);
+      row("Crouch Lower Threshold", "%.1f cm", settings_.squat_lower_threshold, result_.crouchLower);
+    }
     ImGui::EndTable();
+  }
+  if (!skipped_.empty()) {
+    ImGui::TextColored(rgb(palette::kInfo), "%s", skipped_.c_str());
+    noteItem("CalibrationSkipped");
   }
   if (wizardButton("APPLY")) {
     apply();
@@ -200,6 +326,14 @@ void CalibrationWizard::apply() {
   settings_.deadzone = result_.deadzone;
   settings_.max_angle_x = result_.maxAngleX;
   settings_.max_angle_y = result_.maxAngleY;
+  if (result_.headMeasured && result_.jumpSignal == JumpSignal::Height)
+    settings_.jump_threshold = result_.jumpThreshold;
+  if (result_.headMeasured && result_.jumpSignal == JumpSignal::Acceleration)
+    settings_.jump_accel_threshold = result_.jumpThreshold;
+  if (result_.headMeasured && result_.crouch) {
+    settings_.squat_upper_threshold = result_.crouchUpper;
+    settings_.squat_lower_threshold = result_.crouchLower;
+  }
   callIfSet(actions_.saveSettings);
 }
 

@@ -2,6 +2,7 @@
 
 #include <imgui.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
@@ -124,6 +125,40 @@ std::vector<std::string> RoadPanel::lines() const {
   return text;
 }
 
+RoadPanel::Counts RoadPanel::countsNow(const core::Settings& settings, const GuiActions& actions) {
+  const core::RoadStats* stats = actions.road.stats;
+  Counts now;
+  now.trackerSource = settings.tracker_source.get();
+  now.layer = actions.road.layerFrames ? actions.road.layerFrames() : 0;
+  if (stats) {
+    now.atNs = stats->now();
+    now.engine = stats->engineSamples.load();
+    now.output = stats->outputMessages.load();
+    if (const core::TrackerStage* stage = stats->stageOf(now.trackerSource)) now.tracker = stage->packets.load();
+  }
+  return now;
+}
+
+std::array<double, 4> RoadPanel::rates(const Counts& later, const Counts& earlier, double elapsed) {
+  auto rate = [&](std::uint64_t after, std::uint64_t before) {
+    return after >= before ? static_cast<double>(after - before) / elapsed : 0.0;
+  };
+  return {rate(later.tracker, earlier.tracker), rate(later.engine, earlier.engine), rate(later.output, earlier.output),
+          rate(later.layer, earlier.layer)};
+}
+
+std::array<long long, 4> RoadPanel::ratesShown(const core::Settings& settings, const GuiActions& actions) const {
+  std::array<double, 4> shown{figures_.trackerRate, figures_.engineRate, figures_.outputRate, figures_.layerRate};
+  if (sampled_) {
+    const Counts now = countsNow(settings, actions);
+    const double elapsed = static_cast<double>(now.atNs - previous_.atNs) / 1e9;
+    if (now.trackerSource == previous_.trackerSource && elapsed >= kRateWindowS) shown = rates(now, previous_, elapsed);
+  }
+  std::array<long long, 4> rounded{};
+  for (std::size_t i = 0; i < shown.size(); ++i) rounded[i] = std::llround(shown[i]);
+  return rounded;
+}
+
 void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions) {
   const core::RoadStats* stats = actions.road.stats;
   RoadFigures& f = figures_;
@@ -134,17 +169,11 @@ void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions
   f.driver = actions.road.driverAnswer ? actions.road.driverAnswer() : DriverAnswer{};
   f.layerRunning = actions.road.layerRunning && actions.road.layerRunning();
 
-  Counts now;
-  now.trackerSource = f.trackerSource;
-  now.layer = actions.road.layerFrames ? actions.road.layerFrames() : 0;
+  const Counts now = countsNow(settings, actions);
   f.trackerAgeS = -1;
   f.sender.clear();
   if (stats) {
-    now.atNs = stats->now();
-    now.engine = stats->engineSamples.load();
-    now.output = stats->outputMessages.load();
-    if (const core::TrackerStage* stage = stats->stageOf(f.trackerSource)) {
-      now.tracker = stage->packets.load();
+    if (const core::TrackerStage* stage = stats->stageOf(now.trackerSource)) {
       const std::int64_t last = stage->lastPacketNs.load();
       if (last != 0) f.trackerAgeS = static_cast<double>(std::max<std::int64_t>(0, now.atNs - last)) / 1e9;
       if (stage == &stats->phone && stage->senderAddress.load() != 0) {
@@ -165,13 +194,11 @@ void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions
     previous_ = now;
     sampled_ = true;
   } else if (elapsed >= kRateWindowS) {
-    auto rate = [&](std::uint64_t later, std::uint64_t earlier) {
-      return later >= earlier ? static_cast<double>(later - earlier) / elapsed : 0.0;
-    };
-    f.trackerRate = rate(now.tracker, previous_.tracker);
-    f.engineRate = rate(now.engine, previous_.engine);
-    f.outputRate = rate(now.output, previous_.output);
-    f.layerRate = rate(now.layer, previous_.layer);
+    const std::array<double, 4> measured = rates(now, previous_, elapsed);
+    f.trackerRate = measured[0];
+    f.engineRate = measured[1];
+    f.outputRate = measured[2];
+    f.layerRate = measured[3];
     if (stats) f.latency = stats->latency.summarize(now.atNs, kLatencyWindowNs);
     previous_ = now;
   }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -62,6 +63,10 @@ class RoadPanel {
   // The rows and the latency line as text (the support report's figures).
   std::vector<std::string> lines() const;
   const std::string& reportResult() const { return reportResult_; }
+  // The tracker, engine, output and layer rates as drawing now would show them
+  // (new ones once a rate window has passed), rounded as shown: what the window
+  // compares to redraw as soon as a rate changes.
+  std::array<long long, 4> ratesShown(const core::Settings& settings, const GuiActions& actions) const;
 
  private:
   void sample(const core::Settings& settings, const GuiActions& actions);
@@ -71,6 +76,9 @@ class RoadPanel {
     std::uint64_t tracker = 0, engine = 0, output = 0, layer = 0;
     std::string trackerSource;
   };
+  static Counts countsNow(const core::Settings& settings, const GuiActions& actions);
+  // The rates between two counts `elapsed` seconds apart, in ratesShown's order.
+  static std::array<double, 4> rates(const Counts& later, const Counts& earlier, double elapsed);
   bool sampled_ = false;
   Counts previous_;
   RoadFigures figures_;
