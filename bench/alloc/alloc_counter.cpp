@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <mutex>
 #include <new>
@@ -151,6 +152,8 @@ std::string shortName(const std::string& function) {
       // "{lambda(...)#1}" keeps its parentheses: they belong to the name.
       if (function.compare(i > 7 ? i - 7 : 0, 7, "{lambda") == 0) continue;
       if (function.compare(i, 12, "(anonymous n") == 0) continue;
+      if (function.compare(i > 8 ? i - 8 : 0, 8, "operator") == 0 && function.compare(i, 2, "()") == 0)
+        return function.substr(0, i + 2);
       return function.substr(0, i);
     }
   }
@@ -165,6 +168,13 @@ struct Symbolised {
 const void* executableBase() {
   Dl_info info{};
   return ::dladdr(reinterpret_cast<void*>(&begin), &info) ? info.dli_fbase : nullptr;
+}
+
+// This process's executable (not "/proc/self/exe": addr2line would read its own).
+std::string executablePath() {
+  char path[4096];
+  const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  return size > 0 ? std::string(path, static_cast<std::size_t>(size)) : std::string();
 }
 
 std::map<void*, Symbolised> symbolise(const std::vector<void*>& addresses) {
@@ -183,7 +193,7 @@ std::map<void*, Symbolised> symbolise(const std::vector<void*>& addresses) {
     }
     entry.inExecutable = info.dli_fbase == exe;
     entry.frames.push_back({info.dli_sname ? shortName(demangled(info.dli_sname)) : "??", info.dli_fname});
-    const std::string object = entry.inExecutable ? std::string("/proc/self/exe") : std::string(info.dli_fname);
+    const std::string object = entry.inExecutable ? executablePath() : std::string(info.dli_fname);
     byObject[object].push_back(
         {address, reinterpret_cast<std::uintptr_t>(call) - reinterpret_cast<std::uintptr_t>(info.dli_fbase)});
   }
@@ -230,6 +240,11 @@ std::map<void*, Symbolised> symbolise(const std::vector<void*>& addresses) {
           std::string location = text;
           const auto discriminator = location.find(" (discriminator");
           if (discriminator != std::string::npos) location.erase(discriminator);
+          // "/src/build/linux/../../app/x.cpp:12" -> "/src/app/x.cpp:12"
+          const auto colon = location.rfind(':');
+          if (colon != std::string::npos && location.rfind("/..", colon) != std::string::npos)
+            location =
+                std::filesystem::path(location.substr(0, colon)).lexically_normal().string() + location.substr(colon);
           frames.push_back({function, location});
           haveFunction = false;
         }
@@ -265,8 +280,8 @@ std::vector<Frame> stackOf(void* const* frames, int depth, const std::map<void*,
       if (!s.inExecutable) continue;
       for (auto it = s.frames.rbegin(); it != s.frames.rend(); ++it) {
         const std::string& f = it->function;
-        if (f.rfind("std::", 0) == 0 || f.rfind("void std::", 0) == 0 || f.rfind("__", 0) == 0 || f == "??" ||
-            f == "_start" || f == "main")
+        if (f.rfind("std::", 0) == 0 || f.rfind("void std::", 0) == 0 || f.rfind("__", 0) == 0 ||
+            f.rfind("_M_", 0) == 0 || f.find("::") == std::string::npos || f == "_start" || f == "main")
           continue;
         *label = f;
         break;

@@ -318,14 +318,29 @@ void print(const RoadResult& road) {
                   static_cast<double>(t.allocations) / road.samples, t.allocations, t.tid, t.label.c_str());
 }
 
+// Where our source folders begin in a debug-info path (objects may come from a
+// compiler cache, built in another checkout): the path from there, or empty.
 std::string sourceRelative(const std::string& location) {
-  const std::string root = STRIVO_SOURCE_DIR "/";
-  return location.rfind(root, 0) == 0 ? location.substr(root.size()) : location;
+  if (location.rfind("/usr/", 0) == 0) return {};
+  static const char* const kTops[] = {"/app/",   "/platform/", "/common/", "/driver/",
+                                      "/layer/", "/testing/",  "/tools/",  "/uninstaller/"};
+  std::size_t at = std::string::npos;
+  for (const char* top : kTops) at = std::min(at, location.find(top));
+  return at == std::string::npos ? std::string() : location.substr(at + 1);
 }
 
-bool isOurs(const alloccount::Frame& frame) {
-  return frame.location.rfind(STRIVO_SOURCE_DIR "/", 0) == 0 &&
-         frame.location.find("/bench/alloc/") == std::string::npos;
+bool isOurs(const alloccount::Frame& frame) { return !sourceRelative(frame.location).empty(); }
+
+// Standard-library names as one writes them.
+std::string readable(std::string text) {
+  static const std::pair<std::string, std::string> kNames[] = {
+      {"std::__cxx11::basic_string<char, std::char_traits<char>, std::allocator<char> >", "std::string"},
+      {"std::basic_string_view<char, std::char_traits<char> >", "std::string_view"},
+      {"std::__cxx11::", "std::"}};
+  for (const auto& [from, to] : kNames)
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+      text.replace(at, from.size(), to);
+  return text;
 }
 
 // The sites of one road as Markdown: per thread, each distinct path through our code.
@@ -340,14 +355,20 @@ void writeSites(std::FILE* file, const RoadResult& road) {
   std::map<std::string, long> threadTotals;
   for (const alloccount::Site& site : road.sites) {
     if (isStandIn(site.threadLabel)) continue;
-    std::string innermost = "?";
+    // The library call that allocates: its innermost frame and the one our code called.
+    std::string innermost = "?", entered;
     std::vector<const alloccount::Frame*> ours;
     for (const alloccount::Frame& frame : site.stack) {
-      if (isOurs(frame))
+      if (isOurs(frame)) {
         ours.push_back(&frame);
-      else if (ours.empty())
-        innermost = frame.function;
+      } else if (ours.empty()) {
+        const bool allocator = frame.function.find("allocat") != std::string::npos;
+        if (innermost == "?" && !allocator) innermost = frame.function;
+        entered = frame.function;
+      }
     }
+    if (innermost == "?" && !entered.empty()) innermost = entered;
+    if (!entered.empty() && entered != innermost) innermost += "`, entered through `" + entered;
     std::string text;
     if (ours.empty()) {
       text = "- `" + innermost + "` (no frame of ours; outermost: `" +
@@ -361,11 +382,16 @@ void writeSites(std::FILE* file, const RoadResult& road) {
       if (ours.size() == 1) text += "(the thread's entry)";
       if (ours.size() > 9) text += " ← …";
     }
-    byThread[site.threadLabel][text] += site.allocations;
+    byThread[site.threadLabel][readable(text)] += site.allocations;
     threadTotals[site.threadLabel] += site.allocations;
   }
   if (byThread.empty()) std::fprintf(file, "No allocation counted: %d samples.\n\n", road.samples);
-  for (const auto& [thread, paths] : byThread) {
+  std::vector<std::string> order;  // the busiest thread first
+  for (const auto& entry : byThread) order.push_back(entry.first);
+  std::sort(order.begin(), order.end(),
+            [&](const std::string& a, const std::string& b) { return threadTotals[a] > threadTotals[b]; });
+  for (const std::string& thread : order) {
+    const auto& paths = byThread[thread];
     std::fprintf(file, "### Thread `%s`: %.3f allocations per sample\n\n", thread.c_str(),
                  static_cast<double>(threadTotals[thread]) / road.samples);
     std::vector<std::pair<long, std::string>> sorted;
