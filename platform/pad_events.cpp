@@ -22,22 +22,22 @@ std::array<std::int32_t, std::size(kAxes)> axisValues(const XusbReport& report) 
 
 }  // namespace
 
-std::vector<InputEvent> translateReport(const XusbReport* previous, const XusbReport& current) {
-  std::vector<InputEvent> events;
+EventBatch translateReport(const XusbReport* previous, const XusbReport& current) {
+  EventBatch events;
   for (const ButtonCode& button : kButtons) {
     const bool down = current.wButtons & button.bit;
     if (previous && down == static_cast<bool>(previous->wButtons & button.bit)) continue;
-    events.push_back({kEvKey, button.code, down ? 1 : 0});
+    events.push({kEvKey, button.code, down ? 1 : 0});
   }
   const auto now = axisValues(current);
   std::array<std::int32_t, std::size(kAxes)> before{};
   if (previous) before = axisValues(*previous);
   for (std::size_t i = 0; i < now.size(); ++i) {
     if (previous && now[i] == before[i]) continue;
-    events.push_back({kEvAbs, kAxes[i].code, now[i]});
+    events.push({kEvAbs, kAxes[i].code, now[i]});
   }
   if (events.empty()) return events;
-  events.push_back({kEvSyn, kSynReport, 0});
+  events.push({kEvSyn, kSynReport, 0});
   return events;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "platform/xusb_report.h"
 
@@ -55,11 +56,30 @@ inline constexpr AxisRange kAxes[] = {
     {kAbsHat0X, -1, 1, 0, 0},         {kAbsHat0Y, -1, 1, 0, 0},
 };
 
+// At most one event for each button and axis, and the SYN_REPORT.
+inline constexpr std::size_t kMaxEvents = std::size(kButtons) + std::size(kAxes) + 1;
+
+// The events of one report, held in place: translating a report allocates nothing.
+class EventBatch {
+ public:
+  void push(const InputEvent& event) { events_[size_++] = event; }  // at most kMaxEvents
+  const InputEvent* begin() const { return events_.data(); }
+  const InputEvent* end() const { return events_.data() + size_; }
+  const InputEvent* data() const { return events_.data(); }
+  std::size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  const InputEvent& back() const { return events_[size_ - 1]; }
+
+ private:
+  std::array<InputEvent, kMaxEvents> events_{};
+  std::size_t size_ = 0;
+};
+
 // The events that move the device from `previous` to `current`, ending with a
 // SYN_REPORT; with no previous report (a new device) every button and axis is sent.
 // Nothing (not even the SYN) when the two reports look the same to the device.
 // Linux y axes grow downwards: the pad's "up" y values are inverted bitwise
 // (32767 -> -32768, -32768 -> 32767), which keeps the full range.
-std::vector<InputEvent> translateReport(const XusbReport* previous, const XusbReport& current);
+EventBatch translateReport(const XusbReport* previous, const XusbReport& current);
 
 }  // namespace platform::padevents

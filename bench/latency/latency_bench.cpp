@@ -1,8 +1,10 @@
 // Latency from a phone rotation datagram leaving the simulator to the resulting hook
 // datagram arriving at a listener on 127.0.0.1:4445, through a running
 // strivovr-headless ("SteamVR Hook" output), beside a bare UDP relay (receive one
-// datagram, send one) as the floor. Samples alternate between the two roads at each
-// rate, so both see the same machine load. Loopback only; bounded in samples and time.
+// datagram, send one) as the floor; and to the VRChat OSC output's Vertical message,
+// beside a relay that sends two datagrams (the OSC output sends Horizontal first).
+// Samples alternate between the roads at each rate, so all see the same machine load.
+// Loopback only; bounded in samples and time.
 //
 // Prints one "result" line per road and rate (median and 99th percentile in
 // microseconds, CPU time per sample of the whole process, peak memory); run.sh turns
@@ -99,29 +101,36 @@ bool waitForText(const std::string& log, const std::string& text, std::chrono::m
   return false;
 }
 
-// The relay: every datagram received on `inPort` is sent on to 127.0.0.1:4445.
-int runRelay(std::uint16_t inPort) {
+// The relay: every datagram received on `inPort` is sent on to 127.0.0.1:`outPort`;
+// with `twice`, a Horizontal-sized datagram of other bytes goes first, as the OSC
+// output sends Horizontal before Vertical.
+int runRelay(std::uint16_t inPort, std::uint16_t outPort, bool twice) {
   ::prctl(PR_SET_NAME, "relay");  // named apart from the benchmark in traces (trace.sh)
   platform::UdpSocket socket;
   if (!socket.open() || !socket.bind(platform::Endpoint::loopback(inPort))) return 1;
-  const auto out = platform::Endpoint::loopback(hook::kDriverPort);
+  const auto out = platform::Endpoint::loopback(outPort);
+  std::array<std::byte, 28> first{};  // "/input/Horizontal" and a float, as OSC pads it
+  const std::string_view address("/input/Horizontal\0\0\0,f\0\0", 24);
+  std::transform(address.begin(), address.end(), first.begin(), [](char c) { return std::byte(c); });
   std::array<std::byte, 2048> buffer{};
   for (;;) {
     const auto result = socket.receiveFrom(buffer);
     if (result.status == platform::ReceiveStatus::Closed) return 0;
     if (result.status != platform::ReceiveStatus::Received) continue;
+    if (twice) socket.sendTo(first, out);
     socket.sendTo(std::span<const std::byte>(buffer.data(), result.bytes), out);
   }
 }
 
-// A rotation of the phone leaning forward by 10 or 14 degrees (alternating), so every
-// sample differs from the one before and yields a new stick value.
+// A rotation of the phone leaning forward by 10 or 14 degrees (alternating; the lean
+// turns about the quaternion's y axis, as phone_sim sends it), so every sample
+// differs from the one before and yields a new stick value.
 std::array<std::byte, owo::kRotationSize> rotation(std::uint64_t number, int lean) {
   std::array<std::byte, owo::kRotationSize> packet{};
   const double half = (lean ? 14.0 : 10.0) * M_PI / 360.0;
   owo::writeHeader(packet, owo::kRotation, number);
-  owo::writeF32(packet, 12, static_cast<float>(std::sin(half)));
-  owo::writeF32(packet, 16, 0.0f);
+  owo::writeF32(packet, 12, 0.0f);
+  owo::writeF32(packet, 16, static_cast<float>(std::sin(half)));
   owo::writeF32(packet, 20, 0.0f);
   owo::writeF32(packet, 24, static_cast<float>(std::cos(half)));
   return packet;
@@ -140,9 +149,11 @@ struct Road {
   std::vector<double> micros;
   int lost = 0;
   std::uint64_t sent = 0;  // samples sent on this road; their parity picks the lean
-  // The program's answer for each lean (the two alternate): a reply that does not
-  // match its sample's lean answers some other sample and is counted here.
-  std::string answerFor[2];
+  // The program's stick smooths towards each sample's lean, so with the two leans
+  // alternating its forward value grows after the stronger lean and shrinks after
+  // the weaker one. A reply that moved the other way (or not at all) answers some
+  // other sample and is counted here.
+  float lastForward = NAN;
   int mismatched = 0;
   double cpuStart = 0;
 };
@@ -162,6 +173,14 @@ bool isAnswer(const Road& road, std::span<const std::byte> got, std::span<const 
   return false;
 }
 
+// The stick's forward value in a program's reply: the hook message's y, or the float
+// of the OSC Vertical message (big-endian, after its 16-byte address and ",f\0\0").
+float forwardOf(Reply reply, std::span<const std::byte> got) {
+  if (reply == Reply::HookStick)
+    return hook::parse(std::string_view(reinterpret_cast<const char*>(got.data()), got.size())).stick.y;
+  return got.size() >= 24 ? owo::readF32(got, 20) : NAN;
+}
+
 // Waits for the answer to `packet` on the road's listener: for the relay the same
 // bytes, for the program its stick output. Other datagrams are skipped. Microseconds,
 // or -1.
@@ -174,16 +193,26 @@ double awaitReply(Road& road, std::span<const std::byte> packet, int lean, Clock
       const std::span<const std::byte> got(buffer.data(), result.bytes);
       if (isAnswer(road, got, packet)) {
         if (road.reply != Reply::SameBytes) {
-          const std::string text(reinterpret_cast<const char*>(got.data()), got.size());
-          std::string& expected = road.answerFor[lean];
-          if (expected.empty()) expected = text;
-          if (expected != text) ++road.mismatched;
+          const float forward = std::fabs(forwardOf(road.reply, got));
+          const bool grew = forward > road.lastForward, shrank = forward < road.lastForward;
+          if (!std::isnan(road.lastForward) && !(lean ? grew : shrank)) ++road.mismatched;
+          road.lastForward = forward;
         }
         return std::chrono::duration<double, std::micro>(now - sent).count();
       }
     }
     if (now - sent > kReplyTimeout) return -1;
   }
+}
+
+// Drops what already waits on `listener` (the program's periodic repeats): a datagram
+// sent before the sample cannot answer it.
+void drainQueued(platform::UdpSocket& listener) {
+  std::array<std::byte, 2048> buffer{};
+  listener.setNonBlocking(true);
+  while (listener.receiveFrom(buffer).status == platform::ReceiveStatus::Received) {
+  }
+  listener.setNonBlocking(false);
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -211,6 +240,7 @@ bool measure(std::vector<Road>& roads, platform::UdpSocket& sender, int rate, in
       Road& road = roads[(k + static_cast<std::size_t>(i)) % roads.size()];
       const int lean = static_cast<int>(road.sent++ % 2);
       const auto packet = rotation(++number, lean);
+      drainQueued(*road.listener);
       const auto sent = Clock::now();
       sender.sendTo(packet, road.input);
       const double micros = awaitReply(road, packet, lean, sent);
@@ -263,7 +293,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "--relay") return runRelay(static_cast<std::uint16_t>(std::atoi(argv[2])));
+  if (argc == 5 && std::string(argv[1]) == "--relay")
+    return runRelay(static_cast<std::uint16_t>(std::atoi(argv[2])), static_cast<std::uint16_t>(std::atoi(argv[3])),
+                    std::string(argv[4]) == "2");
   Options options;
   if (!parseOptions(argc, argv, options)) {
     std::fprintf(
@@ -311,20 +343,22 @@ int main(int argc, char** argv) {
                       "XDG_RUNTIME_DIR=" + own.string(), "PATH=/usr/bin:/bin"},
                      road.log, folder);
   };
-  const auto startRelay = [&](Road& road, std::uint16_t port) {
+  const auto startRelay = [&](Road& road, std::uint16_t port, std::uint16_t outPort, int datagrams) {
     road.log = (home / (road.name + ".log")).string();
     road.input = platform::Endpoint::loopback(port);
-    road.pid = spawn({options.self, "--relay", std::to_string(port)}, {"PATH=/usr/bin:/bin"}, road.log, home.string());
+    road.pid =
+        spawn({options.self, "--relay", std::to_string(port), std::to_string(outPort), std::to_string(datagrams)},
+              {"PATH=/usr/bin:/bin"}, road.log, home.string());
   };
 
-  std::vector<Road> roads(options.control ? 2 : 3);
+  std::vector<Road> roads(options.control ? 2 : 4);
   roads[0].name = "relay";
   roads[0].listener = &hookListener;
-  startRelay(roads[0], ports[0]);
+  startRelay(roads[0], ports[0], hook::kDriverPort, 1);
   if (options.control) {
     roads[1].name = "relay2";
     roads[1].listener = &hookListener;
-    startRelay(roads[1], ports[1]);
+    startRelay(roads[1], ports[1], hook::kDriverPort, 1);
   } else {
     roads[1].name = "program";
     roads[1].reply = Reply::HookStick;
@@ -336,6 +370,10 @@ int main(int argc, char** argv) {
     startProgram(roads[2], "osc", ports[3], ports[4],
                  "\"mode\": \"VRChat OSC\", \"vrchat_osc_address\": \"127.0.0.1\", \"vrchat_osc_port\": " +
                      std::to_string(oscLocal.port));
+    // The OSC road's floor: two datagrams a sample, to the same listener.
+    roads[3].name = "relay_two";
+    roads[3].listener = &oscListener;
+    startRelay(roads[3], ports[5], oscLocal.port, 2);
   }
   int status = 0;
   std::uint64_t number = 0;

@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -12,16 +13,17 @@
 namespace platform {
 namespace uinputpad {
 
-bool writeEvents(int fd, const std::vector<padevents::InputEvent>& events) {
+bool writeEvents(int fd, std::span<const padevents::InputEvent> events) {
   if (events.empty()) return true;
-  std::vector<input_event> raw(events.size());
+  if (events.size() > padevents::kMaxEvents) return false;
+  std::array<input_event, padevents::kMaxEvents> raw{};
   for (std::size_t i = 0; i < events.size(); ++i) {
     raw[i] = input_event{};
     raw[i].type = events[i].type;
     raw[i].code = events[i].code;
     raw[i].value = events[i].value;
   }
-  const std::size_t total = raw.size() * sizeof(input_event);
+  const std::size_t total = events.size() * sizeof(input_event);
   const auto* bytes = reinterpret_cast<const char*>(raw.data());
   std::size_t written = 0;
   while (written < total) {
