@@ -3,7 +3,7 @@
 namespace engine {
 
 DetectorHooks::DetectorHooks(Engine& engine, core::Logger& logger, outputs::IOutputPort& output,
-                             core::IFeedbackSounds& sounds, const services::WallClock& wallClock)
+                             core::IFeedbackSounds& sounds, const engine::WallClock& wallClock)
     : engine_(engine),
       sounds_(sounds),
       jumps_(engine.settings(), wallClock),

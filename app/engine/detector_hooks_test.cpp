@@ -11,7 +11,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-struct FakeWallClock : services::WallClock {
+struct FakeWallClock : engine::WallClock {
   long long ms = 1'765'000'000'000LL;
   double nowSeconds() const override { return ms / 1000.0; }
 };
