@@ -54,8 +54,8 @@ Application::Application() : Application(Options{}) {}
 
 Application::Application(Options options)
     : options_(withDefaults(std::move(options))),
-      logger_(options_.out),
-      settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
+      logger_(options_.out, std::chrono::system_clock::now, options_.err),
+      settingsFile_(options_.dataFolder, "settings.json", logger_.out(), logger_.err()),
       settingsSaver_([this] { settingsFile_.save(settings_); }),
       serviceManager_(settings_, logger_),
       updateCheck_(settings_, services::defaultUpdateServer()),
@@ -68,7 +68,7 @@ Application::Application(Options options)
             const services::ComponentEntry& driver = components_.components().front();
             return outputs::DriverComponentStatus{driver.installed, driver.sourceFound};
           },
-          platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
+          platform::Endpoint::loopback(hook::kDriverPort), logger_.out()),
       hookMonitor_(logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
                    [this] {
                      constexpr const char* kHook = "SteamVR Hook";
@@ -76,15 +76,15 @@ Application::Application(Options options)
                             settings_.squat_output_mode.equals(kHook);
                    }),
       monitoredHook_(steamVRHook_, hookMonitor_),
-      openXrWriter_(*options_.out, *options_.err),
-      openXrHmd_(*options_.out, *options_.err),
+      openXrWriter_(logger_.out(), logger_.err()),
+      openXrHmd_(logger_),
       layerWatcher_(logger_),
       keyInjector_(options_.keyInjector ? options_.keyInjector
-                                        : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
-      keyboardOutput_(settings_, logger_, *keyInjector_, *options_.out),
+                                        : std::shared_ptr(platform::createKeyInjector(logger_.out(), logger_.err()))),
+      keyboardOutput_(settings_, logger_, *keyInjector_, logger_.out()),
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_, bridgeOptions()),
-      virtualPad_(settings_, logger_, *padBus_, bridgeService_, *options_.out, *options_.err),
+      virtualPad_(settings_, logger_, *padBus_, bridgeService_, logger_.out(), logger_.err()),
       vrchatOsc_(settings_, logger_),
       outputService_(settings_, logger_,
                      outputs::Backends{.keyboard = &keyboardOutput_,
@@ -94,15 +94,15 @@ Application::Application(Options options)
                                        .openxr = &openXrWriter_}),
       roadPort_(outputService_, roadStats_),
       audioDevice_(platform::makeAudioDevice()),
-      audioService_(settings_, *audioDevice_, *options_.err, platform::executableFolder()),
+      audioService_(settings_, *audioDevice_, logger_.err(), platform::executableFolder()),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsSaver_.request(); },
           [this] { return engineClock_.now(); }),
-      phoneServer_(settings_, trackingToggle_, *options_.out, &roadStats_, [this] { return engineClock_.now(); }),
+      phoneServer_(settings_, trackingToggle_, logger_, &roadStats_, [this] { return engineClock_.now(); }),
       oscServer_(
-          settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
+          settings_, trackingToggle_, [this] { return engineClock_.now(); }, logger_),
       solarxrClient_(solarxrRetryTimer_),
-      openvrConsole_(*options_.out, *options_.err),
+      openvrConsole_(logger_),
       openvrRuntime_(tracking::OpenVrRuntime::defaultLocations()),
       openvrManager_(openvrRuntime_, openvrConsole_),
       openvrServer_(settings_, openvrManager_, trackingToggle_, engineClock_, openvrConsole_),
@@ -152,7 +152,7 @@ bool Application::padBusPresent() {
 }
 
 int Application::run(const std::function<int()>& runUserInterface) {
-  core::showOnce(options_.dataFolder(), "virtual-input-hint-shown", platform::virtualInputAccessHint(), *options_.err);
+  core::showOnce(options_.dataFolder(), "virtual-input-hint-shown", platform::virtualInputAccessHint(), logger_.err());
   core::StartupSteps steps;
   steps.startEngine = [this] { engine_.start(); };
   steps.stopEngine = [this] {
@@ -162,7 +162,7 @@ int Application::run(const std::function<int()>& runUserInterface) {
   steps.runUserInterface = runUserInterface;
   steps.localAddress = [] { return platform::localIPv4Address(); };
   layerWatcher_.start();
-  const int code = core::runStartup(settings_, settingsFile_, steps, *options_.out, *options_.err);
+  const int code = core::runStartup(settings_, settingsFile_, steps, logger_.out(), logger_.err());
   layerWatcher_.stop();
   return code;
 }
