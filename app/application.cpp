@@ -54,8 +54,8 @@ Application::Application() : Application(Options{}) {}
 
 Application::Application(Options options)
     : options_(withDefaults(std::move(options))),
-      logger_(options_.out),
-      settingsFile_(options_.dataFolder, "settings.json", *options_.out, *options_.err),
+      logger_(options_.out, std::chrono::system_clock::now, options_.err),
+      settingsFile_(options_.dataFolder, "settings.json", logger_.out(), logger_.err()),
       settingsSaver_([this] { settingsFile_.save(settings_); }),
       serviceManager_(settings_, logger_),
       updateCheck_(settings_, services::defaultUpdateServer()),
@@ -69,35 +69,35 @@ Application::Application(Options options)
             return outputs::DriverComponentStatus{driver.installed, driver.sourceFound};
           },
           [this] { settings_.show_steamvr_driver_prompt = true; }, platform::Endpoint::loopback(hook::kDriverPort),
-          *options_.out),
+          logger_.out()),
       hookMonitor_(
           logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
           [this] { return outputs::usesOutput(outputs::readOutputConfig(settings_), core::OutputMode::SteamVrHook); }),
       monitoredHook_(steamVRHook_, hookMonitor_),
-      openXrWriter_(*options_.out, *options_.err),
-      openXrHmd_(*options_.out, *options_.err),
+      openXrWriter_(logger_.out(), logger_.err()),
+      openXrHmd_(logger_),
       layerWatcher_(logger_),
       keyInjector_(options_.keyInjector ? options_.keyInjector
-                                        : std::shared_ptr(platform::createKeyInjector(*options_.out, *options_.err))),
-      keyboardOutput_(logger_, *keyInjector_, *options_.out),
+                                        : std::shared_ptr(platform::createKeyInjector(logger_.out(), logger_.err()))),
+      keyboardOutput_(logger_, *keyInjector_, logger_.out()),
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_, bridgeOptions()),
       virtualPad_(
-          logger_, *padBus_, bridgeService_, [this] { settings_.show_vigem_prompt = true; }, *options_.out,
-          *options_.err),
+          logger_, *padBus_, bridgeService_, [this] { settings_.show_vigem_prompt = true; }, logger_.out(),
+          logger_.err()),
       vrchatOsc_(logger_),
       outputService_(logger_, outputSet(), [this] { return outputs::readOutputConfig(settings_); }),
       roadPort_(outputService_, roadStats_),
       audioDevice_(platform::makeAudioDevice()),
-      audioService_(settings_, *audioDevice_, *options_.err, platform::executableFolder()),
+      audioService_(settings_, *audioDevice_, logger_.err(), platform::executableFolder()),
       trackingToggle_(
           settings_, audioService_, [this] { engine_.resetOutputs(); }, [this] { settingsSaver_.request(); },
           [this] { return engineClock_.now(); }),
-      phoneServer_(settings_, trackingToggle_, *options_.out, &roadStats_, [this] { return engineClock_.now(); }),
+      phoneServer_(settings_, trackingToggle_, logger_, &roadStats_, [this] { return engineClock_.now(); }),
       oscServer_(
-          settings_, trackingToggle_, [this] { return engineClock_.now(); }, *options_.out, *options_.err),
+          settings_, trackingToggle_, [this] { return engineClock_.now(); }, logger_),
       solarxrClient_(solarxrRetryTimer_),
-      openvrConsole_(*options_.out, *options_.err),
+      openvrConsole_(logger_),
       openvrRuntime_(tracking::OpenVrRuntime::defaultLocations()),
       openvrManager_(openvrRuntime_, openvrConsole_),
       openvrServer_(settings_, openvrManager_, trackingToggle_, engineClock_, openvrConsole_),
@@ -157,7 +157,7 @@ bool Application::padBusPresent() {
 }
 
 int Application::run(const std::function<int()>& runUserInterface) {
-  core::showOnce(options_.dataFolder(), "virtual-input-hint-shown", platform::virtualInputAccessHint(), *options_.err);
+  core::showOnce(options_.dataFolder(), "virtual-input-hint-shown", platform::virtualInputAccessHint(), logger_.err());
   core::StartupSteps steps;
   steps.startEngine = [this] { engine_.start(); };
   steps.stopEngine = [this] {
@@ -167,7 +167,7 @@ int Application::run(const std::function<int()>& runUserInterface) {
   steps.runUserInterface = runUserInterface;
   steps.localAddress = [] { return platform::localIPv4Address(); };
   layerWatcher_.start();
-  const int code = core::runStartup(settings_, settingsFile_, steps, *options_.out, *options_.err);
+  const int code = core::runStartup(settings_, settingsFile_, steps, logger_.out(), logger_.err());
   layerWatcher_.stop();
   return code;
 }

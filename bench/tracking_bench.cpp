@@ -69,7 +69,8 @@ void RotationThroughServer(benchmark::State& state) {
   settings.owotrack_input_port = 0;
   core::SilentFeedbackSounds sounds;
   TrackingToggle toggle(settings, sounds, nullptr, nullptr);
-  std::ostringstream log;
+  std::ostringstream lines;
+  core::Logger log(&lines);
   owotrack_server server(settings, toggle, log);
   std::atomic<long> received{0};
   server.set_rotation_callback([&](float, float, float, float) { received.fetch_add(1, std::memory_order_release); });

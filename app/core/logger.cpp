@@ -1,5 +1,6 @@
 #include "app/core/logger.h"
 
+#include <algorithm>
 #include <ctime>
 #include <iomanip>
 #include <sstream>
@@ -34,25 +35,65 @@ std::tm localTime(std::time_t seconds) {
 
 }  // namespace
 
-Logger::Logger(std::ostream* echo, WallClock clock) : echo_(echo), clock_(std::move(clock)) {}
+Logger::Logger(std::ostream* echo, WallClock clock, std::ostream* errorEcho)
+    : echo_(echo), errorEcho_(errorEcho ? errorEcho : echo), clock_(std::move(clock)) {}
 
-void Logger::log(int level, const std::string& message) {
-  std::lock_guard lock(mutex_);
-  const auto now = clock_();
-  const auto sinceEpoch = now.time_since_epoch();
+std::string Logger::keep(const char* tag, std::string_view text) {
+  const auto sinceEpoch = clock_().time_since_epoch();
   const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
   auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - wholeSeconds).count();
   if (millis < 0) millis += 1000;
   const std::tm local = localTime(static_cast<std::time_t>(wholeSeconds.count()));
 
   std::ostringstream line;
-  line << std::put_time(&local, "%H:%M:%S") << '.' << std::setw(3) << std::setfill('0') << millis << ' '
-       << tagFor(level) << ' ' << message;
-  std::string text = line.str();
-  if (echo_) *echo_ << text << std::endl;
-  lines_.push_back(std::move(text));
+  line << std::put_time(&local, "%H:%M:%S") << '.' << std::setw(3) << std::setfill('0') << millis << ' ' << tag << ' '
+       << text;
+  std::string kept = line.str();
+  std::lock_guard lock(mutex_);
+  lines_.push_back(kept);
   if (lines_.size() > kCapacity) lines_.pop_front();
   changes_.fetch_add(1, std::memory_order_relaxed);
+  return kept;
+}
+
+void Logger::log(int level, const std::string& message) {
+  std::lock_guard lock(echoMutex_);
+  const std::string line = keep(tagFor(level), message);
+  if (echo_) *echo_ << line << std::endl;
+  packetsPending_ = false;
+}
+
+void Logger::write(Line kind, std::string_view text) {
+  std::lock_guard lock(echoMutex_);
+  std::ostream* echo = kind == Line::Err ? errorEcho_ : echo_;
+  if (echo) {
+    echo->write(text.data(), static_cast<std::streamsize>(text.size()));
+    echo->put('\n');
+  }
+  if (kind != Line::Packet) {
+    keep(kind == Line::Err ? tagFor(Error) : tagFor(Info), text);
+    if (echo) echo->flush();
+    if (echo_ && echo_ != echo) echo_->flush();  // packet lines before an error line show first
+    packetsPending_ = false;
+    return;
+  }
+  // A console line per datagram would cost a system call each if flushed: at most a few a second.
+  const auto now = clock_();
+  if (now < lastPacketFlush_ || now - lastPacketFlush_ >= kPacketFlushInterval) {
+    if (echo) echo->flush();
+    lastPacketFlush_ = now;
+    packetsPending_ = false;
+  } else {
+    packetsPending_ = true;
+  }
+}
+
+void Logger::flushPackets() {
+  std::lock_guard lock(echoMutex_);
+  if (!packetsPending_) return;
+  if (echo_) echo_->flush();
+  lastPacketFlush_ = clock_();
+  packetsPending_ = false;
 }
 
 std::vector<std::string> Logger::lines() const {
@@ -64,6 +105,34 @@ void Logger::clear() {
   std::lock_guard lock(mutex_);
   lines_.clear();
   changes_.fetch_add(1, std::memory_order_relaxed);
+}
+
+Logger::LineGatherer::int_type Logger::LineGatherer::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  const char character = traits_type::to_char_type(c);
+  gather(std::string_view(&character, 1));
+  return c;
+}
+
+std::streamsize Logger::LineGatherer::xsputn(const char* text, std::streamsize count) {
+  gather(std::string_view(text, static_cast<std::size_t>(count)));
+  return count;
+}
+
+void Logger::LineGatherer::gather(std::string_view text) {
+  std::lock_guard lock(mutex_);
+  const std::thread::id writer = std::this_thread::get_id();
+  auto entry = std::find_if(partial_.begin(), partial_.end(), [&](const auto& e) { return e.first == writer; });
+  if (entry == partial_.end()) entry = partial_.insert(partial_.end(), {writer, std::string()});
+  std::string& line = entry->second;
+  for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
+    line.append(text.substr(0, end));
+    logger_.write(kind_, line);
+    line.clear();
+    text.remove_prefix(end + 1);
+  }
+  line.append(text);
+  if (line.empty()) partial_.erase(entry);
 }
 
 }  // namespace core

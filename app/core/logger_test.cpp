@@ -81,5 +81,29 @@ TEST(Logger, LinesFromManyThreadsStayWhole) {
   EXPECT_EQ(index, 800u);
 }
 
+// Console lines reach their stream exactly as written and the Debug tab's list with
+// time and tag; packet lines only the stream; the streams gather whole lines per thread.
+TEST(Logger, ConsoleLinesKeepTheirExactTextAndPacketLinesStayOffTheList) {
+  std::ostringstream out, err;
+  Logger logger(
+      &out, [] { return localTimeAt(9, 5, 3, 7); }, &err);
+  logger.write(Logger::Line::Out, "[owotrack] Server thread started.");
+  logger.write(Logger::Line::Packet, "[owotrack] Accel packet from 127.0.0.1");
+  logger.write(Logger::Line::Err, "[OSC] ERROR: bind() failed on port 9000");
+  std::thread other([&] { logger.out() << "[Pad] from " << 2 << " threads\n"; });
+  logger.out() << "[Hook] half ";
+  other.join();
+  logger.out() << "a line" << std::endl;
+  logger.flushPackets();
+  EXPECT_EQ(out.str(),
+            "[owotrack] Server thread started.\n[owotrack] Accel packet from 127.0.0.1\n"
+            "[Pad] from 2 threads\n[Hook] half a line\n");
+  EXPECT_EQ(err.str(), "[OSC] ERROR: bind() failed on port 9000\n");
+  EXPECT_EQ(logger.lines(), (std::vector<std::string>{"09:05:03.007 [INFO ] [owotrack] Server thread started.",
+                                                      "09:05:03.007 [ERROR] [OSC] ERROR: bind() failed on port 9000",
+                                                      "09:05:03.007 [INFO ] [Pad] from 2 threads",
+                                                      "09:05:03.007 [INFO ] [Hook] half a line"}));
+}
+
 }  // namespace
 }  // namespace core

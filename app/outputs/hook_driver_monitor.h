@@ -7,9 +7,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "app/core/logger.h"
+#include "app/core/polling_worker.h"
+#include "app/core/udp_receiver.h"
 #include "app/core/wait_clock.h"
 #include "app/outputs/output.h"
 #include "common/hook/hook_protocol.h"
@@ -20,7 +21,7 @@ namespace outputs {
 // Asks the SteamVR driver once a second how it is ("PING <n>" on its own socket) and
 // logs when the driver starts and stops answering. A driver that predates the ping
 // never answers; the hook output works with it all the same.
-class HookDriverMonitor {
+class HookDriverMonitor final : private core::UdpReceiver::Handler {
  public:
   static constexpr std::chrono::milliseconds kPingPeriod{1000};
   static constexpr std::chrono::milliseconds kSilenceLimit{3000};
@@ -50,19 +51,19 @@ class HookDriverMonitor {
   View view() const;
 
  private:
-  void run(std::stop_token stop);
-  void step(core::WaitClock::TimePoint now);
-  void drainAnswers(core::WaitClock::TimePoint now);
+  std::chrono::milliseconds step(core::WaitClock::TimePoint now);
+  // An answer from the driver, handed on by the step's drain.
+  void received(std::span<const std::byte> bytes, const platform::Endpoint& from) override;
 
   core::Logger& logger_;
-  std::shared_ptr<core::WaitClock> clock_;
   platform::Endpoint driver_;
   std::function<bool()> inUse_;
 
   mutable std::mutex lifecycleMutex_;
-  std::jthread thread_;
-  // Used by the thread only while it runs.
-  platform::UdpSocket socket_;
+  core::PollingWorker worker_;
+  // Used by the worker's thread only while it runs.
+  core::UdpReceiver socket_{128};
+  core::WaitClock::TimePoint stepTime_{};
   std::uint32_t counter_ = 0;
   core::WaitClock::TimePoint lastPing_{};
   core::WaitClock::TimePoint lastAnswer_{};

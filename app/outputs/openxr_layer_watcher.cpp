@@ -1,7 +1,6 @@
 #include "app/outputs/openxr_layer_watcher.h"
 
 #include <cstring>
-#include <system_error>
 
 namespace outputs {
 namespace {
@@ -14,47 +13,35 @@ constexpr std::uint32_t kMaxStep = 100000;
 
 OpenXRLayerWatcher::OpenXRLayerWatcher(core::Logger& logger, std::shared_ptr<core::WaitClock> clock,
                                        std::string sectionName)
-    : logger_(logger), clock_(std::move(clock)), sectionName_(std::move(sectionName)) {}
+    : logger_(logger), sectionName_(std::move(sectionName)), worker_(std::move(clock)) {}
 
 OpenXRLayerWatcher::~OpenXRLayerWatcher() { stop(); }
 
 void OpenXRLayerWatcher::start() {
   std::lock_guard lock(lifecycleMutex_);
-  if (thread_.joinable()) return;
+  if (worker_.running()) return;
   tried_ = false;
-  try {
-    thread_ = std::jthread([this](std::stop_token stop) { run(stop); });
-  } catch (const std::system_error&) {
+  if (!worker_.start([this](core::WaitClock::TimePoint now) { return step(now); }))
     logger_.error("[OpenXR Out] Could not start the layer watcher.");
-  }
 }
 
 void OpenXRLayerWatcher::stop() {
   std::lock_guard lock(lifecycleMutex_);
-  if (!thread_.joinable()) return;
-  thread_.request_stop();
-  thread_.join();
+  if (!worker_.running()) return;
+  worker_.stop();
   memory_.close();
   gameRunning_ = false;
 }
 
-void OpenXRLayerWatcher::run(std::stop_token stop) {
-  while (!stop.stop_requested()) {
-    const core::WaitClock::TimePoint now = clock_->now();
-    step(now);
-    if (!clock_->sleepUntil(now + kPollStep, stop)) break;
-  }
-}
-
-void OpenXRLayerWatcher::step(core::WaitClock::TimePoint now) {
+std::chrono::milliseconds OpenXRLayerWatcher::step(core::WaitClock::TimePoint now) {
   if (!memory_.isOpen()) {
-    if (tried_ && now - lastTry_ < kRetryPeriod) return;
+    if (tried_ && now - lastTry_ < kRetryPeriod) return kPollStep;
     tried_ = true;
     lastTry_ = now;
-    if (!memory_.openExistingReadOnly(sectionName_, xrshm::kStateRecordSize)) return;
+    if (!memory_.openExistingReadOnly(sectionName_, xrshm::kStateRecordSize)) return kPollStep;
     std::memcpy(&lastCounter_, memory_.data(), sizeof lastCounter_);
     lastFrame_ = now;
-    return;
+    return kPollStep;
   }
   std::uint32_t counter = 0;
   std::memcpy(&counter, memory_.data(), sizeof counter);  // the first 4 bytes of what is mapped
@@ -67,9 +54,9 @@ void OpenXRLayerWatcher::step(core::WaitClock::TimePoint now) {
       gameRunning_ = true;
       logger_.info("[OpenXR Out] A game with the layer is running");
     }
-    return;
+    return kPollStep;
   }
-  if (now - lastFrame_ < kSilenceLimit) return;
+  if (now - lastFrame_ < kSilenceLimit) return kPollStep;
   if (gameRunning_) {
     gameRunning_ = false;
     logger_.info("[OpenXR Out] The game with the layer stopped");
@@ -77,6 +64,7 @@ void OpenXRLayerWatcher::step(core::WaitClock::TimePoint now) {
   // Let go of the record so that a game that has exited takes it with it; look again later.
   memory_.close();
   lastTry_ = now;
+  return kPollStep;
 }
 
 }  // namespace outputs

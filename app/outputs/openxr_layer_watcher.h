@@ -6,9 +6,9 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
 #include "app/core/logger.h"
+#include "app/core/polling_worker.h"
 #include "app/core/wait_clock.h"
 #include "common/xr/shared_records.h"
 #include "platform/shared_memory.h"
@@ -39,15 +39,13 @@ class OpenXRLayerWatcher {
   std::uint64_t frames() const { return frames_.load(); }
 
  private:
-  void run(std::stop_token stop);
-  void step(core::WaitClock::TimePoint now);
+  std::chrono::milliseconds step(core::WaitClock::TimePoint now);
 
   core::Logger& logger_;
-  std::shared_ptr<core::WaitClock> clock_;
   std::string sectionName_;
 
   std::mutex lifecycleMutex_;
-  std::jthread thread_;
+  core::PollingWorker worker_;
   // The thread's own while it runs.
   platform::SharedMemory memory_;
   std::uint32_t lastCounter_ = 0;

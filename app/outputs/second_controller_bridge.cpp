@@ -1,7 +1,6 @@
 #include "app/outputs/second_controller_bridge.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <string>
 
@@ -27,89 +26,33 @@ SecondControllerBridge::SecondControllerBridge(core::Logger& logger, Options opt
 SecondControllerBridge::~SecondControllerBridge() { stop(); }
 
 void SecondControllerBridge::start() {
-  if (thread_.joinable()) return;
-  running_ = true;
-  {
-    std::lock_guard lock(setupMutex_);
-    setupFinished_ = false;
-  }
-  // Written before the thread binds, so a bind failure always follows this line.
+  if (receiver_.running()) return;
+  receiver_.stop();  // a run whose socket closed under it
   logger_.info("SecondControllerBridge: Initialized on port " + std::to_string(options_.local.port));
-  try {
-    thread_ = std::thread([this] { receiveLoop(); });
-  } catch (const std::system_error&) {
-    running_ = false;
-    logger_.error("SecondControllerBridge: Failed to create socket.");
-    return;
-  }
-  // Wait (bounded) for the socket set-up so callers and tests see a listening service.
-  std::unique_lock lock(setupMutex_);
-  setupDone_.wait_for(lock, std::chrono::seconds(5), [this] { return setupFinished_; });
-}
-
-void SecondControllerBridge::stop() {
-  running_ = false;
-  if (thread_.joinable()) thread_.join();
-  listeningPort_ = 0;
-}
-
-void SecondControllerBridge::finishSetup() {
-  std::lock_guard lock(setupMutex_);
-  setupFinished_ = true;
-  setupDone_.notify_all();
-}
-
-void SecondControllerBridge::receiveLoop() {
-  platform::UdpSocket socket;
-  if (!socket.open()) {
-    logger_.error("SecondControllerBridge: Failed to create socket.");
-    finishSetup();
-    return;
-  }
   platform::Endpoint local = options_.local;
   if (options_.listenAll && options_.listenAll()) local.address = 0;
-  if (!socket.bind(local)) {
-    logger_.error("SecondControllerBridge: Failed to bind socket. Port likely in use.");
-    socket.close();
-    finishSetup();
-    return;
+  // The receive time-out bounds stop() should its wake-up datagram be lost.
+  const core::UdpReceiver::Result opened = receiver_.start(local, options_.pollMilliseconds, *this);
+  switch (opened.status) {
+    case core::UdpReceiver::Opened::Yes:
+      return;
+    case core::UdpReceiver::Opened::BindFailed:
+      logger_.error("SecondControllerBridge: Failed to bind socket. Port likely in use.");
+      return;
+    case core::UdpReceiver::Opened::OptionFailed:
+      logger_.error("SecondControllerBridge: Failed to set the socket's receive time-out.");
+      return;
+    case core::UdpReceiver::Opened::SocketFailed:
+    case core::UdpReceiver::Opened::ThreadFailed:
+      logger_.error("SecondControllerBridge: Failed to create socket.");
+      return;
   }
-  // The socket never blocks for long, so stop() returns promptly without closing
-  // a socket that this thread may be using.
-  if (!socket.setReceiveTimeout(options_.pollMilliseconds)) {
-    logger_.error("SecondControllerBridge: Failed to set the socket's receive time-out.");
-    finishSetup();
-    return;
-  }
-  platform::Endpoint bound;
-  if (socket.localEndpoint(bound)) {
-    listeningAddress_ = bound.address;
-    listeningPort_ = bound.port;
-  }
-  finishSetup();
+}
 
-  std::array<std::byte, kMaxDatagram> buffer;
-  while (running_) {
-    const platform::ReceiveResult result = socket.receiveFrom(buffer);
-    switch (result.status) {
-      case platform::ReceiveStatus::Received:
-        acceptDatagram(std::span<const std::byte>(buffer.data(), std::min(result.bytes, buffer.size())));
-        break;
-      case platform::ReceiveStatus::Truncated:  // over-long: dropped
-        ++dropped_;
-        break;
-      case platform::ReceiveStatus::TimedOut:
-        break;
-      case platform::ReceiveStatus::Closed:
-        running_ = false;
-        break;
-      case platform::ReceiveStatus::Failed:
-        // Don't spin on a persistent error.
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        break;
-    }
-  }
-  listeningPort_ = 0;
+void SecondControllerBridge::stop() { receiver_.stop(); }
+
+void SecondControllerBridge::received(std::span<const std::byte> datagram, const platform::Endpoint&) {
+  acceptDatagram(datagram);
 }
 
 bool SecondControllerBridge::acceptDatagram(std::span<const std::byte> datagram) {

@@ -1,15 +1,14 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
 #include <span>
-#include <thread>
 
 #include "app/core/logger.h"
 #include "app/core/service.h"
+#include "app/core/udp_receiver.h"
 #include "common/pad/bridge_datagram.h"
 #include "platform/udp_socket.h"
 
@@ -24,7 +23,9 @@ class IPadReportMerger {
 
 // Receives a second controller's state over UDP (the "SVBR" bridge datagram) and
 // merges it into the virtual pad's reports for two seconds after each datagram.
-class SecondControllerBridge final : public core::IService, public IPadReportMerger {
+class SecondControllerBridge final : public core::IService,
+                                     public IPadReportMerger,
+                                     private core::UdpReceiver::Handler {
  public:
   static constexpr std::uint16_t kPort = 55666;
   static constexpr std::uint64_t kFreshMilliseconds = 2000;
@@ -54,15 +55,15 @@ class SecondControllerBridge final : public core::IService, public IPadReportMer
   void initialize() override { start(); }
   void cleanup() override { stop(); }
 
-  // Starts the receive thread (once) and returns when its socket is bound or has failed.
+  // Binds the socket and starts the receive thread (once).
   void start();
-  // Ends and joins the receive thread; returns within about one poll interval.
+  // Ends and joins the receive thread.
   void stop();
 
   // The port the receive socket is bound to; 0 while not listening.
-  std::uint16_t listeningPort() const { return listeningPort_.load(); }
+  std::uint16_t listeningPort() const { return receiver_.bound().port; }
   // The address the receive socket is bound to (0.0.0.0 for every address).
-  platform::Endpoint listeningEndpoint() const { return {listeningAddress_.load(), listeningPort_.load()}; }
+  platform::Endpoint listeningEndpoint() const { return receiver_.bound(); }
 
   pad::XusbReport mergeReport(const pad::XusbReport& local) override;
 
@@ -78,8 +79,9 @@ class SecondControllerBridge final : public core::IService, public IPadReportMer
   static pad::XusbReport merge(const pad::XusbReport& local, const pad::XusbReport& remote);
 
  private:
-  void receiveLoop();
-  void finishSetup();
+  // The receive thread's calls.
+  void received(std::span<const std::byte> datagram, const platform::Endpoint& from) override;
+  void truncated(const platform::ReceiveResult&) override { ++dropped_; }  // over-long: dropped
 
   core::Logger& logger_;
   Options options_;
@@ -91,13 +93,7 @@ class SecondControllerBridge final : public core::IService, public IPadReportMer
 
   std::atomic<std::uint64_t> accepted_{0};
   std::atomic<std::uint64_t> dropped_{0};
-  std::atomic<bool> running_{false};
-  std::atomic<std::uint16_t> listeningPort_{0};
-  std::atomic<std::uint32_t> listeningAddress_{0};
-  std::thread thread_;
-  std::mutex setupMutex_;
-  std::condition_variable setupDone_;
-  bool setupFinished_ = false;
+  core::UdpReceiver receiver_{kMaxDatagram};
 };
 
 }  // namespace outputs

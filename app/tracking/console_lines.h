@@ -1,29 +1,22 @@
 #pragma once
 
-#include <iostream>
-#include <mutex>
 #include <string_view>
+
+#include "app/core/logger.h"
 
 namespace tracking {
 
-// Whole diagnostic lines to standard output and standard error, one writer at a time,
-// so lines from the OpenVR threads never interleave.
+// The OpenVR threads' diagnostic lines, whole, through the one log: standard output
+// (or error) exactly as written, and the Debug tab.
 class ConsoleLines {
  public:
-  ConsoleLines(std::ostream& out = std::cout, std::ostream& err = std::cerr) : out_(out), err_(err) {}
+  explicit ConsoleLines(core::Logger& log) : log_(log) {}
 
-  void out(std::string_view line) { write(out_, line); }
-  void err(std::string_view line) { write(err_, line); }
+  void out(std::string_view line) { log_.write(core::Logger::Line::Out, line); }
+  void err(std::string_view line) { log_.write(core::Logger::Line::Err, line); }
 
  private:
-  void write(std::ostream& stream, std::string_view line) {
-    std::lock_guard lock(mutex_);
-    stream << line << '\n' << std::flush;
-  }
-
-  std::ostream& out_;
-  std::ostream& err_;
-  std::mutex mutex_;
+  core::Logger& log_;
 };
 
 }  // namespace tracking

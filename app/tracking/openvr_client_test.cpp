@@ -183,7 +183,8 @@ class OpenVrClient : public ::testing::Test {
  protected:
   FakeRuntime fake{STRIVO_FAKE_OPENVR_API};
   testsupport::CaptureStream out, err;
-  ConsoleLines console{out, err};
+  core::Logger log{&out, std::chrono::system_clock::now, &err};
+  ConsoleLines console{log};
   OpenVrRuntime runtime{{folderOf(STRIVO_FAKE_OPENVR_API), ""}};
 };
 

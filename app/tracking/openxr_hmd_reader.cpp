@@ -2,13 +2,17 @@
 
 #include <cmath>
 #include <cstring>
-#include <system_error>
 
 namespace tracking {
 
-OpenXRHmdReader::OpenXRHmdReader(std::ostream& out, std::ostream& err, std::shared_ptr<core::WaitClock> clock,
-                                 std::string sectionName)
-    : out_(out), err_(err), clock_(std::move(clock)), sectionName_(std::move(sectionName)) {}
+namespace {
+
+constexpr std::string_view kAttached = "[OpenXR HMD] Attached to shared memory. Starting poll thread.";
+
+}  // namespace
+
+OpenXRHmdReader::OpenXRHmdReader(core::Logger& logger, std::shared_ptr<core::WaitClock> clock, std::string sectionName)
+    : logger_(logger), sectionName_(std::move(sectionName)), worker_(std::move(clock)) {}
 
 OpenXRHmdReader::~OpenXRHmdReader() { stop(); }
 
@@ -24,27 +28,25 @@ bool OpenXRHmdReader::openSection() {
 bool OpenXRHmdReader::attach() {
   std::lock_guard lock(lifecycleMutex_);
   if (attached_) return true;
-  if (thread_.joinable()) {  // still waiting for the section from an earlier start
-    thread_.request_stop();
-    thread_.join();
-  }
+  worker_.stop();  // still waiting for the section from an earlier start
   const bool opened = openSection();
   if (opened) {
-    out_ << "[OpenXR HMD] Attached to shared memory. Starting poll thread." << std::endl;
+    logger_.write(core::Logger::Line::Out, kAttached);
   } else if (memory_.error().rfind("MapViewOfFile", 0) == 0 || memory_.error().rfind("mmap", 0) == 0) {
-    err_ << "[OpenXR HMD] MapViewOfFile failed." << std::endl;
+    logger_.write(core::Logger::Line::Err, "[OpenXR HMD] MapViewOfFile failed.");
   } else {
-    err_ << "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?" << std::endl;
+    logger_.write(core::Logger::Line::Err,
+                  "[OpenXR HMD] Shared memory not found. Is the game running with the OpenXR layer?");
   }
   startThread(opened);
   return opened;
 }
 
 void OpenXRHmdReader::startThread(bool attached) {
-  try {
-    thread_ = std::jthread([this, attached](std::stop_token stop) { run(stop, attached); });
-  } catch (const std::system_error& error) {
-    err_ << "[OpenXR HMD] Could not start the poll thread: " << error.what() << std::endl;
+  // Unattached, the next look is a retry period after the one that failed.
+  if (!worker_.start([this](core::WaitClock::TimePoint) { return step(); },
+                     attached ? std::chrono::milliseconds(0) : kRetryPeriod)) {
+    logger_.write(core::Logger::Line::Err, "[OpenXR HMD] Could not start the poll thread.");
     memory_.close();
     attached_ = false;
   }
@@ -52,13 +54,12 @@ void OpenXRHmdReader::startThread(bool attached) {
 
 void OpenXRHmdReader::stop() {
   std::lock_guard lock(lifecycleMutex_);
-  if (!thread_.joinable()) return;
-  thread_.request_stop();
-  thread_.join();
+  if (!worker_.running()) return;
+  worker_.stop();
   if (!attached_) return;  // it was only waiting for the section
   attached_ = false;
   memory_.close();
-  out_ << "[OpenXR HMD] Stopped." << std::endl;
+  logger_.write(core::Logger::Line::Out, "[OpenXR HMD] Stopped.");
 }
 
 void OpenXRHmdReader::set_position_callback(tracking::Vec3Callback callback) {
@@ -66,17 +67,13 @@ void OpenXRHmdReader::set_position_callback(tracking::Vec3Callback callback) {
   callback_ = std::move(callback);
 }
 
-void OpenXRHmdReader::run(std::stop_token stop, bool attached) {
-  while (!attached) {
-    if (!clock_->sleepUntil(clock_->now() + kRetryPeriod, stop)) return;
-    attached = openSection();
-    if (attached) out_ << "[OpenXR HMD] Attached to shared memory. Starting poll thread." << std::endl;
+std::chrono::milliseconds OpenXRHmdReader::step() {
+  if (!attached_) {
+    if (!openSection()) return kRetryPeriod;
+    logger_.write(core::Logger::Line::Out, kAttached);
   }
-  while (!stop.stop_requested()) {
-    const core::WaitClock::TimePoint started = clock_->now();
-    sample();
-    if (!clock_->sleepUntil(started + kPollPeriod, stop)) break;
-  }
+  sample();
+  return kPollPeriod;
 }
 
 void OpenXRHmdReader::sample() {

@@ -3,12 +3,12 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <iostream>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
 
+#include "app/core/logger.h"
+#include "app/core/polling_worker.h"
 #include "app/core/wait_clock.h"
 #include "app/tracking/receivers.h"
 #include "common/xr/shared_records.h"
@@ -26,9 +26,8 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
   static constexpr std::chrono::milliseconds kPollPeriod{16};
   static constexpr std::chrono::milliseconds kRetryPeriod{1000};
 
-  OpenXRHmdReader(std::ostream& out = std::cout, std::ostream& err = std::cerr,
-                  std::shared_ptr<core::WaitClock> clock = core::steadyWaitClock(),
-                  std::string sectionName = xrshm::kStateRecordName);
+  explicit OpenXRHmdReader(core::Logger& logger, std::shared_ptr<core::WaitClock> clock = core::steadyWaitClock(),
+                           std::string sectionName = xrshm::kStateRecordName);
   ~OpenXRHmdReader() override;
 
   // Attaches and starts polling; true also when already running. Fails, with one
@@ -47,12 +46,11 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
  private:
   bool openSection();
   void startThread(bool attached);
-  void run(std::stop_token stop, bool attached);
+  // Attaches once the section appears, then samples every kPollPeriod.
+  std::chrono::milliseconds step();
   void sample();
 
-  std::ostream& out_;
-  std::ostream& err_;
-  std::shared_ptr<core::WaitClock> clock_;
+  core::Logger& logger_;
   std::string sectionName_;
 
   mutable std::mutex lifecycleMutex_;  // start and stop
@@ -60,7 +58,7 @@ class OpenXRHmdReader final : public tracking::IOpenXrHmdReader {
   platform::SharedMemory memory_;
   std::uint32_t lastCounter_ = 0;
   std::atomic<bool> attached_{false};
-  std::jthread thread_;  // waits for the section, then polls it
+  core::PollingWorker worker_;  // waits for the section, then polls it
 
   std::mutex callbackMutex_;
   tracking::Vec3Callback callback_;

@@ -44,7 +44,7 @@ struct PublishingLayer {
 };
 
 struct Harness {
-  explicit Harness(const std::string& name) : reader(out, err, clock, name) {
+  explicit Harness(const std::string& name) : reader(console, clock, name) {
     core::SampleSink callbacks;
     callbacks.on_position = [this](std::string_view source, float x, float y, float z) {
       std::lock_guard lock(mutex);
@@ -63,6 +63,7 @@ struct Harness {
   }
 
   testsupport::CaptureStream out, err;  // the reader's thread writes when it attaches late
+  core::Logger console{&out, std::chrono::system_clock::now, &err};
   std::shared_ptr<ManualWaitClock> clock = std::make_shared<ManualWaitClock>();
   OpenXRHmdReader reader;
   core::Settings settings;

@@ -85,7 +85,8 @@ class OscServer : public ::testing::Test {
                         [this] { return clock.load(); }};
   testsupport::CaptureStream out;
   testsupport::CaptureStream err;
-  osc_server server{settings, toggle, [this] { return clock.load(); }, out, err};
+  core::Logger log{&out, std::chrono::system_clock::now, &err};
+  osc_server server{settings, toggle, [this] { return clock.load(); }, log};
   UdpSocket sender;
   std::mutex mutex;
   std::vector<std::string> events;

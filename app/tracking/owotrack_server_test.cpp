@@ -123,7 +123,8 @@ class PhoneServer : public ::testing::Test {
   std::atomic<double> clock{100.0};
   TrackingToggle toggle{settings, sounds, [this] { ++resets; }, [this] { ++saves; }, [this] { return clock.load(); }};
   testsupport::CaptureStream out;
-  owotrack_server server{settings, toggle, out, nullptr, [this] { return clock.load(); }};
+  core::Logger log{&out};
+  owotrack_server server{settings, toggle, log, nullptr, [this] { return clock.load(); }};
   UdpSocket phone;
   std::mutex mutex;
   std::vector<std::array<float, 4>> rotations;

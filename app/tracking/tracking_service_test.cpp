@@ -343,7 +343,8 @@ TEST(TrackingServiceWithPhoneServer, APhoneRotationReachesTheEngineAsPhone) {
   core::SilentFeedbackSounds sounds;
   TrackingToggle toggle(settings, sounds, nullptr, nullptr);
   testsupport::CaptureStream out;
-  owotrack_server server(settings, toggle, out);
+  core::Logger log{&out};
+  owotrack_server server(settings, toggle, log);
   TrackingService service(settings, logger, Receivers{.phone = &server});
   service.initialize();
   ASSERT_TRUE(server.running());

@@ -21,7 +21,8 @@ struct Server {
   int saves = 0;
   tracking::TrackingToggle toggle{settings, sounds, nullptr, [this] { ++saves; }};
   testsupport::CaptureStream out;
-  tracking::owotrack_server server{settings, toggle, out};
+  core::Logger log{&out};
+  tracking::owotrack_server server{settings, toggle, log};
   std::mutex mutex;
   std::vector<std::array<float, 4>> rotations;
   std::vector<std::array<float, 3>> accelerations;
