@@ -71,9 +71,9 @@ Application::Application(Options options)
           platform::Endpoint::loopback(hook::kDriverPort), *options_.out),
       hookMonitor_(logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
                    [this] {
-                     constexpr const char* kHook = "SteamVR Hook";
-                     return settings_.mode.equals(kHook) || settings_.jump_output_mode.equals(kHook) ||
-                            settings_.squat_output_mode.equals(kHook);
+                     return settings_.mode.load() == core::OutputMode::SteamVrHook ||
+                            settings_.jump_output_mode.load() == core::ActionTarget::SteamVrHook ||
+                            settings_.squat_output_mode.load() == core::ActionTarget::SteamVrHook;
                    }),
       monitoredHook_(steamVRHook_, hookMonitor_),
       openXrWriter_(*options_.out, *options_.err),

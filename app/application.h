@@ -151,7 +151,7 @@ class Application {
   outputs::RoadCountingPort roadPort_;
   std::unique_ptr<platform::IAudioDevice> audioDevice_;
   core::AudioService audioService_;
-  services::SystemWallClock wallClock_;
+  engine::SystemWallClock wallClock_;
   tracking::TrackingToggle trackingToggle_;
   tracking::owotrack_server phoneServer_;
   tracking::osc_server oscServer_;

@@ -8,7 +8,7 @@
 
 namespace {
 
-struct StepClock : services::WallClock {
+struct StepClock : engine::WallClock {
   long long ms = 1'765'000'000'000LL;
   double nowSeconds() const override { return ms / 1000.0; }
 };

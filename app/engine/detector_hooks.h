@@ -17,7 +17,7 @@ namespace engine {
 class DetectorHooks final : public EngineHooks {
  public:
   DetectorHooks(Engine& engine, core::Logger& logger, outputs::IOutputPort& output, core::IFeedbackSounds& sounds,
-                const services::WallClock& wallClock);
+                const engine::WallClock& wallClock);
 
   TapToggle checkTap(std::string_view source, float x, float y, float z) override;
   void tapToggled(bool nowActive) override;

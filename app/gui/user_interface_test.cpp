@@ -71,7 +71,7 @@ TEST(UserInterface, SaveSettingsWritesTheSettingsFile) {
 
 TEST(UserInterface, ChoosingAnOutputModeSavesAtOnceButMovingASliderDoesNot) {
   Frame f;
-  f.settings.mode = "SteamVR Hook";
+  f.settings.mode = core::OutputMode::SteamVrHook;
   f.settle();
   const auto deadzone = f.ui.rect("Deadzone");
   f.ui.drag(ImVec2(deadzone.min.x + 1, deadzone.centre().y), ImVec2(deadzone.max.x, deadzone.centre().y), f.draw, true);
@@ -81,7 +81,7 @@ TEST(UserInterface, ChoosingAnOutputModeSavesAtOnceButMovingASliderDoesNot) {
 
   ASSERT_TRUE(f.click("Output Mode"));
   ASSERT_TRUE(f.click("Output Mode/Keyboard"));
-  EXPECT_TRUE(f.settings.mode.equals("Keyboard"));
+  EXPECT_TRUE(f.settings.mode.load() == core::OutputMode::Keyboard);
   EXPECT_EQ(f.modeChanges, 1);
   EXPECT_EQ(f.saves, 1);
   EXPECT_TRUE(f.ui.has("Forward (S1)/Key")) << "the keyboard block replaced the hook block";
@@ -113,10 +113,10 @@ TEST(UserInterface, DebugTabFallsBackToMainWhenDebugModeGoesOff) {
 TEST(UserInterface, ViGEmPromptFollowsTheOutputModeAndInstallClearsIt) {
   Frame f;
   f.settings.show_vigem_prompt = true;
-  f.settings.mode = "Keyboard";
+  f.settings.mode = core::OutputMode::Keyboard;
   f.frame();
   EXPECT_FALSE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
-  f.settings.mode = "Xbox Controller (vJoy)";
+  f.settings.mode = core::OutputMode::Pad;
   f.frame();
   ASSERT_TRUE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
   ASSERT_TRUE(f.click("ViGEmDriverPrompt/INSTALL"));

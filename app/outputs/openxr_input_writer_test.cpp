@@ -44,7 +44,7 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
   Writer w(layer.name);
   core::Settings settings;
   core::Logger logger(nullptr);
-  settings.mode.set("OpenXR API Layer");
+  settings.mode = core::OutputMode::OpenXrLayer;
   settings.enable_openxr_s2 = true;
   settings.openxr_button_2.set("Right: Trigger");
   outputs::OutputService service(settings, logger, outputs::Backends{.openxr = &w.writer});
@@ -79,14 +79,12 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
   EXPECT_EQ(layer->leftButtons, layer->leftConfirm);
   EXPECT_EQ(layer->leftButtons, xrshm::kButtonBY);
 
-  // "Right" and an empty target both select the right half.
-  for (const char* target : {"Right", ""}) {
-    settings.target_controller.set(target);
-    service.updateStick(-0.5f, 0.25f);
-    EXPECT_FLOAT_EQ(layer->rightX, -0.5f);
-    EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
-    EXPECT_FLOAT_EQ(layer->leftY, 0.0f);  // the left half was centred when the hand changed
-  }
+  // The right hand selects the right half.
+  settings.target_controller = core::Hand::Right;
+  service.updateStick(-0.5f, 0.25f);
+  EXPECT_FLOAT_EQ(layer->rightX, -0.5f);
+  EXPECT_FLOAT_EQ(layer->rightY, -0.25f);
+  EXPECT_FLOAT_EQ(layer->leftY, 0.0f);  // the left half was centred when the hand changed
   // Clean-up leaves a released record behind: it outlives the program.
   service.setJump(true);
   const std::uint32_t before = layer->sequence;

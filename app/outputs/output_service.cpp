@@ -51,13 +51,13 @@ void OutputService::initialize() {
   if (backends_.hook) backends_.hook->initialize();
   if (backends_.keyboard) backends_.keyboard->init();
   if (backends_.openxr) backends_.openxr->initialize();
-  appliedMode_ = settings_.mode.get();
+  appliedMode_ = std::string(core::choiceText(settings_.mode.load()));
   startModeBackends(appliedMode_);
 }
 
 void OutputService::applyOutputMode() {
   std::lock_guard lock(mutex_);
-  const std::string mode = settings_.mode.get();
+  const std::string mode = std::string(core::choiceText(settings_.mode.load()));
   if (!appliedMode_.empty() && appliedMode_ != mode) {
     // The previous output comes to rest before the new one takes over: jump and
     // crouch that followed it, any press still held on it, its stick.
@@ -107,12 +107,12 @@ void OutputService::cleanup() {
 
 void OutputService::updateStick(float x, float y) {
   std::lock_guard lock(mutex_);
-  const std::string mode = settings_.mode.get();
+  const std::string mode = std::string(core::choiceText(settings_.mode.load()));
   if (mode == kXbox) {
     if (backends_.pad) backends_.pad->update(x, y);
   } else if (mode == kHook) {
     if (!backends_.hook) return;
-    const std::string hand = settings_.target_controller.get();
+    const std::string hand = std::string(core::choiceText(settings_.target_controller.load()));
     if (!hookStickHand_.empty() && hookStickHand_ != hand) {
       // The driver would keep the old hand's stick until its lapse.
       backends_.hook->sendStick(0, 0, hookStickHand_);
@@ -131,7 +131,7 @@ void OutputService::updateStick(float x, float y) {
 
 void OutputService::updateOpenXr(float x, float y) {
   if (!backends_.openxr) return;
-  const std::string letter = handLetter(trim(settings_.target_controller.get()));
+  const std::string letter = handLetter(trim(std::string(core::choiceText(settings_.target_controller.load()))));
   if (!openXrStickHand_.empty() && openXrStickHand_ != letter) {
     // The old hand's half would stay injected: centring clears the record, and with
     // it every button this output held.
@@ -142,7 +142,8 @@ void OutputService::updateOpenXr(float x, float y) {
   openXrStickHand_ = letter;
   backends_.openxr->setStick(letter, x, -y);
   if (settings_.enable_openxr_s2 && y < -(settings_.openxr_threshold_2 / 100.0f)) {
-    const ButtonSpec spec = resolveButtonSpec(settings_.openxr_button_2.get(), settings_.target_controller.get());
+    const ButtonSpec spec = resolveButtonSpec(settings_.openxr_button_2.get(),
+                                              std::string(core::choiceText(settings_.target_controller.load())));
     const HeldPress wanted{OutputKind::OpenXr, handLetter(spec.hand), spec.button};
     if (openXrS2Held_.held() && openXrS2Held_ != wanted) release(openXrS2Held_);
     // Sent on every sample beyond the threshold, so the layer keeps the button down.
@@ -154,7 +155,8 @@ void OutputService::updateOpenXr(float x, float y) {
 }
 
 std::string OutputService::effectiveTarget(Action action, const std::string& mode) const {
-  std::string target = (action == Action::Jump ? settings_.jump_output_mode : settings_.squat_output_mode).get();
+  std::string target = std::string(
+      core::choiceText((action == Action::Jump ? settings_.jump_output_mode : settings_.squat_output_mode).load()));
   return target == kFollow ? mode : target;
 }
 
@@ -163,25 +165,26 @@ HeldPress OutputService::resolve(Action action, const std::string& target) const
   if (target == kXbox) return {OutputKind::Pad, "", (jump ? settings_.jump_button : settings_.squat_button).get()};
   if (target == kHook) {
     const ButtonSpec spec = resolveButtonSpec((jump ? settings_.jump_hook_button : settings_.squat_hook_button).get(),
-                                              settings_.target_controller.get());
+                                              std::string(core::choiceText(settings_.target_controller.load())));
     return {OutputKind::Hook, spec.hand, spec.button};
   }
   if (target == kKeyboard) return {OutputKind::Keyboard, "", (jump ? settings_.jump_key : settings_.squat_key).get()};
   // VRChat's OSC input has no crouch.
   if (target == kOsc) return jump ? HeldPress{OutputKind::Osc, "", ""} : HeldPress{};
   if (target == kOpenXr)
-    return {OutputKind::OpenXr, handLetter(trim(settings_.target_controller.get())), jump ? "A" : "B"};
+    return {OutputKind::OpenXr, handLetter(trim(std::string(core::choiceText(settings_.target_controller.load())))),
+            jump ? "A" : "B"};
   return {};
 }
 
 void OutputService::setJump(bool pressed) {
   std::lock_guard lock(mutex_);
-  route(Action::Jump, effectiveTarget(Action::Jump, settings_.mode.get()), pressed);
+  route(Action::Jump, effectiveTarget(Action::Jump, std::string(core::choiceText(settings_.mode.load()))), pressed);
 }
 
 void OutputService::setCrouch(bool pressed) {
   std::lock_guard lock(mutex_);
-  route(Action::Crouch, effectiveTarget(Action::Crouch, settings_.mode.get()), pressed);
+  route(Action::Crouch, effectiveTarget(Action::Crouch, std::string(core::choiceText(settings_.mode.load()))), pressed);
 }
 
 void OutputService::route(Action action, const std::string& target, bool pressed) {
@@ -254,7 +257,7 @@ void OutputService::releaseHeld(HeldPress& held) {
 void OutputService::centerAll() {
   std::lock_guard lock(mutex_);
   logger_.info("OutputService: Centering all outputs...");
-  const std::string mode = settings_.mode.get();
+  const std::string mode = std::string(core::choiceText(settings_.mode.load()));
   route(Action::Jump, effectiveTarget(Action::Jump, mode), false);
   route(Action::Crouch, effectiveTarget(Action::Crouch, mode), false);
   releaseHeld(openXrS2Held_);
@@ -267,7 +270,8 @@ void OutputService::centreStick(const std::string& mode) {
   } else if (mode == kHook) {
     if (!backends_.hook) return;
     // The hand the stick went to, which may no longer be the configured one.
-    const std::string hand = hookStickHand_.empty() ? settings_.target_controller.get() : hookStickHand_;
+    const std::string hand =
+        hookStickHand_.empty() ? std::string(core::choiceText(settings_.target_controller.load())) : hookStickHand_;
     backends_.hook->sendStick(0, 0, hand);
     backends_.hook->sendRelease(handLetter(trim(hand)) + " OFF");
     hookStickHand_.clear();

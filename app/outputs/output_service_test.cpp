@@ -100,12 +100,12 @@ TEST(ButtonSpecification, SplitsAtTheFirstColonAndTrimsBothParts) {
 }
 
 TEST_F(OutputServiceTest, InitializeAndCleanupStartAndStopTheBackendsInOrder) {
-  settings.mode = "VRChat OSC";
+  settings.mode = core::OutputMode::VrchatOsc;
   service.initialize();
   EXPECT_NE(logText.str().find("[INFO ] OutputService: Initializing sub-output services..."), std::string::npos);
   // Hook, keyboard, OpenXR writer, then the pad off and the OSC sender on.
   EXPECT_THAT(backends.take(), ElementsAre("initialize()", "init()", "initialize()", "pad.shutdown()", "init()"));
-  settings.mode = "Xbox Controller (vJoy)";
+  settings.mode = core::OutputMode::Pad;
   service.applyOutputMode();
   EXPECT_THAT(backends.take(), ElementsAre("osc.setJump(false)", "update(0,0)", "init()", "cleanup()"));
   // The pad's stick centred, then pad, hook, keyboard, OSC sender, OpenXR writer.
@@ -123,23 +123,15 @@ TEST_F(OutputServiceTest, StickGoesOnlyToTheSelectedBackend) {
       {"OpenXR API Layer", "openxr.setStick(L,0.25,0.5)"},
   };
   for (const auto& [mode, call] : routes) {
-    settings.mode = mode;
+    settings.mode = *core::parseChoice<core::OutputMode>(mode);
     service.updateStick(0.25f, -0.5f);
     EXPECT_THAT(backends.take(), ElementsAre(call)) << mode;
-  }
-  for (const char* unknown : {"keyboard", "SteamVR Hook ", "", "Follow Main Output"}) {
-    settings.mode = unknown;
-    service.updateStick(0.25f, -0.5f);
-    service.setJump(true);
-    service.setCrouch(true);
-    service.centerAll();
-    EXPECT_THAT(backends.take(), IsEmpty()) << unknown;
   }
 }
 
 TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
-  settings.mode = "SteamVR Hook";
-  settings.jump_output_mode = "Keyboard";
+  settings.mode = core::OutputMode::SteamVrHook;
+  settings.jump_output_mode = core::ActionTarget::Keyboard;
   service.updateStick(0, -1);
   service.setJump(true);
   service.setJump(false);
@@ -147,27 +139,27 @@ TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
   EXPECT_THAT(backends.take(), ElementsAre("hook.sendStick(0,-1,Left)", "keyboard.pressKey(space)",
                                            "keyboard.releaseKey(space)", "hook.buttonEvent(B,true,Left)"));
 
-  settings.jump_output_mode = "Follow Main Output";
+  settings.jump_output_mode = core::ActionTarget::FollowMain;
   settings.jump_hook_button = "Right:  Trigger ";
   service.setJump(true);
   settings.jump_hook_button = "A";
-  settings.target_controller = "Right";
+  settings.target_controller = core::Hand::Right;
   service.setJump(false);  // released where it was pressed
   service.setCrouch(false);
   EXPECT_THAT(backends.take(), ElementsAre("hook.buttonEvent(Trigger,true,Right)",
                                            "hook.buttonEvent(Trigger,false,Right)", "hook.buttonEvent(B,false,Left)"));
 
-  settings.mode = "Xbox Controller (vJoy)";
+  settings.mode = core::OutputMode::Pad;
   service.setJump(true);
   service.setJump(false);
-  settings.mode = "OpenXR API Layer";
+  settings.mode = core::OutputMode::OpenXrLayer;
   service.setJump(true);
   service.setJump(false);
   service.setCrouch(false);
-  settings.mode = "VRChat OSC";
+  settings.mode = core::OutputMode::VrchatOsc;
   service.setJump(true);
   service.setCrouch(true);  // VRChat's OSC input has no crouch
-  settings.squat_output_mode = "Keyboard";
+  settings.squat_output_mode = core::ActionTarget::Keyboard;
   service.setCrouch(true);
   EXPECT_THAT(backends.take(),
               ElementsAre("pad.setButton(A,true)", "pad.setButton(A,false)", "openxr.setButton(R,A,true)",
@@ -176,7 +168,7 @@ TEST_F(OutputServiceTest, JumpAndCrouchFollowTheMainOutputOrTheirOwn) {
 }
 
 TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndReleasesOnce) {
-  settings.mode = "OpenXR API Layer";
+  settings.mode = core::OutputMode::OpenXrLayer;
   settings.enable_openxr_s2 = true;
   settings.openxr_threshold_2 = 80.0f;
   settings.openxr_button_2 = "Right: Grip";
@@ -205,9 +197,9 @@ TEST_F(OutputServiceTest, OpenXrSecondThresholdHoldsItsButtonWhileBeyondAndRelea
   // The latch survives a trip through another mode.
   settings.enable_openxr_s2 = true;
   service.updateStick(0, -0.9f);
-  settings.mode = "Keyboard";
+  settings.mode = core::OutputMode::Keyboard;
   service.updateStick(0, -0.1f);
-  settings.mode = "OpenXR API Layer";
+  settings.mode = core::OutputMode::OpenXrLayer;
   service.updateStick(0, -0.1f);
   EXPECT_THAT(backends.take(),
               ElementsAre("openxr.setStick(L,0,0.9)", "openxr.setButton(R,Grip,true)", "update(0,-0.1)",
@@ -225,7 +217,7 @@ TEST_F(OutputServiceTest, CenterAllReleasesJumpAndCrouchThenCentresTheMainOutput
       {"OpenXR API Layer", {"openxr.setButton(L,A,false)", "openxr.setButton(L,B,false)", "openxr.center()"}},
   };
   for (const auto& [mode, expected] : centring) {
-    settings.mode = mode;
+    settings.mode = *core::parseChoice<core::OutputMode>(mode);
     service.centerAll();
     EXPECT_EQ(backends.take(), expected) << mode;
   }
@@ -233,10 +225,10 @@ TEST_F(OutputServiceTest, CenterAllReleasesJumpAndCrouchThenCentresTheMainOutput
 }
 
 TEST_F(OutputServiceTest, ChangingTheModeLiftsWhatThePreviousOutputHeld) {
-  settings.mode = "Keyboard";
+  settings.mode = core::OutputMode::Keyboard;
   service.initialize();
   backends.take();
-  settings.mode = "Xbox Controller (vJoy)";
+  settings.mode = core::OutputMode::Pad;
   service.applyOutputMode();
   EXPECT_THAT(backends.take(), ElementsAre("keyboard.releaseKey(space)", "keyboard.releaseKey(ctrl)", "update(0,0)",
                                            "keyboard.reset()", "init()", "cleanup()"));
@@ -244,8 +236,8 @@ TEST_F(OutputServiceTest, ChangingTheModeLiftsWhatThePreviousOutputHeld) {
   service.applyOutputMode();
   EXPECT_THAT(backends.take(), ElementsAre("init()", "cleanup()"));
   // Jump with an output of its own keeps it.
-  settings.jump_output_mode = "VRChat OSC";
-  settings.mode = "OpenXR API Layer";
+  settings.jump_output_mode = core::ActionTarget::VrchatOsc;
+  settings.mode = core::OutputMode::OpenXrLayer;
   service.applyOutputMode();
   EXPECT_THAT(backends.take(), ElementsAre("pad.setButton(B,false)", "update(0,0)", "pad.shutdown()", "cleanup()"));
 }
@@ -273,21 +265,21 @@ TEST_F(OutputServiceTest, ChangesWhileHeldReleaseWhatWasPressedAndTheNextPressUs
        {"pad.setButton(A,false)"}, {"pad.setButton(X,true)"}},
       {"SteamVR Hook", crouchOn, [](S& s) { s.squat_hook_button = "Right: Grip"; }, crouchOff, crouchOn,
        {"hook.buttonEvent(B,false,Left)"}, {"hook.buttonEvent(Grip,true,Right)"}},
-      {"OpenXR API Layer", jumpOn, [](S& s) { s.target_controller = "Right"; }, jumpOff, jumpOn,
+      {"OpenXR API Layer", jumpOn, [](S& s) { s.target_controller = core::Hand::Right; }, jumpOff, jumpOn,
        {"openxr.setButton(L,A,false)"}, {"openxr.setButton(R,A,true)"}},
       // A press on the new target lifts the one on the old target first.
-      {"SteamVR Hook", jumpOn, [](S& s) { s.jump_output_mode = "Keyboard"; }, jumpOn, jumpOff,
+      {"SteamVR Hook", jumpOn, [](S& s) { s.jump_output_mode = core::ActionTarget::Keyboard; }, jumpOn, jumpOff,
        {"hook.buttonEvent(A,false,Left)", "keyboard.pressKey(space)"}, {"keyboard.releaseKey(space)"}},
       // The second stage moves with its button while held, and lets go of the one it holds.
       {"OpenXR API Layer", lean, [](S& s) { s.openxr_button_2 = "Right: Trigger"; }, lean, stand,
        {"openxr.setStick(L,0,0.9)", "openxr.setButton(L,Grip,false)", "openxr.setButton(R,Trigger,true)"},
        {"openxr.setStick(L,0,0.1)", "openxr.setButton(R,Trigger,false)"}},
       // The stick's hand: the old hand's stick comes to rest.
-      {"SteamVR Hook", lean, [](S& s) { s.target_controller = "Right"; }, lean, [](O& o) { o.centerAll(); },
+      {"SteamVR Hook", lean, [](S& s) { s.target_controller = core::Hand::Right; }, lean, [](O& o) { o.centerAll(); },
        {"hook.sendStick(0,0,Left)", "hook.sendRelease(L OFF)", "hook.sendStick(0,-0.9,Right)"},
        {"hook.buttonEvent(A,false,Left)", "hook.buttonEvent(B,false,Left)", "hook.sendStick(0,0,Right)",
         "hook.sendRelease(R OFF)"}},
-      {"OpenXR API Layer", lean, [](S& s) { s.target_controller = "Right"; }, lean, jumpOn,
+      {"OpenXR API Layer", lean, [](S& s) { s.target_controller = core::Hand::Right; }, lean, jumpOn,
        {"openxr.center()", "openxr.setStick(R,0,0.9)", "openxr.setButton(L,Grip,true)"},
        {"openxr.setButton(R,A,true)"}},
       // clang-format on
@@ -296,7 +288,7 @@ TEST_F(OutputServiceTest, ChangesWhileHeldReleaseWhatWasPressedAndTheNextPressUs
     core::Settings settings;
     RecordingBackends backends;
     outputs::OutputService service{settings, logger, backends.all()};
-    settings.mode = row.mode;
+    settings.mode = *core::parseChoice<core::OutputMode>(row.mode);
     settings.enable_openxr_s2 = true;
     service.initialize();
     row.hold(service);
@@ -310,12 +302,12 @@ TEST_F(OutputServiceTest, ChangesWhileHeldReleaseWhatWasPressedAndTheNextPressUs
 
   // The mode switched while walking and crouched: the old output lets go of all of
   // it before the new one starts.
-  settings.mode = "Keyboard";
+  settings.mode = core::OutputMode::Keyboard;
   service.initialize();
   lean(service);
   crouchOn(service);
   backends.take();
-  settings.mode = "SteamVR Hook";
+  settings.mode = core::OutputMode::SteamVrHook;
   service.applyOutputMode();
   lean(service);
   EXPECT_THAT(backends.take(),
@@ -330,7 +322,7 @@ TEST(OutputServiceWithKeyboard, CentringInKeyboardModeLeavesNoKeyDown) {
   testsupport::RecordingKeyInjector keys;
   outputs::KeyboardOutputService keyboard(settings, logger, keys, out);
   outputs::OutputService service(settings, logger, {.keyboard = &keyboard});
-  settings.mode = "Keyboard";
+  settings.mode = core::OutputMode::Keyboard;
   service.initialize();
   service.updateStick(-0.7f, -0.7f);
   service.setJump(true);
@@ -344,7 +336,7 @@ TEST(OutputServiceWithKeyboard, CentringInKeyboardModeLeavesNoKeyDown) {
   // Leaving the keyboard mode while walking lifts the keys too.
   service.updateStick(0, -0.5f);
   ASSERT_EQ(keys.keysDown(), Calls{"W"});
-  settings.mode = "SteamVR Hook";
+  settings.mode = core::OutputMode::SteamVrHook;
   service.applyOutputMode();
   EXPECT_THAT(keys.keysDown(), IsEmpty());
 }
@@ -355,7 +347,7 @@ TEST(OutputServiceWithoutBackends, EveryOperationIsANoOp) {
   core::Logger logger{&logText};
   outputs::OutputService service(settings, logger, {});
   for (const char* mode : {"Keyboard", "Xbox Controller (vJoy)", "SteamVR Hook", "VRChat OSC", "OpenXR API Layer"}) {
-    settings.mode = mode;
+    settings.mode = *core::parseChoice<core::OutputMode>(mode);
     settings.enable_openxr_s2 = true;
     service.initialize();
     service.updateStick(1, -1);

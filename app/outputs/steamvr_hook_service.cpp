@@ -8,7 +8,7 @@ namespace outputs {
 namespace {
 
 // Every hand argument is L when it is exactly "Left", R otherwise.
-const char* handLetter(const std::string& hand) { return hand == "Left" ? "L" : "R"; }
+const char* hookHandLetter(const std::string& hand) { return hand == "Left" ? "L" : "R"; }
 int handIndex(const std::string& hand) { return hand == "Left" ? 0 : 1; }
 
 }  // namespace
@@ -90,9 +90,9 @@ void SteamVRHookService::sendStick(float x, float y, const std::string& hand) {
   else if (forwardHeld_[index])
     v = -1.0f;
   // The engine's y is negative forward; the wire's is positive forward.
-  const std::string address = addressFor(handLetter(hand));
+  const std::string address = addressFor(hookHandLetter(hand));
   send(hook::stickMessage(address, x, -v));
-  noteStickAddress(handLetter(hand), address);
+  noteStickAddress(hookHandLetter(hand), address);
   if (backHeld_[index] || forwardHeld_[index]) {
     // The sample carried the held pseudo-button: a repeat on top would only zero x for a moment.
     const core::WaitClock::TimePoint now = clock_->now();
@@ -107,8 +107,8 @@ void SteamVRHookService::sendStick(float x, float y, const std::string& hand) {
       s2Pressed_ = false;
     }
   } else if (v < -(settings_.steamvr_threshold_2.load(std::memory_order_relaxed) / 100.0f)) {
-    const outputs::ButtonSpec spec =
-        outputs::resolveButtonSpec(settings_.steamvr_button_2.get(), settings_.target_controller.get());
+    const outputs::ButtonSpec spec = outputs::resolveButtonSpec(
+        settings_.steamvr_button_2.get(), std::string(core::choiceText(settings_.target_controller.load())));
     // A button changed while held: the old one is let go first.
     if (s2Pressed_ && (spec.button != s2Spec_.button || spec.hand != s2Spec_.hand))
       buttonEventLocked(s2Spec_.button, false, s2Spec_.hand);
@@ -140,7 +140,7 @@ std::vector<std::string> SteamVRHookService::pressMessages(const std::string& ad
 
 void SteamVRHookService::buttonEventLocked(const std::string& button, bool pressed, const std::string& hand) {
   if (!initialized_) return;
-  const std::string letter = handLetter(hand);
+  const std::string letter = hookHandLetter(hand);
   const int index = handIndex(hand);
   if (button == "Thumbstick Back") backHeld_[index] = pressed;
   if (button == "Thumbstick Forward") forwardHeld_[index] = pressed;

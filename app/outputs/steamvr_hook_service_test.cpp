@@ -117,7 +117,7 @@ TEST_F(HookServiceTest, SecondStageForcedByForwardAndDroppedWhenDisabled) {
   settings.enable_steamvr_s2 = true;
   settings.steamvr_threshold_2 = 99.0f;
   settings.steamvr_button_2 = "Grip";  // no colon: the hand is target_controller
-  settings.target_controller = "Right";
+  settings.target_controller = core::Hand::Right;
   service->initialize();
   service->buttonEvent("Thumbstick Forward", true, "Right");
   service->sendStick(0, -0.1f, "Right");

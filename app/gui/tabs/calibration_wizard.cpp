@@ -46,8 +46,8 @@ double CalibrationWizard::now() const {
 }
 
 engine::AxisMap CalibrationWizard::axisMap() const {
-  const bool slime =
-      settings_.tracker_source.equals("SlimeVR (OSC)") || settings_.tracker_source.equals("SlimeVR (SolarXR)");
+  const bool slime = settings_.tracker_source.load() == core::Source::SlimeOsc ||
+                     settings_.tracker_source.load() == core::Source::SlimeSolarXr;
   return engine::StickMapper(settings_).axisMap(slime);
 }
 
