@@ -50,8 +50,8 @@ BENCHMARK(BM_QuaternionSample_Portrait);
 
 void BM_QuaternionSample_LandscapeInwardWrapped(benchmark::State& state) {
   Bench bench;
-  bench.settings.orientation = "Horizontal (Landscape Left)";
-  bench.settings.screen_facing = "Screen Inward (Towards Body)";
+  bench.settings.orientation = core::Mounting::LandscapeLeft;
+  bench.settings.screen_facing = core::Facing::Inward;
   bench.settings.fix_angle_discontinuity = true;
   bench.settings.progression = 0.5f;
   runSamples(state, bench, "Phone");
@@ -60,7 +60,7 @@ BENCHMARK(BM_QuaternionSample_LandscapeInwardWrapped);
 
 void BM_QuaternionSample_SlimeOscAddress(benchmark::State& state) {
   Bench bench;
-  bench.settings.tracker_source = "SlimeVR (OSC)";
+  bench.settings.tracker_source = core::Source::SlimeOsc;
   runSamples(state, bench, "/tracking/trackers/1/rotation");
 }
 BENCHMARK(BM_QuaternionSample_SlimeOscAddress);

@@ -27,7 +27,7 @@ class HookOutputChain : public fakevr::LoadedDriverTest {
     if (!loaded()) return;
     left = &server.addController(1, "LHR-LEFT", FakeVrServer::thumbstickAxes(), {"/input/a/click"});
     right = &server.addController(2, "LHR-RIGHT", {"/input/joystick/x", "/input/joystick/y"}, {"/input/b/click"});
-    ASSERT_TRUE(settings.mode.equals("SteamVR Hook"));
+    ASSERT_TRUE(settings.mode.load() == core::OutputMode::SteamVrHook);
     output.initialize();
   }
   void TearDown() override {

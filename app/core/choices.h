@@ -27,6 +27,7 @@ enum class Source : std::uint8_t {
   OpenVr,
   OpenXr,
   Disabled,
+  None,  // no body tracker
 };
 
 enum class Hand : std::uint8_t { Left, Right };
@@ -74,7 +75,7 @@ struct ChoiceNames<ActionTarget> {
 
 template <>
 struct ChoiceNames<Source> {
-  static constexpr std::array<ChoiceName<Source>, 8> table{{
+  static constexpr std::array<ChoiceName<Source>, 9> table{{
       {Source::Phone, "Phone"},
       {Source::PhoneAcceleration, "Phone (Acceleration)"},
       {Source::SlimeOsc, "SlimeVR (OSC)"},
@@ -83,6 +84,7 @@ struct ChoiceNames<Source> {
       {Source::OpenVr, "SteamVR (OpenVR)"},
       {Source::OpenXr, "OpenXR (In-Game)"},
       {Source::Disabled, "Disabled"},
+      {Source::None, "None"},
   }};
 };
 
@@ -164,6 +166,29 @@ constexpr OutputMode targetOutput(ActionTarget target, OutputMode main) {
       return OutputMode::OpenXrLayer;
   }
   return main;
+}
+
+// The component (0 for x, 1 for y, 2 for z) and the sign an acceleration axis reads.
+struct AxisComponent {
+  int index;
+  float sign;
+};
+constexpr AxisComponent axisComponent(AccelAxis axis) {
+  switch (axis) {
+    case AccelAxis::X:
+      return {0, 1.0f};
+    case AccelAxis::Y:
+      return {1, 1.0f};
+    case AccelAxis::Z:
+      return {2, 1.0f};
+    case AccelAxis::NegX:
+      return {0, -1.0f};
+    case AccelAxis::NegY:
+      return {1, -1.0f};
+    case AccelAxis::NegZ:
+      return {2, -1.0f};
+  }
+  return {1, 1.0f};
 }
 
 // "L" or "R": the hand as the driver's datagrams and the layer's record name it.

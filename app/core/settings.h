@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/core/axis.h"
+#include "app/core/choices.h"
 #include "app/core/guarded.h"
 
 namespace core {
@@ -28,25 +29,25 @@ struct AtomicVec3 {
 
 // Every tunable of the program (persisted under its JSON key, in the order of the
 // settings table) and the live values the engine publishes for the user interface.
-// Numbers and flags are atomics; texts are read as copies (see Guarded). One
+// Numbers, flags and choices are atomics; texts are read as copies (see Guarded). One
 // instance is made by the program's composition root; tests make their own.
 struct Settings {
   // ---- Persisted fields ----
   std::atomic<int> osc_input_port{9000};
   std::atomic<int> owotrack_input_port{6969};
   std::atomic<int> solarxr_port{21110};
-  SharedText mode{"SteamVR Hook"};
-  SharedText hmd_source{"Phone (Acceleration)"};
-  SharedText tracker_source{"Phone"};
+  std::atomic<OutputMode> mode{OutputMode::SteamVrHook};
+  std::atomic<Source> hmd_source{Source::PhoneAcceleration};
+  std::atomic<Source> tracker_source{Source::Phone};
   std::atomic<int> slime_tracker_id{1};
   std::atomic<int> openvr_hmd_id{0};
   std::atomic<int> steamvr_tracker_id{-1};
   SharedText steamvr_tracker_name{"None"};
   SharedText slime_tracker_name{"None"};
   SharedText slime_jump_tracker_name{"None"};
-  SharedText slime_orientation{"Vertical (Portrait)"};
-  SharedText slime_facing{"Screen Outward (Default)"};
-  SharedText target_controller{"Left"};
+  std::atomic<Mounting> slime_orientation{Mounting::Portrait};
+  std::atomic<Facing> slime_facing{Facing::Outward};
+  std::atomic<Hand> target_controller{Hand::Left};
   SharedText hook_target_serial{""};
   SharedText hook_target_name{"Left Hand (Default)"};
   std::atomic<float> deadzone{3.0f};
@@ -70,29 +71,29 @@ struct Settings {
   std::atomic<int> slime_map_roll{AxisY};
   std::atomic<int> slime_map_pitch{AxisNone};
   std::atomic<int> slime_map_yaw{AxisX};
-  SharedText orientation{"Vertical (Portrait)"};
-  SharedText screen_facing{"Screen Outward (Default)"};
+  std::atomic<Mounting> orientation{Mounting::Portrait};
+  std::atomic<Facing> screen_facing{Facing::Outward};
   std::atomic<float> jump_threshold{15.0f};
   std::atomic<float> jump_duration{0.15f};
   std::atomic<float> jump_window{150.0f};
   std::atomic<float> jump_pitch_comp{0.0f};
-  SharedText jump_comp_axis{"Roll"};
+  std::atomic<RotationAxis> jump_comp_axis{RotationAxis::Roll};
   SharedText jump_button{"A"};
   SharedText jump_key{"space"};
   SharedText jump_hook_button{"Left: A"};
-  SharedText jump_output_mode{"Follow Main Output"};
-  SharedText jump_accel_axis{"Y"};
+  std::atomic<ActionTarget> jump_output_mode{ActionTarget::FollowMain};
+  std::atomic<AccelAxis> jump_accel_axis{AccelAxis::Y};
   std::atomic<float> jump_accel_threshold{15.0f};
   std::atomic<float> jump_accel_smoothing{50.0f};
   std::atomic<float> jump_accel_suppress_threshold{5.0f};
-  SharedText squat_source{"Disabled"};
+  std::atomic<Source> squat_source{Source::Disabled};
   std::atomic<float> squat_upper_threshold{140.0f};
   std::atomic<float> squat_lower_threshold{110.0f};
   std::atomic<bool> squat_is_hold{false};
   SharedText squat_button{"B"};
   SharedText squat_key{"ctrl"};
   SharedText squat_hook_button{"Left: B"};
-  SharedText squat_output_mode{"Follow Main Output"};
+  std::atomic<ActionTarget> squat_output_mode{ActionTarget::FollowMain};
   SharedText vrchat_osc_address{"127.0.0.1"};
   std::atomic<int> vrchat_osc_port{9000};
   SharedText key_fwd{"w"};

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -19,8 +20,17 @@ namespace {
 
 using nlohmann::json;
 
-using FieldPointer = std::variant<std::atomic<int> Settings::*, std::atomic<float> Settings::*,
-                                  std::atomic<bool> Settings::*, SharedText Settings::*>;
+using FieldPointer =
+    std::variant<std::atomic<int> Settings::*, std::atomic<float> Settings::*, std::atomic<bool> Settings::*,
+                 SharedText Settings::*, std::atomic<OutputMode> Settings::*, std::atomic<ActionTarget> Settings::*,
+                 std::atomic<Source> Settings::*, std::atomic<Hand> Settings::*, std::atomic<Mounting> Settings::*,
+                 std::atomic<Facing> Settings::*, std::atomic<AccelAxis> Settings::*,
+                 std::atomic<RotationAxis> Settings::*>;
+
+template <class T>
+struct IsChoice : std::false_type {};
+template <class E>
+struct IsChoice<std::atomic<E>> : std::is_enum<E> {};
 
 struct PersistedField {
   const char* key;
@@ -166,6 +176,16 @@ std::optional<float> readFloat(const json& value, const char* key, Refusals& ref
   return narrowed;
 }
 
+// A choice reads the text of one of its values; other text is refused like a number
+// its field cannot hold, so the file is kept before a save replaces it.
+template <class E>
+std::optional<E> readChoice(const json& value, const char* key, Refusals& refusals) {
+  const auto text = value.get<std::string>();  // a wrong type throws: that stops the load
+  const auto choice = parseChoice<E>(text);
+  if (!choice) refusals.push_back(std::string("value of \"") + key + "\" is not one of its choices");
+  return choice;
+}
+
 void readField(const json& document, const char* key, Settings& settings, const FieldPointer& field,
                Refusals& refusals) {
   const auto member = document.find(key);
@@ -181,6 +201,8 @@ void readField(const json& document, const char* key, Settings& settings, const 
           if (const auto number = readFloat(value, key, refusals)) target = *number;
         } else if constexpr (std::is_same_v<Target, std::atomic<bool>>) {
           target = value.get<bool>();
+        } else if constexpr (IsChoice<Target>::value) {
+          if (const auto choice = readChoice<decltype(target.load())>(value, key, refusals)) target = *choice;
         } else {
           target = value.get<std::string>();
         }
@@ -229,15 +251,17 @@ double writableFloat(float value, float fallback) {
 json toJson(const Settings& settings, const FieldPointer& field) {
   return std::visit(
       [&](auto pointer) -> json {
-        const auto& source = settings.*pointer;
-        using Source = std::remove_cvref_t<decltype(source)>;
-        if constexpr (std::is_same_v<Source, std::atomic<float>>) {
+        const auto& stored = settings.*pointer;
+        using Stored = std::remove_cvref_t<decltype(stored)>;
+        if constexpr (std::is_same_v<Stored, std::atomic<float>>) {
           static const Settings kDefaults;
-          return writableFloat(source.load(), (kDefaults.*pointer).load());
-        } else if constexpr (std::is_same_v<Source, SharedText>) {
-          return source.get();
+          return writableFloat(stored.load(), (kDefaults.*pointer).load());
+        } else if constexpr (std::is_same_v<Stored, SharedText>) {
+          return stored.get();
+        } else if constexpr (IsChoice<Stored>::value) {
+          return std::string(choiceText(stored.load()));
         } else {
-          return source.load();
+          return stored.load();
         }
       },
       field);

@@ -157,7 +157,7 @@ TEST_F(SettingsFileTest, FreshRecordSavesExactlyTheDefaultFile) {
 
 TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
   settings.deadzone = 7.25f;
-  settings.mode = "Keyboard";
+  settings.mode = core::OutputMode::Keyboard;
   settings.hook_target_name = "Controller \xC3\xA9\xE2\x9C\x93";  // non-ASCII is written as UTF-8
   settings.slime_map_yaw = AxisNegZ;
   settings.center_offset.set(1.5f, -2.0f, 170.25f);
@@ -169,7 +169,7 @@ TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
   Settings loaded;
   ASSERT_TRUE(file.load(loaded));
   EXPECT_EQ(loaded.deadzone, 7.25f);
-  EXPECT_EQ(loaded.mode.get(), "Keyboard");
+  EXPECT_EQ(loaded.mode.load(), core::OutputMode::Keyboard);
   EXPECT_EQ(loaded.hook_target_name.get(), settings.hook_target_name.get());
   EXPECT_EQ(loaded.slime_map_yaw, AxisNegZ);
   EXPECT_EQ(loaded.center_offset.get(), (std::array<float, 3>{1.5f, -2.0f, 170.25f}));

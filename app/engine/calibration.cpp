@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <functional>
 
-#include "app/core/source_names.h"
 
 namespace engine::calibration {
 namespace {
@@ -117,15 +116,16 @@ float sensitivity(float reachOneWay, float reachOtherWay) {
   return std::clamp(std::min(reachOneWay, reachOtherWay), 5.0f, 90.0f);
 }
 
-JumpSignal jumpSignalOf(const std::string& hmdSource) {
-  using namespace core::sources;
-  if (hmdSource == kOpenVr || hmdSource == kOpenXr || hmdSource == kSlimeOsc) return JumpSignal::Height;
-  if (hmdSource == kPhoneAcceleration || hmdSource == kSlimeSolarXr) return JumpSignal::Acceleration;
+JumpSignal jumpSignalOf(core::Source hmdSource) {
+  using core::Source;
+  if (hmdSource == Source::OpenVr || hmdSource == Source::OpenXr || hmdSource == Source::SlimeOsc)
+    return JumpSignal::Height;
+  if (hmdSource == Source::PhoneAcceleration || hmdSource == Source::SlimeSolarXr) return JumpSignal::Acceleration;
   return JumpSignal::None;
 }
 
-bool hasCrouchSource(const std::string& squatSource) {
-  return squatSource == core::sources::kOpenVr || squatSource == core::sources::kOpenXr;
+bool hasCrouchSource(core::Source squatSource) {
+  return squatSource == core::Source::OpenVr || squatSource == core::Source::OpenXr;
 }
 
 namespace {

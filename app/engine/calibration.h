@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/choices.h"
 #include "app/core/live_history.h"
 #include "app/engine/orientation_mapper.h"
 #include "app/engine/stick_mapper.h"
@@ -62,9 +63,9 @@ float sensitivity(float reachOneWay, float reachOtherWay);
 // What the jump detector that `hmd_source` selects compares with its threshold:
 // the head's rise in centimetres, the smoothed acceleration in m/s², or nothing.
 enum class JumpSignal { None, Height, Acceleration };
-JumpSignal jumpSignalOf(const std::string& hmdSource);
+JumpSignal jumpSignalOf(core::Source hmdSource);
 // Whether `squat_source` delivers head heights to the crouch detector.
-bool hasCrouchSource(const std::string& squatSource);
+bool hasCrouchSource(core::Source squatSource);
 
 // The optional head step: standing still from `start`, jumping from `jumpsFrom`,
 // crouching and standing up from `crouchFrom` to `end`. A part without a source

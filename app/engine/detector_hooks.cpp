@@ -48,8 +48,8 @@ void DetectorHooks::watchdog(double now) {
     if (settings.last_change_time > 0) settings.last_change_time = now;
   }
   watchdog_.check(now);
-  const std::string squat = settings.squat_source.get();
-  if (squat != "SteamVR (OpenVR)" && squat != "OpenXR (In-Game)") crouch_.disable();
+  const core::Source squat = settings.squat_source.load();
+  if (squat != core::Source::OpenVr && squat != core::Source::OpenXr) crouch_.disable();
 }
 
 }  // namespace engine

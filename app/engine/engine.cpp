@@ -4,22 +4,13 @@
 #include <cmath>
 #include <initializer_list>
 
-#include "app/core/source_names.h"
-
 namespace engine {
 namespace {
 
-using core::sources::kPhone;
-using core::sources::kPhoneAcceleration;
-using core::sources::kSlimeOsc;
-constexpr std::string_view kSolarXR = core::sources::kSlimeSolarXr;
-constexpr std::string_view kSteamVRTracker = core::sources::kSteamVrTracker;
-constexpr std::string_view kOpenVR = core::sources::kOpenVr;
-constexpr std::string_view kOpenXR = core::sources::kOpenXr;
-constexpr std::string_view kPadMode = "Xbox Controller (vJoy)";
+using core::Source;
 
-bool isOneOf(std::string_view value, std::initializer_list<std::string_view> options) {
-  for (std::string_view option : options)
+bool isOneOf(Source value, std::initializer_list<Source> options) {
+  for (Source option : options)
     if (value == option) return true;
   return false;
 }
@@ -42,13 +33,10 @@ float wrapAngle(float angle) {
   return angle;
 }
 
-// The component of `v` on the signed axis "X", "Y", "Z", "-X", "-Y" or "-Z"; 0 for any other text.
-float alongAxis(const core::AtomicVec3& v, const std::string& axis) {
-  const bool negated = axis.size() == 2 && axis[0] == '-';
-  const std::string_view name = negated ? std::string_view(axis).substr(1) : std::string_view(axis);
-  const int index = name == "X" ? 0 : name == "Y" ? 1 : name == "Z" ? 2 : -1;
-  if (index < 0) return 0.0f;
-  return negated ? -v[index] : v[index];
+// The component of `v` on a signed axis.
+float alongAxis(const core::AtomicVec3& v, core::AccelAxis axis) {
+  const core::AxisComponent component = core::axisComponent(axis);
+  return component.sign * v[component.index];
 }
 
 }  // namespace
@@ -64,7 +52,6 @@ Engine::Engine(core::Settings& settings, core::Logger& logger, core::ServiceMana
       installCallbacks_(std::move(installCallbacks)),
       saveSettings_(std::move(saveSettings)),
       submitPadReport_(std::move(submitPadReport)),
-      mapper_(settings),
       stickMapper_(settings) {}
 
 Engine::~Engine() { stop(); }
@@ -116,9 +103,9 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   noteSample({a, b, c, 0.0f}, 0.1f, now);
   settings_.raw_orientation.set(a, b, c);
 
-  const bool solarXR = selection.tracker_source == kSolarXR;
-  const std::string orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).get();
-  const std::string facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).get();
+  const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
+  const core::Mounting orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).load();
+  const core::Facing facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).load();
   const Angles mapped = mapper_.mapAngles(a, b, c, orientation, facing);
   settings_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
   finishLocomotionSample(selection);
@@ -139,13 +126,13 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
     const double now = clock_.now();
     settings_.last_sample_time = now;
     noteSample({x, y, z, w}, 0.001f, now);
-    const bool solarXR = selection.tracker_source == kSolarXR;
-    const std::string orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).get();
-    const std::string facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).get();
+    const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
+    const core::Mounting orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).load();
+    const core::Facing facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).load();
     mapped = mapper_.mapQuaternion(q, orientation, facing, true);
   } else {
-    // Without correction the mounting texts play no part.
-    mapped = mapper_.mapQuaternion(q, "", "", false);
+    // Without correction the mounting plays no part.
+    mapped = mapper_.mapQuaternion(q, core::Mounting::Portrait, core::Facing::Outward, false);
   }
 
   if (jumpTracker) {
@@ -172,7 +159,8 @@ void Engine::noteSample(const float (&values)[4], float limit, double now) {
 
 void Engine::finishLocomotionSample(const SourceSelection& selection) {
   Angles centred = settings_.mapped_orientation.get();
-  if (isOneOf(selection.tracker_source, {kPhone, kSolarXR, kSlimeOsc, kSteamVRTracker})) {
+  if (isOneOf(selection.tracker_source,
+              {Source::Phone, Source::SlimeSolarXr, Source::SlimeOsc, Source::SteamVrTracker})) {
     const Angles centre = settings_.center_offset.get();
     for (int i = 0; i < 3; ++i) centred[i] -= centre[i];
   }
@@ -180,7 +168,7 @@ void Engine::finishLocomotionSample(const SourceSelection& selection) {
     for (float& angle : centred) angle = wrapAngle(angle);
 
   Stick stick;
-  const bool slime = isOneOf(selection.tracker_source, {kSlimeOsc, kSolarXR});
+  const bool slime = isOneOf(selection.tracker_source, {Source::SlimeOsc, Source::SlimeSolarXr});
   if (!settings_.stalled) {
     stick = stickMapper_.compute(centred, slime);
   } else {
@@ -224,17 +212,18 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
   if (!settings_.tracking_active) return;
   settings_.head_position.set(x, y, z);
 
-  const std::string hmdSource = settings_.hmd_source.get();
+  const Source hmdSource = settings_.hmd_source.load();
   const double now = clock_.now();
-  if (isOneOf(hmdSource, {kSlimeOsc, kOpenVR, kOpenXR}) && isHeadPositionSource(source, hmdSource)) {
+  if (isOneOf(hmdSource, {Source::SlimeOsc, Source::OpenVr, Source::OpenXr}) &&
+      isHeadPositionSource(source, hmdSource)) {
     const bool fired = hooks_->detectHeightJump(y);
     if (fired) pressJump("Engine: Jump detected (Height)!");
     const float rise = settings_.jump_rise * 100.0f;  // centimetres above the window's low point
     recordJump(now, rise, settings_.jump_threshold, rise + settings_.compensation, fired, false);
   }
 
-  const std::string squatSource = settings_.squat_source.get();
-  if (isOneOf(squatSource, {kOpenVR, kOpenXR}) && source == squatSource) {
+  const Source squatSource = settings_.squat_source.load();
+  if (isOneOf(squatSource, {Source::OpenVr, Source::OpenXr}) && source == core::choiceText(squatSource)) {
     hooks_->updateCrouch(y);
     history_->crouch.push({now, y * 100.0f, settings_.crouching.load()});
   }
@@ -247,11 +236,12 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
     std::lock_guard lock(lock_);
     if (settings_.tracking_active) {
       settings_.last_acceleration.set(x, y, z);
-      const std::string hmdSource = settings_.hmd_source.get();
-      const std::string trackerSource = settings_.tracker_source.get();
-      const bool solarXR = hmdSource == kSolarXR || trackerSource == kSolarXR;
-      const bool sourceGate = isOneOf(hmdSource, {kPhoneAcceleration, kPhone, kSolarXR}) || trackerSource == kSolarXR;
-      bool nameGate = source == kPhone;
+      const Source hmdSource = settings_.hmd_source.load();
+      const Source trackerSource = settings_.tracker_source.load();
+      const bool solarXR = hmdSource == Source::SlimeSolarXr || trackerSource == Source::SlimeSolarXr;
+      const bool sourceGate = isOneOf(hmdSource, {Source::PhoneAcceleration, Source::Phone, Source::SlimeSolarXr}) ||
+                              trackerSource == Source::SlimeSolarXr;
+      bool nameGate = source == core::choiceText(Source::Phone);
       if (!nameGate && solarXR) {
         const std::string jumpTracker = settings_.slime_jump_tracker_name.get();
         nameGate = jumpTracker == "None" || jumpTracker.empty() || source == jumpTracker;
@@ -259,7 +249,7 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
       if (sourceGate && nameGate) {
         const bool fired = hooks_->detectAccelerationJump(x, y, z);
         if (fired) pressJump("Engine: Jump detected (Accel)!");
-        const float along = alongAxis(settings_.averaged_acceleration, settings_.jump_accel_axis.get());
+        const float along = alongAxis(settings_.averaged_acceleration, settings_.jump_accel_axis.load());
         const float shown = settings_.jump_suppressed ? 0.0f : along;  // what the detector compared
         recordJump(clock_.now(), shown, settings_.jump_accel_threshold, along, fired, true);
       }
@@ -351,7 +341,7 @@ void Engine::runPass(double now) {
   }
   // The pad's report keeps flowing while no tracker data arrives, so input
   // forwarded from a second controller is not lost.
-  if (submitPadReport_ && settings_.mode.equals(kPadMode)) {
+  if (submitPadReport_ && settings_.mode.load() == core::OutputMode::Pad) {
     std::lock_guard lock(lock_);
     submitPadReport_();
   }

@@ -16,15 +16,11 @@ bool olderThan(double age, double limit) { return age > limit + kTimeTolerance; 
 
 bool allFinite(float a, float b = 0, float c = 0) { return std::isfinite(a) && std::isfinite(b) && std::isfinite(c); }
 
-// The component of (x, y, z) on a signed axis text; 0 for any other text.
-float onAxis(const std::string& axis, float x, float y, float z) {
-  if (axis == "X") return x;
-  if (axis == "Y") return y;
-  if (axis == "Z") return z;
-  if (axis == "-X") return -x;
-  if (axis == "-Y") return -y;
-  if (axis == "-Z") return -z;
-  return 0;
+// The component of (x, y, z) on a signed axis.
+float onAxis(core::AccelAxis axis, float x, float y, float z) {
+  const core::AxisComponent component = core::axisComponent(axis);
+  const float values[3] = {x, y, z};
+  return component.sign * values[component.index];
 }
 
 }  // namespace
@@ -64,8 +60,7 @@ bool HeightJumpDetector::processHeight(float h) {
   const float strength = settings_.jump_pitch_comp.load();
   float range = 0;
   if (strength > 0) {
-    const std::string axis = settings_.jump_comp_axis.get();
-    const int index = axis == "Roll" ? 0 : axis == "Pitch" ? 1 : 2;
+    const int index = static_cast<int>(settings_.jump_comp_axis.load());  // roll, pitch, yaw
     float low = 1e9f, high = -1e9f;
     for (const Sample& s : window_) {
       low = std::min(low, s.angles[index]);
@@ -122,7 +117,7 @@ bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
   const float avgZ = static_cast<float>(sumZ_ / count);
   settings_.averaged_acceleration.set(avgX, avgY, avgZ);
 
-  const std::string axis = settings_.jump_accel_axis.get();
+  const core::AccelAxis axis = settings_.jump_accel_axis.load();
   float value = onAxis(axis, avgX, avgY, avgZ);
 
   settings_.jump_suppressed = false;
@@ -156,27 +151,26 @@ bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
 // ---- JumpDetectorManager ----
 
 namespace {
-bool isPositionSource(const std::string& s) {
-  return s == "SlimeVR (OSC)" || s == "SteamVR (OpenVR)" || s == "OpenXR (In-Game)";
-}
-bool isAccelerationSource(const std::string& s) { return s == "Phone (Acceleration)" || s == "SlimeVR (SolarXR)"; }
+using core::Source;
+bool isPositionSource(Source s) { return s == Source::SlimeOsc || s == Source::OpenVr || s == Source::OpenXr; }
+bool isAccelerationSource(Source s) { return s == Source::PhoneAcceleration || s == Source::SlimeSolarXr; }
 }  // namespace
 
 JumpDetectorManager::JumpDetectorManager(core::Settings& settings, const WallClock& clock)
     : settings_(settings), height_(settings, clock), accel_(settings, clock) {}
 
 bool JumpDetectorManager::height(float y) {
-  return isPositionSource(settings_.hmd_source.get()) && height_.processHeight(y);
+  return isPositionSource(settings_.hmd_source.load()) && height_.processHeight(y);
 }
 
 bool JumpDetectorManager::acceleration(float x, float y, float z) {
-  return isAccelerationSource(settings_.hmd_source.get()) && accel_.processAcceleration(x, y, z);
+  return isAccelerationSource(settings_.hmd_source.load()) && accel_.processAcceleration(x, y, z);
 }
 
 void JumpDetectorManager::setOrientation(float a, float b, float c) { height_.setOrientation(a, b, c); }
 
 bool JumpDetectorManager::isJumping() const {
-  const std::string source = settings_.hmd_source.get();
+  const Source source = settings_.hmd_source.load();
   if (isPositionSource(source)) return height_.isJumping();
   if (isAccelerationSource(source)) return accel_.isJumping();
   return false;

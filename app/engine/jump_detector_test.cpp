@@ -94,10 +94,10 @@ TEST_F(HeightFixture, TiltCompensationDiscountsTheRise) {
   EXPECT_TRUE(at(50, 1.70f));           // 0.70 - 0.50 = 0.20
 
   // The axis chooses the angle: "Pitch" sees a range of 80 degrees here.
-  settings.jump_comp_axis = "Pitch";
+  settings.jump_comp_axis = core::RotationAxis::Pitch;
   EXPECT_FALSE(at(50, 1.70f));
   EXPECT_NEAR(settings.compensation_angle_range, 80.0f, 1e-4);
-  settings.jump_comp_axis = "anything";  // the third angle; the first sample has left the window
+  settings.jump_comp_axis = core::RotationAxis::Yaw;  // the third angle; the first sample has left the window
   detector.setOrientation(18, -40, -3);
   EXPECT_FALSE(at(1, 1.70f));
   EXPECT_NEAR(settings.compensation_angle_range, 10.0f, 1e-4);
@@ -192,12 +192,11 @@ TEST_F(AccelFixture, DownwardPushSuppressesJumpsForHalfASecond) {
   EXPECT_FALSE(settings.jump_suppressed);
 }
 
-TEST_F(AccelFixture, SignedAxesAndUnknownAxisText) {
+TEST_F(AccelFixture, SignedAxes) {
   settings.jump_accel_suppress_threshold = 0;
-  settings.jump_accel_axis = "-Z";
+  settings.jump_accel_axis = core::AccelAxis::NegZ;
   EXPECT_TRUE(at(0, 0, 0, -16));
   AccelJumpDetector lower(settings, clock);
-  settings.jump_accel_axis = "y";  // not an axis: the value is always 0
   for (int i = 0; i < 10; ++i) EXPECT_FALSE((clock.advance(300), lower.processAcceleration(100, 100, 100)));
 }
 
@@ -224,14 +223,14 @@ TEST(JumpDetectorManager, RoutesByJumpSource) {
   JumpDetectorManager manager(settings, clock);
   settings.jump_accel_suppress_threshold = 0;
 
-  settings.hmd_source = "Phone (Acceleration)";
+  settings.hmd_source = core::Source::PhoneAcceleration;
   EXPECT_FALSE(manager.height(1.0f));
   clock.advance(20);
   EXPECT_FALSE(manager.height(2.0f));  // not fed to the height detector
   EXPECT_TRUE(manager.acceleration(0, 20, 0));
   EXPECT_TRUE(manager.isJumping());
 
-  settings.hmd_source = "SteamVR (OpenVR)";
+  settings.hmd_source = core::Source::OpenVr;
   EXPECT_FALSE(manager.isJumping());  // the height detector's flag
   EXPECT_FALSE(manager.acceleration(0, 50, 0));
   EXPECT_FALSE(manager.height(1.0f));
@@ -239,12 +238,12 @@ TEST(JumpDetectorManager, RoutesByJumpSource) {
   EXPECT_TRUE(manager.height(1.3f));
   EXPECT_TRUE(manager.isJumping());
 
-  for (const char* source : {"Disabled", "Phone", "None"}) {
+  for (const core::Source source : {core::Source::Disabled, core::Source::Phone, core::Source::None}) {
     settings.hmd_source = source;
     clock.advance(1000);
-    EXPECT_FALSE(manager.height(5.0f)) << source;
-    EXPECT_FALSE(manager.acceleration(0, 100, 0)) << source;
-    EXPECT_FALSE(manager.isJumping()) << source;
+    EXPECT_FALSE(manager.height(5.0f)) << core::choiceText(source);
+    EXPECT_FALSE(manager.acceleration(0, 100, 0)) << core::choiceText(source);
+    EXPECT_FALSE(manager.isJumping()) << core::choiceText(source);
   }
 }
 
@@ -252,7 +251,7 @@ TEST(JumpDetectorManager, OrientationReachesTheHeightDetector) {
   core::Settings settings;
   FakeWallClock clock;
   JumpDetectorManager manager(settings, clock);
-  settings.hmd_source = "OpenXR (In-Game)";
+  settings.hmd_source = core::Source::OpenXr;
   settings.jump_pitch_comp = 100;
   manager.setOrientation(0, 0, 0);
   manager.height(1.0f);

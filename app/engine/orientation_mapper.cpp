@@ -13,12 +13,8 @@ constexpr float kQuarterTurn = 1.5708f;  // slightly larger than pi/2
 constexpr float kDegToRad = 0.017453292f;
 constexpr float kRadToDeg = 57.295776f;
 
-constexpr std::string_view kPortrait = "Vertical (Portrait)";
-constexpr std::string_view kRaw = "None (Raw)";
-constexpr std::string_view kLandscapeLeft = "Horizontal (Landscape Left)";
-constexpr std::string_view kLandscapeRight = "Horizontal (Landscape Right)";
-constexpr std::string_view kOutward = "Screen Outward (Default)";
-constexpr std::string_view kInward = "Screen Inward (Towards Body)";
+using core::Facing;
+using core::Mounting;
 
 }  // namespace
 
@@ -38,13 +34,10 @@ Angles quaternionToEuler(const Quaternion& q) {
   return {roll * kRadToDeg, pitch * kRadToDeg, yaw * kRadToDeg};
 }
 
-Angles OrientationMapper::mapAngles(float a, float b, float c, std::string_view orientation,
-                                    std::string_view facing) const {
-  std::string ownOrientation, ownFacing;
-  if (orientation.empty()) orientation = ownOrientation = settings_.orientation.get();
-  if (facing.empty()) facing = ownFacing = settings_.screen_facing.get();
-
-  if ((orientation == kPortrait || orientation == kRaw) && (facing == kOutward || facing == kRaw)) return {a, b, c};
+Angles OrientationMapper::mapAngles(float a, float b, float c, Mounting orientation, Facing facing) const {
+  if ((orientation == Mounting::Portrait || orientation == Mounting::Raw) &&
+      (facing == Facing::Outward || facing == Facing::Raw))
+    return {a, b, c};
 
   // q = Rz(c) · Ry(b) · Rx(a): X first, then Y, then Z.
   const float ha = a * kDegToRad * 0.5f, hb = b * kDegToRad * 0.5f, hc = c * kDegToRad * 0.5f;
@@ -60,21 +53,17 @@ Angles OrientationMapper::mapAngles(float a, float b, float c, std::string_view 
   return mapQuaternion(q, orientation, facing, true);
 }
 
-Angles OrientationMapper::mapQuaternion(const Quaternion& input, std::string_view orientation, std::string_view facing,
+Angles OrientationMapper::mapQuaternion(const Quaternion& input, Mounting orientation, Facing facing,
                                         bool correct) const {
   Quaternion q = input;
   if (correct) {
-    std::string ownOrientation, ownFacing;
-    if (orientation.empty()) orientation = ownOrientation = settings_.orientation.get();
-    if (facing.empty()) facing = ownFacing = settings_.screen_facing.get();
-
-    if (orientation != kPortrait && orientation != kRaw) {
+    if (orientation != Mounting::Portrait && orientation != Mounting::Raw) {
       float angle = 0.0f;
-      if (orientation == kLandscapeLeft) angle = -kQuarterTurn;
-      if (orientation == kLandscapeRight) angle = kQuarterTurn;
+      if (orientation == Mounting::LandscapeLeft) angle = -kQuarterTurn;
+      if (orientation == Mounting::LandscapeRight) angle = kQuarterTurn;
       q = multiply(q, Quaternion{0.0f, 0.0f, std::sin(angle / 2.0f), std::cos(angle / 2.0f)});
     }
-    if (facing == kInward) q = multiply(q, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});  // half turn about Y
+    if (facing == Facing::Inward) q = multiply(q, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});  // half turn about Y
   }
 
   // Twist about Z and the swing that remains.

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <array>
-#include <string_view>
 
-#include "app/core/settings.h"
+#include "app/core/choices.h"
 
 namespace engine {
 
@@ -20,22 +19,16 @@ Quaternion multiply(const Quaternion& a, const Quaternion& b);
 // Roll, pitch, yaw in degrees (the raw orientation of quaternion sources).
 Angles quaternionToEuler(const Quaternion& q);
 
-// Corrects a tracker's orientation for how it is worn. Holds no state: the
-// mounting texts default to `orientation` and `screen_facing`, read at each call.
+// Corrects a tracker's orientation for how it is worn. Holds no state.
 class OrientationMapper {
  public:
-  explicit OrientationMapper(const core::Settings& settings) : settings_(settings) {}
-
   // Portrait or raw mounting with outward or raw facing keeps the angles as they
   // are; every other mounting goes through the quaternion path (correction on).
-  Angles mapAngles(float a, float b, float c, std::string_view orientation, std::string_view facing) const;
+  Angles mapAngles(float a, float b, float c, core::Mounting orientation, core::Facing facing) const;
 
   // Applies the mounting correction (when `correct`), then splits the rotation into
   // a twist about Z and a swing. Returns (swing about Y, swing about X, twist about Z).
-  Angles mapQuaternion(const Quaternion& q, std::string_view orientation, std::string_view facing, bool correct) const;
-
- private:
-  const core::Settings& settings_;
+  Angles mapQuaternion(const Quaternion& q, core::Mounting orientation, core::Facing facing, bool correct) const;
 };
 
 }  // namespace engine

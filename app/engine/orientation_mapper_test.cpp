@@ -36,59 +36,49 @@ TEST(QuaternionToEuler, GivesRollPitchYawAndClampsThePitchArgument) {
   EXPECT_FLOAT_EQ(over[1], 90.0f);
 }
 
+using core::Facing;
+using core::Mounting;
+
 TEST(OrientationMapper, PortraitOrRawWithOutwardOrRawFacingKeepsTheAngles) {
-  core::Settings settings;
-  OrientationMapper mapper(settings);
-  for (const char* o : {"Vertical (Portrait)", "None (Raw)"})
-    for (const char* f : {"Screen Outward (Default)", "None (Raw)"}) {
+  OrientationMapper mapper;
+  for (const Mounting o : {Mounting::Portrait, Mounting::Raw})
+    for (const Facing f : {Facing::Outward, Facing::Raw}) {
       const Angles m = mapper.mapAngles(10, 20, 30, o, f);
-      EXPECT_EQ(m, (Angles{10, 20, 30})) << o << " / " << f;
+      EXPECT_EQ(m, (Angles{10, 20, 30})) << static_cast<int>(o) << " / " << static_cast<int>(f);
     }
-  // Empty texts fall back to the settings (the defaults are portrait / outward).
-  EXPECT_EQ(mapper.mapAngles(10, 20, 30, "", ""), (Angles{10, 20, 30}));
-  settings.orientation = "Horizontal (Landscape Left)";
-  const Angles fromSettings = mapper.mapAngles(20, 0, 0, "", "");
-  EXPECT_NEAR(fromSettings[2], -kLandscapeTwist, kTolerance);
 }
 
 TEST(OrientationMapper, LandscapeTurnsTheFrameAQuarterAboutZ) {
-  core::Settings settings;
-  OrientationMapper mapper(settings);
-  const char* outward = "Screen Outward (Default)";
+  OrientationMapper mapper;
+  const Facing outward = Facing::Outward;
   // Landscape left: swing about Y = roll, swing about X ~ 0, twist -90.0002.
-  expectAngles(mapper.mapAngles(20, 0, 0, "Horizontal (Landscape Left)", outward), 20, 0, -kLandscapeTwist);
-  expectAngles(mapper.mapAngles(0, 20, 0, "Horizontal (Landscape Left)", outward), 0, -20, -kLandscapeTwist);
+  expectAngles(mapper.mapAngles(20, 0, 0, Mounting::LandscapeLeft, outward), 20, 0, -kLandscapeTwist);
+  expectAngles(mapper.mapAngles(0, 20, 0, Mounting::LandscapeLeft, outward), 0, -20, -kLandscapeTwist);
   // Landscape right mirrors it.
-  expectAngles(mapper.mapAngles(20, 0, 0, "Horizontal (Landscape Right)", outward), -20, 0, kLandscapeTwist);
-  // Any other non-portrait text takes the quaternion path with no turn: the
-  // swing order puts the X rotation second.
-  expectAngles(mapper.mapAngles(20, 0, 0, "landscape", outward), 0, 20, 0);
+  expectAngles(mapper.mapAngles(20, 0, 0, Mounting::LandscapeRight, outward), -20, 0, kLandscapeTwist);
 }
 
 TEST(OrientationMapper, InwardFacingAddsAHalfTurnAboutY) {
-  core::Settings settings;
-  OrientationMapper mapper(settings);
-  const char* inward = "Screen Inward (Towards Body)";
+  OrientationMapper mapper;
+  const Facing inward = Facing::Inward;
   // Identity ⊗ (0,1,0,0): no twist (z and w are 0), swing about X of 180.
-  expectAngles(mapper.mapAngles(0, 0, 0, "Vertical (Portrait)", inward), 0, 180, 0);
+  expectAngles(mapper.mapAngles(0, 0, 0, Mounting::Portrait, inward), 0, 180, 0);
   // Roll 20: q' = (0, cos10, sin10, 0) -> twist 180, swing about X atan2(sin20, -cos20) = 160.
-  expectAngles(mapper.mapAngles(20, 0, 0, "Vertical (Portrait)", inward), 0, 160, 180);
+  expectAngles(mapper.mapAngles(20, 0, 0, Mounting::Portrait, inward), 0, 160, 180);
 }
 
 TEST(OrientationMapper, QuaternionPathReturnsYSwingFirstAndCorrectsOnlyWhenAsked) {
-  core::Settings settings;
-  OrientationMapper mapper(settings);
-  expectAngles(mapper.mapQuaternion(aboutX(20), "Vertical (Portrait)", "Screen Outward (Default)", true), 0, 20, 0);
-  expectAngles(mapper.mapQuaternion(aboutY(15), "Vertical (Portrait)", "Screen Outward (Default)", true), 15, 0, 0);
-  expectAngles(mapper.mapQuaternion(aboutX(20), "Horizontal (Landscape Left)", "Screen Inward (Towards Body)", false),
-               0, 20, 0);
-  expectAngles(mapper.mapQuaternion(aboutX(20), "Horizontal (Landscape Left)", "Screen Outward (Default)", true), 20, 0,
+  OrientationMapper mapper;
+  expectAngles(mapper.mapQuaternion(aboutX(20), Mounting::Portrait, Facing::Outward, true), 0, 20, 0);
+  expectAngles(mapper.mapQuaternion(aboutY(15), Mounting::Portrait, Facing::Outward, true), 15, 0, 0);
+  expectAngles(mapper.mapQuaternion(aboutX(20), Mounting::LandscapeLeft, Facing::Inward, false), 0, 20, 0);
+  expectAngles(mapper.mapQuaternion(aboutX(20), Mounting::LandscapeLeft, Facing::Outward, true), 20, 0,
                -kLandscapeTwist);
   // A twist part (z, w) shorter than 0.0001 is taken as no twist rather than divided
   // by; just longer, it is a half turn about Z.
   const std::pair<float, float> zAndTwist[] = {{0.0f, 0.0f}, {0.000098f, 0.0f}, {0.000102f, 180.0f}};
   for (const auto& [z, twist] : zAndTwist) {
-    const Angles flat = mapper.mapQuaternion({1, 0, z, 0}, "None (Raw)", "None (Raw)", true);
+    const Angles flat = mapper.mapQuaternion({1, 0, z, 0}, Mounting::Raw, Facing::Raw, true);
     for (float v : flat) EXPECT_TRUE(std::isfinite(v)) << z;
     EXPECT_NEAR(flat[2], twist, kTolerance) << z;
   }

@@ -3,8 +3,7 @@
 namespace engine {
 namespace {
 
-constexpr std::string_view kSolarXR = "SlimeVR (SolarXR)";
-constexpr std::string_view kSlimeOsc = "SlimeVR (OSC)";
+using core::Source;
 
 bool isOscHeadAddress(std::string_view source) {
   return source.find("/tracking/trackers/head/") != std::string_view::npos;
@@ -17,14 +16,14 @@ bool isChosenSolarXRTracker(std::string_view source, const SourceSelection& s) {
 }  // namespace
 
 SourceSelection SourceSelection::read(const core::Settings& settings) {
-  return {settings.tracker_source.get(), settings.hmd_source.get(), settings.slime_tracker_name.get(),
+  return {settings.tracker_source.load(), settings.hmd_source.load(), settings.slime_tracker_name.get(),
           settings.slime_tracker_id.load(std::memory_order_relaxed)};
 }
 
 bool isLocomotionSource(std::string_view source, const SourceSelection& s) {
-  if (source == s.tracker_source) return true;
-  if (s.tracker_source == kSolarXR && isChosenSolarXRTracker(source, s)) return true;
-  if (s.tracker_source == kSlimeOsc) {
+  if (source == core::choiceText(s.tracker_source)) return true;
+  if (s.tracker_source == Source::SlimeSolarXr && isChosenSolarXRTracker(source, s)) return true;
+  if (s.tracker_source == Source::SlimeOsc) {
     const std::string address = "/tracking/trackers/" + std::to_string(s.slime_tracker_id) + "/";
     return source.find(address) != std::string_view::npos;
   }
@@ -32,13 +31,13 @@ bool isLocomotionSource(std::string_view source, const SourceSelection& s) {
 }
 
 bool isJumpTrackerSource(std::string_view source, const SourceSelection& s) {
-  if (source == s.hmd_source) return true;
-  if (s.hmd_source == kSlimeOsc) return isOscHeadAddress(source);
-  return s.hmd_source == kSolarXR && isChosenSolarXRTracker(source, s);
+  if (source == core::choiceText(s.hmd_source)) return true;
+  if (s.hmd_source == Source::SlimeOsc) return isOscHeadAddress(source);
+  return s.hmd_source == Source::SlimeSolarXr && isChosenSolarXRTracker(source, s);
 }
 
-bool isHeadPositionSource(std::string_view source, std::string_view hmdSource) {
-  return source == hmdSource || (hmdSource == kSlimeOsc && isOscHeadAddress(source));
+bool isHeadPositionSource(std::string_view source, Source hmdSource) {
+  return source == core::choiceText(hmdSource) || (hmdSource == Source::SlimeOsc && isOscHeadAddress(source));
 }
 
 }  // namespace engine

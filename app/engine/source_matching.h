@@ -10,8 +10,8 @@ namespace engine {
 // The source settings a handler decides with, copied once per sample so one
 // sample is judged against one consistent selection.
 struct SourceSelection {
-  std::string tracker_source;
-  std::string hmd_source;
+  core::Source tracker_source = core::Source::Phone;
+  core::Source hmd_source = core::Source::PhoneAcceleration;
   std::string slime_tracker_name;
   int slime_tracker_id = 0;
 
@@ -31,6 +31,6 @@ bool isJumpTrackerSource(std::string_view source, const SourceSelection& selecti
 // True when a position named `source` is the head height `hmd_source` selects: the
 // source itself, or with "SlimeVR (OSC)" the position SlimeVR sends for the head
 // ("/tracking/trackers/head/position"); OSC values carry their address as their name.
-bool isHeadPositionSource(std::string_view source, std::string_view hmdSource);
+bool isHeadPositionSource(std::string_view source, core::Source hmdSource);
 
 }  // namespace engine

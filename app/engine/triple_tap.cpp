@@ -14,13 +14,14 @@ TripleTapCheck::TripleTapCheck(core::Settings& settings, core::Logger& logger, c
       resetOutputs_(std::move(resetOutputs)) {}
 
 bool TripleTapCheck::fromLocomotionTracker(std::string_view source) const {
-  const std::string tracker = settings_.tracker_source.get();
-  if (source == "Phone") return tracker == "Phone";
-  if (tracker == "SlimeVR (SolarXR)") {
+  using core::Source;
+  const Source tracker = settings_.tracker_source.load();
+  if (source == core::choiceText(Source::Phone)) return tracker == Source::Phone;
+  if (tracker == Source::SlimeSolarXr) {
     const std::string name = settings_.slime_tracker_name.get();
     return name != "None" && source == name;
   }
-  if (tracker == "SlimeVR (OSC)") {
+  if (tracker == Source::SlimeOsc) {
     const std::string address = "/tracking/trackers/" + std::to_string(settings_.slime_tracker_id.load()) + "/";
     return source.find(address) != std::string_view::npos;
   }

@@ -25,8 +25,10 @@ bool Watchdog::check(double now) {
                 idle > kLimit ? "timeout" : "frozen", idle, frozen);
   logger_.warn(line);
   resetOutputs_();
-  const std::string source = settings_.tracker_source.get();
-  if (source == "SteamVR Tracker" || source == "Phone" || source == "SlimeVR (SolarXR)" || source == "SlimeVR (OSC)")
+  using core::Source;
+  const Source source = settings_.tracker_source.load();
+  if (source == Source::SteamVrTracker || source == Source::Phone || source == Source::SlimeSolarXr ||
+      source == Source::SlimeOsc)
     settings_.stalled = true;
   settings_.last_sample_time = now;
   settings_.last_change_time = now;

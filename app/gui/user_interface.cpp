@@ -145,7 +145,7 @@ class Digest {
 std::uint64_t UserInterface::shownState() {
   const core::Settings& s = settings_;
   Digest d;
-  d.add(activeTab_).add(s.tracking_active.load()).add(s.debug_mode.load()).add(s.mode.get());
+  d.add(activeTab_).add(s.tracking_active.load()).add(s.debug_mode.load()).add(static_cast<int>(s.mode.load()));
   d.add(s.show_steamvr_driver_prompt.load()).add(s.show_vigem_prompt.load()).add(s.update_available.load());
   d.add(s.update_prompt_dismissed.load()).add(s.newest_version.get());
   if (s.restart_needed.load()) d.add(steamVRRunning());
@@ -155,8 +155,9 @@ std::uint64_t UserInterface::shownState() {
   // Plot data counts only where a plot shows it; the pacer caps how often it redraws.
   const core::LiveHistory* history = actions_.history;
   if (history && activeTab_ == Main) d.add(history->lean.written());
-  if (history && activeTab_ == Jump && !s.hmd_source.equals("Disabled")) d.add(history->jump.written());
-  if (history && activeTab_ == Crouch && !s.squat_source.equals("Disabled")) d.add(history->crouch.written());
+  if (history && activeTab_ == Jump && s.hmd_source.load() != core::Source::Disabled) d.add(history->jump.written());
+  if (history && activeTab_ == Crouch && s.squat_source.load() != core::Source::Disabled)
+    d.add(history->crouch.written());
   const bool jumping = actions_.isJumping ? actions_.isJumping() : s.jumping.load();
   switch (activeTab_) {
     case Main:
@@ -286,7 +287,7 @@ void UserInterface::drawPrompts() {
     if (choice == 1) callIfSet(actions_.installComponent, std::string("SteamVR"));
     if (choice != 0) settings_.show_steamvr_driver_prompt = false;
   }
-  if (settings_.mode.equals("Xbox Controller (vJoy)") && settings_.show_vigem_prompt.load()) {
+  if (settings_.mode.load() == core::OutputMode::Pad && settings_.show_vigem_prompt.load()) {
     const int choice =
         drawPrompt({"ViGEmDriverPrompt", "( ! )", "ViGEmBus Driver Required",
                     "The ViGEmBus driver is required for Xbox 360 controller emulation.", "INSTALL", "SKIP"},

@@ -72,7 +72,7 @@ TEST(UserInterface, SaveSettingsWritesTheSettingsFile) {
 
 TEST(UserInterface, ChoosingAnOutputModeSavesAtOnceButMovingASliderDoesNot) {
   Frame f;
-  f.settings.mode = "SteamVR Hook";
+  f.settings.mode = core::OutputMode::SteamVrHook;
   f.settle();
   const auto deadzone = f.ui.rect("Deadzone");
   f.ui.drag(ImVec2(deadzone.min.x + 1, deadzone.centre().y), ImVec2(deadzone.max.x, deadzone.centre().y), f.draw, true);
@@ -82,7 +82,7 @@ TEST(UserInterface, ChoosingAnOutputModeSavesAtOnceButMovingASliderDoesNot) {
 
   ASSERT_TRUE(f.click("Output Mode"));
   ASSERT_TRUE(f.click("Output Mode/Keyboard"));
-  EXPECT_TRUE(f.settings.mode.equals("Keyboard"));
+  EXPECT_TRUE(f.settings.mode.load() == core::OutputMode::Keyboard);
   EXPECT_EQ(f.modeChanges, 1);
   EXPECT_EQ(f.saves, 1);
   EXPECT_TRUE(f.ui.has("Forward (S1)/Key")) << "the keyboard block replaced the hook block";
@@ -114,10 +114,10 @@ TEST(UserInterface, DebugTabFallsBackToMainWhenDebugModeGoesOff) {
 TEST(UserInterface, ViGEmPromptFollowsTheOutputModeAndInstallClearsIt) {
   Frame f;
   f.settings.show_vigem_prompt = true;
-  f.settings.mode = "Keyboard";
+  f.settings.mode = core::OutputMode::Keyboard;
   f.frame();
   EXPECT_FALSE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
-  f.settings.mode = "Xbox Controller (vJoy)";
+  f.settings.mode = core::OutputMode::Pad;
   f.frame();
   ASSERT_TRUE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
   ASSERT_TRUE(f.click("ViGEmDriverPrompt/INSTALL"));
@@ -239,8 +239,8 @@ using Phase = gui::tabs::CalibrationWizard::Phase;
 TEST(UserInterface, CalibrationWizardStepsThroughAndApplySavesItsValues) {
   Calibrating f;
   f.settings.deadzone = 6;
-  f.settings.hmd_source = "SteamVR (OpenVR)";
-  f.settings.squat_source = "SteamVR (OpenVR)";
+  f.settings.hmd_source = core::Source::OpenVr;
+  f.settings.squat_source = core::Source::OpenVr;
   ASSERT_TRUE(f.click("CALIBRATE"));
   ASSERT_TRUE(f.window->wizard().active());
   f.frame();
@@ -272,7 +272,7 @@ TEST(UserInterface, CalibrationWizardStepsThroughAndApplySavesItsValues) {
 
 TEST(UserInterface, CalibrationStopsOnASilentTrackerAndCancelChangesNothing) {
   Calibrating f;
-  f.settings.hmd_source = "Disabled";  // and no crouch source: the head step is skipped
+  f.settings.hmd_source = core::Source::Disabled;  // and no crouch source: the head step is skipped
   const std::string before = core::serializeSettings(f.settings);
   ASSERT_TRUE(f.click("CALIBRATE"));
   ASSERT_TRUE(f.runUntil(Phase::Recording));

@@ -30,11 +30,10 @@ HandButton parseHandButton(std::string_view text, core::Hand otherwise) {
 }
 
 OutputConfig readOutputConfig(const core::Settings& s) {
-  const OutputConfig defaults;
   OutputConfig config;
-  config.mode = choiceOr(s.mode.get(), defaults.mode);
-  config.jumpTarget = choiceOr(s.jump_output_mode.get(), defaults.jumpTarget);
-  config.crouchTarget = choiceOr(s.squat_output_mode.get(), defaults.crouchTarget);
+  config.mode = s.mode.load();
+  config.jumpTarget = s.jump_output_mode.load();
+  config.crouchTarget = s.squat_output_mode.load();
   config.secondStage[slotOf(core::OutputMode::Pad)] = secondStage(s.enable_xbox_s2, s.xbox_threshold_2);
   config.secondStage[slotOf(core::OutputMode::SteamVrHook)] = secondStage(s.enable_steamvr_s2, s.steamvr_threshold_2);
   config.secondStage[slotOf(core::OutputMode::OpenXrLayer)] = secondStage(s.enable_openxr_s2, s.openxr_threshold_2);
@@ -50,7 +49,7 @@ OutputConfig readOutputConfig(const core::Settings& s) {
   config.pad = {s.jump_button.get(), s.squat_button.get(), s.xbox_button_2.get()};
   config.osc = {s.vrchat_osc_address.get(), s.vrchat_osc_port.load()};
 
-  const core::Hand hand = choiceOr(trim(s.target_controller.get()), defaults.hook.hand);
+  const core::Hand hand = s.target_controller.load();
   config.hook.hand = hand;
   config.hook.serial = s.hook_target_serial.get();
   config.hook.jump = parseHandButton(s.jump_hook_button.get(), hand);

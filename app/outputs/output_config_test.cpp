@@ -23,11 +23,11 @@ TEST(HandButton, SplitsAtTheFirstColonTrimsBothPartsAndFallsBackToTheStickHand) 
   for (const auto& row : rows) EXPECT_EQ(outputs::parseHandButton(row.text, Hand::Left), row.parsed) << row.text;
 }
 
-TEST(ReadOutputConfig, ParsesChoicesScalesPercentagesAndFallsBackToDefaults) {
+TEST(ReadOutputConfig, CarriesChoicesAndScalesPercentages) {
   core::Settings settings;
-  settings.mode = "Keyboard";
-  settings.squat_output_mode = "VRChat OSC";
-  settings.target_controller = "Right";
+  settings.mode = core::OutputMode::Keyboard;
+  settings.squat_output_mode = core::ActionTarget::VrchatOsc;
+  settings.target_controller = Hand::Right;
   settings.steamvr_button_2 = "Trigger";
   settings.enable_openxr_s2 = true;
   settings.openxr_threshold_2 = 70.0f;
@@ -45,16 +45,7 @@ TEST(ReadOutputConfig, ParsesChoicesScalesPercentagesAndFallsBackToDefaults) {
   EXPECT_TRUE(outputs::usesOutput(config, core::OutputMode::VrchatOsc));
   EXPECT_FALSE(outputs::usesOutput(config, core::OutputMode::Pad));
 
-  // Texts naming no choice become the defaults, as a sound load would make them.
-  settings.mode = "keyboard";
-  settings.jump_output_mode = "SteamVR Hook ";
-  settings.target_controller = "L";
-  config = outputs::readOutputConfig(settings);
-  const outputs::OutputConfig defaults;
-  EXPECT_EQ(config.mode, defaults.mode);
-  EXPECT_EQ(config.jumpTarget, defaults.jumpTarget);
-  EXPECT_EQ(config.hook.hand, defaults.hook.hand);
-  EXPECT_EQ(outputs::readOutputConfig(core::Settings{}), defaults);
+  EXPECT_EQ(outputs::readOutputConfig(core::Settings{}), outputs::OutputConfig{});
 }
 
 }  // namespace

@@ -257,7 +257,7 @@ TEST(OutputServiceWithKeyboard, CentringAndLeavingTheKeyboardModeLeaveNoKeyDown)
   outputs::OutputSet set{};
   set[outputs::slotOf(OutputMode::Keyboard)] = &keyboard;
   outputs::OutputService service(logger, set, [&] { return outputs::readOutputConfig(settings); });
-  settings.mode = "Keyboard";
+  settings.mode = core::OutputMode::Keyboard;
   service.initialize();
   service.updateStick(-0.7f, -0.7f);
   service.setJump(true);
@@ -277,7 +277,7 @@ TEST(OutputServiceWithKeyboard, CentringAndLeavingTheKeyboardModeLeaveNoKeyDown)
   // Leaving the keyboard mode while walking lifts the keys too.
   service.updateStick(0, -0.5f);
   ASSERT_EQ(keys.keysDown(), Calls{"W"});
-  settings.mode = "SteamVR Hook";
+  settings.mode = core::OutputMode::SteamVrHook;
   service.applyOutputMode();
   EXPECT_THAT(keys.keysDown(), IsEmpty());
 }

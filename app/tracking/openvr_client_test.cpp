@@ -301,7 +301,7 @@ TEST_F(OpenVrClient, HeadThreadFeedsThePoseAndAHeldStickTogglesOnceAfterTwoSecon
   fake.setButtons(2, 1ull << vr::k_EButton_Axis0);
 
   core::Settings settings;
-  settings.hmd_source = "SteamVR (OpenVR)";
+  settings.hmd_source = core::Source::OpenVr;
   settings.bind_steamvr_toggle = true;
   settings.steamvr_toggle_hand = 1;
   RecordingSounds sounds;
@@ -418,8 +418,8 @@ TEST_F(OpenVrClient, TrackerReaderGivesLeanAnglesAndAccelerationInItsOwnFrame) {
   // Through the tracking service: a new `steamvr_tracker_id` switches devices on the
   // running thread, without a new session.
   core::Settings settings;
-  settings.tracker_source = "SteamVR Tracker";
-  settings.hmd_source = "Disabled";
+  settings.tracker_source = core::Source::SteamVrTracker;
+  settings.hmd_source = core::Source::Disabled;
   settings.steamvr_tracker_id = 3;
   SteppingClock clock(0.011);
   SteamVrTrackerReader reader(manager, clock, console);
@@ -455,8 +455,8 @@ TEST_F(OpenVrClient, WithoutARuntimeThreadsEndAndListsAreEmptyUntilANextRefreshF
   OpenVRManager manager(absent, console);
   ManualClock clock;
   core::Settings settings;
-  settings.hmd_source = "SteamVR (OpenVR)";
-  settings.tracker_source = "SteamVR Tracker";
+  settings.hmd_source = core::Source::OpenVr;
+  settings.tracker_source = core::Source::SteamVrTracker;
   settings.steamvr_tracker_id = 0;
   RecordingSounds sounds;
   TrackingToggle toggle(settings, sounds, nullptr, nullptr);

@@ -81,17 +81,18 @@ void TrackingService::initialize() {
 }
 
 void TrackingService::refresh_sources() {
-  const std::string tracker = settings_.tracker_source.get();
-  const std::string hmd = settings_.hmd_source.get();
-  const std::string squat = settings_.squat_source.get();
+  using core::Source;
+  const Source tracker = settings_.tracker_source.load();
+  const Source hmd = settings_.hmd_source.load();
+  const Source squat = settings_.squat_source.load();
   logger_.info("TrackingService: Refreshing sources...");
-  logger_.info("  Tracker Source: " + tracker);
-  logger_.info("  HMD Source:     " + hmd);
+  logger_.info("  Tracker Source: " + std::string(core::choiceText(tracker)));
+  logger_.info("  HMD Source:     " + std::string(core::choiceText(hmd)));
 
-  refreshOsc(tracker == kSlimeOsc || hmd == kSlimeOsc);
-  refreshPhone(tracker == kPhone || hmd == kPhoneAcceleration, tracker);
+  refreshOsc(tracker == Source::SlimeOsc || hmd == Source::SlimeOsc);
+  refreshPhone(tracker == Source::Phone || hmd == Source::PhoneAcceleration, tracker);
 
-  if (hmd == kOpenVr || squat == kOpenVr || settings_.bind_steamvr_toggle.load()) {
+  if (hmd == Source::OpenVr || squat == Source::OpenVr || settings_.bind_steamvr_toggle.load()) {
     logger_.info("TrackingService: calling openvr_server::start...");
     if (receivers_.openvrHmd) receivers_.openvrHmd->start(settings_.openvr_hmd_id.load());
     logger_.info("TrackingService: openvr_server::start returned.");
@@ -102,19 +103,19 @@ void TrackingService::refresh_sources() {
   }
 
   if (auto* reader = receivers_.openxrHmd) {
-    if (hmd == kOpenXr || squat == kOpenXr)
+    if (hmd == Source::OpenXr || squat == Source::OpenXr)
       reader->start();
     else
       reader->stop();
   }
   if (auto* client = receivers_.solarxr) {
-    if (tracker == kSlimeSolarXr || hmd == kSlimeSolarXr)
+    if (tracker == Source::SlimeSolarXr || hmd == Source::SlimeSolarXr)
       client->connect("127.0.0.1", settings_.solarxr_port.load());
     else
       client->disconnect();
   }
   if (auto* reader = receivers_.steamvrTracker) {
-    if (tracker == kSteamVrTracker)
+    if (tracker == Source::SteamVrTracker)
       reader->start(settings_.steamvr_tracker_id.load());
     else
       reader->stop();
@@ -142,7 +143,7 @@ void TrackingService::refreshOsc(bool needed) {
   }
 }
 
-void TrackingService::refreshPhone(bool needed, const std::string& trackerSource) {
+void TrackingService::refreshPhone(bool needed, core::Source trackerSource) {
   IPhoneReceiver* phone = receivers_.phone;
   if (!needed) {
     logger_.info("TrackingService: owoTrack NOT needed, stopping.");
@@ -150,7 +151,7 @@ void TrackingService::refreshPhone(bool needed, const std::string& trackerSource
     lastPhonePort_ = -1;
     return;
   }
-  logger_.info("TrackingService: owoTrack is NEEDED (Source: " + trackerSource + ")");
+  logger_.info("TrackingService: owoTrack is NEEDED (Source: " + std::string(core::choiceText(trackerSource)) + ")");
   const int port = settings_.owotrack_input_port.load();
   if (port != lastPhonePort_) {
     logger_.info("TrackingService: Port changed (" + std::to_string(lastPhonePort_) + " -> " + std::to_string(port) +

@@ -45,7 +45,7 @@ class TrackingService final : public core::IService {
   std::shared_ptr<const core::SampleSink> slots() const { return callbacks_.load(std::memory_order_acquire); }
   void forwardOsc(std::string_view address, std::span<const float> values);
   void refreshOsc(bool needed);
-  void refreshPhone(bool needed, const std::string& trackerSource);
+  void refreshPhone(bool needed, core::Source trackerSource);
 
   core::Settings& settings_;
   core::Logger& logger_;

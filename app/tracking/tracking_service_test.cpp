@@ -170,10 +170,10 @@ TEST_F(TrackingServiceTest, PhonePortChangeRestartsAndStoppingForgetsThePort) {
   takeCalls();
 
   // The phone is needed by either selector alone.
-  settings.tracker_source = "SlimeVR (OSC)";
+  settings.tracker_source = core::Source::SlimeOsc;
   service.refresh_sources();
   EXPECT_EQ(service.lastPhonePort(), 7000);
-  settings.hmd_source = "Disabled";
+  settings.hmd_source = core::Source::Disabled;
   service.refresh_sources();
   EXPECT_EQ(service.lastPhonePort(), -1);
   const Calls stopped = messages();
@@ -182,7 +182,7 @@ TEST_F(TrackingServiceTest, PhonePortChangeRestartsAndStoppingForgetsThePort) {
   EXPECT_NE(std::find(calls.begin(), calls.end(), "phone.stop"), calls.end());
 
   // Turned on again on the same port: a full restart, because the last port was forgotten.
-  settings.tracker_source = "Phone";
+  settings.tracker_source = core::Source::Phone;
   service.refresh_sources();
   const Calls restarted = messages();
   EXPECT_NE(std::find(restarted.begin(), restarted.end(),
@@ -212,8 +212,8 @@ TEST_F(TrackingServiceTest, PhoneStartFailuresAreLoggedAndRetried) {
 }
 
 TEST_F(TrackingServiceTest, OscRestartsOnPortChangeAndRetriesWhileItsPortIsTaken) {
-  settings.tracker_source = "SlimeVR (OSC)";
-  settings.hmd_source = "Disabled";
+  settings.tracker_source = core::Source::SlimeOsc;
+  settings.hmd_source = core::Source::Disabled;
   osc.startResult = false;
   service.initialize();
   takeCalls();
@@ -237,10 +237,10 @@ TEST_F(TrackingServiceTest, OscRestartsOnPortChangeAndRetriesWhileItsPortIsTaken
 }
 
 TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
-  settings.tracker_source = "SteamVR Tracker";
+  settings.tracker_source = core::Source::SteamVrTracker;
   settings.steamvr_tracker_id = 4;
-  settings.hmd_source = "Disabled";
-  settings.squat_source = "OpenXR (In-Game)";
+  settings.hmd_source = core::Source::Disabled;
+  settings.squat_source = core::Source::OpenXr;
   settings.bind_steamvr_toggle = true;
   settings.openvr_hmd_id = 2;
   service.initialize();
@@ -250,18 +250,18 @@ TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
   EXPECT_EQ(Calls(log.end() - 2, log.end()), (Calls{"TrackingService: calling openvr_server::start...",
                                                     "TrackingService: openvr_server::start returned."}));
 
-  settings.tracker_source = "SlimeVR (SolarXR)";
+  settings.tracker_source = core::Source::SlimeSolarXr;
   settings.solarxr_port = 21111;
   settings.bind_steamvr_toggle = false;
-  settings.squat_source = "Disabled";
-  settings.hmd_source = "SteamVR (OpenVR)";
+  settings.squat_source = core::Source::Disabled;
+  settings.hmd_source = core::Source::OpenVr;
   service.refresh_sources();
   EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.stop", "openvr.start 2", "openxr.stop",
                                 "solarxr.connect 127.0.0.1:21111", "tracker.stop"}));
 
-  // Names are compared exactly: other spellings start nothing.
-  settings.tracker_source = "phone";
-  settings.hmd_source = "OpenXR (in-game)";
+  // No tracker and no head source start nothing.
+  settings.tracker_source = core::Source::None;
+  settings.hmd_source = core::Source::Disabled;
   service.refresh_sources();
   EXPECT_EQ(takeCalls(),
             (Calls{"osc.stop", "phone.stop", "openvr.stop", "openxr.stop", "solarxr.disconnect", "tracker.stop"}));

@@ -27,7 +27,7 @@ int main() {
   std::thread switcher([&] {
     for (int number = 0; sigwait(&switchSignal, &number) == 0 && !stopping;) {
       if (!target) continue;
-      application.settings().mode = std::string(target);
+      if (const auto mode = core::parseChoice<core::OutputMode>(target)) application.settings().mode = *mode;
       application.outputService().applyOutputMode();
       std::cout << "[Switch] Output mode is now " << target << std::endl;
     }

@@ -26,21 +26,24 @@ void fieldRow(const char* label) {
   ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - 10);
 }
 
-bool isSlime(const std::string& source) { return source == "SlimeVR (OSC)" || source == "SlimeVR (SolarXR)"; }
+bool isSlime(core::Source source) { return source == core::Source::SlimeOsc || source == core::Source::SlimeSolarXr; }
 
 }  // namespace
 
-const std::vector<std::string>& GuiTabInput::sources() {
-  static const std::vector<std::string> list{"Phone", "SlimeVR (OSC)", "SlimeVR (SolarXR)", "SteamVR Tracker"};
+const std::vector<core::Source>& GuiTabInput::sources() {
+  using core::Source;
+  static const std::vector<Source> list{Source::Phone, Source::SlimeOsc, Source::SlimeSolarXr, Source::SteamVrTracker};
   return list;
 }
-const std::vector<std::string>& GuiTabInput::alignments() {
-  static const std::vector<std::string> list{"Vertical (Portrait)", "Horizontal (Landscape Left)",
-                                             "Horizontal (Landscape Right)", "None (Raw)"};
+const std::vector<core::Mounting>& GuiTabInput::alignments() {
+  using core::Mounting;
+  static const std::vector<Mounting> list{Mounting::Portrait, Mounting::LandscapeLeft, Mounting::LandscapeRight,
+                                          Mounting::Raw};
   return list;
 }
-const std::vector<std::string>& GuiTabInput::facings() {
-  static const std::vector<std::string> list{"Screen Outward (Default)", "Screen Inward (Towards Body)", "None (Raw)"};
+const std::vector<core::Facing>& GuiTabInput::facings() {
+  using core::Facing;
+  static const std::vector<Facing> list{Facing::Outward, Facing::Inward, Facing::Raw};
   return list;
 }
 const std::vector<std::string>& GuiTabInput::axes() {
@@ -69,14 +72,15 @@ void GuiTabInput::renderLeft() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("InputLeft", ImVec2(0, height), true, true)) {
     sectionTitle("Connection");
-    int selected = indexIn(sources(), settings_.tracker_source.get());
-    if (deviceCombo("Loco Source", &selected, sources())) {
+    int selected = indexOf(sources(), settings_.tracker_source.load());
+    static const std::vector<std::string> labels = choiceLabels(sources());
+    if (deviceCombo("Loco Source", &selected, labels)) {
       settings_.tracker_source = sources()[selected];
       restartTracking();
       save();
     }
     // Read after the choice, so the rows below edit the new source's settings this frame.
-    const std::string source = settings_.tracker_source.get();
+    const core::Source source = settings_.tracker_source.load();
     const bool slime = isSlime(source);
     ImGui::Separator();
     sectionTitle("Locomotion Axis Mapping");
@@ -84,10 +88,10 @@ void GuiTabInput::renderLeft() {
     ImGui::Separator();
     sectionTitle("Tracker Alignment");
     renderAlignment(slime);
-    if (source == "SlimeVR (OSC)") renderOscBlock();
-    if (source == "SlimeVR (SolarXR)") renderSolarXRBlock();
-    if (source == "Phone") renderPhoneBlock();
-    if (source == "SteamVR Tracker") renderSteamVRBlock();
+    if (source == core::Source::SlimeOsc) renderOscBlock();
+    if (source == core::Source::SlimeSolarXr) renderSolarXRBlock();
+    if (source == core::Source::Phone) renderPhoneBlock();
+    if (source == core::Source::SteamVrTracker) renderSteamVRBlock();
     renderConnection();
   }
   endCard();
@@ -118,17 +122,19 @@ void GuiTabInput::renderAxisRows(bool slime) {
 }
 
 void GuiTabInput::renderAlignment(bool slime) {
-  core::SharedText& alignment = slime ? settings_.slime_orientation : settings_.orientation;
-  core::SharedText& facing = slime ? settings_.slime_facing : settings_.screen_facing;
+  std::atomic<core::Mounting>& alignment = slime ? settings_.slime_orientation : settings_.orientation;
+  std::atomic<core::Facing>& facing = slime ? settings_.slime_facing : settings_.screen_facing;
   fieldRow("Alignment:");
-  int selected = std::max(0, indexIn(alignments(), alignment.get()));
-  if (deviceCombo("##Alignment", &selected, alignments(), ImGui::GetContentRegionAvail().x - 10)) {
+  int selected = std::max(0, indexOf(alignments(), alignment.load()));
+  static const std::vector<std::string> alignmentLabels = choiceLabels(alignments());
+  if (deviceCombo("##Alignment", &selected, alignmentLabels, ImGui::GetContentRegionAvail().x - 10)) {
     alignment = alignments()[selected];
     save();
   }
   fieldRow(slime ? "Slime Facing:" : "Screen Facing:");
-  selected = std::max(0, indexIn(facings(), facing.get()));
-  if (deviceCombo("##Facing", &selected, facings(), ImGui::GetContentRegionAvail().x - 10)) {
+  selected = std::max(0, indexOf(facings(), facing.load()));
+  static const std::vector<std::string> facingLabels = choiceLabels(facings());
+  if (deviceCombo("##Facing", &selected, facingLabels, ImGui::GetContentRegionAvail().x - 10)) {
     facing = facings()[selected];
     save();
   }
@@ -258,7 +264,7 @@ void GuiTabInput::renderRight() {
     drawStickVisualizer(settings_);
     if (raisedButton("CALIBRATE", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.startCalibration);
     const bool debug = settings_.debug_mode.load();
-    if (!settings_.tracker_source.equals("SlimeVR (OSC)")) {
+    if (settings_.tracker_source.load() != core::Source::SlimeOsc) {
       ImGui::Separator();
       sectionTitle("Quick Controls");
       const float width = ImGui::GetContentRegionAvail().x;

@@ -16,9 +16,9 @@ class GuiTabInput : public ITab {
   GuiTabInput(core::Settings& settings, const GuiActions& actions);
   void render() override;
 
-  static const std::vector<std::string>& sources();
-  static const std::vector<std::string>& alignments();
-  static const std::vector<std::string>& facings();
+  static const std::vector<core::Source>& sources();
+  static const std::vector<core::Mounting>& alignments();
+  static const std::vector<core::Facing>& facings();
   static const std::vector<std::string>& axes();
 
  private:

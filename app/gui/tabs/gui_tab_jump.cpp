@@ -23,13 +23,15 @@ bool slider(const char* label, std::atomic<float>& setting, float minimum, float
   return true;
 }
 
-const std::vector<std::string>& accelerationAxes() {
-  static const std::vector<std::string> list{"X", "Y", "Z", "-X", "-Y", "-Z"};
+const std::vector<core::AccelAxis>& accelerationAxes() {
+  using core::AccelAxis;
+  static const std::vector<AccelAxis> list{AccelAxis::X,    AccelAxis::Y,    AccelAxis::Z,
+                                           AccelAxis::NegX, AccelAxis::NegY, AccelAxis::NegZ};
   return list;
 }
 
-bool isAccelerationSource(const std::string& source) {
-  return source == "Phone (Acceleration)" || source == "SlimeVR (SolarXR)";
+bool isAccelerationSource(core::Source source) {
+  return source == core::Source::PhoneAcceleration || source == core::Source::SlimeSolarXr;
 }
 
 // Three labelled live rows spaced down the card; `reserve` is the room the
@@ -65,9 +67,10 @@ std::array<float, 3> OrientationHistory::add(double now, const std::array<float,
   return values;
 }
 
-const std::vector<std::string>& GuiTabJump::sources() {
-  static const std::vector<std::string> list{"SteamVR (OpenVR)", "OpenXR (In-Game)", "Phone (Acceleration)",
-                                             "SlimeVR (SolarXR)", "Disabled"};
+const std::vector<core::Source>& GuiTabJump::sources() {
+  using core::Source;
+  static const std::vector<Source> list{Source::OpenVr, Source::OpenXr, Source::PhoneAcceleration, Source::SlimeSolarXr,
+                                        Source::Disabled};
   return list;
 }
 
@@ -84,11 +87,11 @@ void GuiTabJump::render() {
   ImGui::SetColumnWidth(0, available * 0.62f);
   ImGui::SetColumnWidth(1, available * 0.25f);
   ImGui::SetColumnWidth(2, available * 0.13f);
-  std::string source = settings_.hmd_source.get();
+  core::Source source = settings_.hmd_source.load();
   renderSettings(source);
-  source = settings_.hmd_source.get();
+  source = settings_.hmd_source.load();
   ImGui::NextColumn();
-  if (source != "Disabled" && indexIn(sources(), source) >= 0) {
+  if (source != core::Source::Disabled && indexOf(sources(), source) >= 0) {
     renderVisuals(source);
     ImGui::NextColumn();
     const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
@@ -102,30 +105,31 @@ void GuiTabJump::render() {
   ImGui::Columns(1);
 }
 
-void GuiTabJump::renderSettings(const std::string& shownSource) {
+void GuiTabJump::renderSettings(core::Source shownSource) {
   ImGui::SetCursorPosY(ImGui::GetCursorPosY() + 8);
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("JumpSettings", ImVec2(0, height), true, true)) {
     sectionTitle("Input Setting");
     // An unknown source shows as the last entry, "Disabled".
-    int selected = indexIn(sources(), shownSource);
+    int selected = indexOf(sources(), shownSource);
     if (selected < 0) selected = static_cast<int>(sources().size()) - 1;
-    if (deviceCombo("HMD Source", &selected, sources(), ImGui::GetContentRegionAvail().x - 10)) {
+    static const std::vector<std::string> labels = choiceLabels(sources());
+    if (deviceCombo("HMD Source", &selected, labels, ImGui::GetContentRegionAvail().x - 10)) {
       settings_.hmd_source = sources()[selected];
       callIfSet(actions_.saveSettings);
       callIfSet(actions_.refreshSources);
     }
-    const std::string& source = sources()[selected];
-    if (source == "Disabled") {
+    const core::Source source = sources()[selected];
+    if (source == core::Source::Disabled) {
       ImGui::Dummy(ImVec2(0, 20));
       ImGui::TextColored(rgb(palette::kWhite), "Jump Detection is Disabled.");
       ImGui::TextWrapped("Select a source to enable jump input.");
     } else {
       if (actions_.history)
         plots_.jump(*actions_.history, settings_, LivePlots::timeNow(actions_.engineNow, *actions_.history), 130);
-      if (source == "SteamVR (OpenVR)") renderOpenVRDevice();
-      if (source == "SlimeVR (SolarXR)") renderSolarXRTracker();
-      if (source == "OpenXR (In-Game)") {
+      if (source == core::Source::OpenVr) renderOpenVRDevice();
+      if (source == core::Source::SlimeSolarXr) renderSolarXRTracker();
+      if (source == core::Source::OpenXr) {
         hint("Reading from OpenXR API layer (in-game).");
         hint("Make sure the game is running with the Padwright OpenXR layer.");
       }
@@ -204,10 +208,8 @@ void GuiTabJump::renderHeightPanel() {
   slider("Strength (%)", settings_.jump_pitch_comp, 0, 100, "%.0f%%");
   ImGui::TextDisabled("Currently subtracting: %.2f cm", settings_.compensation.load());
   static const std::vector<std::string> shown{"Roll (R)", "Pitch (P)", "Yaw (Y)"};
-  static const std::vector<std::string> stored{"Roll", "Pitch", "Yaw"};
-  const std::string axis = settings_.jump_comp_axis.get();
-  int selected = axis == "Roll" ? 0 : axis == "Pitch" ? 1 : 2;
-  if (deviceCombo("Comp Axis", &selected, shown)) settings_.jump_comp_axis = stored[selected];
+  int selected = static_cast<int>(settings_.jump_comp_axis.load());  // roll, pitch, yaw
+  if (deviceCombo("Comp Axis", &selected, shown)) settings_.jump_comp_axis = static_cast<core::RotationAxis>(selected);
 }
 
 void GuiTabJump::renderAccelerationPanel() {
@@ -217,13 +219,14 @@ void GuiTabJump::renderAccelerationPanel() {
   slider("Crouch Suppression", settings_.jump_accel_suppress_threshold, 0, 50, "%.1f");
   if (ImGui::IsItemHovered())
     ImGui::SetTooltip("Sensitivity to downward movement (crouch).\nHigher = harder to trigger suppression.");
-  int selected = std::max(0, indexIn(accelerationAxes(), settings_.jump_accel_axis.get()));
-  if (deviceCombo("Accel Axis", &selected, accelerationAxes(), ImGui::GetContentRegionAvail().x - 5))
+  int selected = std::max(0, indexOf(accelerationAxes(), settings_.jump_accel_axis.load()));
+  static const std::vector<std::string> labels = choiceLabels(accelerationAxes());
+  if (deviceCombo("Accel Axis", &selected, labels, ImGui::GetContentRegionAvail().x - 5))
     settings_.jump_accel_axis = accelerationAxes()[selected];
   hint("(?) Shaking the phone triggers jump.");
 }
 
-void GuiTabJump::renderVisuals(const std::string& source) {
+void GuiTabJump::renderVisuals(core::Source source) {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("JumpVisuals", ImVec2(0, height), true, true)) {
     sectionTitle("Live Tracking Data");

@@ -35,15 +35,15 @@ class GuiTabJump : public ITab {
   GuiTabJump(core::Settings& settings, const GuiActions& actions);
   void render() override;
 
-  static const std::vector<std::string>& sources();
+  static const std::vector<core::Source>& sources();
 
  private:
-  void renderSettings(const std::string& source);
+  void renderSettings(core::Source source);
   void renderOpenVRDevice();
   void renderSolarXRTracker();
   void renderHeightPanel();
   void renderAccelerationPanel();
-  void renderVisuals(const std::string& source);
+  void renderVisuals(core::Source source);
   double now() const;
 
   core::Settings& settings_;

@@ -8,17 +8,13 @@
 
 #include "app/gui/palette.h"
 #include "app/gui/tabs/main_visuals.h"
+#include "app/gui/tabs/tab_controls.h"
 #include "app/gui/widgets.h"
 
 namespace gui::tabs {
 namespace {
 
 using palette::rgb;
-
-int indexIn(const std::vector<std::string>& list, const std::string& text) {
-  const auto found = std::find(list.begin(), list.end(), text);
-  return found == list.end() ? -1 : static_cast<int>(found - list.begin());
-}
 
 // A slider bound to an atomic setting; edits stay in memory until SAVE SETTINGS.
 bool slider(const char* label, std::atomic<float>& setting, float minimum, float maximum, const char* format,
@@ -33,10 +29,11 @@ void blockTitle(const char* text) { ImGui::TextColored(rgb(palette::kInfo), "%s"
 
 }  // namespace
 
-std::vector<std::string> outputModeList(const core::Settings& settings) {
-  std::vector<std::string> modes{"Xbox Controller (vJoy)", "Keyboard", "SteamVR Hook", "VRChat OSC"};
-  if (settings.enable_experimental_openxr.load() || settings.mode.equals("OpenXR API Layer"))
-    modes.emplace_back("OpenXR API Layer");
+std::vector<core::OutputMode> outputModeList(const core::Settings& settings) {
+  using core::OutputMode;
+  std::vector<OutputMode> modes{OutputMode::Pad, OutputMode::Keyboard, OutputMode::SteamVrHook, OutputMode::VrchatOsc};
+  if (settings.enable_experimental_openxr.load() || settings.mode.load() == OutputMode::OpenXrLayer)
+    modes.push_back(OutputMode::OpenXrLayer);
   return modes;
 }
 
@@ -72,7 +69,7 @@ HookTargetList hookTargetList(const core::Settings& settings, const std::vector<
   HookTargetList list;
   list.entries = {"Left Hand (Default Role)", "Right Hand (Default Role)"};
   const std::string serial = settings.hook_target_serial.get();
-  list.selected = settings.target_controller.equals("Left") ? 0 : 1;
+  list.selected = settings.target_controller.load() == core::Hand::Left ? 0 : 1;
   for (const HookController& controller : controllers) {
     if (!serial.empty() && controller.serial == serial) list.selected = static_cast<int>(list.entries.size());
     list.entries.push_back(controller.name + " [SN: " + controller.serial + "]");
@@ -126,12 +123,11 @@ void GuiTabMain::renderSettings() {
     if (raisedButton("CALIBRATE", ImVec2(200, 48))) callIfSet(actions_.startCalibration);
     ImGui::SameLine();
     ImGui::TextColored(rgb(palette::kMuted), "%s", "Measures your centre, dead zone and sensitivities.");
-    const std::vector<std::string> modes = outputModeList(settings_);
-    int selected = std::max(0, indexIn(modes, settings_.mode.get()));
-    // An unknown mode shows the first entry; choosing that entry then stores it.
+    const std::vector<core::OutputMode> modes = outputModeList(settings_);
+    int selected = std::max(0, indexOf(modes, settings_.mode.load()));
     bool chosen = false;
-    deviceCombo("Output Mode", &selected, modes, 0, &chosen);
-    if (chosen && !settings_.mode.equals(modes[selected])) {
+    deviceCombo("Output Mode", &selected, choiceLabels(modes), 0, &chosen);
+    if (chosen && settings_.mode.load() != modes[selected]) {
       settings_.mode = modes[selected];
       callIfSet(actions_.applyOutputMode);
       save();
@@ -147,23 +143,24 @@ void GuiTabMain::renderSettings() {
 }
 
 void GuiTabMain::renderModeBlock() {
-  const std::string mode = settings_.mode.get();
-  if (mode == "Keyboard") {
+  using core::OutputMode;
+  const OutputMode mode = settings_.mode.load();
+  if (mode == OutputMode::Keyboard) {
     renderKeyboardBlock();
-  } else if (mode == "Xbox Controller (vJoy)") {
+  } else if (mode == OutputMode::Pad) {
     renderSecondThreshold("Xbox Additional Threshold", settings_.enable_xbox_s2, settings_.xbox_threshold_2,
                           settings_.xbox_button_2, padButtonNames());
-  } else if (mode == "SteamVR Hook") {
+  } else if (mode == OutputMode::SteamVrHook) {
     renderHookTarget();
     ImGui::Separator();
     renderSecondThreshold("SteamVR Additional Threshold", settings_.enable_steamvr_s2, settings_.steamvr_threshold_2,
                           settings_.steamvr_button_2, hookButtonNames());
-  } else if (mode == "OpenXR API Layer") {
+  } else if (mode == OutputMode::OpenXrLayer) {
     renderOpenXRTarget();
     ImGui::Separator();
     renderSecondThreshold("OpenXR Additional Threshold", settings_.enable_openxr_s2, settings_.openxr_threshold_2,
                           settings_.openxr_button_2, hookButtonNames());
-  } else if (mode == "VRChat OSC") {
+  } else if (mode == OutputMode::VrchatOsc) {
     renderVRChat();
   }
 }
@@ -224,7 +221,7 @@ void GuiTabMain::renderHookTarget() {
   int selected = list.selected;
   if (deviceCombo("##HookTarget", &selected, list.entries, ImGui::GetContentRegionAvail().x * 0.8f)) {
     if (selected == 0 || selected == 1) {
-      settings_.target_controller = selected == 0 ? "Left" : "Right";
+      settings_.target_controller = selected == 0 ? core::Hand::Left : core::Hand::Right;
       settings_.hook_target_serial = "";
       settings_.hook_target_name = selected == 0 ? "Left Hand (Default)" : "Right Hand (Default)";
     } else if (selected - 2 < static_cast<int>(controllers_.size())) {
@@ -241,16 +238,17 @@ void GuiTabMain::renderHookTarget() {
   if (!serial.empty())
     ImGui::TextColored(rgb(palette::kGood), "Targeting SN: %s", serial.c_str());
   else
-    ImGui::TextColored(rgb(palette::kInfo), "Targeting Role: %s Hand", settings_.target_controller.get().c_str());
+    ImGui::TextColored(rgb(palette::kInfo), "Targeting Role: %s Hand",
+                       std::string(core::choiceText(settings_.target_controller.load())).c_str());
 }
 
 void GuiTabMain::renderOpenXRTarget() {
   blockTitle("OpenXR Output Target");
-  const bool left = settings_.target_controller.equals("Left");
-  if (ImGui::RadioButton("Left Controller", left)) settings_.target_controller = "Left";
+  const bool left = settings_.target_controller.load() == core::Hand::Left;
+  if (ImGui::RadioButton("Left Controller", left)) settings_.target_controller = core::Hand::Left;
   noteItem("Left Controller");
   ImGui::SameLine();
-  if (ImGui::RadioButton("Right Controller", !left)) settings_.target_controller = "Right";
+  if (ImGui::RadioButton("Right Controller", !left)) settings_.target_controller = core::Hand::Right;
   noteItem("Right Controller");
 }
 

@@ -12,7 +12,7 @@ namespace gui::tabs {
 
 // The output modes offered: four, plus "OpenXR API Layer" while the experimental
 // switch is on or it is already the mode.
-std::vector<std::string> outputModeList(const core::Settings& settings);
+std::vector<core::OutputMode> outputModeList(const core::Settings& settings);
 // The 18 controller buttons of the SteamVR and OpenXR second thresholds.
 const std::vector<std::string>& hookButtonNames();
 // The 14 virtual-pad buttons.

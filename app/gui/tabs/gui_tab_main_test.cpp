@@ -15,21 +15,22 @@ using guitest::HeadlessImGui;
 
 TEST(MainTabOutputModes, OpenXRIsOfferedOnlyWhenSwitchedOnOrAlreadyChosen) {
   core::Settings s;
-  s.mode = "Keyboard";
-  EXPECT_EQ(gui::tabs::outputModeList(s),
-            (std::vector<std::string>{"Xbox Controller (vJoy)", "Keyboard", "SteamVR Hook", "VRChat OSC"}));
-  s.mode = "OpenXR API Layer";
+  s.mode = core::OutputMode::Keyboard;
+  using core::OutputMode;
+  EXPECT_EQ(gui::tabs::outputModeList(s), (std::vector<OutputMode>{OutputMode::Pad, OutputMode::Keyboard,
+                                                                   OutputMode::SteamVrHook, OutputMode::VrchatOsc}));
+  s.mode = core::OutputMode::OpenXrLayer;
   EXPECT_EQ(gui::tabs::outputModeList(s).size(), 5u);
-  EXPECT_EQ(gui::tabs::outputModeList(s).back(), "OpenXR API Layer");
-  s.mode = "Keyboard";
+  EXPECT_EQ(gui::tabs::outputModeList(s).back(), OutputMode::OpenXrLayer);
+  s.mode = core::OutputMode::Keyboard;
   s.enable_experimental_openxr = true;
   EXPECT_EQ(gui::tabs::outputModeList(s).size(), 5u);
 }
 
-TEST(MainTabOutputModes, AnUnknownModeShowsTheFirstEntry) {
+TEST(MainTabOutputModes, ChoosingAnotherModeStoresItAndTheSameModeChangesNothing) {
   HeadlessImGui ui;
   core::Settings s;
-  s.mode = "Joystick";
+  s.mode = core::OutputMode::Keyboard;
   gui::GuiActions actions;
   int saves = 0;
   actions.saveSettings = [&] { return ++saves, true; };
@@ -37,14 +38,14 @@ TEST(MainTabOutputModes, AnUnknownModeShowsTheFirstEntry) {
   auto draw = [&] { tab.render(); };
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
-  EXPECT_TRUE(s.mode.equals("Xbox Controller (vJoy)")) << "choosing the shown entry stores it";
+  EXPECT_TRUE(s.mode.load() == core::OutputMode::Pad);
   EXPECT_EQ(saves, 1);
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
   EXPECT_EQ(saves, 1) << "choosing the current mode again changes nothing";
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/VRChat OSC", draw));
-  EXPECT_TRUE(s.mode.equals("VRChat OSC"));
+  EXPECT_TRUE(s.mode.load() == core::OutputMode::VrchatOsc);
   EXPECT_EQ(saves, 2);
 }
 
@@ -55,7 +56,7 @@ TEST(MainTabHookTarget, ListsRolesDevicesAndAMissingSavedTarget) {
   EXPECT_EQ(list.entries, (std::vector<std::string>{"Left Hand (Default Role)", "Right Hand (Default Role)",
                                                     "Index Left [SN: LHR-1]", "Index Right [SN: LHR-2]"}));
   EXPECT_EQ(list.selected, 0);
-  s.target_controller = "Right";
+  s.target_controller = core::Hand::Right;
   EXPECT_EQ(gui::tabs::hookTargetList(s, devices).selected, 1);
   s.hook_target_serial = "LHR-2";
   EXPECT_EQ(gui::tabs::hookTargetList(s, devices).selected, 3);
@@ -70,7 +71,7 @@ TEST(MainTabHookTarget, ListsRolesDevicesAndAMissingSavedTarget) {
 TEST(MainTabHookTarget, ChoosingADeviceStoresItAndSavesAndTheCacheRefreshesAfterFiveSeconds) {
   HeadlessImGui ui;
   core::Settings s;
-  s.mode = "SteamVR Hook";
+  s.mode = core::OutputMode::SteamVrHook;
   double now = 100;
   int lists = 0, saves = 0;
   gui::GuiActions actions;
@@ -95,21 +96,21 @@ TEST(MainTabHookTarget, ChoosingADeviceStoresItAndSavesAndTheCacheRefreshesAfter
   ASSERT_TRUE(ui.click("##HookTarget/Index Right [SN: LHR-2]", draw));
   EXPECT_EQ(s.hook_target_serial.get(), "LHR-2");
   EXPECT_EQ(s.hook_target_name.get(), "Index Right");
-  EXPECT_TRUE(s.target_controller.equals("Left")) << "a device choice leaves the role";
+  EXPECT_TRUE(s.target_controller.load() == core::Hand::Left) << "a device choice leaves the role";
   EXPECT_EQ(saves, 1);
 
   ASSERT_TRUE(ui.click("##HookTarget", draw));
   ASSERT_TRUE(ui.click("##HookTarget/Right Hand (Default Role)", draw));
   EXPECT_TRUE(s.hook_target_serial.empty());
   EXPECT_EQ(s.hook_target_name.get(), "Right Hand (Default)");
-  EXPECT_TRUE(s.target_controller.equals("Right"));
+  EXPECT_TRUE(s.target_controller.load() == core::Hand::Right);
   EXPECT_EQ(saves, 2);
 }
 
 TEST(MainTabModeBlocks, SecondThresholdControlsAppearOnlyWhileSwitchedOn) {
   HeadlessImGui ui;
   core::Settings s;
-  s.mode = "Xbox Controller (vJoy)";
+  s.mode = core::OutputMode::Pad;
   gui::GuiActions actions;
   GuiTabMain tab(s, actions);
   auto draw = [&] { tab.render(); };
@@ -124,12 +125,12 @@ TEST(MainTabModeBlocks, SecondThresholdControlsAppearOnlyWhileSwitchedOn) {
   ASSERT_TRUE(ui.click("S2 Button/RB", draw));
   EXPECT_EQ(s.xbox_button_2.get(), "RB");
 
-  s.mode = "OpenXR API Layer";
+  s.mode = core::OutputMode::OpenXrLayer;
   ui.frame(draw);
   ASSERT_TRUE(ui.click("Right Controller", draw));
-  EXPECT_TRUE(s.target_controller.equals("Right"));
+  EXPECT_TRUE(s.target_controller.load() == core::Hand::Right);
   ASSERT_TRUE(ui.click("Left Controller", draw));
-  EXPECT_TRUE(s.target_controller.equals("Left"));
+  EXPECT_TRUE(s.target_controller.load() == core::Hand::Left);
 }
 
 TEST(MainTabVisuals, CurveKeyLabelsAndAccelerationAxis) {
@@ -146,13 +147,10 @@ TEST(MainTabVisuals, CurveKeyLabelsAndAccelerationAxis) {
 
   core::Settings s;
   s.averaged_acceleration.set(1, 2, 3);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "Y"), 2);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "-Z"), -3);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "y"), 0);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "+X"), 0);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, ""), 0);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, core::AccelAxis::Y), 2);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, core::AccelAxis::NegZ), -3);
   s.averaged_acceleration.set(std::numeric_limits<float>::quiet_NaN(), 0, 0);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, "-X"), 0);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, core::AccelAxis::NegX), 0);
 }
 
 TEST(MainTabVisuals, EveryModeAndSourceDrawsWithHostileLiveValues) {
@@ -166,13 +164,15 @@ TEST(MainTabVisuals, EveryModeAndSourceDrawsWithHostileLiveValues) {
   s.jump_rise = -inf;
   s.averaged_acceleration.set(inf, -inf, 0);
   s.enable_steamvr_s2 = s.enable_openxr_s2 = s.enable_xbox_s2 = true;
-  for (const char* mode : {"Keyboard", "Xbox Controller (vJoy)", "SteamVR Hook", "VRChat OSC", "OpenXR API Layer", "?"})
-    for (const char* source : {"Phone (Acceleration)", "SteamVR (OpenVR)"}) {
+  using core::OutputMode;
+  for (const OutputMode mode :
+       {OutputMode::Keyboard, OutputMode::Pad, OutputMode::SteamVrHook, OutputMode::VrchatOsc, OutputMode::OpenXrLayer})
+    for (const core::Source source : {core::Source::PhoneAcceleration, core::Source::OpenVr}) {
       s.mode = mode;
       s.hmd_source = source;
       ui.frame([&] { tab.render(); });
-      EXPECT_TRUE(ui.has("RESET CENTER")) << mode;
-      EXPECT_TRUE(ui.has("Curve")) << mode;
+      EXPECT_TRUE(ui.has("RESET CENTER")) << core::choiceText(mode);
+      EXPECT_TRUE(ui.has("Curve")) << core::choiceText(mode);
     }
 }
 

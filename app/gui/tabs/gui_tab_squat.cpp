@@ -18,8 +18,8 @@ constexpr float kGaugeTop = 200;  // cm at the top of the gauge
 
 }  // namespace
 
-const std::vector<std::string>& GuiTabSquat::sources() {
-  static const std::vector<std::string> list{"SteamVR (OpenVR)", "OpenXR (In-Game)", "Disabled"};
+const std::vector<core::Source>& GuiTabSquat::sources() {
+  static const std::vector<core::Source> list{core::Source::OpenVr, core::Source::OpenXr, core::Source::Disabled};
   return list;
 }
 
@@ -33,7 +33,7 @@ void GuiTabSquat::render() {
   ImGui::SetColumnWidth(1, available * 0.25f);
   renderSettings();
   ImGui::NextColumn();
-  if (indexIn(sources(), settings_.squat_source.get()) >= 0 && !settings_.squat_source.equals("Disabled"))
+  if (indexOf(sources(), settings_.squat_source.load()) >= 0 && settings_.squat_source.load() != core::Source::Disabled)
     renderGauge();
   ImGui::Columns(1);
 }
@@ -43,13 +43,14 @@ void GuiTabSquat::renderSettings() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("SquatSettings", ImVec2(0, height), true, true)) {
     sectionTitle("Input Setting");
-    int selected = indexIn(sources(), settings_.squat_source.get());
+    int selected = indexOf(sources(), settings_.squat_source.load());
     if (selected < 0) selected = static_cast<int>(sources().size()) - 1;
-    if (deviceCombo("Crouch Source", &selected, sources(), ImGui::GetContentRegionAvail().x - 10)) {
+    static const std::vector<std::string> labels = choiceLabels(sources());
+    if (deviceCombo("Crouch Source", &selected, labels, ImGui::GetContentRegionAvail().x - 10)) {
       settings_.squat_source = sources()[selected];
       callIfSet(actions_.refreshSources);
     }
-    if (sources()[selected] == "Disabled") {
+    if (sources()[selected] == core::Source::Disabled) {
       ImGui::Dummy(ImVec2(0, 20));
       ImGui::TextColored(rgb(palette::kWhite), "Crouching Detection is Disabled.");
       ImGui::TextWrapped("Select a source to enable crouch input.");

@@ -17,7 +17,7 @@ class GuiTabSquat : public ITab {
   GuiTabSquat(core::Settings& settings, const GuiActions& actions);
   void render() override;
 
-  static const std::vector<std::string>& sources();
+  static const std::vector<core::Source>& sources();
 
  private:
   void renderSettings();

@@ -65,11 +65,11 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   EXPECT_EQ(s.slime_map_roll.load(), 3);
   EXPECT_EQ(s.phone_map_roll.load(), 2);
   ASSERT_TRUE(choose(ui, "##Alignment", "None (Raw)", draw));
-  EXPECT_EQ(s.slime_orientation.get(), "None (Raw)");
-  EXPECT_EQ(s.orientation.get(), "Vertical (Portrait)");
+  EXPECT_EQ(s.slime_orientation.load(), core::Mounting::Raw);
+  EXPECT_EQ(s.orientation.load(), core::Mounting::Portrait);
 
   // A saved SolarXR tracker that is not reported stays selectable.
-  s.tracker_source = "SlimeVR (SolarXR)";
+  s.tracker_source = core::Source::SlimeSolarXr;
   s.slime_tracker_name = "Chest";
   ui.frame(draw);
   EXPECT_TRUE(ui.has("##SlimeTracker"));
@@ -78,7 +78,7 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   s.slime_tracker_name = "Chest";
   ASSERT_TRUE(choose(ui, "##SlimeTracker", "Chest", draw));
 
-  s.tracker_source = "SteamVR Tracker";
+  s.tracker_source = core::Source::SteamVrTracker;
   s.steamvr_tracker_id = 7;
   const int restarts = c.restarts;
   ASSERT_TRUE(choose(ui, "##SteamVRTrackerSelect", "Tracker A", draw));
@@ -110,7 +110,7 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
 TEST(JumpTab, SourcePanelsBindingAndALongKey) {
   HeadlessImGui ui(1200, 1600);
   core::Settings s;
-  s.hmd_source = "Disabled";
+  s.hmd_source = core::Source::Disabled;
   Counters c;
   int deviceRefreshes = 0;
   c.actions.headDevices = [] { return std::vector<gui::HeadDevice>{{1, "Headset"}}; };
@@ -122,7 +122,7 @@ TEST(JumpTab, SourcePanelsBindingAndALongKey) {
   EXPECT_FALSE(ui.has("Hold Time (s)") || ui.has("Threshold (cm)") || ui.has("##Output Mode"));
 
   ASSERT_TRUE(choose(ui, "HMD Source", "Phone (Acceleration)", draw));
-  EXPECT_EQ(s.hmd_source.get(), "Phone (Acceleration)");
+  EXPECT_EQ(s.hmd_source.load(), core::Source::PhoneAcceleration);
   EXPECT_EQ(c.saves, 1);
   EXPECT_EQ(c.restarts, 1);
   EXPECT_TRUE(ui.has("Accel Axis") && ui.has("Hold Time (s)"));
@@ -136,16 +136,16 @@ TEST(JumpTab, SourcePanelsBindingAndALongKey) {
   ASSERT_TRUE(ui.click("Refresh", draw));
   EXPECT_EQ(deviceRefreshes, 1);
   ASSERT_TRUE(choose(ui, "Comp Axis", "Pitch (P)", draw));
-  EXPECT_EQ(s.jump_comp_axis.get(), "Pitch");
+  EXPECT_EQ(s.jump_comp_axis.load(), core::RotationAxis::Pitch);
 
-  s.mode = "VRChat OSC";
+  s.mode = core::OutputMode::VrchatOsc;
   ui.frame(draw);
   EXPECT_TRUE(ui.has("Fixed: /input/Jump"));
   EXPECT_FALSE(ui.has("##JumpKey"));
 
   // A key text past the field's 31 characters is shown cut; an edit (End, then
   // Backspace) stores what is shown less one character.
-  s.mode = "Keyboard";
+  s.mode = core::OutputMode::Keyboard;
   ImGuiIO& io = ImGui::GetIO();
   io.KeyMap[ImGuiKey_End] = 35;
   io.KeyMap[ImGuiKey_Backspace] = 8;
@@ -211,11 +211,11 @@ TEST(CrouchTab, SourceThresholdClampHoldAndBinding) {
 
   ASSERT_TRUE(ui.click("Hold mode", draw));
   EXPECT_TRUE(s.squat_is_hold.load());
-  s.mode = "Xbox Controller (vJoy)";
+  s.mode = core::OutputMode::Pad;
   ASSERT_TRUE(choose(ui, "##vJoy Button", "X", draw));
   EXPECT_EQ(s.squat_button.get(), "X");
   ASSERT_TRUE(choose(ui, "##Output Mode", "SteamVR Hook", draw));
-  EXPECT_EQ(s.squat_output_mode.get(), "SteamVR Hook");
+  EXPECT_EQ(s.squat_output_mode.load(), core::ActionTarget::SteamVrHook);
   EXPECT_TRUE(ui.has("##Hook Button"));
 }
 
@@ -357,7 +357,7 @@ TEST(RoadPanel, PhoneOnTheHookRoadGreenWhileStreamingAndTheDriverAnswers) {
 
 TEST(RoadPanel, ASilentPhoneIsRedWithTheAddressToTypeAndTheFirewall) {
   RoadScenario r;
-  r.settings.mode.set("OpenXR API Layer");
+  r.settings.mode = core::OutputMode::OpenXrLayer;
   r.ui.frame([&] { r.draw(); });
   EXPECT_TRUE(r.lit("Tracker", "red"));
   EXPECT_EQ(r.help("Tracker"),
@@ -374,7 +374,7 @@ TEST(RoadPanel, ASilentPhoneIsRedWithTheAddressToTypeAndTheFirewall) {
   r.ui.frame([&] { r.draw(); });
   EXPECT_TRUE(r.lit("Tracker", "red"));
   // SlimeVR's hint names its port; a running layer is green.
-  r.settings.tracker_source.set("SlimeVR (OSC)");
+  r.settings.tracker_source = core::Source::SlimeOsc;
   r.layer = true;
   r.ui.frame([&] { r.draw(); });
   EXPECT_EQ(r.help("Tracker"), "Nothing from SlimeVR: start the SlimeVR server and let it send OSC to port 9000.");

@@ -42,8 +42,8 @@ void drawStickVisualizer(const core::Settings& s) {
   draw->AddLine(ImVec2(c.x, c.y - h), ImVec2(c.x, c.y + h), u32(palette::kInfo, 50));
 
   const float x = finiteOrZero(s.stick[0].load()), y = finiteOrZero(s.stick[1].load());
-  const std::string mode = s.mode.get();
-  if (mode == "Keyboard") {
+  const core::OutputMode mode = s.mode.load();
+  if (mode == core::OutputMode::Keyboard) {
     const float t1 = s.keyboard_threshold.load(), t2 = s.keyboard_threshold_2.load();
     draw->AddCircle(c, t1 / 100 * h, u32(palette::kInfo, 30), 64);
     draw->AddCircle(c, t2 / 100 * h, u32(palette::kAccent), 64);
@@ -66,13 +66,13 @@ void drawStickVisualizer(const core::Settings& s) {
     draw->AddCircle(c, 0.35f * side, u32(palette::kInfo, 30), 64);
     const core::SharedText* button = nullptr;
     float threshold = 0;
-    if (mode == "Xbox Controller (vJoy)" && s.enable_xbox_s2.load()) {
+    if (mode == core::OutputMode::Pad && s.enable_xbox_s2.load()) {
       button = &s.xbox_button_2;
       threshold = s.xbox_threshold_2.load();
-    } else if (mode == "SteamVR Hook" && s.enable_steamvr_s2.load()) {
+    } else if (mode == core::OutputMode::SteamVrHook && s.enable_steamvr_s2.load()) {
       button = &s.steamvr_button_2;
       threshold = s.steamvr_threshold_2.load();
-    } else if (mode == "OpenXR API Layer" && s.enable_openxr_s2.load()) {
+    } else if (mode == core::OutputMode::OpenXrLayer && s.enable_openxr_s2.load()) {
       button = &s.openxr_button_2;
       threshold = s.openxr_threshold_2.load();
     }
@@ -116,16 +116,9 @@ void drawCurvePreview(float progression) {
   ImGui::Dummy(ImVec2(width, height));
 }
 
-float accelerationOnAxis(const core::Settings& s, const std::string& axis) {
-  const bool negated = axis.size() == 2 && axis[0] == '-';
-  const std::string name = negated ? axis.substr(1) : axis;
-  int index = -1;
-  if (name == "X") index = 0;
-  if (name == "Y") index = 1;
-  if (name == "Z") index = 2;
-  if (index < 0 || (axis.size() == 2 && !negated)) return 0;
-  const float value = finiteOrZero(s.averaged_acceleration[index]);
-  return negated ? -value : value;
+float accelerationOnAxis(const core::Settings& s, core::AccelAxis axis) {
+  const core::AxisComponent component = core::axisComponent(axis);
+  return component.sign * finiteOrZero(s.averaged_acceleration[component.index]);
 }
 
 void drawJumpIndicator(const core::Settings& s, bool jumping) {
@@ -145,8 +138,8 @@ void drawJumpIndicator(const core::Settings& s, bool jumping) {
   draw->AddRect(boxTop, boxBottom, ImGui::GetColorU32(ImGuiCol_Border), 12, 0, 4);
   const float inset = 6;
 
-  const std::string source = s.hmd_source.get();
-  if (source != "Phone (Acceleration)" && source != "SlimeVR (SolarXR)") {
+  const core::Source source = s.hmd_source.load();
+  if (source != core::Source::PhoneAcceleration && source != core::Source::SlimeSolarXr) {
     float riseCm = s.jump_rise.load() * 100.0f;
     if (!std::isfinite(riseCm) || riseCm < 0) riseCm = 0;
     const float fraction = std::min(riseCm / 50.0f, 1.0f);
@@ -158,7 +151,7 @@ void drawJumpIndicator(const core::Settings& s, bool jumping) {
   } else {
     const float scale =
         std::max(std::max(s.jump_accel_threshold.load(), s.jump_accel_suppress_threshold.load()) * 1.5f, 10.0f);
-    const float value = std::clamp(accelerationOnAxis(s, s.jump_accel_axis.get()) / scale, -1.0f, 1.0f);
+    const float value = std::clamp(accelerationOnAxis(s, s.jump_accel_axis.load()) / scale, -1.0f, 1.0f);
     const float middle = (boxTop.y + boxBottom.y) / 2;
     const float half = boxHeight / 2 - inset;
     const ImU32 colour = value <= 0                 ? u32(palette::kWhite)

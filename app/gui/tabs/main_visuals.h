@@ -18,9 +18,8 @@ void drawCurvePreview(float progression);
 // the averaged acceleration (phone and SolarXR sources).
 void drawJumpIndicator(const core::Settings& settings, bool jumping);
 
-// The averaged acceleration on `axis` ("X", "Y", "Z", "-X", "-Y", "-Z"); 0 for any
-// other text or a non-finite value.
-float accelerationOnAxis(const core::Settings& settings, const std::string& axis);
+// The averaged acceleration on `axis`; 0 for a non-finite value.
+float accelerationOnAxis(const core::Settings& settings, core::AccelAxis axis);
 
 // What a keyboard-mode label shows for one direction.
 struct KeyLabel {

@@ -15,8 +15,6 @@ namespace gui::tabs {
 namespace {
 
 constexpr unsigned kAmber = 0xF59E0B;
-constexpr const char* kHook = "SteamVR Hook";
-constexpr const char* kOpenXr = "OpenXR API Layer";
 
 template <class... Args>
 std::string format(const char* pattern, Args... args) {
@@ -38,7 +36,7 @@ unsigned colourOf(RoadLight light) {
 }
 
 RoadRow trackerRow(const RoadFigures& f) {
-  RoadRow row{"Tracker", RoadLight::Green, f.trackerSource + ": ", ""};
+  RoadRow row{"Tracker", RoadLight::Green, std::string(core::choiceText(f.trackerSource)) + ": ", ""};
   if (f.trackerAgeS < 0) {
     row.figures += "no packet yet";
   } else {
@@ -51,14 +49,14 @@ RoadRow trackerRow(const RoadFigures& f) {
     return row;
   }
   row.light = RoadLight::Red;
-  const std::string_view source = f.trackerSource;
-  if (source == core::sources::kPhone) {
+  const core::Source source = f.trackerSource;
+  if (source == core::Source::Phone) {
     row.help = "Nothing from the phone: put it on this PC's network and type " + f.localAddress + " port " +
                std::to_string(f.phonePort) + " in the app; if it is, the firewall blocks it (FIX FIREWALL below).";
-  } else if (source == core::sources::kSlimeOsc) {
+  } else if (source == core::Source::SlimeOsc) {
     row.help =
         "Nothing from SlimeVR: start the SlimeVR server and let it send OSC to port " + std::to_string(f.oscPort) + ".";
-  } else if (source == core::sources::kSlimeSolarXr) {
+  } else if (source == core::Source::SlimeSolarXr) {
     row.help = "Nothing from SlimeVR: start the SlimeVR server on this PC.";
   } else {
     row.help = "No tracker pose: start SteamVR and switch the tracker on.";
@@ -85,8 +83,8 @@ std::vector<RoadRow> judgeRoad(const RoadFigures& f) {
   rows.push_back({"Engine", f.engineRate > 0 ? RoadLight::Green : RoadLight::Amber,
                   format("%.0f samples/s, stick %.2f, %.2f", f.engineRate, f.stickX, f.stickY), ""});
   rows.push_back({"Output", f.outputRate > 0 ? RoadLight::Green : RoadLight::Amber,
-                  f.mode + format(": %.0f messages/s", f.outputRate), ""});
-  if (f.mode == kHook) {
+                  std::string(core::choiceText(f.mode)) + format(": %.0f messages/s", f.outputRate), ""});
+  if (f.mode == core::OutputMode::SteamVrHook) {
     RoadRow far{"SteamVR driver", RoadLight::Red, "no answer from the driver", ""};
     if (f.driver.answering) {
       far.light = f.driver.controllers > 0 ? RoadLight::Green : RoadLight::Amber;
@@ -100,7 +98,7 @@ std::vector<RoadRow> judgeRoad(const RoadFigures& f) {
       far.help = "The SteamVR driver is not loaded: start or restart SteamVR and keep the driver enabled there.";
     }
     rows.push_back(far);
-  } else if (f.mode == kOpenXr) {
+  } else if (f.mode == core::OutputMode::OpenXrLayer) {
     RoadRow far{"OpenXR layer", f.layerRunning ? RoadLight::Green : RoadLight::Red,
                 f.layerRunning ? format("%.0f frames/s", f.layerRate) : std::string("no frames"), ""};
     if (!f.layerRunning) far.help = "No OpenXR game is running with the layer: start a game that uses OpenXR.";
@@ -128,13 +126,14 @@ std::vector<std::string> RoadPanel::lines() const {
 RoadPanel::Counts RoadPanel::countsNow(const core::Settings& settings, const GuiActions& actions) {
   const core::RoadStats* stats = actions.road.stats;
   Counts now;
-  now.trackerSource = settings.tracker_source.get();
+  now.trackerSource = settings.tracker_source.load();
   now.layer = actions.road.layerFrames ? actions.road.layerFrames() : 0;
   if (stats) {
     now.atNs = stats->now();
     now.engine = stats->engineSamples.load();
     now.output = stats->outputMessages.load();
-    if (const core::TrackerStage* stage = stats->stageOf(now.trackerSource)) now.tracker = stage->packets.load();
+    if (const core::TrackerStage* stage = stats->stageOf(core::choiceText(now.trackerSource)))
+      now.tracker = stage->packets.load();
   }
   return now;
 }
@@ -162,8 +161,8 @@ std::array<long long, 4> RoadPanel::ratesShown(const core::Settings& settings, c
 void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions) {
   const core::RoadStats* stats = actions.road.stats;
   RoadFigures& f = figures_;
-  f.trackerSource = settings.tracker_source.get();
-  f.mode = settings.mode.get();
+  f.trackerSource = settings.tracker_source.load();
+  f.mode = settings.mode.load();
   f.phonePort = settings.owotrack_input_port.load();
   f.oscPort = settings.osc_input_port.load();
   f.driver = actions.road.driverAnswer ? actions.road.driverAnswer() : DriverAnswer{};
@@ -173,7 +172,7 @@ void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions
   f.trackerAgeS = -1;
   f.sender.clear();
   if (stats) {
-    if (const core::TrackerStage* stage = stats->stageOf(now.trackerSource)) {
+    if (const core::TrackerStage* stage = stats->stageOf(core::choiceText(now.trackerSource))) {
       const std::int64_t last = stage->lastPacketNs.load();
       if (last != 0) f.trackerAgeS = static_cast<double>(std::max<std::int64_t>(0, now.atNs - last)) / 1e9;
       if (stage == &stats->phone && stage->senderAddress.load() != 0) {

@@ -24,8 +24,8 @@ struct RoadRow {
 
 // The road's figures at one moment.
 struct RoadFigures {
-  std::string trackerSource;
-  std::string mode;
+  core::Source trackerSource = core::Source::Phone;
+  core::OutputMode mode = core::OutputMode::SteamVrHook;
   double trackerRate = 0;
   double trackerAgeS = -1;  // -1: no packet yet
   std::string sender;       // the phone's address and port, empty when unknown
@@ -74,7 +74,7 @@ class RoadPanel {
   struct Counts {
     std::int64_t atNs = 0;
     std::uint64_t tracker = 0, engine = 0, output = 0, layer = 0;
-    std::string trackerSource;
+    core::Source trackerSource = core::Source::Phone;
   };
   static Counts countsNow(const core::Settings& settings, const GuiActions& actions);
   // The rates between two counts `elapsed` seconds apart, in ratesShown's order.

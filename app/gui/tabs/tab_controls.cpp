@@ -81,6 +81,16 @@ bool labelledChoice(const char* label, core::SharedText& setting, const std::vec
   return true;
 }
 
+bool labelledChoice(const char* label, std::atomic<core::ActionTarget>& setting,
+                    const std::vector<core::ActionTarget>& list) {
+  hint(label);
+  const std::string id = std::string("##") + label;
+  int selected = indexOf(list, setting.load());
+  if (!deviceCombo(id.c_str(), &selected, choiceLabels(list), ImGui::GetContentRegionAvail().x - 10)) return false;
+  setting = list[selected];
+  return true;
+}
+
 bool keyField(const char* id, core::SharedText& setting) {
   char text[kKeyTextLimit + 1] = {};
   const std::string current = setting.get();
@@ -92,28 +102,33 @@ bool keyField(const char* id, core::SharedText& setting) {
   return edited;
 }
 
-const std::vector<std::string>& actionOutputModes() {
-  static const std::vector<std::string> modes{"Follow Main Output", "Xbox Controller (vJoy)", "Keyboard",
-                                              "SteamVR Hook", "OpenXR API Layer"};
+const std::vector<core::ActionTarget>& actionOutputModes() {
+  using core::ActionTarget;
+  static const std::vector<ActionTarget> modes{ActionTarget::FollowMain, ActionTarget::Pad, ActionTarget::Keyboard,
+                                               ActionTarget::SteamVrHook, ActionTarget::OpenXrLayer};
   return modes;
 }
 
 void outputBindingBlock(const core::Settings& settings, const ActionBinding& binding) {
   labelledChoice("Output Mode", binding.outputMode, actionOutputModes());
-  std::string mode = binding.outputMode.get();
-  if (mode == "Follow Main Output") mode = settings.mode.get();
-  if (mode == "Xbox Controller (vJoy)") {
-    labelledChoice("vJoy Button", binding.padButton, padButtonNames());
-  } else if (mode == "Keyboard") {
-    hint(binding.keyLabel);
-    keyField(binding.keyId, binding.key);
-  } else if (mode == "SteamVR Hook") {
-    labelledChoice("Hook Button", binding.hookButton, hookButtonNames());
-  } else if (mode == "VRChat OSC") {
-    hint(binding.vrchatText);
-    noteItem(binding.vrchatText);
-  } else if (mode == "OpenXR API Layer") {
-    hint("OpenXR injected automatically");
+  switch (core::targetOutput(binding.outputMode.load(), settings.mode.load())) {
+    case core::OutputMode::Pad:
+      labelledChoice("vJoy Button", binding.padButton, padButtonNames());
+      break;
+    case core::OutputMode::Keyboard:
+      hint(binding.keyLabel);
+      keyField(binding.keyId, binding.key);
+      break;
+    case core::OutputMode::SteamVrHook:
+      labelledChoice("Hook Button", binding.hookButton, hookButtonNames());
+      break;
+    case core::OutputMode::VrchatOsc:
+      hint(binding.vrchatText);
+      noteItem(binding.vrchatText);
+      break;
+    case core::OutputMode::OpenXrLayer:
+      hint("OpenXR injected automatically");
+      break;
   }
 }
 

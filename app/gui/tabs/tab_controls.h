@@ -3,6 +3,7 @@
 #include <imgui.h>
 
 #include <atomic>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,22 @@ namespace gui::tabs {
 
 // The index of `text` in `list`, or -1.
 int indexIn(const std::vector<std::string>& list, const std::string& text);
+
+// The index of `value` in `values`, or -1.
+template <class E>
+int indexOf(const std::vector<E>& values, E value) {
+  for (std::size_t i = 0; i < values.size(); ++i)
+    if (values[i] == value) return static_cast<int>(i);
+  return -1;
+}
+
+// The window's labels of `values`, from each choice's name table.
+template <class E>
+std::vector<std::string> choiceLabels(const std::vector<E>& values) {
+  std::vector<std::string> labels;
+  for (E value : values) labels.emplace_back(core::choiceText(value));
+  return labels;
+}
 
 // A value for a live bar: `value / scale` clamped to [-1, 1]; non-finite counts as 0.
 float barFraction(float value, float scale);
@@ -34,6 +51,9 @@ bool settingInt(const char* id, std::atomic<int>& setting, int minimum, int maxi
 // The label as hint text, then a drop-down "##label" over `list` showing the entry
 // equal to the setting (none when no entry is); a choice stores its text.
 bool labelledChoice(const char* label, core::SharedText& setting, const std::vector<std::string>& list);
+// The same over the targets of an action.
+bool labelledChoice(const char* label, std::atomic<core::ActionTarget>& setting,
+                    const std::vector<core::ActionTarget>& list);
 
 // The text field of a key: shows at most 31 characters of the setting and stores
 // the shown text on every edit.
@@ -41,7 +61,7 @@ bool keyField(const char* id, core::SharedText& setting);
 
 // One action's output binding (jump or crouch).
 struct ActionBinding {
-  core::SharedText& outputMode;
+  std::atomic<core::ActionTarget>& outputMode;
   core::SharedText& padButton;
   core::SharedText& key;
   const char* keyLabel;
@@ -52,7 +72,7 @@ struct ActionBinding {
 void outputBindingBlock(const core::Settings& settings, const ActionBinding& binding);
 
 // The action output modes.
-const std::vector<std::string>& actionOutputModes();
+const std::vector<core::ActionTarget>& actionOutputModes();
 
 // A text in the hint colour.
 void hint(const char* text);
