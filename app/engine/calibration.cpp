@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <functional>
 
-
 namespace engine::calibration {
 namespace {
 
