@@ -117,6 +117,8 @@ Application::Application(Options options)
           [this] { settingsSaver_.request(); }, [this] { virtualPad_.submitReport(); }),
       detectorHooks_(engine_, logger_, outputService_, audioService_, wallClock_) {
   engine_.setHooks(detectorHooks_);
+  saveOnChange_ =
+      settings_.config.subscribe(core::kAllSections, [this](const core::Config&) { settingsSaver_.request(); });
   // Registration order is initialisation and clean-up order: tracking, output, bridge.
   serviceManager_.addService(trackingService_);
   serviceManager_.addService(outputService_);
@@ -162,6 +164,7 @@ int Application::run(const std::function<int()>& runUserInterface) {
   steps.startEngine = [this] { engine_.start(); };
   steps.stopEngine = [this] {
     engine_.stop();
+    settings_.config.flush();  // a change made just before closing still reaches the saver
     settingsSaver_.stop();
   };
   steps.runUserInterface = runUserInterface;

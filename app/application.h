@@ -127,9 +127,11 @@ class Application {
   core::Logger logger_;
   core::RoadStats roadStats_;
   core::SettingsFile settingsFile_;
-  // The writes that toggles and the centre ask for, off their threads and coalesced;
-  // whatever is pending is written when the engine stops.
+  // The writes that toggles, the centre and configuration changes ask for, off their
+  // threads and coalesced; whatever is pending is written when the engine stops.
   tracking::SettingsSaver settingsSaver_;
+  // Every published change of the configuration is written, through the saver.
+  core::ConfigStore::Subscription saveOnChange_;
   core::ServiceManager serviceManager_;
   services::UpdateCheckLauncher updateCheck_;
   services::FirewallRepair firewall_;

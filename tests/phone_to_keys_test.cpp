@@ -55,22 +55,38 @@ std::size_t count(const std::string& text, const std::string& what) {
   return n;
 }
 
+// Started tracking, the lean walks; started stopped ("start_on_launch": false),
+// the same lean presses nothing.
 TEST_F(PhoneToKeys, RecordedKeysFollowTheLeanAndNothingStaysDown) {
-  auto program = startProgram(STRIVO_KEYLOG_PROGRAM, "");
-  // Lean 35 degrees forward (beyond the first stage, short of the second), hold, stand up.
-  auto phone = lean("0:0,0.4:25,1.4:25,1.8:0", "2.5");
-  ASSERT_EQ(phone->waitForExit(20s), 0) << phone->output() << phone->errors();
-  ASSERT_TRUE(program->waitForOutput("[KeyInjector] up W", 5s)) << program->output();
-  const std::string whileRunning = program->output();
-  const auto down = whileRunning.find("[KeyInjector] down W");
-  ASSERT_NE(down, std::string::npos) << whileRunning;
-  EXPECT_LT(down, whileRunning.find("[KeyInjector] up W"));
-  // Standing up released W before the program stopped: every W that went down came up.
-  EXPECT_EQ(count(whileRunning, "[KeyInjector] down W"), count(whileRunning, "[KeyInjector] up W"));
-  EXPECT_EQ(whileRunning.find("down S"), std::string::npos);
+  for (const bool startTracking : {true, false}) {
+    SCOPED_TRACE(startTracking ? "tracking at start" : "stopped at start");
+    testsupport::writeFile(home.file("config/StrivoVR/usersettings.json"),
+                           R"({"mode": "Keyboard", "tracker_source": "Phone", "check_for_updates": false, )"
+                           R"("start_on_launch": )" +
+                               std::string(startTracking ? "true" : "false") + R"(, "owotrack_input_port": )" +
+                               std::to_string(port) + "}");
+    auto program = startProgram(STRIVO_KEYLOG_PROGRAM, "");
+    // Lean 35 degrees forward (beyond the first stage, short of the second), hold, stand up.
+    auto phone = lean("0:0,0.4:25,1.4:25,1.8:0", "2.5");
+    ASSERT_EQ(phone->waitForExit(20s), 0) << phone->output() << phone->errors();
+    if (!startTracking) {
+      program->signal(SIGTERM);
+      EXPECT_EQ(program->waitForExit(5s), 0);
+      EXPECT_EQ(program->output().find("[KeyInjector] down"), std::string::npos) << program->output();
+      continue;
+    }
+    ASSERT_TRUE(program->waitForOutput("[KeyInjector] up W", 5s)) << program->output();
+    const std::string whileRunning = program->output();
+    const auto down = whileRunning.find("[KeyInjector] down W");
+    ASSERT_NE(down, std::string::npos) << whileRunning;
+    EXPECT_LT(down, whileRunning.find("[KeyInjector] up W"));
+    // Standing up released W before the program stopped: every W that went down came up.
+    EXPECT_EQ(count(whileRunning, "[KeyInjector] down W"), count(whileRunning, "[KeyInjector] up W"));
+    EXPECT_EQ(whileRunning.find("down S"), std::string::npos);
 
-  program->signal(SIGTERM);
-  EXPECT_EQ(program->waitForExit(5s), 0);
+    program->signal(SIGTERM);
+    EXPECT_EQ(program->waitForExit(5s), 0);
+  }
 }
 
 TEST_F(PhoneToKeys, StoppingTheProgramWhileLeaningReleasesTheKeys) {

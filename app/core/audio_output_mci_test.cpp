@@ -46,7 +46,7 @@ TEST_F(MciOutput, StopSoundFromTheProgramFolder) {
   ASSERT_NE(dist, nullptr);
   std::filesystem::current_path(dist);
   ASSERT_TRUE(std::filesystem::exists("audio/stop.mp3"));
-  settings.audio_volume = 0.7f;
+  settings.config.edit([](core::Config& c) { c.program.audio_volume = 0.7f; });
   audio.playStopSound();
 
   ASSERT_GE(device.commands.size(), 2u);
@@ -83,7 +83,7 @@ TEST_F(MciOutput, MissingFileIsReportedWithTheSystemsErrorText) {
 }
 
 TEST_F(MciOutput, DisabledSendsNoCommand) {
-  settings.enable_audio_feedback = false;
+  settings.config.edit([](core::Config& c) { c.program.enable_audio_feedback = false; });
   audio.playStartSound();
   EXPECT_TRUE(device.commands.empty());
 }

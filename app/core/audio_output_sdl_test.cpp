@@ -84,13 +84,13 @@ class SdlDiskOutput : public ::testing::Test {
 };
 
 TEST_F(SdlDiskOutput, ToggleSoundIsAudibleAndScaledByTheVolume) {
-  settings_.audio_volume = 1.0f;
+  settings_.config.edit([](core::Config& c) { c.program.audio_volume = 1.0f; });
   const Recording loud = record({[](AudioService& a) { a.playStopSound(); }});
   EXPECT_EQ(err_.str(), "");
   ASSERT_GT(loud.peak, 8000);  // the tone is about -3.5 dBFS
   std::filesystem::remove(output_);
 
-  settings_.audio_volume = 0.25f;
+  settings_.config.edit([](core::Config& c) { c.program.audio_volume = 0.25f; });
   const Recording quiet = record({[](AudioService& a) { a.playStartSound(); }});
   ASSERT_GT(quiet.peak, 0);
   const double ratio = static_cast<double>(loud.peak) / quiet.peak;
@@ -99,7 +99,7 @@ TEST_F(SdlDiskOutput, ToggleSoundIsAudibleAndScaledByTheVolume) {
 }
 
 TEST_F(SdlDiskOutput, DisabledSwitchProducesNoSound) {
-  settings_.enable_audio_feedback = false;
+  settings_.config.edit([](core::Config& c) { c.program.enable_audio_feedback = false; });
   const Recording none =
       record({[](AudioService& a) { a.playStartSound(); }, [](AudioService& a) { a.playStopSound(); }});
   EXPECT_EQ(none.peak, 0);

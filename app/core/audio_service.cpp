@@ -29,7 +29,8 @@ void AudioService::setVolume(float v) {
 }
 
 void AudioService::play(const std::string& file) {
-  if (!settings_.enable_audio_feedback) return;
+  const ConfigStore::Snapshot config = settings_.config.snapshot();
+  if (!config->program.enable_audio_feedback) return;
   std::lock_guard lock(mutex_);
   device_.send("close mp3_feedback");
   const unsigned code = device_.send("open \"" + file + "\" type mpegvideo alias mp3_feedback");
@@ -41,7 +42,7 @@ void AudioService::play(const std::string& file) {
     err_ << line << std::endl;
     return;
   }
-  setVolume(settings_.audio_volume);
+  setVolume(config->program.audio_volume);
   device_.send("play mp3_feedback from 0");
 }
 

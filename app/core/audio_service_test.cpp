@@ -43,7 +43,7 @@ TEST_F(AudioFixture, PlayClosesOpensSetsVolumeAndPlays) {
             (Commands{"close mp3_feedback", "open \"audio/start.mp3\" type mpegvideo alias mp3_feedback",
                       "setaudio mp3_feedback volume to 500", "play mp3_feedback from 0"}));
   device.commands.clear();
-  settings.audio_volume = 0.25f;
+  settings.config.edit([](core::Config& c) { c.program.audio_volume = 0.25f; });
   audio.playStopSound();
   EXPECT_EQ(device.commands,
             (Commands{"close mp3_feedback", "open \"audio/stop.mp3\" type mpegvideo alias mp3_feedback",
@@ -78,7 +78,7 @@ TEST_F(AudioFixture, VolumeLevelIsTruncatedAndLimited) {
 }
 
 TEST_F(AudioFixture, DisabledSendsNothingAtAll) {
-  settings.enable_audio_feedback = false;
+  settings.config.edit([](core::Config& c) { c.program.enable_audio_feedback = false; });
   audio.playStartSound();
   audio.playStopSound();
   device.openCode = 275;

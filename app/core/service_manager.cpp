@@ -11,7 +11,7 @@ void ServiceManager::setUpdateCheckLauncher(UpdateCheckLauncher launcher) { upda
 void ServiceManager::initializeAll() {
   logger_.info("ServiceManager: Initializing all services...");
   for (IService* service : services_) service->initialize();
-  if (settings_.check_for_updates && updateCheck_) updateCheck_();
+  if (settings_.config.snapshot()->program.check_for_updates && updateCheck_) updateCheck_();
 }
 
 void ServiceManager::cleanupAll() {

@@ -39,14 +39,14 @@ TEST(ServiceManager, InitialisesAndCleansUpInRegistrationOrderWithTheirLogLines)
 
 TEST(ServiceManager, NoUpdateCheckWhenSwitchedOff) {
   Settings settings;
-  settings.check_for_updates = false;
+  settings.config.edit([](core::Config& c) { c.program.check_for_updates = false; });
   Logger logger(nullptr);
   ServiceManager manager(settings, logger);
   int launched = 0;
   manager.setUpdateCheckLauncher([&] { ++launched; });
   manager.initializeAll();
   EXPECT_EQ(launched, 0);
-  settings.check_for_updates = true;
+  settings.config.edit([](core::Config& c) { c.program.check_for_updates = true; });
   manager.initializeAll();
   EXPECT_EQ(launched, 1);
 }

@@ -7,6 +7,7 @@
 
 #include "app/core/axis.h"
 #include "app/core/choices.h"
+#include "app/core/config_store.h"
 #include "app/core/guarded.h"
 
 namespace core {
@@ -29,9 +30,15 @@ struct AtomicVec3 {
 
 // Every tunable of the program (persisted under its JSON key, in the order of the
 // settings table) and the live values the engine publishes for the user interface.
-// Numbers, flags and choices are atomics; texts are read as copies (see Guarded). One
-// instance is made by the program's composition root; tests make their own.
+// The sections that have moved to the configuration value live in `config`, whose
+// subscribers hear of each change; the other tunables are still fields here, moved
+// section by section. Numbers, flags and choices are atomics; texts are read as
+// copies (see Guarded). One instance is made by the program's composition root;
+// tests make their own.
 struct Settings {
+  // ---- Persisted: sections held as one value, with change notices ----
+  ConfigStore config;
+
   // ---- Persisted fields ----
   std::atomic<int> osc_input_port{9000};
   std::atomic<int> owotrack_input_port{6969};
@@ -105,18 +112,7 @@ struct Settings {
   SharedText key_left_2{"shift+a"};
   SharedText key_right_2{"shift+d"};
   AtomicVec3 center_offset{0, 0, 0};
-  std::atomic<bool> debug_mode{true};
   std::atomic<bool> fix_angle_discontinuity{false};
-  std::atomic<bool> check_for_updates{true};
-  std::atomic<bool> enable_experimental_openxr{false};
-  std::atomic<bool> start_on_launch{true};
-  std::atomic<bool> bind_steamvr_toggle{false};
-  std::atomic<bool> slimevr_tap_toggle{false};
-  std::atomic<int> steamvr_toggle_hand{0};
-  std::atomic<bool> enable_audio_feedback{true};
-  std::atomic<float> audio_volume{0.5f};
-  std::atomic<float> slimevr_tap_sensitivity{20.0f};
-  std::atomic<int> slimevr_tap_axis{2};
   // The bridge port and the OSC receiver listen on every address (other machines
   // may send) instead of this machine's loopback address only.
   std::atomic<bool> bridge_listen_all{false};

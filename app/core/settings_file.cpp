@@ -25,7 +25,14 @@ using FieldPointer =
                  SharedText Settings::*, std::atomic<OutputMode> Settings::*, std::atomic<ActionTarget> Settings::*,
                  std::atomic<Source> Settings::*, std::atomic<Hand> Settings::*, std::atomic<Mounting> Settings::*,
                  std::atomic<Facing> Settings::*, std::atomic<AccelAxis> Settings::*,
-                 std::atomic<RotationAxis> Settings::*>;
+                 std::atomic<RotationAxis> Settings::*, bool Config::Program::*, int Config::Program::*,
+                 float Config::Program::*>;
+
+// A row of a section held in Config.
+template <class T>
+struct IsProgramField : std::false_type {};
+template <class T>
+struct IsProgramField<T Config::Program::*> : std::true_type {};
 
 template <class T>
 struct IsChoice : std::false_type {};
@@ -55,18 +62,18 @@ const PersistedField kFirstGroup[] = {
     {"progression", &Settings::progression},
     {"mode", &Settings::mode},
     {"target_controller", &Settings::target_controller},
-    {"debug_mode", &Settings::debug_mode},
+    {"debug_mode", &Config::Program::debug_mode},
     {"fix_angle_discontinuity", &Settings::fix_angle_discontinuity},
-    {"start_on_launch", &Settings::start_on_launch},
-    {"bind_steamvr_toggle", &Settings::bind_steamvr_toggle},
-    {"slimevr_tap_toggle", &Settings::slimevr_tap_toggle},
-    {"steamvr_toggle_hand", &Settings::steamvr_toggle_hand},
-    {"enable_audio_feedback", &Settings::enable_audio_feedback},
-    {"audio_volume", &Settings::audio_volume},
-    {"slimevr_tap_sensitivity", &Settings::slimevr_tap_sensitivity},
-    {"slimevr_tap_axis", &Settings::slimevr_tap_axis},
-    {"check_for_updates", &Settings::check_for_updates},
-    {"enable_experimental_openxr", &Settings::enable_experimental_openxr},
+    {"start_on_launch", &Config::Program::start_on_launch},
+    {"bind_steamvr_toggle", &Config::Program::bind_steamvr_toggle},
+    {"slimevr_tap_toggle", &Config::Program::slimevr_tap_toggle},
+    {"steamvr_toggle_hand", &Config::Program::steamvr_toggle_hand},
+    {"enable_audio_feedback", &Config::Program::enable_audio_feedback},
+    {"audio_volume", &Config::Program::audio_volume},
+    {"slimevr_tap_sensitivity", &Config::Program::slimevr_tap_sensitivity},
+    {"slimevr_tap_axis", &Config::Program::slimevr_tap_axis},
+    {"check_for_updates", &Config::Program::check_for_updates},
+    {"enable_experimental_openxr", &Config::Program::enable_experimental_openxr},
     {"key_fwd", &Settings::key_fwd},
     {"key_back", &Settings::key_back},
     {"key_left", &Settings::key_left},
@@ -186,26 +193,44 @@ std::optional<E> readChoice(const json& value, const char* key, Refusals& refusa
   return choice;
 }
 
-void readField(const json& document, const char* key, Settings& settings, const FieldPointer& field,
+// A value read into a field of Settings (an atomic or a shared text).
+template <class Target>
+void readSettingsField(const json& value, const char* key, Target& target, Refusals& refusals) {
+  if constexpr (std::is_same_v<Target, std::atomic<int>>) {
+    if (const auto number = readInt(value, key, refusals)) target = *number;
+  } else if constexpr (std::is_same_v<Target, std::atomic<float>>) {
+    if (const auto number = readFloat(value, key, refusals)) target = *number;
+  } else if constexpr (std::is_same_v<Target, std::atomic<bool>>) {
+    target = value.get<bool>();
+  } else if constexpr (IsChoice<Target>::value) {
+    if (const auto choice = readChoice<decltype(target.load())>(value, key, refusals)) target = *choice;
+  } else {
+    target = value.get<std::string>();
+  }
+}
+
+// A value read into a plain field of a Config section.
+template <class T>
+void readConfigField(const json& value, const char* key, T& target, Refusals& refusals) {
+  if constexpr (std::is_same_v<T, int>) {
+    if (const auto number = readInt(value, key, refusals)) target = *number;
+  } else if constexpr (std::is_same_v<T, float>) {
+    if (const auto number = readFloat(value, key, refusals)) target = *number;
+  } else {
+    target = value.get<bool>();
+  }
+}
+
+void readField(const json& document, const char* key, Settings& settings, Config& config, const FieldPointer& field,
                Refusals& refusals) {
   const auto member = document.find(key);
   if (member == document.end()) return;
-  const json& value = *member;
   std::visit(
       [&](auto pointer) {
-        auto& target = settings.*pointer;
-        using Target = std::remove_reference_t<decltype(target)>;
-        if constexpr (std::is_same_v<Target, std::atomic<int>>) {
-          if (const auto number = readInt(value, key, refusals)) target = *number;
-        } else if constexpr (std::is_same_v<Target, std::atomic<float>>) {
-          if (const auto number = readFloat(value, key, refusals)) target = *number;
-        } else if constexpr (std::is_same_v<Target, std::atomic<bool>>) {
-          target = value.get<bool>();
-        } else if constexpr (IsChoice<Target>::value) {
-          if (const auto choice = readChoice<decltype(target.load())>(value, key, refusals)) target = *choice;
-        } else {
-          target = value.get<std::string>();
-        }
+        if constexpr (IsProgramField<decltype(pointer)>::value)
+          readConfigField(*member, key, config.program.*pointer, refusals);
+        else
+          readSettingsField(*member, key, settings.*pointer, refusals);
       },
       field);
 }
@@ -248,20 +273,28 @@ double writableFloat(float value, float fallback) {
   return static_cast<double>(std::isfinite(value) ? value : fallback);
 }
 
-json toJson(const Settings& settings, const FieldPointer& field) {
+json toJson(const Settings& settings, const Config& config, const FieldPointer& field) {
   return std::visit(
       [&](auto pointer) -> json {
-        const auto& stored = settings.*pointer;
-        using Stored = std::remove_cvref_t<decltype(stored)>;
-        if constexpr (std::is_same_v<Stored, std::atomic<float>>) {
-          static const Settings kDefaults;
-          return writableFloat(stored.load(), (kDefaults.*pointer).load());
-        } else if constexpr (std::is_same_v<Stored, SharedText>) {
-          return stored.get();
-        } else if constexpr (IsChoice<Stored>::value) {
-          return std::string(choiceText(stored.load()));
+        if constexpr (IsProgramField<decltype(pointer)>::value) {
+          const auto stored = config.program.*pointer;
+          if constexpr (std::is_same_v<decltype(stored), const float>)
+            return writableFloat(stored, Config::Program{}.*pointer);
+          else
+            return stored;
         } else {
-          return stored.load();
+          const auto& stored = settings.*pointer;
+          using Stored = std::remove_cvref_t<decltype(stored)>;
+          if constexpr (std::is_same_v<Stored, std::atomic<float>>) {
+            static const Settings kDefaults;
+            return writableFloat(stored.load(), (kDefaults.*pointer).load());
+          } else if constexpr (std::is_same_v<Stored, SharedText>) {
+            return stored.get();
+          } else if constexpr (IsChoice<Stored>::value) {
+            return std::string(choiceText(stored.load()));
+          } else {
+            return stored.load();
+          }
         }
       },
       field);
@@ -348,18 +381,26 @@ bool SettingsFile::loadFrom(Settings& settings, bool& fromUserFile) {
 
 bool loadSettingsText(std::string_view text, Settings& settings, std::ostream& err) {
   Refusals refusals;
+  // The sections held as one value are read into a copy, which replaces the stored
+  // value however the load ends: fields read before a failure keep their new values.
+  Config config = *settings.config.snapshot();
+  struct KeepRead {
+    Settings& settings;
+    Config& config;
+    ~KeepRead() { settings.config.replace(config); }
+  } keep{settings, config};
   try {
     const json document = json::parse(text);
     if (!document.is_object()) throw std::invalid_argument("the settings file does not hold a JSON object");
 
-    for (const auto& entry : kFirstGroup) readField(document, entry.key, settings, entry.field, refusals);
+    for (const auto& entry : kFirstGroup) readField(document, entry.key, settings, config, entry.field, refusals);
     readWithLegacy(document, "slime_tracker_id", "slime_loco_id", [&](const json& v) {
       if (const auto id = readInt(v, "slime_tracker_id", refusals)) settings.slime_tracker_id = *id;
     });
-    readField(document, "openvr_hmd_id", settings, &Settings::openvr_hmd_id, refusals);
+    readField(document, "openvr_hmd_id", settings, config, &Settings::openvr_hmd_id, refusals);
     readWithLegacy(document, "slime_tracker_name", "slime_loco_name",
                    [&](const json& v) { settings.slime_tracker_name = v.get<std::string>(); });
-    for (const auto& entry : kSecondGroup) readField(document, entry.key, settings, entry.field, refusals);
+    for (const auto& entry : kSecondGroup) readField(document, entry.key, settings, config, entry.field, refusals);
     readMapping(document, kPhoneMapping, settings);
     readMapping(document, kSlimeMapping, settings);
     readCenter(document, settings, refusals);
@@ -376,9 +417,10 @@ bool loadSettingsText(std::string_view text, Settings& settings, std::ostream& e
 }
 
 std::string serializeSettings(const Settings& settings) {
+  const ConfigStore::Snapshot config = settings.config.snapshot();
   json document = json::object();
-  for (const auto& entry : kFirstGroup) document[entry.key] = toJson(settings, entry.field);
-  for (const auto& entry : kSecondGroup) document[entry.key] = toJson(settings, entry.field);
+  for (const auto& entry : kFirstGroup) document[entry.key] = toJson(settings, *config, entry.field);
+  for (const auto& entry : kSecondGroup) document[entry.key] = toJson(settings, *config, entry.field);
   document["slime_tracker_id"] = settings.slime_tracker_id.load();
   document["openvr_hmd_id"] = settings.openvr_hmd_id.load();
   document["slime_tracker_name"] = settings.slime_tracker_name.get();

@@ -40,6 +40,8 @@ int runStartup(Settings& settings, SettingsFile& settingsFile, const StartupStep
     out << "[Main] Settings loaded successfully." << std::endl;
   }
 
+  // Tracking runs from the start unless the user chose to start stopped.
+  settings.tracking_active = settings.config.snapshot()->program.start_on_launch;
   out << "[Main] Initializing Logic..." << std::endl;
   steps.startEngine();
   out << "[Main] Logic initialized." << std::endl;

@@ -51,7 +51,7 @@ struct HookedEngine : ::testing::Test {
 };
 
 TEST_F(HookedEngine, TripleTapTogglesOffWithResetStopSoundAndSaveThenOnAgain) {
-  settings.slimevr_tap_toggle = true;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = true; });
   settings.hmd_source = core::Source::Disabled;
   engine.onRotation("Phone", 20, 0, 0);
   ASSERT_NE(output.y, 0.0f);

@@ -29,16 +29,17 @@ bool TripleTapCheck::fromLocomotionTracker(std::string_view source) const {
 }
 
 std::optional<bool> TripleTapCheck::check(std::string_view source, float x, float y, float z) {
-  if (!settings_.slimevr_tap_toggle) return std::nullopt;
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  if (!config->program.slimevr_tap_toggle) return std::nullopt;
   if (!fromLocomotionTracker(source)) return std::nullopt;
-  const int axis = settings_.slimevr_tap_axis;
+  const int axis = config->program.slimevr_tap_axis;
   const float value = axis == 0   ? std::fabs(x)
                       : axis == 1 ? std::fabs(y)
                       : axis == 2 ? std::fabs(z)
                                   : std::sqrt(x * x + y * y + z * z);
   settings_.tap_value = value;
   // Only a measure above the sensitivity is a tap; a NaN from a broken sample is not.
-  if (!(value > settings_.slimevr_tap_sensitivity)) return std::nullopt;
+  if (!(value > config->program.slimevr_tap_sensitivity)) return std::nullopt;
 
   std::lock_guard lock(engineLock_);
   const double t = clock_.now();

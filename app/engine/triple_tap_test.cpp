@@ -21,7 +21,7 @@ struct TapFixture : ::testing::Test {
                       }};
 
   TapFixture() {
-    settings.slimevr_tap_toggle = true;
+    settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = true; });
     clock.t = 1000.0;
   }
   std::optional<bool> tapAt(double t, float z = 30.0f, std::string_view source = "Phone") {
@@ -72,7 +72,7 @@ TEST_F(TapFixture, SpanEdge) {
 }
 
 TEST_F(TapFixture, TapMeasureAxisAndSensitivity) {
-  settings.slimevr_tap_axis = 3;  // length of the vector
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_axis = 3; });  // length of the vector
   clock.t = 1000.0;
   EXPECT_EQ(taps.check("Phone", 12, 16, 0), std::nullopt);
   EXPECT_FLOAT_EQ(settings.tap_value, 20.0f);  // equal to the sensitivity: not a tap
@@ -86,7 +86,7 @@ TEST_F(TapFixture, TapMeasureAxisAndSensitivity) {
 }
 
 TEST_F(TapFixture, OnlyTheLocomotionTrackerAndOnlyWhenEnabled) {
-  settings.slimevr_tap_axis = 0;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_axis = 0; });
   for (double t : {1000.0, 1000.3, 1000.6}) {
     clock.t = t;
     taps.check("Phone", 0, 0, 50);  // z is not the tap axis
@@ -94,7 +94,7 @@ TEST_F(TapFixture, OnlyTheLocomotionTrackerAndOnlyWhenEnabled) {
   EXPECT_TRUE(settings.tracking_active);
   EXPECT_FLOAT_EQ(settings.tap_value, 0.0f);
 
-  settings.slimevr_tap_axis = 2;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_axis = 2; });
   settings.tracker_source = core::Source::SlimeOsc;
   settings.slime_tracker_id = 3;
   for (double t : {1002.0, 1002.3, 1002.6}) tapAt(t, 30, "/tracking/trackers/13/rotation");
@@ -112,7 +112,7 @@ TEST_F(TapFixture, OnlyTheLocomotionTrackerAndOnlyWhenEnabled) {
   EXPECT_EQ(tapAt(1008.6, 30, "Chest"), std::optional<bool>(true));
 
   settings.tracker_source = core::Source::Phone;
-  settings.slimevr_tap_toggle = false;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = false; });
   for (double t : {1010.0, 1010.3, 1010.6}) EXPECT_EQ(tapAt(t), std::nullopt);
   EXPECT_TRUE(settings.tracking_active);
 }
@@ -121,7 +121,7 @@ TEST_F(TapFixture, NaNIsNeverATap) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   for (double t : {1000.0, 1000.3, 1000.6}) tapAt(t, nan);
   EXPECT_TRUE(settings.tracking_active);
-  settings.slimevr_tap_axis = 7;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_axis = 7; });
   for (double t : {1002.0, 1002.3, 1002.6}) tapAt(t, nan);
   EXPECT_TRUE(settings.tracking_active);
 }

@@ -145,7 +145,10 @@ class Digest {
 std::uint64_t UserInterface::shownState() {
   const core::Settings& s = settings_;
   Digest d;
-  d.add(activeTab_).add(s.tracking_active.load()).add(s.debug_mode.load()).add(static_cast<int>(s.mode.load()));
+  d.add(activeTab_)
+      .add(s.tracking_active.load())
+      .add(s.config.snapshot()->program.debug_mode)
+      .add(static_cast<int>(s.mode.load()));
   d.add(s.show_steamvr_driver_prompt.load()).add(s.show_vigem_prompt.load()).add(s.update_available.load());
   d.add(s.update_prompt_dismissed.load()).add(s.newest_version.get());
   if (s.restart_needed.load()) d.add(steamVRRunning());
@@ -206,7 +209,7 @@ void UserInterface::drawFrame() {
   if (tabs_.empty()) createTabs();
   drawnState_ = shownState();
   // The Debug tab exists only while debug mode is on.
-  if (activeTab_ == Debug && !settings_.debug_mode.load()) activeTab_ = Main;
+  if (activeTab_ == Debug && !settings_.config.snapshot()->program.debug_mode) activeTab_ = Main;
 
   const ImGuiIO& io = ImGui::GetIO();
   pushFontOrDefault(fonts_.body);
@@ -232,7 +235,7 @@ void UserInterface::drawFrame() {
   ImGui::PopStyleColor();
   ImGui::PopStyleVar();
   drawPrompts();
-  if (activeTab_ == Debug && !settings_.debug_mode.load()) activeTab_ = Main;
+  if (activeTab_ == Debug && !settings_.config.snapshot()->program.debug_mode) activeTab_ = Main;
   // The wizard takes the content area while it runs.
   if (wizard_.active())
     wizard_.render();
@@ -242,7 +245,7 @@ void UserInterface::drawFrame() {
 
   drawFooter(width);
   // The footer's check box may have switched debug mode off this frame.
-  if (activeTab_ == Debug && !settings_.debug_mode.load()) activeTab_ = Main;
+  if (activeTab_ == Debug && !settings_.config.snapshot()->program.debug_mode) activeTab_ = Main;
   ImGui::End();
   ImGui::PopFont();
 }
@@ -261,7 +264,7 @@ void UserInterface::drawHeader(float width) {
   ImGui::PopFont();
 
   ImGui::SetCursorPos(ImVec2(240, 12));
-  const int tabCount = settings_.debug_mode.load() ? TabCount : Debug;
+  const int tabCount = settings_.config.snapshot()->program.debug_mode ? TabCount : Debug;
   for (int tab = 0; tab < tabCount; ++tab) tabButton(tabLabel(tab), tab, activeTab_);
 
   ImGui::SetCursorPos(ImVec2(width - 125, 12));
@@ -347,8 +350,9 @@ void UserInterface::drawFooter(float width) {
   beginBar("FooterArea", ImVec2(width, kFooterHeight), ImVec2(30, 0));
   ImGui::SetCursorPosY(11);
   ImGui::PushStyleColor(ImGuiCol_CheckMark, rgb(palette::kAccent));
-  bool debug = settings_.debug_mode.load();
-  if (ImGui::Checkbox("DEBUG MODE", &debug)) settings_.debug_mode = debug;
+  bool debug = settings_.config.snapshot()->program.debug_mode;
+  if (ImGui::Checkbox("DEBUG MODE", &debug))
+    settings_.config.edit([debug](core::Config& config) { config.program.debug_mode = debug; });
   noteItem("DEBUG MODE");
   ImGui::PopStyleColor();
   ImGui::SetCursorPos(ImVec2(width - 222, 7));

@@ -90,23 +90,23 @@ TEST(UserInterface, ChoosingAnOutputModeSavesAtOnceButMovingASliderDoesNot) {
 
 TEST(UserInterface, DebugTabFallsBackToMainWhenDebugModeGoesOff) {
   Frame f;
-  f.settings.debug_mode = true;
+  f.settings.config.edit([](core::Config& c) { c.program.debug_mode = true; });
   ASSERT_TRUE(f.click("Debug"));
   EXPECT_EQ(f.window->activeTab(), gui::UserInterface::Debug);
   // Unticking DEBUG MODE in the footer switches to Main in that same frame.
   f.settle();
   f.ui.drag(f.ui.rect("DEBUG MODE").centre(), f.ui.rect("DEBUG MODE").centre(), f.draw, true);
   f.ui.release(f.draw, true);
-  EXPECT_FALSE(f.settings.debug_mode.load());
+  EXPECT_FALSE(f.settings.config.snapshot()->program.debug_mode);
   EXPECT_EQ(f.window->activeTab(), gui::UserInterface::Main);
   f.frame();
   EXPECT_FALSE(f.ui.has("Debug")) << "the Debug button is gone";
   EXPECT_TRUE(f.ui.has("Crouch"));
 
   // Switched off from elsewhere (settings edited by another tab): Main at the next frame.
-  f.settings.debug_mode = true;
+  f.settings.config.edit([](core::Config& c) { c.program.debug_mode = true; });
   f.window->setActiveTab(gui::UserInterface::Debug);
-  f.settings.debug_mode = false;
+  f.settings.config.edit([](core::Config& c) { c.program.debug_mode = false; });
   f.frame();
   EXPECT_EQ(f.window->activeTab(), gui::UserInterface::Main);
 }

@@ -27,7 +27,6 @@ int runWindow(core::Settings& settings, core::Logger& logger, const GuiActions& 
     ImGuiIO& io = ImGui::GetIO();
     const std::string programFolder = platform::executableFolder();
     ui.setFonts(loadFonts(io, chooseFontFolder(programFolder, fileExists), fileExists));
-    settings.tracking_active = settings.start_on_launch.load();
     applyStyle(ImGui::GetStyle());
     ui.setLogo(loadLogoTexture(findLogo(programFolder, fileExists), upload));
   };

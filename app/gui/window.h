@@ -6,8 +6,8 @@
 
 namespace gui {
 
-// The program's window function: opens the window, sets the tracking-active flag
-// from `start_on_launch`, loads fonts, style and logo, and draws the user
+// The program's window function: opens the window, loads fonts, style and logo,
+// and draws the user
 // interface until the window closes. Returns 0, or 1 when no graphics device
 // could be created.
 int runWindow(core::Settings& settings, core::Logger& logger, const GuiActions& actions);

@@ -302,8 +302,8 @@ TEST_F(OpenVrClient, HeadThreadFeedsThePoseAndAHeldStickTogglesOnceAfterTwoSecon
 
   core::Settings settings;
   settings.hmd_source = core::Source::OpenVr;
-  settings.bind_steamvr_toggle = true;
-  settings.steamvr_toggle_hand = 1;
+  settings.config.edit([](core::Config& c) { c.program.bind_steamvr_toggle = true; });
+  settings.config.edit([](core::Config& c) { c.program.steamvr_toggle_hand = 1; });
   RecordingSounds sounds;
   std::atomic<int> resets{0}, saves{0};
   TrackingToggle toggle(

@@ -56,7 +56,7 @@ void openvr_server::threadMain(int deviceIndex) {
   while (running_) {
     system->GetDeviceToAbsoluteTrackingPose(vr::TrackingUniverseRawAndUncalibrated, 0.0f, poses.data(),
                                             vr::k_unMaxTrackedDeviceCount);
-    if (settings_.bind_steamvr_toggle) checkHoldToggle(*system);
+    if (settings_.config.snapshot()->program.bind_steamvr_toggle) checkHoldToggle(*system);
     if (deviceIndex >= 0 && deviceIndex < static_cast<int>(vr::k_unMaxTrackedDeviceCount)) {
       const vr::TrackedDevicePose_t& pose = poses[static_cast<std::size_t>(deviceIndex)];
       if (pose.bPoseIsValid) {
@@ -74,7 +74,7 @@ void openvr_server::threadMain(int deviceIndex) {
 }
 
 void openvr_server::checkHoldToggle(vr::IVRSystem& system) {
-  const int hand = settings_.steamvr_toggle_hand.load();
+  const int hand = settings_.config.snapshot()->program.steamvr_toggle_hand;
   vr::ETrackedControllerRole wanted = vr::TrackedControllerRole_Invalid;
   if (hand == 0) wanted = vr::TrackedControllerRole_LeftHand;
   if (hand == 1) wanted = vr::TrackedControllerRole_RightHand;

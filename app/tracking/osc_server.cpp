@@ -82,7 +82,7 @@ void osc_server::handleDatagram(std::span<const std::byte> datagram) {
 
 void osc_server::onMessage(std::string_view address, std::span<const float> floats) {
   if (!floats.empty() && onMessage_) onMessage_(address, floats);
-  if (!settings_.slimevr_tap_toggle.load()) return;
+  if (!settings_.config.snapshot()->program.slimevr_tap_toggle) return;
   if (isResetAddress(address)) {
     if (!resetAddress_) resetAddress_ = std::string(address);
     return;

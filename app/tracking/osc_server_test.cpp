@@ -119,7 +119,7 @@ TEST_F(OscServer, DeliversSlimeVrBundlesAndTogglesTrackingOnResets) {
 
   // With the toggle on, a reset flips tracking off (resetting the outputs) and saves;
   // a reset carrying floats is delivered first and then flips tracking back on.
-  settings.slimevr_tap_toggle = true;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = true; });
   send(oscMessage("/user/yaw_reset", {}));
   barrier();
   EXPECT_FALSE(settings.tracking_active);
@@ -151,7 +151,7 @@ TEST_F(OscServer, DeliversSlimeVrBundlesAndTogglesTrackingOnResets) {
 }
 
 TEST_F(OscServer, PacketLineIsWrittenAtMostOncePerSecond) {
-  settings.slimevr_tap_toggle = true;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = true; });
   const Bytes message = oscMessage("/tracking/trackers/1/rotation", {1, 2, 3});
   const std::string line = "[OSC] Packet from /tracking/trackers/1/rotation\n";
   const auto lines = [&] {
@@ -172,7 +172,7 @@ TEST_F(OscServer, PacketLineIsWrittenAtMostOncePerSecond) {
 }
 
 TEST_F(OscServer, ABundleOfResetsTogglesOnceAndTheNextOnlyAfterTheSpacing) {
-  settings.slimevr_tap_toggle = true;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = true; });
   Bytes bundle = osc::testbytes::bundle({});
   const Bytes reset = osc::testbytes::element(oscMessage("/user/reset", {}));
   for (int i = 0; i < 200; ++i) bundle.insert(bundle.end(), reset.begin(), reset.end());

@@ -173,7 +173,7 @@ void owotrack_server::received(std::span<const std::byte> data, const platform::
       const int action = packet.code;
       log("[owotrack] User Action (Type 15) action=" + std::to_string(action) + " from " + ip());
       // A flood of events toggles at most once per spacing; the rest are only logged.
-      if (settings_.slimevr_tap_toggle.load() && action >= 1 && action <= 3 &&
+      if (settings_.config.snapshot()->program.slimevr_tap_toggle && action >= 1 && action <= 3 &&
           toggle_.admitNetworkToggle(ToggleSource::Phone)) {
         log("[owotrack] SlimeVR Reset (" + std::to_string(action) + ") detected, toggling tracking.");
         toggle_.toggle();
@@ -182,7 +182,8 @@ void owotrack_server::received(std::span<const std::byte> data, const platform::
     }
     case owotrack::Packet::Tap:
       log("[owotrack] Tap Detected (Type 13) sensor=" + std::to_string(int{packet.code}) + " from " + ip());
-      if (settings_.slimevr_tap_toggle.load() && toggle_.admitNetworkToggle(ToggleSource::Phone)) toggle_.toggle();
+      if (settings_.config.snapshot()->program.slimevr_tap_toggle && toggle_.admitNetworkToggle(ToggleSource::Phone))
+        toggle_.toggle();
       return;
     default:
       break;

@@ -292,7 +292,7 @@ TEST_F(PhoneServer, SurvivesAFloodOfRandomDatagrams) {
 }
 
 TEST_F(PhoneServer, TapsAndResetActionsToggleTrackingOnlyWhenEnabled) {
-  settings.slimevr_tap_toggle = false;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = false; });
   send(event(owotrack::kTap, 5));
   send(event(owotrack::kUserAction, 2));
   barrier();
@@ -301,7 +301,7 @@ TEST_F(PhoneServer, TapsAndResetActionsToggleTrackingOnlyWhenEnabled) {
   EXPECT_TRUE(out.contains("[owotrack] User Action (Type 15) action=2 from 127.0.0.1\n"));
   EXPECT_FALSE(out.contains("toggling"));
 
-  settings.slimevr_tap_toggle = true;
+  settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = true; });
   send(event(owotrack::kUserAction, 0));
   send(event(owotrack::kUserAction, 4));
   barrier();

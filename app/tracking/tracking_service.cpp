@@ -78,9 +78,18 @@ void TrackingService::initialize() {
     });
   }
   refresh_sources();
+  programNotices_ = settings_.config.subscribe(core::kProgramSection, [this](const core::Config& config) {
+    std::lock_guard lock(refreshMutex_);
+    if (config.program.bind_steamvr_toggle != gestureWatched_) refreshLocked();
+  });
 }
 
 void TrackingService::refresh_sources() {
+  std::lock_guard lock(refreshMutex_);
+  refreshLocked();
+}
+
+void TrackingService::refreshLocked() {
   using core::Source;
   const Source tracker = settings_.tracker_source.load();
   const Source hmd = settings_.hmd_source.load();
@@ -92,7 +101,8 @@ void TrackingService::refresh_sources() {
   refreshOsc(tracker == Source::SlimeOsc || hmd == Source::SlimeOsc);
   refreshPhone(tracker == Source::Phone || hmd == Source::PhoneAcceleration, tracker);
 
-  if (hmd == Source::OpenVr || squat == Source::OpenVr || settings_.bind_steamvr_toggle.load()) {
+  gestureWatched_ = settings_.config.snapshot()->program.bind_steamvr_toggle;
+  if (hmd == Source::OpenVr || squat == Source::OpenVr || gestureWatched_) {
     logger_.info("TrackingService: calling openvr_server::start...");
     if (receivers_.openvrHmd) receivers_.openvrHmd->start(settings_.openvr_hmd_id.load());
     logger_.info("TrackingService: openvr_server::start returned.");
@@ -169,6 +179,8 @@ void TrackingService::refreshPhone(bool needed, core::Source trackerSource) {
 }
 
 void TrackingService::cleanup() {
+  programNotices_.reset();  // no refresh after this: the receivers stay stopped
+  std::lock_guard lock(refreshMutex_);
   if (receivers_.osc) receivers_.osc->stop();
   if (receivers_.phone) receivers_.phone->stop();
   // The other receivers' threads are ended here too, so none outlives the services it calls into.

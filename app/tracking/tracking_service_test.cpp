@@ -6,86 +6,13 @@
 #include <thread>
 #include <vector>
 
+#include "app/tracking/fake_receivers.h"
 #include "app/tracking/owotrack_protocol.h"
 #include "app/tracking/owotrack_server.h"
 #include "testing/support/capture_stream.h"
 
 namespace tracking {
 namespace {
-
-using Calls = std::vector<std::string>;
-
-// Receivers that record what the service asks of them, in one shared list.
-struct FakeOsc : IOscReceiver {
-  Calls& calls;
-  bool startResult = true;
-  MessageCallback callback;
-  explicit FakeOsc(Calls& c) : calls(c) {}
-  void set_message_callback(MessageCallback cb) override { callback = std::move(cb); }
-  bool start() override {
-    calls.push_back("osc.start");
-    return startResult;
-  }
-  void stop() override { calls.push_back("osc.stop"); }
-};
-
-struct FakePhone : IPhoneReceiver {
-  Calls& calls;
-  bool startResult = true;
-  RotationCallback rotation;
-  Vec3Callback accel;
-  explicit FakePhone(Calls& c) : calls(c) {}
-  void set_rotation_callback(RotationCallback cb) override { rotation = std::move(cb); }
-  void set_accel_callback(Vec3Callback cb) override { accel = std::move(cb); }
-  bool start() override {
-    calls.push_back("phone.start");
-    return startResult;
-  }
-  void stop() override { calls.push_back("phone.stop"); }
-};
-
-struct FakeOpenVr : IOpenVrHmdThread {
-  Calls& calls;
-  Vec3Callback position, rotation;
-  explicit FakeOpenVr(Calls& c) : calls(c) {}
-  void set_position_callback(Vec3Callback cb) override { position = std::move(cb); }
-  void set_rotation_callback(Vec3Callback cb) override { rotation = std::move(cb); }
-  void start(int id) override { calls.push_back("openvr.start " + std::to_string(id)); }
-  void stop() override { calls.push_back("openvr.stop"); }
-};
-
-struct FakeOpenXr : IOpenXrHmdReader {
-  Calls& calls;
-  Vec3Callback position;
-  explicit FakeOpenXr(Calls& c) : calls(c) {}
-  void set_position_callback(Vec3Callback cb) override { position = std::move(cb); }
-  void start() override { calls.push_back("openxr.start"); }
-  void stop() override { calls.push_back("openxr.stop"); }
-};
-
-struct FakeSolarXr : ISolarXrClient {
-  Calls& calls;
-  NamedVec3Callback rotation, accel;
-  std::function<void(std::string_view)> status;
-  explicit FakeSolarXr(Calls& c) : calls(c) {}
-  void set_rotation_callback(NamedVec3Callback cb) override { rotation = std::move(cb); }
-  void set_accel_callback(NamedVec3Callback cb) override { accel = std::move(cb); }
-  void set_status_callback(std::function<void(std::string_view)> cb) override { status = std::move(cb); }
-  void connect(const std::string& host, int port) override {
-    calls.push_back("solarxr.connect " + host + ":" + std::to_string(port));
-  }
-  void disconnect() override { calls.push_back("solarxr.disconnect"); }
-};
-
-struct FakeTracker : ISteamVrTrackerReader {
-  Calls& calls;
-  Vec3Callback rotation, accel;
-  explicit FakeTracker(Calls& c) : calls(c) {}
-  void set_rotation_callback(Vec3Callback cb) override { rotation = std::move(cb); }
-  void set_accel_callback(Vec3Callback cb) override { accel = std::move(cb); }
-  void start(int id) override { calls.push_back("tracker.start " + std::to_string(id)); }
-  void stop() override { calls.push_back("tracker.stop"); }
-};
 
 // What the engine's slots received, one text per value.
 struct EngineSlots {
@@ -241,7 +168,7 @@ TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
   settings.steamvr_tracker_id = 4;
   settings.hmd_source = core::Source::Disabled;
   settings.squat_source = core::Source::OpenXr;
-  settings.bind_steamvr_toggle = true;
+  settings.config.edit([](core::Config& c) { c.program.bind_steamvr_toggle = true; });
   settings.openvr_hmd_id = 2;
   service.initialize();
   EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.stop", "openvr.start 2", "openxr.start", "solarxr.disconnect",
@@ -252,19 +179,27 @@ TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
 
   settings.tracker_source = core::Source::SlimeSolarXr;
   settings.solarxr_port = 21111;
-  settings.bind_steamvr_toggle = false;
   settings.squat_source = core::Source::Disabled;
   settings.hmd_source = core::Source::OpenVr;
   service.refresh_sources();
   EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.stop", "openvr.start 2", "openxr.stop",
                                 "solarxr.connect 127.0.0.1:21111", "tracker.stop"}));
 
-  // No tracker and no head source start nothing.
+  // No tracker and no head source start nothing; the gesture alone is heard and
+  // followed without a refresh call, and other program changes restart nothing.
   settings.tracker_source = core::Source::None;
   settings.hmd_source = core::Source::Disabled;
-  service.refresh_sources();
+  settings.config.edit([](core::Config& c) { c.program.bind_steamvr_toggle = false; });
+  settings.config.flush();
+  const Calls stopped{"osc.stop", "phone.stop", "openvr.stop", "openxr.stop", "solarxr.disconnect", "tracker.stop"};
+  EXPECT_EQ(takeCalls(), stopped);
+  settings.config.edit([](core::Config& c) { c.program.audio_volume = 0.1f; });
+  settings.config.flush();
+  EXPECT_EQ(takeCalls(), Calls{});
+  settings.config.edit([](core::Config& c) { c.program.bind_steamvr_toggle = true; });
+  settings.config.flush();
   EXPECT_EQ(takeCalls(),
-            (Calls{"osc.stop", "phone.stop", "openvr.stop", "openxr.stop", "solarxr.disconnect", "tracker.stop"}));
+            (Calls{"osc.stop", "phone.stop", "openvr.start 2", "openxr.stop", "solarxr.disconnect", "tracker.stop"}));
 
   service.cleanup();
   EXPECT_EQ(Calls(calls.begin(), calls.begin() + 2), (Calls{"osc.stop", "phone.stop"}));

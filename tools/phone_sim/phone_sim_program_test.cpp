@@ -53,7 +53,7 @@ int runPhoneSim(const std::vector<std::string>& args, std::string& output, std::
 TEST(PhoneSimProgram, StreamsAScriptedLeanThatTheServerDecodes) {
   Server s;
   ASSERT_TRUE(s.server.start());
-  s.settings.slimevr_tap_toggle = true;
+  s.settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = true; });
   std::string out, err;
   const int code = runPhoneSim({"--port", std::to_string(s.server.port()), "--rate", "100", "--seconds", "1", "--lean",
                                 "0:0,1:40", "--jump", "0.5", "--tap", "1", "--ping-every", "0.5"},

@@ -263,7 +263,7 @@ void GuiTabInput::renderRight() {
     sectionTitle("Output Visual (Live)");
     drawStickVisualizer(settings_);
     if (raisedButton("CALIBRATE", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.startCalibration);
-    const bool debug = settings_.debug_mode.load();
+    const bool debug = settings_.config.snapshot()->program.debug_mode;
     if (settings_.tracker_source.load() != core::Source::SlimeOsc) {
       ImGui::Separator();
       sectionTitle("Quick Controls");

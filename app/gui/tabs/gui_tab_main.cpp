@@ -32,7 +32,7 @@ void blockTitle(const char* text) { ImGui::TextColored(rgb(palette::kInfo), "%s"
 std::vector<core::OutputMode> outputModeList(const core::Settings& settings) {
   using core::OutputMode;
   std::vector<OutputMode> modes{OutputMode::Pad, OutputMode::Keyboard, OutputMode::SteamVrHook, OutputMode::VrchatOsc};
-  if (settings.enable_experimental_openxr.load() || settings.mode.load() == OutputMode::OpenXrLayer)
+  if (settings.config.snapshot()->program.enable_experimental_openxr || settings.mode.load() == OutputMode::OpenXrLayer)
     modes.push_back(OutputMode::OpenXrLayer);
   return modes;
 }

@@ -23,7 +23,7 @@ TEST(MainTabOutputModes, OpenXRIsOfferedOnlyWhenSwitchedOnOrAlreadyChosen) {
   EXPECT_EQ(gui::tabs::outputModeList(s).size(), 5u);
   EXPECT_EQ(gui::tabs::outputModeList(s).back(), OutputMode::OpenXrLayer);
   s.mode = core::OutputMode::Keyboard;
-  s.enable_experimental_openxr = true;
+  s.config.edit([](core::Config& c) { c.program.enable_experimental_openxr = true; });
   EXPECT_EQ(gui::tabs::outputModeList(s).size(), 5u);
 }
 

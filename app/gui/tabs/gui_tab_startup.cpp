@@ -21,9 +21,17 @@ void note(const char* text) { ImGui::TextColored(rgb(palette::kWhite), "%s", tex
 GuiTabStartup::GuiTabStartup(core::Settings& settings, const GuiActions& actions)
     : settings_(settings), actions_(actions) {}
 
-void GuiTabStartup::save() { callIfSet(actions_.saveSettings); }
-
 void GuiTabStartup::render() {
+  // The switches edit a copy of the program section; a change is published once,
+  // after the frame's controls, and its subscribers (the saver, the tracking
+  // service's gesture thread, the sounds) act on it.
+  const core::Config::Program shown = settings_.config.snapshot()->program;
+  program_ = shown;
+  renderCard();
+  if (!(program_ == shown)) settings_.config.edit([this](core::Config& config) { config.program = program_; });
+}
+
+void GuiTabStartup::renderCard() {
   ImGui::SetCursorPos(ImVec2(30, ImGui::GetCursorPosY() + 20));
   sectionTitle("STARTUP & BINDINGS");
   ImGui::SetCursorPosX(30);
@@ -32,7 +40,7 @@ void GuiTabStartup::render() {
   ImGui::Spacing();
   ImGui::SetCursorPosX(30);
   if (beginCard("StartupDashboard", ImVec2(ImGui::GetContentRegionAvail().x - 30, 0), true, true)) {
-    if (settingCheckbox("Start tracking on application launch", settings_.start_on_launch)) save();
+    settingCheckbox("Start tracking on application launch", program_.start_on_launch);
     note("If disabled, the application will start in the STOPPED state.");
     ImGui::Dummy(ImVec2(0, 20));
     ImGui::Columns(2, "StartupColumns", false);
@@ -48,26 +56,23 @@ void GuiTabStartup::render() {
 
 void GuiTabStartup::renderToggleBindings() {
   sectionTitle("VR TOGGLE BINDINGS");
-  if (settingCheckbox("Hold SteamVR Thumbstick", settings_.bind_steamvr_toggle)) save();
+  settingCheckbox("Hold SteamVR Thumbstick", program_.bind_steamvr_toggle);
   note("Hold thumbstick click for 2s to toggle.");
-  if (settings_.bind_steamvr_toggle.load()) {
+  if (program_.bind_steamvr_toggle) {
     ImGui::Indent(20);
     ImGui::TextUnformatted("Hand:");
     ImGui::SameLine();
-    if (settingRadio("Left", settings_.steamvr_toggle_hand, 0)) save();
+    settingRadio("Left", program_.steamvr_toggle_hand, 0);
     ImGui::SameLine();
-    if (settingRadio("Right", settings_.steamvr_toggle_hand, 1)) save();
+    settingRadio("Right", program_.steamvr_toggle_hand, 1);
     ImGui::Unindent(20);
   }
   ImGui::Dummy(ImVec2(0, 10));
-  if (settingCheckbox("Triple-Tap to toggle (Phone/SlimeVR)", settings_.slimevr_tap_toggle)) save();
+  settingCheckbox("Triple-Tap to toggle (Phone/SlimeVR)", program_.slimevr_tap_toggle);
   note("3 quick hits within 1.2s to toggle tracking.");
-  if (!settings_.slimevr_tap_toggle.load()) return;
-  float sensitivity = settings_.slimevr_tap_sensitivity.load();
-  if (valueSlider("Sensitivity", &sensitivity, 5, 60, "%.1f")) {
-    settings_.slimevr_tap_sensitivity = sensitivity;
-    save();
-  }
+  if (!program_.slimevr_tap_toggle) return;
+  valueSlider("Sensitivity", &program_.slimevr_tap_sensitivity, 5, 60, "%.1f");
+  const float sensitivity = program_.slimevr_tap_sensitivity;
   // How hard the last taps were, against the trigger level.
   const float tap = std::clamp(settings_.tap_value.load() / kTapScale, 0.0f, 1.0f);
   ImGui::PushStyleColor(ImGuiCol_PlotHistogram, rgb(palette::kAccent));
@@ -81,36 +86,34 @@ void GuiTabStartup::renderToggleBindings() {
   const char* const axes[3] = {"X", "Y", "Z"};
   for (int axis = 0; axis < 3; ++axis) {
     ImGui::SameLine();
-    if (settingRadio(axes[axis], settings_.slimevr_tap_axis, axis)) save();
+    settingRadio(axes[axis], program_.slimevr_tap_axis, axis);
   }
 }
 
 void GuiTabStartup::renderAudio() {
   sectionTitle("AUDIO FEEDBACK");
-  if (settingCheckbox("Enable Sound Effects", settings_.enable_audio_feedback)) save();
+  settingCheckbox("Enable Sound Effects", program_.enable_audio_feedback);
   note("Play sounds for VR toggles only.");
-  if (!settings_.enable_audio_feedback.load()) return;
-  float volume = settings_.audio_volume.load();
-  if (valueSlider("Volume", &volume, 0, 1, "%.2f")) {
-    settings_.audio_volume = volume;
-    volumeEdited_ = true;
-  }
-  // One write per drag: when the mouse is let go after the value changed.
-  if (volumeEdited_ && !ImGui::IsMouseDown(ImGuiMouseButton_Left)) {
-    volumeEdited_ = false;
-    save();
+  if (!program_.enable_audio_feedback) return;
+  // One change per drag: the dragged value is held here and published when the
+  // mouse is let go.
+  float volume = draggedVolume_.value_or(program_.audio_volume);
+  if (valueSlider("Volume", &volume, 0, 1, "%.2f")) draggedVolume_ = volume;
+  if (draggedVolume_ && !ImGui::IsMouseDown(ImGuiMouseButton_Left)) {
+    program_.audio_volume = *draggedVolume_;
+    draggedVolume_.reset();
   }
 }
 
 void GuiTabStartup::renderApplication() {
   sectionTitle("APPLICATION");
-  if (settingCheckbox("Check for updates on startup", settings_.check_for_updates)) save();
+  settingCheckbox("Check for updates on startup", program_.check_for_updates);
   const bool check = ImGui::Button("Check Now", ImVec2(130, 0));
   noteItem("Check Now");
   if (check) callIfSet(actions_.checkForUpdatesNow);
   ImGui::Separator();
   ImGui::TextColored(rgb(palette::kBad), "EXPERIMENTAL FEATURES");
-  if (settingCheckbox("Enable Experimental OpenXR Support", settings_.enable_experimental_openxr)) save();
+  settingCheckbox("Enable Experimental OpenXR Support", program_.enable_experimental_openxr);
   note(
       "Enables OpenXR API Layer tracking. This feature is currently unstable\n"
       "and may cause issues with VR controller tracking in some games.");

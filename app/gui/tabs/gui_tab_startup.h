@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "app/core/settings.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
@@ -7,8 +9,8 @@
 namespace gui::tabs {
 
 // Start-up behaviour, the in-VR toggle gestures, sound feedback, update checks
-// and experimental switches. Every switch saves at once; the volume slider saves
-// when it is let go after a change.
+// and experimental switches. Every switch publishes its change at once; the volume
+// slider when it is let go after a change.
 class GuiTabStartup : public ITab {
  public:
   static constexpr float kTapScale = 80;  // the tap value and sensitivity shown as a fraction of this
@@ -17,14 +19,15 @@ class GuiTabStartup : public ITab {
   void render() override;
 
  private:
+  void renderCard();
   void renderToggleBindings();
   void renderAudio();
   void renderApplication();
-  void save();
 
   core::Settings& settings_;
   const GuiActions& actions_;
-  bool volumeEdited_ = false;  // the volume changed during the current drag
+  core::Config::Program program_;       // this frame's copy, edited by the controls
+  std::optional<float> draggedVolume_;  // the volume while its slider is dragged
 };
 
 }  // namespace gui::tabs

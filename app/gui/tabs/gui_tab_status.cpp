@@ -118,7 +118,7 @@ void GuiTabStatus::renderListening() {
 void GuiTabStatus::renderComponents() {
   const std::vector<ComponentStatus> components =
       actions_.components ? actions_.components() : std::vector<ComponentStatus>{};
-  const bool openxr = settings_.enable_experimental_openxr.load();
+  const bool openxr = settings_.config.snapshot()->program.enable_experimental_openxr;
   for (const ComponentStatus& entry : components) {
     const bool experimental = contains(entry.name, "OpenXR");
     if (experimental && !openxr) continue;

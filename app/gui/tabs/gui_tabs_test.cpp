@@ -15,6 +15,8 @@
 #include "app/gui/tabs/gui_tab_startup.h"
 #include "app/gui/tabs/gui_tab_status.h"
 #include "app/gui/tabs/road_panel.h"
+#include "app/tracking/fake_receivers.h"
+#include "app/tracking/tracking_service.h"
 
 namespace {
 
@@ -37,7 +39,7 @@ bool choose(HeadlessImGui& ui, const std::string& combo, const std::string& item
 TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsService) {
   HeadlessImGui ui(1200, 1600);
   core::Settings s;
-  s.debug_mode = false;
+  s.config.edit([](core::Config& c) { c.program.debug_mode = false; });
   Counters c;
   double engineNow = 10;
   c.actions.engineNow = [&] { return engineNow; };
@@ -89,7 +91,7 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   EXPECT_EQ(s.steamvr_tracker_name.get(), "None");
   EXPECT_EQ(c.restarts, restarts + 2);
 
-  s.debug_mode = true;
+  s.config.edit([](core::Config& c) { c.program.debug_mode = true; });
   ASSERT_TRUE(ui.click("RESET OFFSET", draw));
   EXPECT_EQ(c.clears, 1);
   const int saves = c.saves;
@@ -253,7 +255,7 @@ TEST(StatusTab, RefreshesOncePerSecondHidesOpenXRAndRepairs) {
 
   EXPECT_FALSE(ui.has("Component/OpenXR API Layer (Experimental)"));
   EXPECT_TRUE(ui.has("Component/ViGEmBus"));
-  s.enable_experimental_openxr = true;
+  s.config.edit([](core::Config& c) { c.program.enable_experimental_openxr = true; });
   ui.frame(draw);
   EXPECT_TRUE(ui.has("Component/OpenXR API Layer (Experimental)"));
 
@@ -392,50 +394,70 @@ TEST(RoadPanel, ASilentPhoneIsRedWithTheAddressToTypeAndTheFirewall) {
   EXPECT_EQ(r.opened, std::vector<std::string>{"/data/StrivoVR"});
 }
 
-TEST(StartupTab, SwitchesSaveAtOnceAndTheVolumeOnRelease) {
+TEST(StartupTab, SwitchesPublishAtOnceAndTheVolumeOnRelease) {
   HeadlessImGui ui(1200, 1200);
   core::Settings s;
   Counters c;
   int checks = 0;
   c.actions.checkForUpdatesNow = [&] { ++checks; };
+  int notices = 0;
+  const auto subscription = s.config.subscribe(core::kProgramSection, [&](const core::Config&) { ++notices; });
+  auto published = [&] {
+    s.config.flush();
+    return notices;
+  };
+  // The tracking service as the program runs it, with a recording head thread.
+  s.hmd_source = core::Source::Disabled;
+  tracking::Calls calls;
+  tracking::FakeOpenVr openvr(calls);
+  core::Logger logger(nullptr);
+  tracking::TrackingService tracking(s, logger, tracking::Receivers{.openvrHmd = &openvr});
+  tracking.initialize();
+  calls.clear();
   gui::tabs::GuiTabStartup tab(s, c.actions);
   auto draw = [&] { tab.render(); };
 
   ASSERT_TRUE(ui.click("Start tracking on application launch", draw));
-  EXPECT_FALSE(s.start_on_launch.load());
-  EXPECT_EQ(c.saves, 1);
+  EXPECT_FALSE(s.config.snapshot()->program.start_on_launch);
+  EXPECT_EQ(published(), 1);
   EXPECT_FALSE(ui.has("Sensitivity") || ui.has("TapStrength") || ui.has("Z"));
   ASSERT_TRUE(ui.click("Triple-Tap to toggle (Phone/SlimeVR)", draw));
   EXPECT_TRUE(ui.has("Sensitivity") && ui.has("TapStrength") && ui.has("Z"));
   ASSERT_TRUE(ui.click("X", draw));
-  EXPECT_EQ(s.slimevr_tap_axis.load(), 0);
-  EXPECT_EQ(c.saves, 3);
+  EXPECT_EQ(s.config.snapshot()->program.slimevr_tap_axis, 0);
+  EXPECT_EQ(published(), 3);
   ASSERT_TRUE(ui.click("X", draw));
-  EXPECT_EQ(c.saves, 3) << "choosing the current axis again writes nothing";
+  EXPECT_EQ(published(), 3) << "choosing the current axis again changes nothing";
+  EXPECT_EQ(calls, tracking::Calls{}) << "no restart for the tap switches";
   ASSERT_TRUE(ui.click("Hold SteamVR Thumbstick", draw));
+  EXPECT_EQ(published(), 4);
+  EXPECT_EQ(calls, tracking::Calls{"openvr.start 0"}) << "the thread that watches the thumbstick runs at once";
   ASSERT_TRUE(ui.click("Right", draw));
-  EXPECT_EQ(s.steamvr_toggle_hand.load(), 1);
-  EXPECT_EQ(c.saves, 5);
+  EXPECT_EQ(s.config.snapshot()->program.steamvr_toggle_hand, 1);
+  EXPECT_EQ(published(), 5);
 
-  // Dragging the volume writes nothing until the mouse is let go, then once.
+  // Dragging the volume publishes nothing until the mouse is let go, then once.
   const auto volume = ui.rect("Volume");
   ui.drag(volume.centre(), ImVec2(volume.min.x + (volume.max.x - volume.min.x) * 0.2f, volume.centre().y), draw);
   ui.frame(draw);
-  EXPECT_NEAR(s.audio_volume.load(), 0.2f, 0.01f);
-  EXPECT_EQ(c.saves, 5);
+  EXPECT_EQ(published(), 5);
   ui.release(draw);
   ui.frame(draw);
-  EXPECT_EQ(c.saves, 6);
-  const ImVec2 atValue(volume.min.x + (volume.max.x - volume.min.x) * s.audio_volume.load(), volume.centre().y);
+  EXPECT_NEAR(s.config.snapshot()->program.audio_volume, 0.2f, 0.01f);
+  EXPECT_EQ(published(), 6);
+  const ImVec2 atValue(volume.min.x + (volume.max.x - volume.min.x) * s.config.snapshot()->program.audio_volume,
+                       volume.centre().y);
   ui.drag(atValue, atValue, draw);
   ui.release(draw);
-  EXPECT_EQ(c.saves, 6) << "a press that changes nothing writes nothing";
+  EXPECT_EQ(published(), 6) << "a press that changes nothing publishes nothing";
 
   ASSERT_TRUE(ui.click("Check Now", draw));
   EXPECT_EQ(checks, 1);
   ASSERT_TRUE(ui.click("Enable Experimental OpenXR Support", draw));
-  EXPECT_TRUE(s.enable_experimental_openxr.load());
-  EXPECT_EQ(c.saves, 7);
+  EXPECT_TRUE(s.config.snapshot()->program.enable_experimental_openxr);
+  EXPECT_EQ(published(), 7);
+  EXPECT_EQ(c.saves, 0) << "the tab leaves the writing to the saver that listens";
+  tracking.cleanup();
 }
 
 // The scrolling window of the log box.

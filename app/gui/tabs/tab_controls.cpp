@@ -42,20 +42,32 @@ void liveBar(ImVec2 size, float fraction) {
   ImGui::Dummy(size);
 }
 
-bool settingCheckbox(const char* label, std::atomic<bool>& setting) {
-  bool on = setting.load();
+bool settingCheckbox(const char* label, bool& setting) {
   ImGui::PushStyleColor(ImGuiCol_CheckMark, rgb(palette::kAccent));
-  const bool changed = ImGui::Checkbox(label, &on);
+  const bool changed = ImGui::Checkbox(label, &setting);
   ImGui::PopStyleColor();
   noteItem(label);
+  return changed;
+}
+
+bool settingCheckbox(const char* label, std::atomic<bool>& setting) {
+  bool on = setting.load();
+  const bool changed = settingCheckbox(label, on);
   if (changed) setting = on;
   return changed;
 }
 
-bool settingRadio(const char* label, std::atomic<int>& setting, int value) {
-  const bool clicked = ImGui::RadioButton(label, setting.load() == value);
+bool settingRadio(const char* label, int& setting, int value) {
+  const bool clicked = ImGui::RadioButton(label, setting == value);
   noteItem(label);
-  if (!clicked || setting.load() == value) return false;
+  if (!clicked || setting == value) return false;
+  setting = value;
+  return true;
+}
+
+bool settingRadio(const char* label, std::atomic<int>& setting, int value) {
+  int current = setting.load();
+  if (!settingRadio(label, current, value)) return false;
   setting = value;
   return true;
 }

@@ -41,8 +41,12 @@ void liveBar(ImVec2 size, float fraction);
 // A check box bound to a setting; returns true when toggled.
 bool settingCheckbox(const char* label, std::atomic<bool>& setting);
 
+// The same bound to a plain field (of a configuration copy that the tab publishes).
+bool settingCheckbox(const char* label, bool& setting);
+
 // A radio button that stores `value` into `setting`; returns true when it changed it.
 bool settingRadio(const char* label, std::atomic<int>& setting, int value);
+bool settingRadio(const char* label, int& setting, int value);
 
 // An integer field bound to a setting (steps 1 and 100), clamped to
 // [minimum, maximum]; returns true when the stored value changed.
