@@ -58,7 +58,7 @@ Application::Application(Options options)
       settingsFile_(options_.dataFolder, "settings.json", logger_.out(), logger_.err()),
       settingsSaver_([this] { settingsFile_.save(settings_); }),
       serviceManager_(settings_, logger_),
-      updateCheck_(settings_, services::defaultUpdateServer()),
+      updateCheck_(services::defaultUpdateServer()),
       firewall_(logger_, platform::executablePath()),
       components_(settings_, logger_, services::programEnvironment([this] { return padBusPresent(); })),
       steamVRHook_(
@@ -68,7 +68,7 @@ Application::Application(Options options)
             const services::ComponentEntry& driver = components_.components().front();
             return outputs::DriverComponentStatus{driver.installed, driver.sourceFound};
           },
-          [this] { settings_.show_steamvr_driver_prompt = true; }, platform::Endpoint::loopback(hook::kDriverPort),
+          [this] { components_.prompts().askForDriver(); }, platform::Endpoint::loopback(hook::kDriverPort),
           logger_.out()),
       hookMonitor_(
           logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
@@ -83,7 +83,7 @@ Application::Application(Options options)
       padBus_(platform::createVirtualPadBus()),
       bridgeService_(logger_, bridgeOptions()),
       virtualPad_(
-          logger_, *padBus_, bridgeService_, [this] { settings_.show_vigem_prompt = true; }, logger_.out(),
+          logger_, *padBus_, bridgeService_, [this] { components_.prompts().askForPadBus(); }, logger_.out(),
           logger_.err()),
       vrchatOsc_(logger_),
       outputService_(logger_, outputSet(), [this] { return outputs::readOutputConfig(settings_); }),

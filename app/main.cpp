@@ -77,6 +77,8 @@ gui::GuiActions windowActions(Application& application) {
   actions.solarxr.trackerNames = [&] { return application.solarxrClient().get_tracker_names(); };
   actions.solarxr.statusText = [&] { return application.solarxrClient().status(); };
   actions.road = application.roadActions();
+  actions.componentPrompts = &application.components().prompts();
+  actions.updatePrompt = &application.updateCheck().prompt();
   return actions;
 }
 

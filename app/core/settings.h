@@ -143,13 +143,6 @@ struct Settings {
   std::atomic<float> head_height{0.0f};
   std::atomic<double> crouch_release_time{0.0};
   std::atomic<bool> tracking_active{true};
-  std::atomic<bool> show_steamvr_driver_prompt{false};
-  std::atomic<bool> show_vigem_prompt{false};
-  std::atomic<bool> restart_needed{false};  // SteamVR must restart for a driver change
-  std::atomic<bool> update_available{false};
-  std::atomic<bool> update_prompt_dismissed{false};
-  SharedText newest_version;
-  SharedText update_download_url;
   std::atomic<double> hold_start_time{0.0};
   std::atomic<bool> hold_active{false};
 };

@@ -7,6 +7,11 @@
 #include "app/core/live_history.h"
 #include "app/gui/road_actions.h"
 
+namespace services {
+class ComponentPrompts;
+class UpdatePrompt;
+}  // namespace services
+
 // What the window asks of the rest of the program. The program's main fills in
 // what exists; an empty action is skipped (its control then does nothing).
 namespace gui {
@@ -87,6 +92,9 @@ struct GuiActions {
   std::function<void()> checkForUpdatesNow;
   std::string updateHost;  // the update server's host name, shown on the Startup tab
   RoadActions road;        // the Status tab's road panel and support report
+  // The prompt cards above the tabs, owned by the services that raise them; none shows while null.
+  services::ComponentPrompts* componentPrompts = nullptr;
+  services::UpdatePrompt* updatePrompt = nullptr;
 };
 
 // Calls `action` when it is set.

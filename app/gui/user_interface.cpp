@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "app/gui/palette.h"
@@ -13,6 +14,8 @@
 #include "app/gui/tabs/gui_tab_startup.h"
 #include "app/gui/tabs/gui_tab_status.h"
 #include "app/gui/widgets.h"
+#include "app/system/component_service.h"
+#include "app/system/update_check.h"
 #include "platform/open_url.h"
 
 namespace gui {
@@ -149,9 +152,15 @@ std::uint64_t UserInterface::shownState() {
       .add(s.tracking_active.load())
       .add(s.config.snapshot()->program.debug_mode)
       .add(static_cast<int>(s.mode.load()));
-  d.add(s.show_steamvr_driver_prompt.load()).add(s.show_vigem_prompt.load()).add(s.update_available.load());
-  d.add(s.update_prompt_dismissed.load()).add(s.newest_version.get());
-  if (s.restart_needed.load()) d.add(steamVRRunning());
+  if (const services::ComponentPrompts* prompts = actions_.componentPrompts) {
+    d.add(prompts->driverAsked()).add(prompts->padBusAsked());
+    if (prompts->restartNeeded()) d.add(steamVRRunning());
+  }
+  if (actions_.updatePrompt) {
+    const std::optional<services::UpdateFound> update = actions_.updatePrompt->shown();
+    d.add(update.has_value());
+    if (update) d.add(update->version);
+  }
   if (actions_.testOutputActive) d.add(actions_.testOutputActive());
   d.add(wizard_.shownState());
   if (wizard_.active()) return d.value();
@@ -283,36 +292,40 @@ void UserInterface::drawHeader(float width) {
 }
 
 void UserInterface::drawPrompts() {
-  if (settings_.show_steamvr_driver_prompt.load()) {
-    const int choice = drawPrompt({"DriverPrompt", "( ! )", "SteamVR Driver Required",
-                                   "Register the driver to enable direct SteamVR integration.", "INSTALL", "SKIP"},
-                                  fonts_.heading);
-    if (choice == 1) callIfSet(actions_.installComponent, std::string("SteamVR"));
-    if (choice != 0) settings_.show_steamvr_driver_prompt = false;
+  if (services::ComponentPrompts* prompts = actions_.componentPrompts) {
+    if (prompts->driverAsked()) {
+      const int choice = drawPrompt({"DriverPrompt", "( ! )", "SteamVR Driver Required",
+                                     "Register the driver to enable direct SteamVR integration.", "INSTALL", "SKIP"},
+                                    fonts_.heading);
+      if (choice == 1) callIfSet(actions_.installComponent, std::string("SteamVR"));
+      if (choice != 0) prompts->dismissDriver();
+    }
+    if (settings_.mode.load() == core::OutputMode::Pad && prompts->padBusAsked()) {
+      const int choice =
+          drawPrompt({"ViGEmDriverPrompt", "( ! )", "ViGEmBus Driver Required",
+                      "The ViGEmBus driver is required for Xbox 360 controller emulation.", "INSTALL", "SKIP"},
+                     fonts_.heading);
+      if (choice == 1) callIfSet(actions_.installComponent, std::string("ViGEmBus"));
+      if (choice != 0) prompts->dismissPadBus();
+    }
+    if (prompts->restartNeeded() && steamVRRunning()) {
+      const int choice = drawPrompt({"RestartPrompt", "( # )", "SteamVR Restart Required",
+                                     "Restart SteamVR for driver changes to take effect.", "RESTART NOW", "LATER"},
+                                    fonts_.heading);
+      if (choice == 1) callIfSet(actions_.restartSteamVR);
+      if (choice == 2) prompts->dismissRestart();
+    }
   }
-  if (settings_.mode.load() == core::OutputMode::Pad && settings_.show_vigem_prompt.load()) {
-    const int choice =
-        drawPrompt({"ViGEmDriverPrompt", "( ! )", "ViGEmBus Driver Required",
-                    "The ViGEmBus driver is required for Xbox 360 controller emulation.", "INSTALL", "SKIP"},
-                   fonts_.heading);
-    if (choice == 1) callIfSet(actions_.installComponent, std::string("ViGEmBus"));
-    if (choice != 0) settings_.show_vigem_prompt = false;
-  }
-  if (settings_.restart_needed.load() && steamVRRunning()) {
-    const int choice = drawPrompt({"RestartPrompt", "( # )", "SteamVR Restart Required",
-                                   "Restart SteamVR for driver changes to take effect.", "RESTART NOW", "LATER"},
-                                  fonts_.heading);
-    if (choice == 1) callIfSet(actions_.restartSteamVR);
-    if (choice == 2) settings_.restart_needed = false;
-  }
-  if (settings_.update_available.load() && !settings_.update_prompt_dismissed.load()) {
+  const std::optional<services::UpdateFound> update =
+      actions_.updatePrompt ? actions_.updatePrompt->shown() : std::nullopt;
+  if (update) {
     char title[160];
-    std::snprintf(title, sizeof title, "New Update Available: v%s", settings_.newest_version.get().c_str());
+    std::snprintf(title, sizeof title, "New Update Available: v%s", update->version.c_str());
     const int choice = drawPrompt(
         {"UpdatePrompt", "( ^ )", title, "A newer version of StrivoVR is available for download.", "DOWNLOAD", "SKIP"},
         fonts_.heading);
-    if (choice == 1) openDownloadUrl();
-    if (choice == 2) settings_.update_prompt_dismissed = true;
+    if (choice == 1) openDownloadUrl(update->downloadUrl);
+    if (choice == 2) actions_.updatePrompt->dismiss();
   }
 }
 
@@ -332,8 +345,7 @@ bool UserInterface::steamVRRunning() {
   return steamVRRunning_;
 }
 
-void UserInterface::openDownloadUrl() {
-  const std::string url = settings_.update_download_url.get();
+void UserInterface::openDownloadUrl(const std::string& url) {
   logger_.info("[Update] Attempting to open URL: " + url);
   // The address comes from the network: hand the desktop web addresses only, never
   // a path or command it would run.

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/core/logger.h"
@@ -47,7 +48,7 @@ class UserInterface {
   void drawHeader(float width);
   void drawPrompts();
   void drawFooter(float width);
-  void openDownloadUrl();
+  void openDownloadUrl(const std::string& url);
   bool steamVRRunning();
   double now() const;
   // A digest of everything shown that can change without an input event.

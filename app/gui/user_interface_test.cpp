@@ -11,6 +11,8 @@
 #include "app/engine/engine.h"
 #include "app/engine/fake_output_port.h"
 #include "app/gui/headless_imgui.h"
+#include "app/system/component_service.h"
+#include "app/system/update_check.h"
 #include "testing/support/temp_folder.h"
 
 namespace {
@@ -23,6 +25,8 @@ struct Frame {
   core::Settings settings;
   std::ostringstream logText;
   core::Logger logger{&logText};
+  services::ComponentService components{settings, logger, {}};
+  services::UpdateCheckLauncher updates{services::UpdateServer{}};
   int resets = 0, saves = 0, modeChanges = 0;
   std::vector<std::string> installs;
   long urlResult = 42;
@@ -37,6 +41,8 @@ struct Frame {
     actions.applyOutputMode = [this] { ++modeChanges; };
     actions.installComponent = [this](const std::string& name) { installs.push_back(name); };
     actions.openUrl = [this](const std::string& url) { return urls.push_back(url), urlResult; };
+    actions.componentPrompts = &components.prompts();
+    actions.updatePrompt = &updates.prompt();
     if (adjust) adjust(actions);
     window = std::make_unique<gui::UserInterface>(settings, logger, actions);
   }
@@ -113,7 +119,7 @@ TEST(UserInterface, DebugTabFallsBackToMainWhenDebugModeGoesOff) {
 
 TEST(UserInterface, ViGEmPromptFollowsTheOutputModeAndInstallClearsIt) {
   Frame f;
-  f.settings.show_vigem_prompt = true;
+  f.components.prompts().askForPadBus();
   f.settings.mode = core::OutputMode::Keyboard;
   f.frame();
   EXPECT_FALSE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
@@ -122,16 +128,14 @@ TEST(UserInterface, ViGEmPromptFollowsTheOutputModeAndInstallClearsIt) {
   ASSERT_TRUE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
   ASSERT_TRUE(f.click("ViGEmDriverPrompt/INSTALL"));
   EXPECT_EQ(f.installs, std::vector<std::string>{"ViGEmBus"});
-  EXPECT_FALSE(f.settings.show_vigem_prompt.load());
+  EXPECT_FALSE(f.components.prompts().padBusAsked());
   f.frame();
   EXPECT_FALSE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
 }
 
 TEST(UserInterface, UpdatePromptOpensTheAddressLogsFailuresAndSkipHidesIt) {
   Frame f;
-  f.settings.update_available = true;
-  f.settings.newest_version = "1.2.0";
-  f.settings.update_download_url = "https://example.invalid/get";
+  f.updates.prompt().publish({"1.2.0", "https://example.invalid/get"});
   f.urlResult = 2;  // the shell's "file not found"
   ASSERT_TRUE(f.click("UpdatePrompt/DOWNLOAD"));
   EXPECT_EQ(f.urls, std::vector<std::string>{"https://example.invalid/get"});
@@ -140,15 +144,14 @@ TEST(UserInterface, UpdatePromptOpensTheAddressLogsFailuresAndSkipHidesIt) {
   EXPECT_NE(log.find("[ERROR] [Update] ShellExecuteA failed with code: 2"), std::string::npos);
   EXPECT_TRUE(f.ui.has("UpdatePrompt/SKIP")) << "the prompt stays until SKIP";
   ASSERT_TRUE(f.click("UpdatePrompt/SKIP"));
-  EXPECT_TRUE(f.settings.update_prompt_dismissed.load());
+  EXPECT_FALSE(f.updates.prompt().shown());
   f.frame();
   EXPECT_FALSE(f.ui.has("UpdatePrompt/SKIP"));
 }
 
 TEST(UserInterface, DownloadNeverHandsTheDesktopAnAddressThatIsNotAWebAddress) {
   Frame f;
-  f.settings.update_available = true;
-  f.settings.update_download_url = "C:\\Windows\\System32\\cmd.exe";
+  f.updates.prompt().publish({"", "C:\\Windows\\System32\\cmd.exe"});
   ASSERT_TRUE(f.click("UpdatePrompt/DOWNLOAD"));
   EXPECT_TRUE(f.urls.empty());
   EXPECT_NE(f.logText.str().find("[ERROR] [Update] Refusing to open an address that is not a web address: "),
@@ -166,7 +169,7 @@ TEST(UserInterface, RestartPromptNeedsARunningSteamVR) {
   });
   f.frame();
   EXPECT_EQ(checks, 0) << "asked only while a restart is needed";
-  f.settings.restart_needed = true;
+  f.components.prompts().askForRestart();
   f.frame();
   EXPECT_FALSE(f.ui.has("RestartPrompt/RESTART NOW"));
   running = true;
@@ -178,7 +181,7 @@ TEST(UserInterface, RestartPromptNeedsARunningSteamVR) {
   ASSERT_TRUE(f.click("RestartPrompt/RESTART NOW"));
   EXPECT_EQ(restarts, 1);
   ASSERT_TRUE(f.click("RestartPrompt/LATER"));
-  EXPECT_FALSE(f.settings.restart_needed.load());
+  EXPECT_FALSE(f.components.prompts().restartNeeded());
 }
 
 // A scripted tracker for the calibration wizard: 100 samples a second of the

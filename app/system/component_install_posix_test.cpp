@@ -86,11 +86,12 @@ struct SteamVrFixture : ::testing::Test {
 
 TEST_F(SteamVrFixture, TheDriverFolderIsRegisteredWithTheRuntimesToolAndARestartIsAskedFor) {
   installFake(tool, 0);
-  service().installComponent("SteamVR");
+  ComponentService components = service();
+  components.installComponent("SteamVR");
   const std::string folder = (working / "drivers" / "gaitrelay").string();
   EXPECT_EQ(readFile(tool.string() + ".args"), "adddriver\n" + folder + "\n");
   EXPECT_FALSE(fs::exists(working / "pwned") || fs::exists("pwned"));
-  EXPECT_TRUE(settings.restart_needed.load());
+  EXPECT_TRUE(components.prompts().restartNeeded());
   EXPECT_TRUE(logged(logger, "Found driver folder: " + folder));
   EXPECT_TRUE(logged(logger, "Success! found vrpathreg at: " + tool.string()));
   EXPECT_TRUE(logged(logger, "Executing registration command: '" + root.string() +
@@ -101,17 +102,19 @@ TEST_F(SteamVrFixture, TheDriverFolderIsRegisteredWithTheRuntimesToolAndARestart
 
 TEST_F(SteamVrFixture, AFailedRegistrationLeavesTheRestartFlagClearAndSaysHowToRepeatIt) {
   installFake(tool, 1);
-  service().installComponent("strivo Hook (SteamVR)");
-  EXPECT_FALSE(settings.restart_needed.load());
+  ComponentService components = service();
+  components.installComponent("strivo Hook (SteamVR)");
+  EXPECT_FALSE(components.prompts().restartNeeded());
   EXPECT_EQ(messages(logger).back(),
             "Manual fix: copy-paste the 'Executing registration command' line above into a terminal.");
 }
 
 TEST_F(SteamVrFixture, WithoutTheToolOrTheDriverFolderNothingRuns) {
-  service().installComponent("SteamVR");
+  ComponentService components = service();
+  components.installComponent("SteamVR");
   EXPECT_TRUE(logged(logger, "vrpathreg.sh not found at expected path: " + tool.string()));
   EXPECT_EQ(messages(logger).back(), "Could not find vrpathreg.sh anywhere! SteamVR might not be installed correctly.");
-  EXPECT_FALSE(settings.restart_needed.load());
+  EXPECT_FALSE(components.prompts().restartNeeded());
 
   fs::remove_all(working / "drivers");
   installFake(tool, 0);
@@ -122,19 +125,22 @@ TEST_F(SteamVrFixture, WithoutTheToolOrTheDriverFolderNothingRuns) {
 }
 
 TEST_F(SteamVrFixture, RestartStartsTheRuntimesMonitorAndClearsTheFlagOnlyWhenFound) {
-  settings.restart_needed = true;
-  service().restartSteamVR();
+  installFake(tool, 0);
+  ComponentService components = service();
+  components.installComponent("SteamVR");  // a registration asks for the restart
+  ASSERT_TRUE(components.prompts().restartNeeded());
+  components.restartSteamVR();
   EXPECT_TRUE(started.empty());
-  EXPECT_TRUE(settings.restart_needed.load());
+  EXPECT_TRUE(components.prompts().restartNeeded());
   const std::vector<std::string> log = messages(logger);
   const std::vector<std::string> tail(log.end() - 2, log.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"Could not find vrmonitor.exe to restart SteamVR automatically.",
                                             "Please start SteamVR manually from Steam."}));
 
   installFake(runtime / "bin" / "vrmonitor.sh", 0);
-  service().restartSteamVR();
+  components.restartSteamVR();
   EXPECT_EQ(started, std::vector<std::string>{(runtime / "bin" / "vrmonitor.sh").string()});
-  EXPECT_FALSE(settings.restart_needed.load());
+  EXPECT_FALSE(components.prompts().restartNeeded());
   EXPECT_EQ(messages(logger).back(), "Starting SteamVR: " + (runtime / "bin" / "vrmonitor.sh").string());
 }
 

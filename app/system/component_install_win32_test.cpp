@@ -91,7 +91,7 @@ TEST(ComponentInstallWin32, RegistrationAndRestartReachTheToolsUnchangedFromAnyF
 
     const std::string folder = utf8Text(program / "drivers" / "gaitrelay");
     EXPECT_EQ(readFile(utf8Text(tool) + ".args"), "adddriver\n" + folder + "\n");
-    EXPECT_TRUE(settings.restart_needed.load());
+    EXPECT_TRUE(service.prompts().restartNeeded());
     const std::string log = joined(logger);
     EXPECT_NE(log.find("Registry: SteamVR InstallLocation: " + utf8Text(steamvr)), std::string::npos) << log;
     EXPECT_NE(log.find("Executing registration command: \"" + utf8Text(tool) + "\" adddriver \"" + folder + "\""),
@@ -107,7 +107,7 @@ TEST(ComponentInstallWin32, RegistrationAndRestartReachTheToolsUnchangedFromAnyF
     for (int i = 0; i < 200 && !fs::exists(utf8Path(started)); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(fs::exists(utf8Path(started))) << joined(logger);
-    EXPECT_FALSE(settings.restart_needed.load());
+    EXPECT_FALSE(service.prompts().restartNeeded());
     // The monitor's folder can be removed once it has ended.
     std::error_code busy;
     for (int i = 0; i < 100 && (fs::remove_all(root, busy), busy); ++i)

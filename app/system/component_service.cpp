@@ -201,7 +201,7 @@ void ComponentService::installSteamVrDriver() {
   logger_.info("Executing registration command: " + platform::driverRegistrationCommand(tool, driver.sourcePath));
   if (platform::registerDriverFolder(tool, driver.sourcePath) == 0) {
     logger_.info("Success! Driver registered correctly.");
-    settings_.restart_needed = true;
+    prompts_.askForRestart();
   } else {
     logger_.info(platform::manualRegistrationHint());
   }
@@ -231,7 +231,7 @@ void ComponentService::restartSteamVR() {
   }
   logger_.info("Starting SteamVR: " + monitor);
   environment_.startDetached(monitor);
-  settings_.restart_needed = false;
+  prompts_.dismissRestart();
 }
 
 }  // namespace services

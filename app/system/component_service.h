@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -43,6 +44,27 @@ struct ComponentEnvironment {
 // pad bus and layer list.
 ComponentEnvironment programEnvironment(std::function<bool()> padBusPresent);
 
+// The window's prompt cards for the components. The outputs ask for the driver and
+// the pad bus when they find them missing, a driver registration asks for a SteamVR
+// restart; the window reads them each frame and its buttons clear them. Any thread.
+class ComponentPrompts {
+ public:
+  bool driverAsked() const { return driver_.load(); }
+  bool padBusAsked() const { return padBus_.load(); }
+  bool restartNeeded() const { return restart_.load(); }
+  void askForDriver() { driver_ = true; }
+  void askForPadBus() { padBus_ = true; }
+  void askForRestart() { restart_ = true; }
+  void dismissDriver() { driver_ = false; }
+  void dismissPadBus() { padBus_ = false; }
+  void dismissRestart() { restart_ = false; }
+
+ private:
+  std::atomic<bool> driver_{false};
+  std::atomic<bool> padBus_{false};
+  std::atomic<bool> restart_{false};
+};
+
 // Checks, installs and removes the SteamVR driver's registration, the virtual pad
 // bus driver and the OpenXR layer's registration; lists the program's ports;
 // restarts SteamVR after a driver change. Runs on the caller's thread.
@@ -62,6 +84,7 @@ class ComponentService {
   void installComponent(const std::string& name);
   void uninstallComponent(const ComponentEntry& entry);
   void restartSteamVR();
+  ComponentPrompts& prompts() { return prompts_; }
 
   bool isDriverRegistered();
   bool isLayerRegistered();
@@ -79,6 +102,7 @@ class ComponentService {
   std::vector<ComponentEntry> components_;
   std::vector<PortEntry> ports_;
   std::string lastDriverReport_;  // the driver check's last log line
+  ComponentPrompts prompts_;
 };
 
 }  // namespace services

@@ -120,28 +120,38 @@ std::optional<UpdateFound> readUpdateReply(std::string_view body, const std::str
   return std::nullopt;
 }
 
-void publishUpdate(const UpdateFound& found, core::Settings& settings) {
-  settings.newest_version = found.version;
-  settings.update_download_url = found.downloadUrl;
-  settings.update_available.store(true, std::memory_order_release);
+std::optional<UpdateFound> UpdatePrompt::shown() const {
+  std::lock_guard lock(mutex_);
+  if (dismissed_) return std::nullopt;
+  return found_;
 }
 
-// What a running check reports to: the settings while the launcher lives.
+void UpdatePrompt::publish(UpdateFound found) {
+  std::lock_guard lock(mutex_);
+  found_ = std::move(found);
+}
+
+void UpdatePrompt::dismiss() {
+  std::lock_guard lock(mutex_);
+  dismissed_ = true;
+}
+
+// What a running check reports to: the launcher's prompt while the launcher lives.
 struct UpdateCheckLauncher::Target {
   std::mutex mutex;
-  core::Settings* settings;
+  UpdatePrompt* prompt;
   std::atomic<bool> cancel{false};
 };
 
-UpdateCheckLauncher::UpdateCheckLauncher(core::Settings& settings, UpdateServer server)
+UpdateCheckLauncher::UpdateCheckLauncher(UpdateServer server)
     : target_(std::make_shared<Target>()), server_(std::move(server)) {
-  target_->settings = &settings;
+  target_->prompt = &prompt_;
 }
 
 UpdateCheckLauncher::~UpdateCheckLauncher() {
   {
     std::lock_guard lock(target_->mutex);
-    target_->settings = nullptr;
+    target_->prompt = nullptr;
   }
   target_->cancel = true;
   std::lock_guard lock(checksMutex_);
@@ -162,7 +172,7 @@ void UpdateCheckLauncher::startUpdateCheck() {
       const std::optional<UpdateFound> found = checkForUpdates(server, std::cout, std::cerr, &target->cancel);
       if (found) {
         std::lock_guard lock(target->mutex);
-        if (target->settings) publishUpdate(*found, *target->settings);
+        if (target->prompt) target->prompt->publish(*found);
       }
       *finished = true;
     });

@@ -10,7 +10,6 @@
 #include <string_view>
 #include <thread>
 
-#include "app/core/settings.h"
 #include "platform/https_client.h"
 
 namespace services {
@@ -46,22 +45,36 @@ std::optional<UpdateFound> checkForUpdates(const UpdateServer& server, std::ostr
 std::optional<UpdateFound> readUpdateReply(std::string_view body, const std::string& host, std::ostream& out,
                                            std::ostream& err);
 
-// Stores a found update for the window: the texts first, then the flag, so the
-// window never sees the flag without the texts. Results are never cleared.
-void publishUpdate(const UpdateFound& found, core::Settings& settings);
+// The window's update prompt: the update a check found and whether SKIP dismissed it.
+// A check's thread publishes, the window reads a copy each frame under a small lock.
+// A found update is never cleared, and a later one does not bring a dismissed prompt back.
+class UpdatePrompt {
+ public:
+  // The found update while its prompt shows; none before a check found one and after SKIP.
+  std::optional<UpdateFound> shown() const;
+  void publish(UpdateFound found);
+  void dismiss();
+
+ private:
+  mutable std::mutex mutex_;
+  std::optional<UpdateFound> found_;
+  bool dismissed_ = false;
+};
 
 // Starts checks on threads of their own, as the program's start-up and the "Check
-// Now" button do. The launcher's end cancels the checks still running and joins
-// them (on Windows a cancel is seen between WinHTTP's calls, each bounded by the
-// check's limit); they never touch the settings after it.
+// Now" button do, and holds what they found for the window. The launcher's end
+// cancels the checks still running and joins them (on Windows a cancel is seen
+// between WinHTTP's calls, each bounded by the check's limit); they never touch
+// its prompt after it.
 class UpdateCheckLauncher {
  public:
-  UpdateCheckLauncher(core::Settings& settings, UpdateServer server);
+  explicit UpdateCheckLauncher(UpdateServer server);
   ~UpdateCheckLauncher();
   UpdateCheckLauncher(const UpdateCheckLauncher&) = delete;
   UpdateCheckLauncher& operator=(const UpdateCheckLauncher&) = delete;
 
   void startUpdateCheck();
+  UpdatePrompt& prompt() { return prompt_; }
 
  private:
   struct Target;
@@ -70,6 +83,7 @@ class UpdateCheckLauncher {
     std::shared_ptr<std::atomic<bool>> finished;
   };
   std::shared_ptr<Target> target_;
+  UpdatePrompt prompt_;
   UpdateServer server_;
   std::mutex checksMutex_;
   std::list<Check> checks_;

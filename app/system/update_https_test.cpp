@@ -93,23 +93,21 @@ TEST_F(UpdateOverHttps, AServerWithAnotherCertificateIsNotBelieved) {
 
 TEST_F(UpdateOverHttps, ALaunchedCheckPublishesANewerVersionForTheWindow) {
   serve(R"({"version": "0.911", "download_url": "https://example.invalid/get"})");
-  core::Settings settings;
+  std::optional<UpdateFound> shown;
   {
-    UpdateCheckLauncher launcher(settings, server_);
+    UpdateCheckLauncher launcher(server_);
     launcher.startUpdateCheck();
-    for (int i = 0; i < 200 && !settings.update_available.load(); ++i)
+    for (int i = 0; i < 200 && !(shown = launcher.prompt().shown()); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  ASSERT_TRUE(settings.update_available.load());
-  EXPECT_EQ(settings.newest_version.get(), "0.911");
-  EXPECT_EQ(settings.update_download_url.get(), "https://example.invalid/get");
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shown->version, "0.911");
+  EXPECT_EQ(shown->downloadUrl, "https://example.invalid/get");
 
-  // A check still running when its launcher is gone (the program closing) leaves
-  // the settings alone.
-  core::Settings closing;
-  { UpdateCheckLauncher(closing, server_).startUpdateCheck(); }
+  // A check still running when its launcher is gone (the program closing) is
+  // cancelled and joined by the launcher's end: nothing is left to write to it.
+  { UpdateCheckLauncher(server_).startUpdateCheck(); }
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  EXPECT_FALSE(closing.update_available.load());
 }
 
 }  // namespace
