@@ -70,9 +70,11 @@ Application::Application(Options options)
           },
           [this] { components_.prompts().askForDriver(); }, platform::Endpoint::loopback(hook::kDriverPort),
           logger_.out()),
-      hookMonitor_(
-          logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
-          [this] { return outputs::usesOutput(outputs::readOutputConfig(settings_), core::OutputMode::SteamVrHook); }),
+      hookMonitor_(logger_, core::steadyWaitClock(), platform::Endpoint::loopback(hook::kDriverPort),
+                   [this] {
+                     return outputs::usesOutput(outputs::readOutputConfig(settings_.config.snapshot()->outputs),
+                                                core::OutputMode::SteamVrHook);
+                   }),
       monitoredHook_(steamVRHook_, hookMonitor_),
       openXrWriter_(logger_.out(), logger_.err()),
       openXrHmd_(logger_),
@@ -86,7 +88,8 @@ Application::Application(Options options)
           logger_, *padBus_, bridgeService_, [this] { components_.prompts().askForPadBus(); }, logger_.out(),
           logger_.err()),
       vrchatOsc_(logger_),
-      outputService_(logger_, outputSet(), [this] { return outputs::readOutputConfig(settings_); }),
+      outputService_(logger_, outputSet(),
+                     [this] { return outputs::readOutputConfig(settings_.config.snapshot()->outputs); }),
       roadPort_(outputService_, roadStats_),
       audioDevice_(platform::makeAudioDevice()),
       audioService_(settings_, *audioDevice_, logger_.err(), platform::executableFolder()),
@@ -119,6 +122,10 @@ Application::Application(Options options)
   engine_.setHooks(detectorHooks_);
   saveOnChange_ =
       settings_.config.subscribe(core::kAllSections, [this](const core::Config&) { settingsSaver_.request(); });
+  // A changed output section is followed at once, samples or not: a mode change
+  // centres and releases the old output before the new one starts.
+  outputNotices_ = settings_.config.subscribe(core::kOutputsSection,
+                                              [this](const core::Config&) { outputService_.applyOutputMode(); });
   // Registration order is initialisation and clean-up order: tracking, output, bridge.
   serviceManager_.addService(trackingService_);
   serviceManager_.addService(outputService_);

@@ -168,4 +168,5 @@ class Application {
   tracking::TrackingService trackingService_;
   engine::Engine engine_;
   engine::DetectorHooks detectorHooks_;
+  core::ConfigStore::Subscription outputNotices_;  // ends before the services it calls
 };

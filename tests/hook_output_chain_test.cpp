@@ -27,7 +27,7 @@ class HookOutputChain : public fakevr::LoadedDriverTest {
     if (!loaded()) return;
     left = &server.addController(1, "LHR-LEFT", FakeVrServer::thumbstickAxes(), {"/input/a/click"});
     right = &server.addController(2, "LHR-RIGHT", {"/input/joystick/x", "/input/joystick/y"}, {"/input/b/click"});
-    ASSERT_TRUE(settings.mode.load() == core::OutputMode::SteamVrHook);
+    ASSERT_TRUE(settings.config.snapshot()->outputs.mode == core::OutputMode::SteamVrHook);
     output.initialize();
   }
   void TearDown() override {
@@ -39,7 +39,8 @@ class HookOutputChain : public fakevr::LoadedDriverTest {
   core::Logger logger{nullptr};
   std::ostringstream out;
   outputs::SteamVRHookService hook{logger, {}, {}, platform::Endpoint::loopback(hook::kDriverPort), out};
-  outputs::OutputService output{logger, hookOnly(), [this] { return outputs::readOutputConfig(settings); }};
+  outputs::OutputService output{logger, hookOnly(),
+                                [this] { return outputs::readOutputConfig(settings.config.snapshot()->outputs); }};
 
   outputs::OutputSet hookOnly() {
     outputs::OutputSet set{};
@@ -85,7 +86,7 @@ TEST_F(HookOutputChain, OverrideLapsesAfterTheLastSampleWithOnePushOfTheRealValu
 }
 
 TEST_F(HookOutputChain, JumpPressesAndReleasesTheConfiguredButton) {
-  settings.jump_hook_button = "Right: B";
+  settings.config.edit([&](core::Config& c) { c.outputs.jump_hook_button = "Right: B"; });
   output.setJump(true);
   server.frame();
   server.frame();
@@ -97,7 +98,7 @@ TEST_F(HookOutputChain, JumpPressesAndReleasesTheConfiguredButton) {
 }
 
 TEST_F(HookOutputChain, SerialAddressingReachesOnlyThatController) {
-  settings.hook_target_serial = "LHR-RIGHT";
+  settings.config.edit([&](core::Config& c) { c.outputs.hook_target_serial = "LHR-RIGHT"; });
   output.updateStick(0.0f, -1.0f);
   server.frame();
   EXPECT_FLOAT_EQ(value(right, "/input/joystick/y"), 1.0f);

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <string>
+
+#include "app/core/choices.h"
+
 namespace core {
 
 // The program's persisted choices as one plain value: copyable, comparable, in
@@ -23,20 +27,62 @@ struct Config {
     bool operator==(const Program&) const = default;
   };
 
+  // What the outputs do: the mode, the stick's hand, thresholds, keys and buttons,
+  // the jump and crouch targets, the VRChat address.
+  struct Outputs {
+    OutputMode mode = OutputMode::SteamVrHook;
+    Hand target_controller = Hand::Left;
+    std::string hook_target_serial = "";
+    std::string hook_target_name = "Left Hand (Default)";
+    float keyboard_threshold = 30.0f;
+    float keyboard_threshold_2 = 60.0f;
+    bool enable_xbox_s2 = false;
+    float xbox_threshold_2 = 80.0f;
+    std::string xbox_button_2 = "LB";
+    bool enable_steamvr_s2 = false;
+    float steamvr_threshold_2 = 80.0f;
+    std::string steamvr_button_2 = "Left: Grip";
+    bool enable_openxr_s2 = false;
+    float openxr_threshold_2 = 80.0f;
+    std::string openxr_button_2 = "Left: Grip";
+    std::string jump_button = "A";
+    std::string jump_key = "space";
+    std::string jump_hook_button = "Left: A";
+    ActionTarget jump_output_mode = ActionTarget::FollowMain;
+    std::string squat_button = "B";
+    std::string squat_key = "ctrl";
+    std::string squat_hook_button = "Left: B";
+    ActionTarget squat_output_mode = ActionTarget::FollowMain;
+    std::string vrchat_osc_address = "127.0.0.1";
+    int vrchat_osc_port = 9000;
+    std::string key_fwd = "w";
+    std::string key_back = "s";
+    std::string key_left = "a";
+    std::string key_right = "d";
+    std::string key_fwd_2 = "shift+w";
+    std::string key_back_2 = "shift+s";
+    std::string key_left_2 = "shift+a";
+    std::string key_right_2 = "shift+d";
+    bool operator==(const Outputs&) const = default;
+  };
+
   Program program;
+  Outputs outputs;
   bool operator==(const Config&) const = default;
 };
 
 // The sections as bits, for subscriptions and change notices.
 enum ConfigSection : unsigned {
   kProgramSection = 1u << 0,
-  kAllSections = kProgramSection,
+  kOutputsSection = 1u << 1,
+  kAllSections = kProgramSection | kOutputsSection,
 };
 
 // The sections in which `a` and `b` differ.
 inline unsigned changedSections(const Config& a, const Config& b) {
   unsigned changed = 0;
   if (!(a.program == b.program)) changed |= kProgramSection;
+  if (!(a.outputs == b.outputs)) changed |= kOutputsSection;
   return changed;
 }
 

@@ -20,19 +20,36 @@ namespace {
 
 using nlohmann::json;
 
-using FieldPointer =
-    std::variant<std::atomic<int> Settings::*, std::atomic<float> Settings::*, std::atomic<bool> Settings::*,
-                 SharedText Settings::*, std::atomic<OutputMode> Settings::*, std::atomic<ActionTarget> Settings::*,
-                 std::atomic<Source> Settings::*, std::atomic<Hand> Settings::*, std::atomic<Mounting> Settings::*,
-                 std::atomic<Facing> Settings::*, std::atomic<AccelAxis> Settings::*,
-                 std::atomic<RotationAxis> Settings::*, bool Config::Program::*, int Config::Program::*,
-                 float Config::Program::*>;
+// A field of a section of Config: the section, then the field in it.
+template <class Section, class T>
+struct ConfigField {
+  Section Config::*section;
+  T Section::*field;
+  T& of(Config& config) const { return config.*section.*field; }
+  const T& of(const Config& config) const { return config.*section.*field; }
+  T fallback() const { return Config{}.*section.*field; }
+};
+template <class T>
+constexpr ConfigField<Config::Program, T> program(T Config::Program::*field) {
+  return {&Config::program, field};
+}
+template <class T>
+constexpr ConfigField<Config::Outputs, T> outputs(T Config::Outputs::*field) {
+  return {&Config::outputs, field};
+}
+template <class T>
+struct IsConfigField : std::false_type {};
+template <class Section, class T>
+struct IsConfigField<ConfigField<Section, T>> : std::true_type {};
 
-// A row of a section held in Config.
-template <class T>
-struct IsProgramField : std::false_type {};
-template <class T>
-struct IsProgramField<T Config::Program::*> : std::true_type {};
+using FieldPointer = std::variant<
+    std::atomic<int> Settings::*, std::atomic<float> Settings::*, std::atomic<bool> Settings::*, SharedText Settings::*,
+    std::atomic<Source> Settings::*, std::atomic<Mounting> Settings::*, std::atomic<Facing> Settings::*,
+    std::atomic<AccelAxis> Settings::*, std::atomic<RotationAxis> Settings::*, ConfigField<Config::Program, bool>,
+    ConfigField<Config::Program, int>, ConfigField<Config::Program, float>, ConfigField<Config::Outputs, bool>,
+    ConfigField<Config::Outputs, int>, ConfigField<Config::Outputs, float>, ConfigField<Config::Outputs, std::string>,
+    ConfigField<Config::Outputs, OutputMode>, ConfigField<Config::Outputs, Hand>,
+    ConfigField<Config::Outputs, ActionTarget>>;
 
 template <class T>
 struct IsChoice : std::false_type {};
@@ -51,49 +68,49 @@ const PersistedField kFirstGroup[] = {
     {"deadzone", &Settings::deadzone},
     {"max_angle_x", &Settings::max_angle_x},
     {"max_angle_y", &Settings::max_angle_y},
-    {"keyboard_threshold", &Settings::keyboard_threshold},
-    {"keyboard_threshold_2", &Settings::keyboard_threshold_2},
-    {"enable_xbox_s2", &Settings::enable_xbox_s2},
-    {"xbox_threshold_2", &Settings::xbox_threshold_2},
-    {"enable_steamvr_s2", &Settings::enable_steamvr_s2},
-    {"steamvr_threshold_2", &Settings::steamvr_threshold_2},
-    {"enable_openxr_s2", &Settings::enable_openxr_s2},
-    {"openxr_threshold_2", &Settings::openxr_threshold_2},
+    {"keyboard_threshold", outputs(&Config::Outputs::keyboard_threshold)},
+    {"keyboard_threshold_2", outputs(&Config::Outputs::keyboard_threshold_2)},
+    {"enable_xbox_s2", outputs(&Config::Outputs::enable_xbox_s2)},
+    {"xbox_threshold_2", outputs(&Config::Outputs::xbox_threshold_2)},
+    {"enable_steamvr_s2", outputs(&Config::Outputs::enable_steamvr_s2)},
+    {"steamvr_threshold_2", outputs(&Config::Outputs::steamvr_threshold_2)},
+    {"enable_openxr_s2", outputs(&Config::Outputs::enable_openxr_s2)},
+    {"openxr_threshold_2", outputs(&Config::Outputs::openxr_threshold_2)},
     {"progression", &Settings::progression},
-    {"mode", &Settings::mode},
-    {"target_controller", &Settings::target_controller},
-    {"debug_mode", &Config::Program::debug_mode},
+    {"mode", outputs(&Config::Outputs::mode)},
+    {"target_controller", outputs(&Config::Outputs::target_controller)},
+    {"debug_mode", program(&Config::Program::debug_mode)},
     {"fix_angle_discontinuity", &Settings::fix_angle_discontinuity},
-    {"start_on_launch", &Config::Program::start_on_launch},
-    {"bind_steamvr_toggle", &Config::Program::bind_steamvr_toggle},
-    {"slimevr_tap_toggle", &Config::Program::slimevr_tap_toggle},
-    {"steamvr_toggle_hand", &Config::Program::steamvr_toggle_hand},
-    {"enable_audio_feedback", &Config::Program::enable_audio_feedback},
-    {"audio_volume", &Config::Program::audio_volume},
-    {"slimevr_tap_sensitivity", &Config::Program::slimevr_tap_sensitivity},
-    {"slimevr_tap_axis", &Config::Program::slimevr_tap_axis},
-    {"check_for_updates", &Config::Program::check_for_updates},
-    {"enable_experimental_openxr", &Config::Program::enable_experimental_openxr},
-    {"key_fwd", &Settings::key_fwd},
-    {"key_back", &Settings::key_back},
-    {"key_left", &Settings::key_left},
-    {"key_right", &Settings::key_right},
-    {"key_fwd_2", &Settings::key_fwd_2},
-    {"key_back_2", &Settings::key_back_2},
-    {"key_left_2", &Settings::key_left_2},
-    {"key_right_2", &Settings::key_right_2},
-    {"xbox_button_2", &Settings::xbox_button_2},
-    {"steamvr_button_2", &Settings::steamvr_button_2},
-    {"openxr_button_2", &Settings::openxr_button_2},
+    {"start_on_launch", program(&Config::Program::start_on_launch)},
+    {"bind_steamvr_toggle", program(&Config::Program::bind_steamvr_toggle)},
+    {"slimevr_tap_toggle", program(&Config::Program::slimevr_tap_toggle)},
+    {"steamvr_toggle_hand", program(&Config::Program::steamvr_toggle_hand)},
+    {"enable_audio_feedback", program(&Config::Program::enable_audio_feedback)},
+    {"audio_volume", program(&Config::Program::audio_volume)},
+    {"slimevr_tap_sensitivity", program(&Config::Program::slimevr_tap_sensitivity)},
+    {"slimevr_tap_axis", program(&Config::Program::slimevr_tap_axis)},
+    {"check_for_updates", program(&Config::Program::check_for_updates)},
+    {"enable_experimental_openxr", program(&Config::Program::enable_experimental_openxr)},
+    {"key_fwd", outputs(&Config::Outputs::key_fwd)},
+    {"key_back", outputs(&Config::Outputs::key_back)},
+    {"key_left", outputs(&Config::Outputs::key_left)},
+    {"key_right", outputs(&Config::Outputs::key_right)},
+    {"key_fwd_2", outputs(&Config::Outputs::key_fwd_2)},
+    {"key_back_2", outputs(&Config::Outputs::key_back_2)},
+    {"key_left_2", outputs(&Config::Outputs::key_left_2)},
+    {"key_right_2", outputs(&Config::Outputs::key_right_2)},
+    {"xbox_button_2", outputs(&Config::Outputs::xbox_button_2)},
+    {"steamvr_button_2", outputs(&Config::Outputs::steamvr_button_2)},
+    {"openxr_button_2", outputs(&Config::Outputs::openxr_button_2)},
     {"jump_threshold", &Settings::jump_threshold},
     {"jump_duration", &Settings::jump_duration},
     {"jump_window", &Settings::jump_window},
     {"jump_pitch_comp", &Settings::jump_pitch_comp},
     {"jump_comp_axis", &Settings::jump_comp_axis},
-    {"jump_button", &Settings::jump_button},
-    {"jump_key", &Settings::jump_key},
-    {"jump_hook_button", &Settings::jump_hook_button},
-    {"jump_output_mode", &Settings::jump_output_mode},
+    {"jump_button", outputs(&Config::Outputs::jump_button)},
+    {"jump_key", outputs(&Config::Outputs::jump_key)},
+    {"jump_hook_button", outputs(&Config::Outputs::jump_hook_button)},
+    {"jump_output_mode", outputs(&Config::Outputs::jump_output_mode)},
     {"jump_accel_axis", &Settings::jump_accel_axis},
     {"jump_accel_threshold", &Settings::jump_accel_threshold},
     {"jump_accel_smoothing", &Settings::jump_accel_smoothing},
@@ -102,10 +119,10 @@ const PersistedField kFirstGroup[] = {
     {"squat_upper_threshold", &Settings::squat_upper_threshold},
     {"squat_lower_threshold", &Settings::squat_lower_threshold},
     {"squat_is_hold", &Settings::squat_is_hold},
-    {"squat_button", &Settings::squat_button},
-    {"squat_key", &Settings::squat_key},
-    {"squat_hook_button", &Settings::squat_hook_button},
-    {"squat_output_mode", &Settings::squat_output_mode},
+    {"squat_button", outputs(&Config::Outputs::squat_button)},
+    {"squat_key", outputs(&Config::Outputs::squat_key)},
+    {"squat_hook_button", outputs(&Config::Outputs::squat_hook_button)},
+    {"squat_output_mode", outputs(&Config::Outputs::squat_output_mode)},
     {"hmd_source", &Settings::hmd_source},
     {"tracker_source", &Settings::tracker_source},
 };
@@ -118,10 +135,10 @@ const PersistedField kSecondGroup[] = {
     {"solarxr_port", &Settings::solarxr_port},
     {"steamvr_tracker_id", &Settings::steamvr_tracker_id},
     {"steamvr_tracker_name", &Settings::steamvr_tracker_name},
-    {"hook_target_serial", &Settings::hook_target_serial},
-    {"hook_target_name", &Settings::hook_target_name},
-    {"vrchat_osc_address", &Settings::vrchat_osc_address},
-    {"vrchat_osc_port", &Settings::vrchat_osc_port},
+    {"hook_target_serial", outputs(&Config::Outputs::hook_target_serial)},
+    {"hook_target_name", outputs(&Config::Outputs::hook_target_name)},
+    {"vrchat_osc_address", outputs(&Config::Outputs::vrchat_osc_address)},
+    {"vrchat_osc_port", outputs(&Config::Outputs::vrchat_osc_port)},
     {"orientation", &Settings::orientation},
     {"screen_facing", &Settings::screen_facing},
     {"bridge_listen_all", &Settings::bridge_listen_all},
@@ -216,8 +233,12 @@ void readConfigField(const json& value, const char* key, T& target, Refusals& re
     if (const auto number = readInt(value, key, refusals)) target = *number;
   } else if constexpr (std::is_same_v<T, float>) {
     if (const auto number = readFloat(value, key, refusals)) target = *number;
-  } else {
+  } else if constexpr (std::is_same_v<T, bool>) {
     target = value.get<bool>();
+  } else if constexpr (std::is_enum_v<T>) {
+    if (const auto choice = readChoice<T>(value, key, refusals)) target = *choice;
+  } else {
+    target = value.get<std::string>();
   }
 }
 
@@ -227,8 +248,8 @@ void readField(const json& document, const char* key, Settings& settings, Config
   if (member == document.end()) return;
   std::visit(
       [&](auto pointer) {
-        if constexpr (IsProgramField<decltype(pointer)>::value)
-          readConfigField(*member, key, config.program.*pointer, refusals);
+        if constexpr (IsConfigField<decltype(pointer)>::value)
+          readConfigField(*member, key, pointer.of(config), refusals);
         else
           readSettingsField(*member, key, settings.*pointer, refusals);
       },
@@ -276,10 +297,13 @@ double writableFloat(float value, float fallback) {
 json toJson(const Settings& settings, const Config& config, const FieldPointer& field) {
   return std::visit(
       [&](auto pointer) -> json {
-        if constexpr (IsProgramField<decltype(pointer)>::value) {
-          const auto stored = config.program.*pointer;
-          if constexpr (std::is_same_v<decltype(stored), const float>)
-            return writableFloat(stored, Config::Program{}.*pointer);
+        if constexpr (IsConfigField<decltype(pointer)>::value) {
+          const auto& stored = pointer.of(config);
+          using Stored = std::remove_cvref_t<decltype(stored)>;
+          if constexpr (std::is_same_v<Stored, float>)
+            return writableFloat(stored, pointer.fallback());
+          else if constexpr (std::is_enum_v<Stored>)
+            return std::string(choiceText(stored));
           else
             return stored;
         } else {

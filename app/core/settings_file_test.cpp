@@ -157,8 +157,10 @@ TEST_F(SettingsFileTest, FreshRecordSavesExactlyTheDefaultFile) {
 
 TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
   settings.deadzone = 7.25f;
-  settings.mode = core::OutputMode::Keyboard;
-  settings.hook_target_name = "Controller \xC3\xA9\xE2\x9C\x93";  // non-ASCII is written as UTF-8
+  settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
+  settings.config.edit([&](core::Config& c) {
+    c.outputs.hook_target_name = "Controller \xC3\xA9\xE2\x9C\x93";
+  });  // non-ASCII is written as UTF-8
   settings.slime_map_yaw = AxisNegZ;
   settings.center_offset.set(1.5f, -2.0f, 170.25f);
   settings.steamvr_tracker_id = 3;
@@ -169,8 +171,8 @@ TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
   Settings loaded;
   ASSERT_TRUE(file.load(loaded));
   EXPECT_EQ(loaded.deadzone, 7.25f);
-  EXPECT_EQ(loaded.mode.load(), core::OutputMode::Keyboard);
-  EXPECT_EQ(loaded.hook_target_name.get(), settings.hook_target_name.get());
+  EXPECT_EQ(loaded.config.snapshot()->outputs.mode, core::OutputMode::Keyboard);
+  EXPECT_EQ(loaded.config.snapshot()->outputs.hook_target_name, settings.config.snapshot()->outputs.hook_target_name);
   EXPECT_EQ(loaded.slime_map_yaw, AxisNegZ);
   EXPECT_EQ(loaded.center_offset.get(), (std::array<float, 3>{1.5f, -2.0f, 170.25f}));
   EXPECT_EQ(loaded.steamvr_tracker_id, 3);
@@ -368,12 +370,12 @@ TEST_F(SettingsFileTest, UnknownMembersAreIgnoredAndNotKept) {
 }
 
 TEST_F(SettingsFileTest, TextThatIsNotUtf8IsSavedRepairedAndLoadsBack) {
-  settings.hook_target_name = "bad \xFF utf-8";
+  settings.config.edit([&](core::Config& c) { c.outputs.hook_target_name = "bad \xFF utf-8"; });
   settings.slime_tracker_name = "cut \xE2\x9C";
   ASSERT_TRUE(file.save(settings)) << err.str();
   Settings loaded;
   ASSERT_TRUE(file.load(loaded)) << err.str();
-  EXPECT_EQ(loaded.hook_target_name.get(), "bad \xEF\xBF\xBD utf-8");
+  EXPECT_EQ(loaded.config.snapshot()->outputs.hook_target_name, "bad \xEF\xBF\xBD utf-8");
   EXPECT_EQ(loaded.slime_tracker_name.get(), "cut \xEF\xBF\xBD");
 }
 

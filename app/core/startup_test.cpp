@@ -66,12 +66,12 @@ TEST_F(StartupTest, FirstStartWritesTheDefaultsBeforeTheEngineStarts) {
 }
 
 TEST_F(StartupTest, LoadedSettingsAreKeptAndTheExitCodeIsTheUserInterfaces) {
-  settings.mode = core::OutputMode::Keyboard;
+  settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
   ASSERT_TRUE(file.save(settings));
   Settings fresh;
   out.str("");
   EXPECT_EQ(runStartup(fresh, file, steps(1), out, err), 1);
-  EXPECT_EQ(fresh.mode.load(), core::OutputMode::Keyboard);
+  EXPECT_EQ(fresh.config.snapshot()->outputs.mode, core::OutputMode::Keyboard);
   EXPECT_NE(out.str().find("[Main] Settings loaded successfully.\n"), std::string::npos);
   EXPECT_EQ(out.str().find("saving defaults"), std::string::npos);
 }

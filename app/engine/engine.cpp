@@ -341,7 +341,7 @@ void Engine::runPass(double now) {
   }
   // The pad's report keeps flowing while no tracker data arrives, so input
   // forwarded from a second controller is not lost.
-  if (submitPadReport_ && settings_.mode.load() == core::OutputMode::Pad) {
+  if (submitPadReport_ && settings_.config.snapshot()->outputs.mode == core::OutputMode::Pad) {
     std::lock_guard lock(lock_);
     submitPadReport_();
   }

@@ -447,7 +447,7 @@ TEST_F(EngineTest, TapToggleSoundAndSaveFollowTheUnlockedHandler) {
 TEST_F(EngineTest, PadReportIsSubmittedOnlyInPadMode) {
   engine.runPass(1.0);
   EXPECT_EQ(padReports, 0);
-  settings.mode = core::OutputMode::Pad;
+  settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Pad; });
   engine.runPass(1.02);
   engine.runPass(1.04);
   EXPECT_EQ(padReports, 2);

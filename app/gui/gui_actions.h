@@ -52,10 +52,9 @@ struct SolarXRView {
 };
 
 struct GuiActions {
-  std::function<void()> resetOutputs;     // engine: release everything the outputs hold
-  std::function<void()> setCenter;        // engine: current orientation becomes the centre (and saves)
-  std::function<bool()> saveSettings;     // settings file: write now
-  std::function<void()> applyOutputMode;  // output service: follow a changed `mode`
+  std::function<void()> resetOutputs;  // engine: release everything the outputs hold
+  std::function<void()> setCenter;     // engine: current orientation becomes the centre (and saves)
+  std::function<bool()> saveSettings;  // settings file: write now
   std::function<std::vector<HookController>()> listControllers;  // SteamVR controllers
   std::function<bool()> isSteamVRRunning;
   std::function<void(const std::string&)> installComponent;  // "SteamVR", "ViGEmBus"

@@ -151,7 +151,7 @@ std::uint64_t UserInterface::shownState() {
   d.add(activeTab_)
       .add(s.tracking_active.load())
       .add(s.config.snapshot()->program.debug_mode)
-      .add(static_cast<int>(s.mode.load()));
+      .add(static_cast<int>(s.config.snapshot()->outputs.mode));
   if (const services::ComponentPrompts* prompts = actions_.componentPrompts) {
     d.add(prompts->driverAsked()).add(prompts->padBusAsked());
     if (prompts->restartNeeded()) d.add(steamVRRunning());
@@ -300,7 +300,7 @@ void UserInterface::drawPrompts() {
       if (choice == 1) callIfSet(actions_.installComponent, std::string("SteamVR"));
       if (choice != 0) prompts->dismissDriver();
     }
-    if (settings_.mode.load() == core::OutputMode::Pad && prompts->padBusAsked()) {
+    if (settings_.config.snapshot()->outputs.mode == core::OutputMode::Pad && prompts->padBusAsked()) {
       const int choice =
           drawPrompt({"ViGEmDriverPrompt", "( ! )", "ViGEmBus Driver Required",
                       "The ViGEmBus driver is required for Xbox 360 controller emulation.", "INSTALL", "SKIP"},

@@ -27,7 +27,7 @@ struct Frame {
   core::Logger logger{&logText};
   services::ComponentService components{settings, logger, {}};
   services::UpdateCheckLauncher updates{services::UpdateServer{}};
-  int resets = 0, saves = 0, modeChanges = 0;
+  int resets = 0, saves = 0;
   std::vector<std::string> installs;
   long urlResult = 42;
   std::vector<std::string> urls;
@@ -38,7 +38,6 @@ struct Frame {
     gui::GuiActions actions;
     actions.resetOutputs = [this] { ++resets; };
     actions.saveSettings = [this] { return ++saves, true; };
-    actions.applyOutputMode = [this] { ++modeChanges; };
     actions.installComponent = [this](const std::string& name) { installs.push_back(name); };
     actions.openUrl = [this](const std::string& url) { return urls.push_back(url), urlResult; };
     actions.componentPrompts = &components.prompts();
@@ -76,21 +75,25 @@ TEST(UserInterface, SaveSettingsWritesTheSettingsFile) {
   EXPECT_NE(written.find("\"deadzone\": 7.5"), std::string::npos);
 }
 
-TEST(UserInterface, ChoosingAnOutputModeSavesAtOnceButMovingASliderDoesNot) {
+TEST(UserInterface, ChoosingAnOutputModePublishesItAtOnceButMovingASliderDoesNot) {
   Frame f;
-  f.settings.mode = core::OutputMode::SteamVrHook;
+  int outputNotices = 0;
+  const auto subscription =
+      f.settings.config.subscribe(core::kOutputsSection, [&](const core::Config&) { ++outputNotices; });
   f.settle();
   const auto deadzone = f.ui.rect("Deadzone");
   f.ui.drag(ImVec2(deadzone.min.x + 1, deadzone.centre().y), ImVec2(deadzone.max.x, deadzone.centre().y), f.draw, true);
   f.ui.release(f.draw, true);
   EXPECT_FLOAT_EQ(f.settings.deadzone.load(), 10.0f);
-  EXPECT_EQ(f.saves, 0);
+  f.settings.config.flush();
+  EXPECT_EQ(outputNotices, 0);
 
   ASSERT_TRUE(f.click("Output Mode"));
   ASSERT_TRUE(f.click("Output Mode/Keyboard"));
-  EXPECT_TRUE(f.settings.mode.load() == core::OutputMode::Keyboard);
-  EXPECT_EQ(f.modeChanges, 1);
-  EXPECT_EQ(f.saves, 1);
+  EXPECT_TRUE(f.settings.config.snapshot()->outputs.mode == core::OutputMode::Keyboard);
+  f.settings.config.flush();
+  EXPECT_EQ(outputNotices, 1) << "the output service and the saver hear of it";
+  EXPECT_EQ(f.saves, 0) << "the tab calls neither";
   EXPECT_TRUE(f.ui.has("Forward (S1)/Key")) << "the keyboard block replaced the hook block";
 }
 
@@ -120,10 +123,10 @@ TEST(UserInterface, DebugTabFallsBackToMainWhenDebugModeGoesOff) {
 TEST(UserInterface, ViGEmPromptFollowsTheOutputModeAndInstallClearsIt) {
   Frame f;
   f.components.prompts().askForPadBus();
-  f.settings.mode = core::OutputMode::Keyboard;
+  f.settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
   f.frame();
   EXPECT_FALSE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
-  f.settings.mode = core::OutputMode::Pad;
+  f.settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Pad; });
   f.frame();
   ASSERT_TRUE(f.ui.has("ViGEmDriverPrompt/INSTALL"));
   ASSERT_TRUE(f.click("ViGEmDriverPrompt/INSTALL"));

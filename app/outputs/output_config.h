@@ -5,10 +5,7 @@
 #include <string_view>
 
 #include "app/core/choices.h"
-
-namespace core {
-struct Settings;
-}
+#include "app/core/config.h"
 
 namespace outputs {
 
@@ -72,7 +69,7 @@ struct OpenXrConfig {
 };
 
 // Everything the outputs need, as values. The one place that fills it from the
-// settings is readOutputConfig.
+// configuration is readOutputConfig.
 struct OutputConfig {
   core::OutputMode mode = core::OutputMode::SteamVrHook;
   core::ActionTarget jumpTarget = core::ActionTarget::FollowMain;
@@ -86,9 +83,9 @@ struct OutputConfig {
   bool operator==(const OutputConfig&) const = default;
 };
 
-// The settings' output fields as values. A text naming no choice becomes the field's
-// default, as a sound load would make it.
-OutputConfig readOutputConfig(const core::Settings& settings);
+// The configuration's output section as the outputs use it: thresholds as
+// fractions, the hand of each button parsed from its text.
+OutputConfig readOutputConfig(const core::Config::Outputs& outputs);
 
 // "Right: Grip" → right hand, "Grip": split at the first colon, both parts trimmed of
 // spaces, tabs, CR and LF. Without a colon, or with a hand naming no hand, the hand is `otherwise`.

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/core/settings.h"
-
 namespace {
 
 using core::Hand;
@@ -24,15 +22,15 @@ TEST(HandButton, SplitsAtTheFirstColonTrimsBothPartsAndFallsBackToTheStickHand) 
 }
 
 TEST(ReadOutputConfig, CarriesChoicesAndScalesPercentages) {
-  core::Settings settings;
-  settings.mode = core::OutputMode::Keyboard;
-  settings.squat_output_mode = core::ActionTarget::VrchatOsc;
-  settings.target_controller = Hand::Right;
-  settings.steamvr_button_2 = "Trigger";
-  settings.enable_openxr_s2 = true;
-  settings.openxr_threshold_2 = 70.0f;
-  settings.keyboard_threshold = 40.0f;
-  outputs::OutputConfig config = outputs::readOutputConfig(settings);
+  core::Config::Outputs o;
+  o.mode = core::OutputMode::Keyboard;
+  o.squat_output_mode = core::ActionTarget::VrchatOsc;
+  o.target_controller = Hand::Right;
+  o.steamvr_button_2 = "Trigger";
+  o.enable_openxr_s2 = true;
+  o.openxr_threshold_2 = 70.0f;
+  o.keyboard_threshold = 40.0f;
+  outputs::OutputConfig config = outputs::readOutputConfig(o);
   EXPECT_EQ(config.mode, core::OutputMode::Keyboard);
   EXPECT_EQ(config.crouchTarget, core::ActionTarget::VrchatOsc);
   EXPECT_EQ(config.hook.hand, Hand::Right);
@@ -45,7 +43,7 @@ TEST(ReadOutputConfig, CarriesChoicesAndScalesPercentages) {
   EXPECT_TRUE(outputs::usesOutput(config, core::OutputMode::VrchatOsc));
   EXPECT_FALSE(outputs::usesOutput(config, core::OutputMode::Pad));
 
-  EXPECT_EQ(outputs::readOutputConfig(core::Settings{}), outputs::OutputConfig{});
+  EXPECT_EQ(outputs::readOutputConfig(core::Config::Outputs{}), outputs::OutputConfig{});
 }
 
 }  // namespace

@@ -256,8 +256,9 @@ TEST(OutputServiceWithKeyboard, CentringAndLeavingTheKeyboardModeLeaveNoKeyDown)
   outputs::KeyboardOutputService keyboard(logger, keys, out);
   outputs::OutputSet set{};
   set[outputs::slotOf(OutputMode::Keyboard)] = &keyboard;
-  outputs::OutputService service(logger, set, [&] { return outputs::readOutputConfig(settings); });
-  settings.mode = core::OutputMode::Keyboard;
+  outputs::OutputService service(logger, set,
+                                 [&] { return outputs::readOutputConfig(settings.config.snapshot()->outputs); });
+  settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
   service.initialize();
   service.updateStick(-0.7f, -0.7f);
   service.setJump(true);
@@ -270,14 +271,14 @@ TEST(OutputServiceWithKeyboard, CentringAndLeavingTheKeyboardModeLeaveNoKeyDown)
 
   // A key changed while crouched: the release lifts the key that went down.
   service.setCrouch(true);
-  settings.squat_key = "c";
+  settings.config.edit([&](core::Config& c) { c.outputs.squat_key = "c"; });
   service.setCrouch(false);
   EXPECT_THAT(keys.keysDown(), IsEmpty());
 
   // Leaving the keyboard mode while walking lifts the keys too.
   service.updateStick(0, -0.5f);
   ASSERT_EQ(keys.keysDown(), Calls{"W"});
-  settings.mode = core::OutputMode::SteamVrHook;
+  settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::SteamVrHook; });
   service.applyOutputMode();
   EXPECT_THAT(keys.keysDown(), IsEmpty());
 }

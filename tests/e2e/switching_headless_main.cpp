@@ -27,8 +27,10 @@ int main() {
   std::thread switcher([&] {
     for (int number = 0; sigwait(&switchSignal, &number) == 0 && !stopping;) {
       if (!target) continue;
-      if (const auto mode = core::parseChoice<core::OutputMode>(target)) application.settings().mode = *mode;
-      application.outputService().applyOutputMode();
+      // The change is published as the window publishes it; the output service follows its notice.
+      if (const auto mode = core::parseChoice<core::OutputMode>(target))
+        application.settings().config.edit([&](core::Config& config) { config.outputs.mode = *mode; });
+      application.settings().config.flush();
       std::cout << "[Switch] Output mode is now " << target << std::endl;
     }
   });

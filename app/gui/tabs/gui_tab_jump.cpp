@@ -144,8 +144,9 @@ void GuiTabJump::renderSettings(core::Source shownSource) {
       slider("Hold Time (s)", settings_.jump_duration, 0.05f, 1.0f, "%.2f s");
       ImGui::Separator();
       ImGui::TextColored(rgb(palette::kAccent), "Jump Output Binding");
-      outputBindingBlock(settings_, {settings_.jump_output_mode, settings_.jump_button, settings_.jump_key, "Jump Key",
-                                     "##JumpKey", settings_.jump_hook_button, "Fixed: /input/Jump"});
+      using Outputs = core::Config::Outputs;
+      outputBindingBlock(settings_.config, {&Outputs::jump_output_mode, &Outputs::jump_button, &Outputs::jump_key,
+                                            "Jump Key", "##JumpKey", &Outputs::jump_hook_button, "Fixed: /input/Jump"});
     }
   }
   endCard();

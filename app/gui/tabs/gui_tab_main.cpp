@@ -25,14 +25,18 @@ bool slider(const char* label, std::atomic<float>& setting, float minimum, float
   return true;
 }
 
+bool slider(const char* label, float& setting, float minimum, float maximum, const char* format) {
+  return valueSlider(label, &setting, minimum, maximum, format);
+}
+
 void blockTitle(const char* text) { ImGui::TextColored(rgb(palette::kInfo), "%s", text); }
 
 }  // namespace
 
-std::vector<core::OutputMode> outputModeList(const core::Settings& settings) {
+std::vector<core::OutputMode> outputModeList(const core::Config& config) {
   using core::OutputMode;
   std::vector<OutputMode> modes{OutputMode::Pad, OutputMode::Keyboard, OutputMode::SteamVrHook, OutputMode::VrchatOsc};
-  if (settings.config.snapshot()->program.enable_experimental_openxr || settings.mode.load() == OutputMode::OpenXrLayer)
+  if (config.program.enable_experimental_openxr || config.outputs.mode == OutputMode::OpenXrLayer)
     modes.push_back(OutputMode::OpenXrLayer);
   return modes;
 }
@@ -65,11 +69,11 @@ const std::vector<std::string>& padButtonNames() {
   return names;
 }
 
-HookTargetList hookTargetList(const core::Settings& settings, const std::vector<HookController>& controllers) {
+HookTargetList hookTargetList(const core::Config::Outputs& outputs, const std::vector<HookController>& controllers) {
   HookTargetList list;
   list.entries = {"Left Hand (Default Role)", "Right Hand (Default Role)"};
-  const std::string serial = settings.hook_target_serial.get();
-  list.selected = settings.target_controller.load() == core::Hand::Left ? 0 : 1;
+  const std::string& serial = outputs.hook_target_serial;
+  list.selected = outputs.target_controller == core::Hand::Left ? 0 : 1;
   for (const HookController& controller : controllers) {
     if (!serial.empty() && controller.serial == serial) list.selected = static_cast<int>(list.entries.size());
     list.entries.push_back(controller.name + " [SN: " + controller.serial + "]");
@@ -77,7 +81,7 @@ HookTargetList hookTargetList(const core::Settings& settings, const std::vector<
   if (!serial.empty() && std::none_of(controllers.begin(), controllers.end(),
                                       [&](const HookController& c) { return c.serial == serial; })) {
     list.selected = static_cast<int>(list.entries.size());
-    list.entries.push_back(settings.hook_target_name.get() + " [SN: " + serial + "] (Not Found)");
+    list.entries.push_back(outputs.hook_target_name + " [SN: " + serial + "] (Not Found)");
   }
   return list;
 }
@@ -95,15 +99,20 @@ double GuiTabMain::now() const {
   return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-void GuiTabMain::save() { callIfSet(actions_.saveSettings); }
-
 void GuiTabMain::render() {
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  outputs_ = config->outputs;
+  renderColumns(*config);
+  if (!(outputs_ == config->outputs)) settings_.config.edit([this](core::Config& c) { c.outputs = outputs_; });
+}
+
+void GuiTabMain::renderColumns(const core::Config& config) {
   const float available = ImGui::GetContentRegionAvail().x;
   ImGui::Columns(3, "MainThreeCols", false);
   ImGui::SetColumnWidth(0, available * 0.62f);
   ImGui::SetColumnWidth(1, available * 0.25f);
   ImGui::SetColumnWidth(2, available * 0.13f);
-  renderSettings();
+  renderSettings(config);
   ImGui::NextColumn();
   renderVisuals();
   ImGui::NextColumn();
@@ -111,7 +120,7 @@ void GuiTabMain::render() {
   ImGui::Columns(1);
 }
 
-void GuiTabMain::renderSettings() {
+void GuiTabMain::renderSettings(const core::Config& config) {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("SettingsBlock", ImVec2(0, height), true, true)) {
     sectionTitle("Sensors & Input Control");
@@ -123,15 +132,11 @@ void GuiTabMain::renderSettings() {
     if (raisedButton("CALIBRATE", ImVec2(200, 48))) callIfSet(actions_.startCalibration);
     ImGui::SameLine();
     ImGui::TextColored(rgb(palette::kMuted), "%s", "Measures your centre, dead zone and sensitivities.");
-    const std::vector<core::OutputMode> modes = outputModeList(settings_);
-    int selected = std::max(0, indexOf(modes, settings_.mode.load()));
+    const std::vector<core::OutputMode> modes = outputModeList(config);
+    int selected = std::max(0, indexOf(modes, outputs_.mode));
     bool chosen = false;
     deviceCombo("Output Mode", &selected, choiceLabels(modes), 0, &chosen);
-    if (chosen && settings_.mode.load() != modes[selected]) {
-      settings_.mode = modes[selected];
-      callIfSet(actions_.applyOutputMode);
-      save();
-    }
+    if (chosen) outputs_.mode = modes[selected];
     slider("Deadzone", settings_.deadzone, 0, 10, "%.1f deg");
     slider("Horizontal Sensitivity (L/R)", settings_.max_angle_x, 5, 90, "%.0f deg");
     slider("Forward Sensitivity (F/B)", settings_.max_angle_y, 5, 90, "%.0f deg");
@@ -144,22 +149,23 @@ void GuiTabMain::renderSettings() {
 
 void GuiTabMain::renderModeBlock() {
   using core::OutputMode;
-  const OutputMode mode = settings_.mode.load();
+  core::Config::Outputs& o = outputs_;
+  const OutputMode mode = o.mode;
   if (mode == OutputMode::Keyboard) {
     renderKeyboardBlock();
   } else if (mode == OutputMode::Pad) {
-    renderSecondThreshold("Xbox Additional Threshold", settings_.enable_xbox_s2, settings_.xbox_threshold_2,
-                          settings_.xbox_button_2, padButtonNames());
+    renderSecondThreshold("Xbox Additional Threshold", o.enable_xbox_s2, o.xbox_threshold_2, o.xbox_button_2,
+                          padButtonNames());
   } else if (mode == OutputMode::SteamVrHook) {
     renderHookTarget();
     ImGui::Separator();
-    renderSecondThreshold("SteamVR Additional Threshold", settings_.enable_steamvr_s2, settings_.steamvr_threshold_2,
-                          settings_.steamvr_button_2, hookButtonNames());
+    renderSecondThreshold("SteamVR Additional Threshold", o.enable_steamvr_s2, o.steamvr_threshold_2,
+                          o.steamvr_button_2, hookButtonNames());
   } else if (mode == OutputMode::OpenXrLayer) {
     renderOpenXRTarget();
     ImGui::Separator();
-    renderSecondThreshold("OpenXR Additional Threshold", settings_.enable_openxr_s2, settings_.openxr_threshold_2,
-                          settings_.openxr_button_2, hookButtonNames());
+    renderSecondThreshold("OpenXR Additional Threshold", o.enable_openxr_s2, o.openxr_threshold_2, o.openxr_button_2,
+                          hookButtonNames());
   } else if (mode == OutputMode::VrchatOsc) {
     renderVRChat();
   }
@@ -167,41 +173,35 @@ void GuiTabMain::renderModeBlock() {
 
 void GuiTabMain::renderKeyboardBlock() {
   blockTitle("Keyboard Thresholds");
-  slider("S1", settings_.keyboard_threshold, 1, 99, "%.0f%%");
-  slider("S2", settings_.keyboard_threshold_2, 1, 99, "%.0f%%");
+  core::Config::Outputs& o = outputs_;
+  slider("S1", o.keyboard_threshold, 1, 99, "%.0f%%");
+  slider("S2", o.keyboard_threshold_2, 1, 99, "%.0f%%");
   ImGui::Separator();
   blockTitle("Keyboard Bindings");
   ImGui::Columns(2, "KbdBindCols", false);
-  struct Binding {
-    const char* label;
-    core::SharedText& setting;
-  };
-  auto editor = [](const Binding& binding) {
-    std::string text = binding.setting.get();
-    if (keyBindingEditor(binding.label, text)) binding.setting = text;
-  };
-  for (const Binding& b : {Binding{"Forward (S1)", settings_.key_fwd}, Binding{"Backward (S1)", settings_.key_back},
-                           Binding{"Left (S1)", settings_.key_left}, Binding{"Right (S1)", settings_.key_right}})
-    editor(b);
+  keyBindingEditor("Forward (S1)", o.key_fwd);
+  keyBindingEditor("Backward (S1)", o.key_back);
+  keyBindingEditor("Left (S1)", o.key_left);
+  keyBindingEditor("Right (S1)", o.key_right);
   ImGui::NextColumn();
-  for (const Binding& b : {Binding{"Forward (S2)", settings_.key_fwd_2}, Binding{"Backward (S2)", settings_.key_back_2},
-                           Binding{"Left (S2)", settings_.key_left_2}, Binding{"Right (S2)", settings_.key_right_2}})
-    editor(b);
+  keyBindingEditor("Forward (S2)", o.key_fwd_2);
+  keyBindingEditor("Backward (S2)", o.key_back_2);
+  keyBindingEditor("Left (S2)", o.key_left_2);
+  keyBindingEditor("Right (S2)", o.key_right_2);
   ImGui::Columns(1);
 }
 
-void GuiTabMain::renderSecondThreshold(const char* title, std::atomic<bool>& enabled, std::atomic<float>& threshold,
-                                       core::SharedText& button, const std::vector<std::string>& buttons) {
+void GuiTabMain::renderSecondThreshold(const char* title, bool& enabled, float& threshold, std::string& button,
+                                       const std::vector<std::string>& buttons) {
   blockTitle(title);
   ImGui::PushID(title);
   ImGui::PushStyleColor(ImGuiCol_CheckMark, rgb(palette::kAccent));
-  bool on = enabled.load();
-  if (ImGui::Checkbox("Enable Additional Threshold (S2)", &on)) enabled = on;
+  ImGui::Checkbox("Enable Additional Threshold (S2)", &enabled);
   noteItem("Enable Additional Threshold (S2)");
   ImGui::PopStyleColor();
-  if (on) {
+  if (enabled) {
     slider("S2", threshold, 1, 99, "%.0f%%");
-    int selected = indexIn(buttons, button.get());
+    int selected = indexIn(buttons, button);
     if (deviceCombo("S2 Button", &selected, buttons, ImGui::GetContentRegionAvail().x * 0.4f))
       button = buttons[selected];
   }
@@ -217,49 +217,48 @@ void GuiTabMain::refreshControllers() {
 void GuiTabMain::renderHookTarget() {
   blockTitle("SteamVR Hook Target");
   if (!controllersRead_ || now() - controllersTime_ > 5.0) refreshControllers();
-  const HookTargetList list = hookTargetList(settings_, controllers_);
+  core::Config::Outputs& o = outputs_;
+  const HookTargetList list = hookTargetList(o, controllers_);
   int selected = list.selected;
   if (deviceCombo("##HookTarget", &selected, list.entries, ImGui::GetContentRegionAvail().x * 0.8f)) {
     if (selected == 0 || selected == 1) {
-      settings_.target_controller = selected == 0 ? core::Hand::Left : core::Hand::Right;
-      settings_.hook_target_serial = "";
-      settings_.hook_target_name = selected == 0 ? "Left Hand (Default)" : "Right Hand (Default)";
+      o.target_controller = selected == 0 ? core::Hand::Left : core::Hand::Right;
+      o.hook_target_serial = "";
+      o.hook_target_name = selected == 0 ? "Left Hand (Default)" : "Right Hand (Default)";
     } else if (selected - 2 < static_cast<int>(controllers_.size())) {
       const HookController& controller = controllers_[selected - 2];
-      settings_.hook_target_serial = controller.serial;
-      settings_.hook_target_name = controller.name;
+      o.hook_target_serial = controller.serial;
+      o.hook_target_name = controller.name;
     }  // the "(Not Found)" entry is already the stored target
-    save();
   }
   ImGui::SameLine();
   if (ImGui::Button("REFRESH")) refreshControllers();
   noteItem("REFRESH");
-  const std::string serial = settings_.hook_target_serial.get();
+  const std::string& serial = o.hook_target_serial;
   if (!serial.empty())
     ImGui::TextColored(rgb(palette::kGood), "Targeting SN: %s", serial.c_str());
   else
     ImGui::TextColored(rgb(palette::kInfo), "Targeting Role: %s Hand",
-                       std::string(core::choiceText(settings_.target_controller.load())).c_str());
+                       std::string(core::choiceText(o.target_controller)).c_str());
 }
 
 void GuiTabMain::renderOpenXRTarget() {
   blockTitle("OpenXR Output Target");
-  const bool left = settings_.target_controller.load() == core::Hand::Left;
-  if (ImGui::RadioButton("Left Controller", left)) settings_.target_controller = core::Hand::Left;
+  const bool left = outputs_.target_controller == core::Hand::Left;
+  if (ImGui::RadioButton("Left Controller", left)) outputs_.target_controller = core::Hand::Left;
   noteItem("Left Controller");
   ImGui::SameLine();
-  if (ImGui::RadioButton("Right Controller", !left)) settings_.target_controller = core::Hand::Right;
+  if (ImGui::RadioButton("Right Controller", !left)) outputs_.target_controller = core::Hand::Right;
   noteItem("Right Controller");
 }
 
 void GuiTabMain::renderVRChat() {
   ImGui::TextColored(rgb(palette::kAccent), "%s", "VRChat OSC Settings");
   char address[256] = {};
-  const std::string current = settings_.vrchat_osc_address.get();
-  current.copy(address, sizeof address - 1);
-  if (ImGui::InputText("Address (IP)", address, sizeof address)) settings_.vrchat_osc_address = std::string(address);
-  int port = settings_.vrchat_osc_port.load();
-  if (ImGui::InputInt("Port", &port, 1, 100)) settings_.vrchat_osc_port = std::clamp(port, 1, 65535);  // a UDP port
+  outputs_.vrchat_osc_address.copy(address, sizeof address - 1);
+  if (ImGui::InputText("Address (IP)", address, sizeof address)) outputs_.vrchat_osc_address = address;
+  int port = outputs_.vrchat_osc_port;
+  if (ImGui::InputInt("Port", &port, 1, 100)) outputs_.vrchat_osc_port = std::clamp(port, 1, 65535);  // a UDP port
 }
 
 void GuiTabMain::renderVisuals() {

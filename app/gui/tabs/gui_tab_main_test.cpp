@@ -15,72 +15,75 @@ using guitest::HeadlessImGui;
 
 TEST(MainTabOutputModes, OpenXRIsOfferedOnlyWhenSwitchedOnOrAlreadyChosen) {
   core::Settings s;
-  s.mode = core::OutputMode::Keyboard;
+  s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
   using core::OutputMode;
-  EXPECT_EQ(gui::tabs::outputModeList(s), (std::vector<OutputMode>{OutputMode::Pad, OutputMode::Keyboard,
-                                                                   OutputMode::SteamVrHook, OutputMode::VrchatOsc}));
-  s.mode = core::OutputMode::OpenXrLayer;
-  EXPECT_EQ(gui::tabs::outputModeList(s).size(), 5u);
-  EXPECT_EQ(gui::tabs::outputModeList(s).back(), OutputMode::OpenXrLayer);
-  s.mode = core::OutputMode::Keyboard;
+  EXPECT_EQ(
+      gui::tabs::outputModeList(*s.config.snapshot()),
+      (std::vector<OutputMode>{OutputMode::Pad, OutputMode::Keyboard, OutputMode::SteamVrHook, OutputMode::VrchatOsc}));
+  s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::OpenXrLayer; });
+  EXPECT_EQ(gui::tabs::outputModeList(*s.config.snapshot()).size(), 5u);
+  EXPECT_EQ(gui::tabs::outputModeList(*s.config.snapshot()).back(), OutputMode::OpenXrLayer);
+  s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
   s.config.edit([](core::Config& c) { c.program.enable_experimental_openxr = true; });
-  EXPECT_EQ(gui::tabs::outputModeList(s).size(), 5u);
+  EXPECT_EQ(gui::tabs::outputModeList(*s.config.snapshot()).size(), 5u);
 }
 
 TEST(MainTabOutputModes, ChoosingAnotherModeStoresItAndTheSameModeChangesNothing) {
   HeadlessImGui ui;
   core::Settings s;
-  s.mode = core::OutputMode::Keyboard;
+  s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
   gui::GuiActions actions;
-  int saves = 0;
-  actions.saveSettings = [&] { return ++saves, true; };
+  int notices = 0;
+  const auto subscription = s.config.subscribe(core::kOutputsSection, [&](const core::Config&) { ++notices; });
+  auto published = [&] { return s.config.flush(), notices; };
   GuiTabMain tab(s, actions);
   auto draw = [&] { tab.render(); };
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
-  EXPECT_TRUE(s.mode.load() == core::OutputMode::Pad);
-  EXPECT_EQ(saves, 1);
+  EXPECT_TRUE(s.config.snapshot()->outputs.mode == core::OutputMode::Pad);
+  EXPECT_EQ(published(), 1);
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
-  EXPECT_EQ(saves, 1) << "choosing the current mode again changes nothing";
+  EXPECT_EQ(published(), 1) << "choosing the current mode again changes nothing";
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/VRChat OSC", draw));
-  EXPECT_TRUE(s.mode.load() == core::OutputMode::VrchatOsc);
-  EXPECT_EQ(saves, 2);
+  EXPECT_TRUE(s.config.snapshot()->outputs.mode == core::OutputMode::VrchatOsc);
+  EXPECT_EQ(published(), 2);
 }
 
 TEST(MainTabHookTarget, ListsRolesDevicesAndAMissingSavedTarget) {
   core::Settings s;
   const std::vector<gui::HookController> devices{{"Index Left", "LHR-1"}, {"Index Right", "LHR-2"}};
-  auto list = gui::tabs::hookTargetList(s, devices);
+  auto list = gui::tabs::hookTargetList(s.config.snapshot()->outputs, devices);
   EXPECT_EQ(list.entries, (std::vector<std::string>{"Left Hand (Default Role)", "Right Hand (Default Role)",
                                                     "Index Left [SN: LHR-1]", "Index Right [SN: LHR-2]"}));
   EXPECT_EQ(list.selected, 0);
-  s.target_controller = core::Hand::Right;
-  EXPECT_EQ(gui::tabs::hookTargetList(s, devices).selected, 1);
-  s.hook_target_serial = "LHR-2";
-  EXPECT_EQ(gui::tabs::hookTargetList(s, devices).selected, 3);
-  s.hook_target_serial = "LHR-9";
-  s.hook_target_name = "Old Tracker";
-  list = gui::tabs::hookTargetList(s, devices);
+  s.config.edit([&](core::Config& c) { c.outputs.target_controller = core::Hand::Right; });
+  EXPECT_EQ(gui::tabs::hookTargetList(s.config.snapshot()->outputs, devices).selected, 1);
+  s.config.edit([&](core::Config& c) { c.outputs.hook_target_serial = "LHR-2"; });
+  EXPECT_EQ(gui::tabs::hookTargetList(s.config.snapshot()->outputs, devices).selected, 3);
+  s.config.edit([&](core::Config& c) { c.outputs.hook_target_serial = "LHR-9"; });
+  s.config.edit([&](core::Config& c) { c.outputs.hook_target_name = "Old Tracker"; });
+  list = gui::tabs::hookTargetList(s.config.snapshot()->outputs, devices);
   ASSERT_EQ(list.entries.size(), 5u);
   EXPECT_EQ(list.entries[4], "Old Tracker [SN: LHR-9] (Not Found)");
   EXPECT_EQ(list.selected, 4);
 }
 
-TEST(MainTabHookTarget, ChoosingADeviceStoresItAndSavesAndTheCacheRefreshesAfterFiveSeconds) {
+TEST(MainTabHookTarget, ChoosingADeviceStoresItAndPublishesAndTheCacheRefreshesAfterFiveSeconds) {
   HeadlessImGui ui;
   core::Settings s;
-  s.mode = core::OutputMode::SteamVrHook;
+  s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::SteamVrHook; });
   double now = 100;
-  int lists = 0, saves = 0;
+  int lists = 0, notices = 0;
+  const auto subscription = s.config.subscribe(core::kOutputsSection, [&](const core::Config&) { ++notices; });
+  auto published = [&] { return s.config.flush(), notices; };
   gui::GuiActions actions;
   actions.now = [&] { return now; };
   actions.listControllers = [&] {
     ++lists;
     return std::vector<gui::HookController>{{"Index Right", "LHR-2"}};
   };
-  actions.saveSettings = [&] { return ++saves, true; };
   GuiTabMain tab(s, actions);
   auto draw = [&] { tab.render(); };
   ui.frame(draw);
@@ -94,23 +97,23 @@ TEST(MainTabHookTarget, ChoosingADeviceStoresItAndSavesAndTheCacheRefreshesAfter
 
   ASSERT_TRUE(ui.click("##HookTarget", draw));
   ASSERT_TRUE(ui.click("##HookTarget/Index Right [SN: LHR-2]", draw));
-  EXPECT_EQ(s.hook_target_serial.get(), "LHR-2");
-  EXPECT_EQ(s.hook_target_name.get(), "Index Right");
-  EXPECT_TRUE(s.target_controller.load() == core::Hand::Left) << "a device choice leaves the role";
-  EXPECT_EQ(saves, 1);
+  EXPECT_EQ(s.config.snapshot()->outputs.hook_target_serial, "LHR-2");
+  EXPECT_EQ(s.config.snapshot()->outputs.hook_target_name, "Index Right");
+  EXPECT_TRUE(s.config.snapshot()->outputs.target_controller == core::Hand::Left) << "a device choice leaves the role";
+  EXPECT_EQ(published(), 1);
 
   ASSERT_TRUE(ui.click("##HookTarget", draw));
   ASSERT_TRUE(ui.click("##HookTarget/Right Hand (Default Role)", draw));
-  EXPECT_TRUE(s.hook_target_serial.empty());
-  EXPECT_EQ(s.hook_target_name.get(), "Right Hand (Default)");
-  EXPECT_TRUE(s.target_controller.load() == core::Hand::Right);
-  EXPECT_EQ(saves, 2);
+  EXPECT_TRUE(s.config.snapshot()->outputs.hook_target_serial.empty());
+  EXPECT_EQ(s.config.snapshot()->outputs.hook_target_name, "Right Hand (Default)");
+  EXPECT_TRUE(s.config.snapshot()->outputs.target_controller == core::Hand::Right);
+  EXPECT_EQ(published(), 2);
 }
 
 TEST(MainTabModeBlocks, SecondThresholdControlsAppearOnlyWhileSwitchedOn) {
   HeadlessImGui ui;
   core::Settings s;
-  s.mode = core::OutputMode::Pad;
+  s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Pad; });
   gui::GuiActions actions;
   GuiTabMain tab(s, actions);
   auto draw = [&] { tab.render(); };
@@ -119,18 +122,18 @@ TEST(MainTabModeBlocks, SecondThresholdControlsAppearOnlyWhileSwitchedOn) {
   EXPECT_FALSE(ui.has("S2"));
   EXPECT_FALSE(ui.has("S2 Button"));
   ASSERT_TRUE(ui.click("Enable Additional Threshold (S2)", draw));
-  EXPECT_TRUE(s.enable_xbox_s2.load());
+  EXPECT_TRUE(s.config.snapshot()->outputs.enable_xbox_s2);
   ASSERT_TRUE(ui.has("S2 Button"));
   ASSERT_TRUE(ui.click("S2 Button", draw));
   ASSERT_TRUE(ui.click("S2 Button/RB", draw));
-  EXPECT_EQ(s.xbox_button_2.get(), "RB");
+  EXPECT_EQ(s.config.snapshot()->outputs.xbox_button_2, "RB");
 
-  s.mode = core::OutputMode::OpenXrLayer;
+  s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::OpenXrLayer; });
   ui.frame(draw);
   ASSERT_TRUE(ui.click("Right Controller", draw));
-  EXPECT_TRUE(s.target_controller.load() == core::Hand::Right);
+  EXPECT_TRUE(s.config.snapshot()->outputs.target_controller == core::Hand::Right);
   ASSERT_TRUE(ui.click("Left Controller", draw));
-  EXPECT_TRUE(s.target_controller.load() == core::Hand::Left);
+  EXPECT_TRUE(s.config.snapshot()->outputs.target_controller == core::Hand::Left);
 }
 
 TEST(MainTabVisuals, CurveKeyLabelsAndAccelerationAxis) {
@@ -163,12 +166,14 @@ TEST(MainTabVisuals, EveryModeAndSourceDrawsWithHostileLiveValues) {
   s.stick[1] = std::numeric_limits<float>::quiet_NaN();
   s.jump_rise = -inf;
   s.averaged_acceleration.set(inf, -inf, 0);
-  s.enable_steamvr_s2 = s.enable_openxr_s2 = s.enable_xbox_s2 = true;
+  s.config.edit([](core::Config& c) {
+    c.outputs.enable_steamvr_s2 = c.outputs.enable_openxr_s2 = c.outputs.enable_xbox_s2 = true;
+  });
   using core::OutputMode;
   for (const OutputMode mode :
        {OutputMode::Keyboard, OutputMode::Pad, OutputMode::SteamVrHook, OutputMode::VrchatOsc, OutputMode::OpenXrLayer})
     for (const core::Source source : {core::Source::PhoneAcceleration, core::Source::OpenVr}) {
-      s.mode = mode;
+      s.config.edit([&](core::Config& c) { c.outputs.mode = mode; });
       s.hmd_source = source;
       ui.frame([&] { tab.render(); });
       EXPECT_TRUE(ui.has("RESET CENTER")) << core::choiceText(mode);

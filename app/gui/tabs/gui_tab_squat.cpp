@@ -75,9 +75,10 @@ void GuiTabSquat::renderSettings() {
         ImGui::TextColored(rgb(palette::kWhite), "- Trigger mode: one-shot press on enter & leave");
       }
       ImGui::TextColored(rgb(palette::kAccent), "Crouch Output Binding");
-      outputBindingBlock(settings_,
-                         {settings_.squat_output_mode, settings_.squat_button, settings_.squat_key, "Crouch Key",
-                          "##CrouchKey", settings_.squat_hook_button, "Fixed: /input/Jump (vrc fallback)"});
+      using Outputs = core::Config::Outputs;
+      outputBindingBlock(settings_.config,
+                         {&Outputs::squat_output_mode, &Outputs::squat_button, &Outputs::squat_key, "Crouch Key",
+                          "##CrouchKey", &Outputs::squat_hook_button, "Fixed: /input/Jump (vrc fallback)"});
     }
   }
   endCard();

@@ -42,45 +42,47 @@ void drawStickVisualizer(const core::Settings& s) {
   draw->AddLine(ImVec2(c.x, c.y - h), ImVec2(c.x, c.y + h), u32(palette::kInfo, 50));
 
   const float x = finiteOrZero(s.stick[0].load()), y = finiteOrZero(s.stick[1].load());
-  const core::OutputMode mode = s.mode.load();
+  const core::ConfigStore::Snapshot config = s.config.snapshot();
+  const core::Config::Outputs& o = config->outputs;
+  const core::OutputMode mode = o.mode;
   if (mode == core::OutputMode::Keyboard) {
-    const float t1 = s.keyboard_threshold.load(), t2 = s.keyboard_threshold_2.load();
+    const float t1 = o.keyboard_threshold, t2 = o.keyboard_threshold_2;
     draw->AddCircle(c, t1 / 100 * h, u32(palette::kInfo, 30), 64);
     draw->AddCircle(c, t2 / 100 * h, u32(palette::kAccent), 64);
     struct Direction {
       float deflection;
       ImVec2 offset;
-      const core::SharedText& s1;
-      const core::SharedText& s2;
+      const std::string& s1;
+      const std::string& s2;
     };
-    const Direction directions[] = {{-y, ImVec2(0, -0.85f * h), s.key_fwd, s.key_fwd_2},
-                                    {y, ImVec2(0, 0.85f * h), s.key_back, s.key_back_2},
-                                    {-x, ImVec2(-0.85f * h, 0), s.key_left, s.key_left_2},
-                                    {x, ImVec2(0.85f * h, 0), s.key_right, s.key_right_2}};
+    const Direction directions[] = {{-y, ImVec2(0, -0.85f * h), o.key_fwd, o.key_fwd_2},
+                                    {y, ImVec2(0, 0.85f * h), o.key_back, o.key_back_2},
+                                    {-x, ImVec2(-0.85f * h, 0), o.key_left, o.key_left_2},
+                                    {x, ImVec2(0.85f * h, 0), o.key_right, o.key_right_2}};
     for (const Direction& d : directions) {
-      const KeyLabel label = keyLabel(d.deflection, t1, t2, d.s1.get(), d.s2.get());
+      const KeyLabel label = keyLabel(d.deflection, t1, t2, d.s1, d.s2);
       centredText(draw, ImVec2(c.x + d.offset.x, c.y + d.offset.y), u32(label.lit ? palette::kGood : palette::kMuted),
                   label.text);
     }
   } else {
     draw->AddCircle(c, 0.35f * side, u32(palette::kInfo, 30), 64);
-    const core::SharedText* button = nullptr;
+    const std::string* button = nullptr;
     float threshold = 0;
-    if (mode == core::OutputMode::Pad && s.enable_xbox_s2.load()) {
-      button = &s.xbox_button_2;
-      threshold = s.xbox_threshold_2.load();
-    } else if (mode == core::OutputMode::SteamVrHook && s.enable_steamvr_s2.load()) {
-      button = &s.steamvr_button_2;
-      threshold = s.steamvr_threshold_2.load();
-    } else if (mode == core::OutputMode::OpenXrLayer && s.enable_openxr_s2.load()) {
-      button = &s.openxr_button_2;
-      threshold = s.openxr_threshold_2.load();
+    if (mode == core::OutputMode::Pad && o.enable_xbox_s2) {
+      button = &o.xbox_button_2;
+      threshold = o.xbox_threshold_2;
+    } else if (mode == core::OutputMode::SteamVrHook && o.enable_steamvr_s2) {
+      button = &o.steamvr_button_2;
+      threshold = o.steamvr_threshold_2;
+    } else if (mode == core::OutputMode::OpenXrLayer && o.enable_openxr_s2) {
+      button = &o.openxr_button_2;
+      threshold = o.openxr_threshold_2;
     }
     if (button) {
       const float radius = threshold / 100 * h;
       draw->AddCircle(c, radius, u32(palette::kAccent), 64);
       centredText(draw, ImVec2(c.x, c.y - radius), u32(y < -threshold / 100 ? palette::kGood : palette::kMuted),
-                  button->get());
+                  *button);
     }
   }
 

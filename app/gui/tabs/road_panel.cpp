@@ -162,7 +162,7 @@ void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions
   const core::RoadStats* stats = actions.road.stats;
   RoadFigures& f = figures_;
   f.trackerSource = settings.tracker_source.load();
-  f.mode = settings.mode.load();
+  f.mode = settings.config.snapshot()->outputs.mode;
   f.phonePort = settings.owotrack_input_port.load();
   f.oscPort = settings.osc_input_port.load();
   f.driver = actions.road.driverAnswer ? actions.road.driverAnswer() : DriverAnswer{};

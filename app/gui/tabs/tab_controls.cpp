@@ -84,33 +84,31 @@ bool settingInt(const char* id, std::atomic<int>& setting, int minimum, int maxi
 
 void hint(const char* text) { ImGui::TextDisabled("%s", text); }
 
-bool labelledChoice(const char* label, core::SharedText& setting, const std::vector<std::string>& list) {
+bool labelledChoice(const char* label, std::string& setting, const std::vector<std::string>& list) {
   hint(label);
   const std::string id = std::string("##") + label;
-  int selected = indexIn(list, setting.get());
+  int selected = indexIn(list, setting);
   if (!deviceCombo(id.c_str(), &selected, list, ImGui::GetContentRegionAvail().x - 10)) return false;
   setting = list[selected];
   return true;
 }
 
-bool labelledChoice(const char* label, std::atomic<core::ActionTarget>& setting,
-                    const std::vector<core::ActionTarget>& list) {
+bool labelledChoice(const char* label, core::ActionTarget& setting, const std::vector<core::ActionTarget>& list) {
   hint(label);
   const std::string id = std::string("##") + label;
-  int selected = indexOf(list, setting.load());
+  int selected = indexOf(list, setting);
   if (!deviceCombo(id.c_str(), &selected, choiceLabels(list), ImGui::GetContentRegionAvail().x - 10)) return false;
   setting = list[selected];
   return true;
 }
 
-bool keyField(const char* id, core::SharedText& setting) {
+bool keyField(const char* id, std::string& setting) {
   char text[kKeyTextLimit + 1] = {};
-  const std::string current = setting.get();
-  current.copy(text, kKeyTextLimit);
+  setting.copy(text, kKeyTextLimit);
   ImGui::SetNextItemWidth(ImGui::GetContentRegionAvail().x - 10);
   const bool edited = ImGui::InputText(id, text, sizeof text);
   noteItem(id);
-  if (edited) setting = std::string(text);
+  if (edited) setting = text;
   return edited;
 }
 
@@ -121,18 +119,19 @@ const std::vector<core::ActionTarget>& actionOutputModes() {
   return modes;
 }
 
-void outputBindingBlock(const core::Settings& settings, const ActionBinding& binding) {
-  labelledChoice("Output Mode", binding.outputMode, actionOutputModes());
-  switch (core::targetOutput(binding.outputMode.load(), settings.mode.load())) {
+void outputBindingBlock(core::ConfigStore& store, const ActionBinding& binding) {
+  core::Config::Outputs outputs = store.snapshot()->outputs;
+  bool edited = labelledChoice("Output Mode", outputs.*binding.outputMode, actionOutputModes());
+  switch (core::targetOutput(outputs.*binding.outputMode, outputs.mode)) {
     case core::OutputMode::Pad:
-      labelledChoice("vJoy Button", binding.padButton, padButtonNames());
+      edited |= labelledChoice("vJoy Button", outputs.*binding.padButton, padButtonNames());
       break;
     case core::OutputMode::Keyboard:
       hint(binding.keyLabel);
-      keyField(binding.keyId, binding.key);
+      edited |= keyField(binding.keyId, outputs.*binding.key);
       break;
     case core::OutputMode::SteamVrHook:
-      labelledChoice("Hook Button", binding.hookButton, hookButtonNames());
+      edited |= labelledChoice("Hook Button", outputs.*binding.hookButton, hookButtonNames());
       break;
     case core::OutputMode::VrchatOsc:
       hint(binding.vrchatText);
@@ -142,6 +141,11 @@ void outputBindingBlock(const core::Settings& settings, const ActionBinding& bin
       hint("OpenXR injected automatically");
       break;
   }
+  if (!edited) return;
+  store.edit([&](core::Config& config) {
+    for (auto field : {binding.padButton, binding.key, binding.hookButton}) config.outputs.*field = outputs.*field;
+    config.outputs.*binding.outputMode = outputs.*binding.outputMode;
+  });
 }
 
 }  // namespace gui::tabs

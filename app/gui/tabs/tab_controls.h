@@ -54,26 +54,26 @@ bool settingInt(const char* id, std::atomic<int>& setting, int minimum, int maxi
 
 // The label as hint text, then a drop-down "##label" over `list` showing the entry
 // equal to the setting (none when no entry is); a choice stores its text.
-bool labelledChoice(const char* label, core::SharedText& setting, const std::vector<std::string>& list);
+bool labelledChoice(const char* label, std::string& setting, const std::vector<std::string>& list);
 // The same over the targets of an action.
-bool labelledChoice(const char* label, std::atomic<core::ActionTarget>& setting,
-                    const std::vector<core::ActionTarget>& list);
+bool labelledChoice(const char* label, core::ActionTarget& setting, const std::vector<core::ActionTarget>& list);
 
 // The text field of a key: shows at most 31 characters of the setting and stores
 // the shown text on every edit.
-bool keyField(const char* id, core::SharedText& setting);
+bool keyField(const char* id, std::string& setting);
 
-// One action's output binding (jump or crouch).
+// One action's output binding (jump or crouch): its fields in the output section.
 struct ActionBinding {
-  std::atomic<core::ActionTarget>& outputMode;
-  core::SharedText& padButton;
-  core::SharedText& key;
+  core::ActionTarget core::Config::Outputs::*outputMode;
+  std::string core::Config::Outputs::*padButton;
+  std::string core::Config::Outputs::*key;
   const char* keyLabel;
   const char* keyId;
-  core::SharedText& hookButton;
+  std::string core::Config::Outputs::*hookButton;
   const char* vrchatText;
 };
-void outputBindingBlock(const core::Settings& settings, const ActionBinding& binding);
+// The binding's controls; an edit is published to `store` (these fields only).
+void outputBindingBlock(core::ConfigStore& store, const ActionBinding& binding);
 
 // The action output modes.
 const std::vector<core::ActionTarget>& actionOutputModes();
