@@ -22,7 +22,6 @@ gui::GuiActions windowActions(Application& application) {
   actions.history = &application.engine().history();
   actions.clearCenter = [&] { application.engine().clearCenter(); };
   actions.engineNow = [&] { return application.engine().clock().now(); };
-  actions.refreshSources = [&] { application.trackingService().refresh_sources(); };
   actions.localAddress = [] { return platform::localIPv4Address(); };
   actions.followedPhone = [&] { return application.phoneServer().followedPhone(); };
   actions.reopenListeners = [&] {

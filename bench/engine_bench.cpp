@@ -60,7 +60,7 @@ BENCHMARK(BM_QuaternionSample_LandscapeInwardWrapped);
 
 void BM_QuaternionSample_SlimeOscAddress(benchmark::State& state) {
   Bench bench;
-  bench.settings.tracker_source = core::Source::SlimeOsc;
+  bench.settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeOsc; });
   runSamples(state, bench, "/tracking/trackers/1/rotation");
 }
 BENCHMARK(BM_QuaternionSample_SlimeOscAddress);

@@ -52,8 +52,8 @@ int main() {
   });
 
   core::Settings settings;
-  settings.hmd_source = core::Source::OpenVr;
-  settings.squat_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
+  settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
   core::Logger logger{nullptr};
   core::ServiceManager services{settings, logger};
   engine::ManualClock clock;

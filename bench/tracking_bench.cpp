@@ -66,7 +66,7 @@ BENCHMARK(ForwardToEngineSlot)->Threads(1)->Threads(2)->UseRealTime();
 // One rotation datagram from a phone socket to the server's callback, over loopback.
 void RotationThroughServer(benchmark::State& state) {
   core::Settings settings;
-  settings.owotrack_input_port = 0;
+  settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = 0; });
   core::SilentFeedbackSounds sounds;
   TrackingToggle toggle(settings, sounds, nullptr, nullptr);
   std::ostringstream lines;

@@ -76,7 +76,7 @@ std::string randomBytes(std::size_t count) {
 // writes its own, and a second damaged start keeps a second copy beside the first.
 TEST(HeadlessProgram, DamagedSettingsAreKeptAndTheProgramStartsWithWhatCouldBeRead) {
   core::Settings partial;
-  partial.owotrack_input_port = 7001;
+  partial.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = 7001; });
   const std::string defaults = core::serializeSettings(core::Settings{});
   const struct {
     const char* name;

@@ -66,8 +66,27 @@ struct Config {
     bool operator==(const Outputs&) const = default;
   };
 
+  // Where the tracker values come from: the sources, the receivers' ports, and which
+  // device or tracker of a source is meant.
+  struct Tracking {
+    Source tracker_source = Source::Phone;
+    Source hmd_source = Source::PhoneAcceleration;
+    Source squat_source = Source::Disabled;
+    int osc_input_port = 9000;
+    int owotrack_input_port = 6969;
+    int solarxr_port = 21110;
+    int slime_tracker_id = 1;
+    int openvr_hmd_id = 0;
+    int steamvr_tracker_id = -1;
+    std::string steamvr_tracker_name = "None";
+    std::string slime_tracker_name = "None";
+    std::string slime_jump_tracker_name = "None";
+    bool operator==(const Tracking&) const = default;
+  };
+
   Program program;
   Outputs outputs;
+  Tracking tracking;
   bool operator==(const Config&) const = default;
 };
 
@@ -75,7 +94,8 @@ struct Config {
 enum ConfigSection : unsigned {
   kProgramSection = 1u << 0,
   kOutputsSection = 1u << 1,
-  kAllSections = kProgramSection | kOutputsSection,
+  kTrackingSection = 1u << 2,
+  kAllSections = kProgramSection | kOutputsSection | kTrackingSection,
 };
 
 // The sections in which `a` and `b` differ.
@@ -83,6 +103,7 @@ inline unsigned changedSections(const Config& a, const Config& b) {
   unsigned changed = 0;
   if (!(a.program == b.program)) changed |= kProgramSection;
   if (!(a.outputs == b.outputs)) changed |= kOutputsSection;
+  if (!(a.tracking == b.tracking)) changed |= kTrackingSection;
   return changed;
 }
 

@@ -40,17 +40,6 @@ struct Settings {
   ConfigStore config;
 
   // ---- Persisted fields ----
-  std::atomic<int> osc_input_port{9000};
-  std::atomic<int> owotrack_input_port{6969};
-  std::atomic<int> solarxr_port{21110};
-  std::atomic<Source> hmd_source{Source::PhoneAcceleration};
-  std::atomic<Source> tracker_source{Source::Phone};
-  std::atomic<int> slime_tracker_id{1};
-  std::atomic<int> openvr_hmd_id{0};
-  std::atomic<int> steamvr_tracker_id{-1};
-  SharedText steamvr_tracker_name{"None"};
-  SharedText slime_tracker_name{"None"};
-  SharedText slime_jump_tracker_name{"None"};
   std::atomic<Mounting> slime_orientation{Mounting::Portrait};
   std::atomic<Facing> slime_facing{Facing::Outward};
   std::atomic<float> deadzone{3.0f};
@@ -74,7 +63,6 @@ struct Settings {
   std::atomic<float> jump_accel_threshold{15.0f};
   std::atomic<float> jump_accel_smoothing{50.0f};
   std::atomic<float> jump_accel_suppress_threshold{5.0f};
-  std::atomic<Source> squat_source{Source::Disabled};
   std::atomic<float> squat_upper_threshold{140.0f};
   std::atomic<float> squat_lower_threshold{110.0f};
   std::atomic<bool> squat_is_hold{false};

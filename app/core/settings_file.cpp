@@ -38,18 +38,24 @@ constexpr ConfigField<Config::Outputs, T> outputs(T Config::Outputs::*field) {
   return {&Config::outputs, field};
 }
 template <class T>
+constexpr ConfigField<Config::Tracking, T> tracking(T Config::Tracking::*field) {
+  return {&Config::tracking, field};
+}
+template <class T>
 struct IsConfigField : std::false_type {};
 template <class Section, class T>
 struct IsConfigField<ConfigField<Section, T>> : std::true_type {};
 
-using FieldPointer = std::variant<
-    std::atomic<int> Settings::*, std::atomic<float> Settings::*, std::atomic<bool> Settings::*, SharedText Settings::*,
-    std::atomic<Source> Settings::*, std::atomic<Mounting> Settings::*, std::atomic<Facing> Settings::*,
-    std::atomic<AccelAxis> Settings::*, std::atomic<RotationAxis> Settings::*, ConfigField<Config::Program, bool>,
-    ConfigField<Config::Program, int>, ConfigField<Config::Program, float>, ConfigField<Config::Outputs, bool>,
-    ConfigField<Config::Outputs, int>, ConfigField<Config::Outputs, float>, ConfigField<Config::Outputs, std::string>,
-    ConfigField<Config::Outputs, OutputMode>, ConfigField<Config::Outputs, Hand>,
-    ConfigField<Config::Outputs, ActionTarget>>;
+using FieldPointer =
+    std::variant<std::atomic<int> Settings::*, std::atomic<float> Settings::*, std::atomic<bool> Settings::*,
+                 std::atomic<Mounting> Settings::*, std::atomic<Facing> Settings::*, std::atomic<AccelAxis> Settings::*,
+                 std::atomic<RotationAxis> Settings::*, ConfigField<Config::Program, bool>,
+                 ConfigField<Config::Program, int>, ConfigField<Config::Program, float>,
+                 ConfigField<Config::Outputs, bool>, ConfigField<Config::Outputs, int>,
+                 ConfigField<Config::Outputs, float>, ConfigField<Config::Outputs, std::string>,
+                 ConfigField<Config::Outputs, OutputMode>, ConfigField<Config::Outputs, Hand>,
+                 ConfigField<Config::Outputs, ActionTarget>, ConfigField<Config::Tracking, int>,
+                 ConfigField<Config::Tracking, std::string>, ConfigField<Config::Tracking, Source>>;
 
 template <class T>
 struct IsChoice : std::false_type {};
@@ -63,8 +69,8 @@ struct PersistedField {
 
 // Read in this order; a member of the wrong type stops the load, so the order is observable.
 const PersistedField kFirstGroup[] = {
-    {"osc_input_port", &Settings::osc_input_port},
-    {"owotrack_input_port", &Settings::owotrack_input_port},
+    {"osc_input_port", tracking(&Config::Tracking::osc_input_port)},
+    {"owotrack_input_port", tracking(&Config::Tracking::owotrack_input_port)},
     {"deadzone", &Settings::deadzone},
     {"max_angle_x", &Settings::max_angle_x},
     {"max_angle_y", &Settings::max_angle_y},
@@ -115,7 +121,7 @@ const PersistedField kFirstGroup[] = {
     {"jump_accel_threshold", &Settings::jump_accel_threshold},
     {"jump_accel_smoothing", &Settings::jump_accel_smoothing},
     {"jump_accel_suppress_threshold", &Settings::jump_accel_suppress_threshold},
-    {"squat_source", &Settings::squat_source},
+    {"squat_source", tracking(&Config::Tracking::squat_source)},
     {"squat_upper_threshold", &Settings::squat_upper_threshold},
     {"squat_lower_threshold", &Settings::squat_lower_threshold},
     {"squat_is_hold", &Settings::squat_is_hold},
@@ -123,18 +129,18 @@ const PersistedField kFirstGroup[] = {
     {"squat_key", outputs(&Config::Outputs::squat_key)},
     {"squat_hook_button", outputs(&Config::Outputs::squat_hook_button)},
     {"squat_output_mode", outputs(&Config::Outputs::squat_output_mode)},
-    {"hmd_source", &Settings::hmd_source},
-    {"tracker_source", &Settings::tracker_source},
+    {"hmd_source", tracking(&Config::Tracking::hmd_source)},
+    {"tracker_source", tracking(&Config::Tracking::tracker_source)},
 };
 
 // Read after the identifiers that have legacy names.
 const PersistedField kSecondGroup[] = {
-    {"slime_jump_tracker_name", &Settings::slime_jump_tracker_name},
+    {"slime_jump_tracker_name", tracking(&Config::Tracking::slime_jump_tracker_name)},
     {"slime_orientation", &Settings::slime_orientation},
     {"slime_facing", &Settings::slime_facing},
-    {"solarxr_port", &Settings::solarxr_port},
-    {"steamvr_tracker_id", &Settings::steamvr_tracker_id},
-    {"steamvr_tracker_name", &Settings::steamvr_tracker_name},
+    {"solarxr_port", tracking(&Config::Tracking::solarxr_port)},
+    {"steamvr_tracker_id", tracking(&Config::Tracking::steamvr_tracker_id)},
+    {"steamvr_tracker_name", tracking(&Config::Tracking::steamvr_tracker_name)},
     {"hook_target_serial", outputs(&Config::Outputs::hook_target_serial)},
     {"hook_target_name", outputs(&Config::Outputs::hook_target_name)},
     {"vrchat_osc_address", outputs(&Config::Outputs::vrchat_osc_address)},
@@ -210,7 +216,7 @@ std::optional<E> readChoice(const json& value, const char* key, Refusals& refusa
   return choice;
 }
 
-// A value read into a field of Settings (an atomic or a shared text).
+// A value read into an atomic field of Settings.
 template <class Target>
 void readSettingsField(const json& value, const char* key, Target& target, Refusals& refusals) {
   if constexpr (std::is_same_v<Target, std::atomic<int>>) {
@@ -219,10 +225,9 @@ void readSettingsField(const json& value, const char* key, Target& target, Refus
     if (const auto number = readFloat(value, key, refusals)) target = *number;
   } else if constexpr (std::is_same_v<Target, std::atomic<bool>>) {
     target = value.get<bool>();
-  } else if constexpr (IsChoice<Target>::value) {
-    if (const auto choice = readChoice<decltype(target.load())>(value, key, refusals)) target = *choice;
   } else {
-    target = value.get<std::string>();
+    static_assert(IsChoice<Target>::value);
+    if (const auto choice = readChoice<decltype(target.load())>(value, key, refusals)) target = *choice;
   }
 }
 
@@ -312,8 +317,6 @@ json toJson(const Settings& settings, const Config& config, const FieldPointer& 
           if constexpr (std::is_same_v<Stored, std::atomic<float>>) {
             static const Settings kDefaults;
             return writableFloat(stored.load(), (kDefaults.*pointer).load());
-          } else if constexpr (std::is_same_v<Stored, SharedText>) {
-            return stored.get();
           } else if constexpr (IsChoice<Stored>::value) {
             return std::string(choiceText(stored.load()));
           } else {
@@ -419,11 +422,11 @@ bool loadSettingsText(std::string_view text, Settings& settings, std::ostream& e
 
     for (const auto& entry : kFirstGroup) readField(document, entry.key, settings, config, entry.field, refusals);
     readWithLegacy(document, "slime_tracker_id", "slime_loco_id", [&](const json& v) {
-      if (const auto id = readInt(v, "slime_tracker_id", refusals)) settings.slime_tracker_id = *id;
+      if (const auto id = readInt(v, "slime_tracker_id", refusals)) config.tracking.slime_tracker_id = *id;
     });
-    readField(document, "openvr_hmd_id", settings, config, &Settings::openvr_hmd_id, refusals);
+    readField(document, "openvr_hmd_id", settings, config, tracking(&Config::Tracking::openvr_hmd_id), refusals);
     readWithLegacy(document, "slime_tracker_name", "slime_loco_name",
-                   [&](const json& v) { settings.slime_tracker_name = v.get<std::string>(); });
+                   [&](const json& v) { config.tracking.slime_tracker_name = v.get<std::string>(); });
     for (const auto& entry : kSecondGroup) readField(document, entry.key, settings, config, entry.field, refusals);
     readMapping(document, kPhoneMapping, settings);
     readMapping(document, kSlimeMapping, settings);
@@ -445,9 +448,9 @@ std::string serializeSettings(const Settings& settings) {
   json document = json::object();
   for (const auto& entry : kFirstGroup) document[entry.key] = toJson(settings, *config, entry.field);
   for (const auto& entry : kSecondGroup) document[entry.key] = toJson(settings, *config, entry.field);
-  document["slime_tracker_id"] = settings.slime_tracker_id.load();
-  document["openvr_hmd_id"] = settings.openvr_hmd_id.load();
-  document["slime_tracker_name"] = settings.slime_tracker_name.get();
+  document["slime_tracker_id"] = config->tracking.slime_tracker_id;
+  document["openvr_hmd_id"] = config->tracking.openvr_hmd_id;
+  document["slime_tracker_name"] = config->tracking.slime_tracker_name;
   for (const AxisMapping* mapping : {&kPhoneMapping, &kSlimeMapping}) {
     document[mapping->rollKey] = axisToText(settings.*mapping->roll);
     document[mapping->pitchKey] = axisToText(settings.*mapping->pitch);

@@ -163,7 +163,7 @@ TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
   });  // non-ASCII is written as UTF-8
   settings.slime_map_yaw = AxisNegZ;
   settings.center_offset.set(1.5f, -2.0f, 170.25f);
-  settings.steamvr_tracker_id = 3;
+  settings.config.edit([&](core::Config& c) { c.tracking.steamvr_tracker_id = 3; });
   settings.osc_listen_all = true;
   ASSERT_TRUE(file.save(settings));
   EXPECT_NE(savedText().find("\"Controller \xC3\xA9\xE2\x9C\x93\""), std::string::npos);
@@ -175,7 +175,7 @@ TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
   EXPECT_EQ(loaded.config.snapshot()->outputs.hook_target_name, settings.config.snapshot()->outputs.hook_target_name);
   EXPECT_EQ(loaded.slime_map_yaw, AxisNegZ);
   EXPECT_EQ(loaded.center_offset.get(), (std::array<float, 3>{1.5f, -2.0f, 170.25f}));
-  EXPECT_EQ(loaded.steamvr_tracker_id, 3);
+  EXPECT_EQ(loaded.config.snapshot()->tracking.steamvr_tracker_id, 3);
   EXPECT_EQ(serializeSettings(loaded), serializeSettings(settings));
 }
 
@@ -208,8 +208,8 @@ TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing)
   writeUserFile(
       R"({"slime_loco_id": 4, "slime_loco_name": "hip", "map_roll": "X", "map_pitch": "-Z", "map_yaw": "None"})");
   ASSERT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.slime_tracker_id, 4);
-  EXPECT_EQ(settings.slime_tracker_name.get(), "hip");
+  EXPECT_EQ(settings.config.snapshot()->tracking.slime_tracker_id, 4);
+  EXPECT_EQ(settings.config.snapshot()->tracking.slime_tracker_name, "hip");
   for (auto* roll : {&settings.phone_map_roll, &settings.slime_map_roll}) EXPECT_EQ(*roll, AxisX);
   for (auto* pitch : {&settings.phone_map_pitch, &settings.slime_map_pitch}) EXPECT_EQ(*pitch, AxisNegZ);
   for (auto* yaw : {&settings.phone_map_yaw, &settings.slime_map_yaw}) EXPECT_EQ(*yaw, AxisNone);
@@ -217,8 +217,8 @@ TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing)
   writeUserFile(
       R"({"slime_tracker_id": 7, "slime_loco_id": 4, "slime_tracker_name": "chest", "slime_loco_name": "hip"})");
   ASSERT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.slime_tracker_id, 7);
-  EXPECT_EQ(settings.slime_tracker_name.get(), "chest");
+  EXPECT_EQ(settings.config.snapshot()->tracking.slime_tracker_id, 7);
+  EXPECT_EQ(settings.config.snapshot()->tracking.slime_tracker_name, "chest");
   // Legacy keys are never written back.
   ASSERT_TRUE(file.save(settings));
   EXPECT_EQ(savedText().find("slime_loco"), std::string::npos);
@@ -246,8 +246,8 @@ TEST_F(SettingsFileTest, WrongTypeStopsTheLoadKeepingWhatWasReadBefore) {
   writeUserFile(R"({"osc_input_port": 9100, "owotrack_input_port": 7000, "deadzone": "3", "max_angle_x": 45})");
   settings.deadzone = 4.0f;
   EXPECT_FALSE(file.load(settings));
-  EXPECT_EQ(settings.osc_input_port, 9100);
-  EXPECT_EQ(settings.owotrack_input_port, 7000);
+  EXPECT_EQ(settings.config.snapshot()->tracking.osc_input_port, 9100);
+  EXPECT_EQ(settings.config.snapshot()->tracking.owotrack_input_port, 7000);
   EXPECT_EQ(settings.deadzone, 4.0f);
   EXPECT_EQ(settings.max_angle_x, 30.0f);  // after the failing key: untouched
   EXPECT_EQ(err.str().rfind("[Settings] Load error: ", 0), 0u) << err.str();
@@ -259,16 +259,16 @@ TEST_F(SettingsFileTest, WrongTypeStopsTheLoadKeepingWhatWasReadBefore) {
   ASSERT_TRUE(file.save(fresh));
   Settings reloaded;
   ASSERT_TRUE(file.load(reloaded));
-  EXPECT_EQ(reloaded.osc_input_port, 9100);
-  EXPECT_EQ(reloaded.owotrack_input_port, 7000);
+  EXPECT_EQ(reloaded.config.snapshot()->tracking.osc_input_port, 9100);
+  EXPECT_EQ(reloaded.config.snapshot()->tracking.owotrack_input_port, 7000);
   EXPECT_EQ(reloaded.deadzone, 3.0f);
 }
 
 TEST_F(SettingsFileTest, NumbersConvertLikeTypedReads) {
   writeUserFile(R"({"osc_input_port": 9000.7, "owotrack_input_port": -12.9, "deadzone": true, "max_angle_x": 12})");
   ASSERT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.osc_input_port, 9000);
-  EXPECT_EQ(settings.owotrack_input_port, -12);
+  EXPECT_EQ(settings.config.snapshot()->tracking.osc_input_port, 9000);
+  EXPECT_EQ(settings.config.snapshot()->tracking.owotrack_input_port, -12);
   EXPECT_EQ(settings.deadzone, 1.0f);
   EXPECT_EQ(settings.max_angle_x, 12.0f);
 
@@ -281,10 +281,10 @@ TEST_F(SettingsFileTest, NumbersConvertLikeTypedReads) {
 TEST_F(SettingsFileTest, IntegersOutsideTheIntRangeAreErrorsNotWrappedValues) {
   for (const char* json :
        {R"({"osc_input_port": 1e20})", R"({"osc_input_port": 4294967297})", R"({"osc_input_port": -3000000000})"}) {
-    settings.osc_input_port = 9000;
+    settings.config.edit([&](core::Config& c) { c.tracking.osc_input_port = 9000; });
     writeUserFile(json);
     EXPECT_FALSE(file.load(settings)) << json;
-    EXPECT_EQ(settings.osc_input_port, 9000) << json;
+    EXPECT_EQ(settings.config.snapshot()->tracking.osc_input_port, 9000) << json;
   }
 }
 
@@ -371,12 +371,12 @@ TEST_F(SettingsFileTest, UnknownMembersAreIgnoredAndNotKept) {
 
 TEST_F(SettingsFileTest, TextThatIsNotUtf8IsSavedRepairedAndLoadsBack) {
   settings.config.edit([&](core::Config& c) { c.outputs.hook_target_name = "bad \xFF utf-8"; });
-  settings.slime_tracker_name = "cut \xE2\x9C";
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_tracker_name = "cut \xE2\x9C"; });
   ASSERT_TRUE(file.save(settings)) << err.str();
   Settings loaded;
   ASSERT_TRUE(file.load(loaded)) << err.str();
   EXPECT_EQ(loaded.config.snapshot()->outputs.hook_target_name, "bad \xEF\xBF\xBD utf-8");
-  EXPECT_EQ(loaded.slime_tracker_name.get(), "cut \xEF\xBF\xBD");
+  EXPECT_EQ(loaded.config.snapshot()->tracking.slime_tracker_name, "cut \xEF\xBF\xBD");
 }
 
 TEST_F(SettingsFileTest, UnwritableFolderIsReportedAndNothingIsDestroyed) {

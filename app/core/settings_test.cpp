@@ -37,22 +37,25 @@ TEST(Utf8Text, EachIllFormedPartBecomesOneReplacementAndCutsKeepWholeCharacters)
 
 TEST(Settings, TextFieldsCanBeEditedWhileOtherThreadsReadThem) {
   Settings settings;
-  settings.slime_tracker_name = "Keyboard";  // before the reader starts: the default text is neither of the two
   std::atomic<bool> stop{false};
   std::atomic<int> torn{0};
-  settings.slime_tracker_name = "Keyboard";  // before the reader starts, so it never sees the default text
+  settings.config.edit([&](core::Config& c) {
+    c.tracking.slime_tracker_name = "Keyboard";
+  });  // before the reader starts, so it never sees the default text
   std::thread reader([&] {
     while (!stop) {
-      const std::string mode = settings.slime_tracker_name.get();
+      const std::string mode = settings.config.snapshot()->tracking.slime_tracker_name;
       if (mode != "Keyboard" && mode != "SteamVR Hook (a much longer text than the other one)") ++torn;
     }
   });
   for (int i = 0; i < 20000; ++i)
-    settings.slime_tracker_name = (i % 2) ? "Keyboard" : "SteamVR Hook (a much longer text than the other one)";
+    settings.config.edit([&](core::Config& c) {
+      c.tracking.slime_tracker_name = (i % 2) ? "Keyboard" : "SteamVR Hook (a much longer text than the other one)";
+    });
   stop = true;
   reader.join();
   EXPECT_EQ(torn, 0);
-  EXPECT_TRUE(settings.slime_tracker_name.equals("Keyboard"));
+  EXPECT_EQ(settings.config.snapshot()->tracking.slime_tracker_name, "Keyboard");
 }
 
 }  // namespace

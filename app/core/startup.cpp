@@ -30,8 +30,8 @@ int runStartup(Settings& settings, SettingsFile& settingsFile, const StartupStep
   out << "[Main] StrivoVR is starting..." << std::endl;
   out << "[Main] Local IP: " << steps.localAddress() << std::endl;
   out << "[Main] Loading settings..." << std::endl;
-  out << "[Main] Initial Tracker Source (from Code): [" << core::choiceText(settings.tracker_source.load()) << "]"
-      << std::endl;
+  out << "[Main] Initial Tracker Source (from Code): ["
+      << core::choiceText(settings.config.snapshot()->tracking.tracker_source) << "]" << std::endl;
 
   if (!settingsFile.load(settings)) {
     out << "[Main] No settings found, saving defaults." << std::endl;

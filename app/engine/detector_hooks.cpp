@@ -48,7 +48,7 @@ void DetectorHooks::watchdog(double now) {
     if (settings.last_change_time > 0) settings.last_change_time = now;
   }
   watchdog_.check(now);
-  const core::Source squat = settings.squat_source.load();
+  const core::Source squat = settings.config.snapshot()->tracking.squat_source;
   if (squat != core::Source::OpenVr && squat != core::Source::OpenXr) crouch_.disable();
 }
 

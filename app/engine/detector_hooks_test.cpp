@@ -52,7 +52,7 @@ struct HookedEngine : ::testing::Test {
 
 TEST_F(HookedEngine, TripleTapTogglesOffWithResetStopSoundAndSaveThenOnAgain) {
   settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = true; });
-  settings.hmd_source = core::Source::Disabled;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
   engine.onRotation("Phone", 20, 0, 0);
   ASSERT_NE(output.y, 0.0f);
   for (int tap = 0; tap < 3; ++tap) {
@@ -78,7 +78,7 @@ TEST_F(HookedEngine, TripleTapTogglesOffWithResetStopSoundAndSaveThenOnAgain) {
 }
 
 TEST_F(HookedEngine, HeightJumpIsPressedAndReleasedByThePass) {
-  settings.hmd_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   engine.onPosition("SteamVR (OpenVR)", 0, 1.60f, 0);
   pass();
   engine.onPosition("SteamVR (OpenVR)", 0, 1.80f, 0);
@@ -93,14 +93,14 @@ TEST_F(HookedEngine, HeightJumpIsPressedAndReleasedByThePass) {
 }
 
 TEST_F(HookedEngine, AccelerationJumpFromThePhone) {
-  settings.hmd_source = core::Source::PhoneAcceleration;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::PhoneAcceleration; });
   engine.onAcceleration("Phone", 0, 20, 0);
   EXPECT_TRUE(output.jump);
   EXPECT_TRUE(logged("[INFO ] Engine: Jump detected (Accel)!"));
 }
 
 TEST_F(HookedEngine, CrouchTriggerPressesAreReleasedByThePass) {
-  settings.squat_source = core::Source::OpenXr;
+  settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenXr; });
   engine.onPosition("OpenXR (In-Game)", 0, 1.05f, 0);
   EXPECT_TRUE(output.crouch);
   pass(0.14);
@@ -113,12 +113,12 @@ TEST_F(HookedEngine, CrouchTriggerPressesAreReleasedByThePass) {
 }
 
 TEST_F(HookedEngine, SwitchingCrouchDetectionOffLetsGoOfAHeldCrouch) {
-  settings.squat_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
   settings.squat_is_hold = true;
   engine.onPosition("SteamVR (OpenVR)", 0, 1.0f, 0);
   pass();
   EXPECT_TRUE(output.crouch);
-  settings.squat_source = core::Source::Disabled;
+  settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::Disabled; });
   pass();
   EXPECT_FALSE(output.crouch);
   EXPECT_FALSE(settings.crouching);
@@ -127,7 +127,7 @@ TEST_F(HookedEngine, SwitchingCrouchDetectionOffLetsGoOfAHeldCrouch) {
 }
 
 TEST_F(HookedEngine, WatchdogStopsASilentTrackerAndWalkingResumesWhenItMoves) {
-  settings.hmd_source = core::Source::Disabled;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
   engine.onRotation("Phone", 20, 0, 0);
   for (int i = 0; i < 99; ++i) pass();  // 1.98 s
   EXPECT_NE(settings.stick[1], 0.0f);
@@ -149,7 +149,7 @@ TEST_F(HookedEngine, WatchdogStopsASilentTrackerAndWalkingResumesWhenItMoves) {
 }
 
 TEST_F(HookedEngine, AfterAPauseTheWatchdogCountsFromTheResume) {
-  settings.hmd_source = core::Source::Disabled;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
   engine.onRotation("Phone", 20, 0, 0);
   pass();
   settings.tracking_active = false;

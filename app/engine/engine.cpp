@@ -90,7 +90,8 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   if (!allFinite({a, b, c})) return;
   std::lock_guard lock(lock_);
   if (!settings_.tracking_active) return;
-  const SourceSelection selection = SourceSelection::read(settings_);
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();  // one per sample
+  const SourceSelection& selection = config->tracking;
 
   if (isJumpTrackerSource(source, selection)) {
     settings_.jump_tracker_orientation.set(a, b, c);
@@ -115,7 +116,8 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
   if (!allFinite({x, y, z, w})) return;
   std::lock_guard lock(lock_);
   if (!settings_.tracking_active) return;
-  const SourceSelection selection = SourceSelection::read(settings_);
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();  // one per sample
+  const SourceSelection& selection = config->tracking;
   const bool locomotion = isLocomotionSource(source, selection);
   const bool jumpTracker = isJumpTrackerSource(source, selection);
   if (!locomotion && !jumpTracker) return;
@@ -212,7 +214,8 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
   if (!settings_.tracking_active) return;
   settings_.head_position.set(x, y, z);
 
-  const Source hmdSource = settings_.hmd_source.load();
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  const Source hmdSource = config->tracking.hmd_source;
   const double now = clock_.now();
   if (isOneOf(hmdSource, {Source::SlimeOsc, Source::OpenVr, Source::OpenXr}) &&
       isHeadPositionSource(source, hmdSource)) {
@@ -222,7 +225,7 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
     recordJump(now, rise, settings_.jump_threshold, rise + settings_.compensation, fired, false);
   }
 
-  const Source squatSource = settings_.squat_source.load();
+  const Source squatSource = config->tracking.squat_source;
   if (isOneOf(squatSource, {Source::OpenVr, Source::OpenXr}) && source == core::choiceText(squatSource)) {
     hooks_->updateCrouch(y);
     history_->crouch.push({now, y * 100.0f, settings_.crouching.load()});
@@ -236,14 +239,15 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
     std::lock_guard lock(lock_);
     if (settings_.tracking_active) {
       settings_.last_acceleration.set(x, y, z);
-      const Source hmdSource = settings_.hmd_source.load();
-      const Source trackerSource = settings_.tracker_source.load();
+      const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+      const Source hmdSource = config->tracking.hmd_source;
+      const Source trackerSource = config->tracking.tracker_source;
       const bool solarXR = hmdSource == Source::SlimeSolarXr || trackerSource == Source::SlimeSolarXr;
       const bool sourceGate = isOneOf(hmdSource, {Source::PhoneAcceleration, Source::Phone, Source::SlimeSolarXr}) ||
                               trackerSource == Source::SlimeSolarXr;
       bool nameGate = source == core::choiceText(Source::Phone);
       if (!nameGate && solarXR) {
-        const std::string jumpTracker = settings_.slime_jump_tracker_name.get();
+        const std::string& jumpTracker = config->tracking.slime_jump_tracker_name;
         nameGate = jumpTracker == "None" || jumpTracker.empty() || source == jumpTracker;
       }
       if (sourceGate && nameGate) {

@@ -191,16 +191,16 @@ TEST_F(EngineTest, RotationSampleFlowsToTheOutputWithLiveFields) {
 }
 
 TEST_F(EngineTest, UnselectedSourcesAndStoppedTrackingChangeNothing) {
-  settings.tracker_source = core::Source::SteamVrTracker;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SteamVrTracker; });
   engine.onRotation("Phone", 30, 0, 0);
   engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
   EXPECT_EQ(port.stickCount(), 0u);
   EXPECT_EQ(settings.last_sample_time.load(), 0.0);
   EXPECT_EQ(mapped(), (Angles{0, 0, 0}));
 
-  settings.tracker_source = core::Source::Phone;
-  settings.hmd_source = core::Source::OpenVr;
-  settings.squat_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::Phone; });
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
+  settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
   settings.tracking_active = false;
   engine.onRotation("Phone", 30, 0, 0);
   engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
@@ -214,15 +214,15 @@ TEST_F(EngineTest, UnselectedSourcesAndStoppedTrackingChangeNothing) {
 }
 
 TEST_F(EngineTest, OscAndSolarXRSourcesAreMatchedByAddressAndName) {
-  settings.tracker_source = core::Source::SlimeOsc;
-  settings.slime_tracker_id = 3;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeOsc; });
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_tracker_id = 3; });
   engine.onQuaternion("/tracking/trackers/2/rotation", 0.2f, 0, 0, 0.98f);
   EXPECT_EQ(port.stickCount(), 0u);
   engine.onQuaternion("/tracking/trackers/3/rotation", 0.2f, 0, 0, 0.98f);
   EXPECT_EQ(port.stickCount(), 1u);
 
-  settings.tracker_source = core::Source::SlimeSolarXr;
-  settings.slime_tracker_name = "Waist";
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeSolarXr; });
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_tracker_name = "Waist"; });
   engine.onQuaternion("Chest", 0.2f, 0, 0, 0.98f);
   EXPECT_EQ(port.stickCount(), 1u);
   engine.onQuaternion("Waist", 0.2f, 0, 0, 0.98f);
@@ -240,8 +240,8 @@ TEST_F(EngineTest, MountingDecidesBetweenKeptAnglesAndTheQuaternionPath) {
   EXPECT_NEAR(mapped()[2], -90.00021f, 1e-3f);
 
   // SolarXR uses its own mounting texts.
-  settings.tracker_source = core::Source::SlimeSolarXr;
-  settings.slime_tracker_name = "Waist";
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeSolarXr; });
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_tracker_name = "Waist"; });
   engine.onRotation("Waist", 20, 0, 0);
   EXPECT_EQ(mapped(), (Angles{20, 0, 0}));
   settings.slime_facing = core::Facing::Inward;
@@ -258,7 +258,7 @@ TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
 
   // The same value as the jump tracker only: no correction, no locomotion output.
   settings.orientation = core::Mounting::LandscapeLeft;
-  settings.hmd_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   engine.onQuaternion("SteamVR (OpenVR)", s, 0, 0, c);
   EXPECT_NEAR(settings.jump_tracker_orientation[1], 20.0f, 1e-3f);
   EXPECT_NEAR(settings.jump_tracker_orientation[2], 0.0f, 1e-3f);
@@ -286,7 +286,7 @@ TEST_F(EngineTest, CentringSubtractsTheOffsetAndWrapsWhenAsked) {
   // A non-locomotion source name keeps the mapped orientation uncentred.
   settings.fix_angle_discontinuity = false;
   settings.center_offset.set(5, 5, 5);
-  settings.tracker_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::OpenVr; });
   engine.onRotation("SteamVR (OpenVR)", 1, 2, 3);
   EXPECT_EQ(centred(), (Angles{1, 2, 3}));
 }
@@ -362,7 +362,7 @@ TEST_F(EngineTest, SetCenterStoresTheMappedOrientationAndSavesAfterUnlocking) {
 }
 
 TEST_F(EngineTest, HeightJumpPressesAndThePassReleasesAtTheEngineTime) {
-  settings.hmd_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   hooks.heightJump = true;
   engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
   EXPECT_EQ(settings.head_position[1], 1.7f);
@@ -391,7 +391,7 @@ TEST_F(EngineTest, HeightJumpPressesAndThePassReleasesAtTheEngineTime) {
 
 TEST_F(EngineTest, PositionFeedsDetectorsOnlyFromTheirSources) {
   engine.onPosition("Phone (Acceleration)", 0, 1.7f, 0);  // the default hmd_source is not a height source
-  settings.hmd_source = core::Source::OpenXr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenXr; });
   engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
   EXPECT_EQ(hooks.heightCalls, 0);
   engine.onPosition("OpenXR (In-Game)", 0, 1.7f, 0);
@@ -399,7 +399,7 @@ TEST_F(EngineTest, PositionFeedsDetectorsOnlyFromTheirSources) {
   EXPECT_TRUE(port.jumpCalls().empty());
 
   EXPECT_EQ(hooks.crouchCalls, 0);  // squat_source "Disabled"
-  settings.squat_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
   engine.onPosition("OpenXR (In-Game)", 0, 1.0f, 0);
   engine.onPosition("SteamVR (OpenVR)", 0, 1.0f, 0);
   EXPECT_EQ(hooks.crouchCalls, 1);
@@ -411,19 +411,21 @@ TEST_F(EngineTest, AccelerationPassesTheSourceAndNameGates) {
   engine.onAcceleration("Chest", 1, 2, 3);
   EXPECT_EQ(hooks.accelCalls, 1);
 
-  settings.hmd_source = core::Source::SlimeSolarXr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::SlimeSolarXr; });
   engine.onAcceleration("Chest", 1, 2, 3);  // "None" accepts every SolarXR tracker
-  settings.slime_jump_tracker_name = "";
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_jump_tracker_name = ""; });
   engine.onAcceleration("Hip", 1, 2, 3);
-  settings.slime_jump_tracker_name = "Head";
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_jump_tracker_name = "Head"; });
   engine.onAcceleration("Chest", 1, 2, 3);
   engine.onAcceleration("Head", 1, 2, 3);
   EXPECT_EQ(hooks.accelCalls, 4);
 
-  settings.hmd_source = core::Source::Disabled;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
   engine.onAcceleration("Phone", 1, 2, 3);
   EXPECT_EQ(hooks.accelCalls, 4);
-  settings.tracker_source = core::Source::SlimeSolarXr;  // either source on SolarXR opens the gate
+  settings.config.edit([&](core::Config& c) {
+    c.tracking.tracker_source = core::Source::SlimeSolarXr;
+  });  // either source on SolarXR opens the gate
   engine.onAcceleration("Head", 1, 2, 3);
   EXPECT_EQ(hooks.accelCalls, 5);
 
@@ -490,8 +492,8 @@ TEST_F(EngineTest, TestPushHoldsForwardOneSecondThenReleasesOnce) {
 // locomotion sample; jump input with a marker where one fired; head height with
 // the crouch state.
 TEST_F(EngineTest, SamplesFillTheLiveHistory) {
-  settings.hmd_source = core::Source::OpenVr;
-  settings.squat_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
+  settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
   engine.onRotation("Phone", 12, 0, -5);  // default map: first angle forward, third to the side
   hooks.heightJump = true;
   settings.jump_rise = 0.2f;

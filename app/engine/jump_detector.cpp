@@ -160,17 +160,17 @@ JumpDetectorManager::JumpDetectorManager(core::Settings& settings, const WallClo
     : settings_(settings), height_(settings, clock), accel_(settings, clock) {}
 
 bool JumpDetectorManager::height(float y) {
-  return isPositionSource(settings_.hmd_source.load()) && height_.processHeight(y);
+  return isPositionSource(settings_.config.snapshot()->tracking.hmd_source) && height_.processHeight(y);
 }
 
 bool JumpDetectorManager::acceleration(float x, float y, float z) {
-  return isAccelerationSource(settings_.hmd_source.load()) && accel_.processAcceleration(x, y, z);
+  return isAccelerationSource(settings_.config.snapshot()->tracking.hmd_source) && accel_.processAcceleration(x, y, z);
 }
 
 void JumpDetectorManager::setOrientation(float a, float b, float c) { height_.setOrientation(a, b, c); }
 
 bool JumpDetectorManager::isJumping() const {
-  const Source source = settings_.hmd_source.load();
+  const Source source = settings_.config.snapshot()->tracking.hmd_source;
   if (isPositionSource(source)) return height_.isJumping();
   if (isAccelerationSource(source)) return accel_.isJumping();
   return false;

@@ -223,14 +223,14 @@ TEST(JumpDetectorManager, RoutesByJumpSource) {
   JumpDetectorManager manager(settings, clock);
   settings.jump_accel_suppress_threshold = 0;
 
-  settings.hmd_source = core::Source::PhoneAcceleration;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::PhoneAcceleration; });
   EXPECT_FALSE(manager.height(1.0f));
   clock.advance(20);
   EXPECT_FALSE(manager.height(2.0f));  // not fed to the height detector
   EXPECT_TRUE(manager.acceleration(0, 20, 0));
   EXPECT_TRUE(manager.isJumping());
 
-  settings.hmd_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   EXPECT_FALSE(manager.isJumping());  // the height detector's flag
   EXPECT_FALSE(manager.acceleration(0, 50, 0));
   EXPECT_FALSE(manager.height(1.0f));
@@ -239,7 +239,7 @@ TEST(JumpDetectorManager, RoutesByJumpSource) {
   EXPECT_TRUE(manager.isJumping());
 
   for (const core::Source source : {core::Source::Disabled, core::Source::Phone, core::Source::None}) {
-    settings.hmd_source = source;
+    settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = source; });
     clock.advance(1000);
     EXPECT_FALSE(manager.height(5.0f)) << core::choiceText(source);
     EXPECT_FALSE(manager.acceleration(0, 100, 0)) << core::choiceText(source);
@@ -251,7 +251,7 @@ TEST(JumpDetectorManager, OrientationReachesTheHeightDetector) {
   core::Settings settings;
   FakeWallClock clock;
   JumpDetectorManager manager(settings, clock);
-  settings.hmd_source = core::Source::OpenXr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenXr; });
   settings.jump_pitch_comp = 100;
   manager.setOrientation(0, 0, 0);
   manager.height(1.0f);

@@ -15,11 +15,6 @@ bool isChosenSolarXRTracker(std::string_view source, const SourceSelection& s) {
 
 }  // namespace
 
-SourceSelection SourceSelection::read(const core::Settings& settings) {
-  return {settings.tracker_source.load(), settings.hmd_source.load(), settings.slime_tracker_name.get(),
-          settings.slime_tracker_id.load(std::memory_order_relaxed)};
-}
-
 bool isLocomotionSource(std::string_view source, const SourceSelection& s) {
   if (source == core::choiceText(s.tracker_source)) return true;
   if (s.tracker_source == Source::SlimeSolarXr && isChosenSolarXRTracker(source, s)) return true;

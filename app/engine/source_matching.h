@@ -3,20 +3,13 @@
 #include <string>
 #include <string_view>
 
-#include "app/core/settings.h"
+#include "app/core/config.h"
 
 namespace engine {
 
-// The source settings a handler decides with, copied once per sample so one
-// sample is judged against one consistent selection.
-struct SourceSelection {
-  core::Source tracker_source = core::Source::Phone;
-  core::Source hmd_source = core::Source::PhoneAcceleration;
-  std::string slime_tracker_name;
-  int slime_tracker_id = 0;
-
-  static SourceSelection read(const core::Settings& settings);
-};
+// A handler decides with the tracking section of the one configuration snapshot
+// it took for its sample, so one sample is judged against one consistent selection.
+using SourceSelection = core::Config::Tracking;
 
 // True when a value named `source` comes from the locomotion tracker: the selected
 // tracker source itself, the chosen SolarXR tracker, or an OSC address of the

@@ -9,7 +9,12 @@ using core::Source;
 
 SourceSelection selection(Source tracker, Source hmd = Source::PhoneAcceleration, std::string slimeName = "None",
                           int slimeId = 1) {
-  return {tracker, hmd, std::move(slimeName), slimeId};
+  SourceSelection s;
+  s.tracker_source = tracker;
+  s.hmd_source = hmd;
+  s.slime_tracker_name = std::move(slimeName);
+  s.slime_tracker_id = slimeId;
+  return s;
 }
 
 TEST(SourceMatching, LocomotionNeedsTheExactSelectedSource) {

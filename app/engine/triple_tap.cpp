@@ -13,16 +13,16 @@ TripleTapCheck::TripleTapCheck(core::Settings& settings, core::Logger& logger, c
       engineLock_(engineLock),
       resetOutputs_(std::move(resetOutputs)) {}
 
-bool TripleTapCheck::fromLocomotionTracker(std::string_view source) const {
+bool TripleTapCheck::fromLocomotionTracker(std::string_view source, const core::Config::Tracking& tracking) const {
   using core::Source;
-  const Source tracker = settings_.tracker_source.load();
+  const Source tracker = tracking.tracker_source;
   if (source == core::choiceText(Source::Phone)) return tracker == Source::Phone;
   if (tracker == Source::SlimeSolarXr) {
-    const std::string name = settings_.slime_tracker_name.get();
+    const std::string& name = tracking.slime_tracker_name;
     return name != "None" && source == name;
   }
   if (tracker == Source::SlimeOsc) {
-    const std::string address = "/tracking/trackers/" + std::to_string(settings_.slime_tracker_id.load()) + "/";
+    const std::string address = "/tracking/trackers/" + std::to_string(tracking.slime_tracker_id) + "/";
     return source.find(address) != std::string_view::npos;
   }
   return false;
@@ -31,7 +31,7 @@ bool TripleTapCheck::fromLocomotionTracker(std::string_view source) const {
 std::optional<bool> TripleTapCheck::check(std::string_view source, float x, float y, float z) {
   const core::ConfigStore::Snapshot config = settings_.config.snapshot();
   if (!config->program.slimevr_tap_toggle) return std::nullopt;
-  if (!fromLocomotionTracker(source)) return std::nullopt;
+  if (!fromLocomotionTracker(source, config->tracking)) return std::nullopt;
   const int axis = config->program.slimevr_tap_axis;
   const float value = axis == 0   ? std::fabs(x)
                       : axis == 1 ? std::fabs(y)

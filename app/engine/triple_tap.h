@@ -27,7 +27,7 @@ class TripleTapCheck {
   std::optional<bool> check(std::string_view source, float x, float y, float z);
 
  private:
-  bool fromLocomotionTracker(std::string_view source) const;
+  bool fromLocomotionTracker(std::string_view source, const core::Config::Tracking& tracking) const;
 
   core::Settings& settings_;
   core::Logger& logger_;

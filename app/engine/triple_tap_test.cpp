@@ -95,23 +95,23 @@ TEST_F(TapFixture, OnlyTheLocomotionTrackerAndOnlyWhenEnabled) {
   EXPECT_FLOAT_EQ(settings.tap_value, 0.0f);
 
   settings.config.edit([](core::Config& c) { c.program.slimevr_tap_axis = 2; });
-  settings.tracker_source = core::Source::SlimeOsc;
-  settings.slime_tracker_id = 3;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeOsc; });
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_tracker_id = 3; });
   for (double t : {1002.0, 1002.3, 1002.6}) tapAt(t, 30, "/tracking/trackers/13/rotation");
   for (double t : {1003.0, 1003.3, 1003.6}) tapAt(t, 30, "Phone");  // Phone while not the tracker
   EXPECT_TRUE(settings.tracking_active);
   for (double t : {1004.0, 1004.3}) tapAt(t, 30, "/tracking/trackers/3/rotation");
   EXPECT_EQ(tapAt(1004.6, 30, "/tracking/trackers/3/acceleration"), std::optional<bool>(false));
 
-  settings.tracker_source = core::Source::SlimeSolarXr;
-  settings.slime_tracker_name = "None";
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeSolarXr; });
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_tracker_name = "None"; });
   for (double t : {1006.0, 1006.3, 1006.6}) tapAt(t, 30, "None");
   EXPECT_FALSE(settings.tracking_active);
-  settings.slime_tracker_name = "Chest";
+  settings.config.edit([&](core::Config& c) { c.tracking.slime_tracker_name = "Chest"; });
   for (double t : {1008.0, 1008.3}) tapAt(t, 30, "Chest");
   EXPECT_EQ(tapAt(1008.6, 30, "Chest"), std::optional<bool>(true));
 
-  settings.tracker_source = core::Source::Phone;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::Phone; });
   settings.config.edit([](core::Config& c) { c.program.slimevr_tap_toggle = false; });
   for (double t : {1010.0, 1010.3, 1010.6}) EXPECT_EQ(tapAt(t), std::nullopt);
   EXPECT_TRUE(settings.tracking_active);

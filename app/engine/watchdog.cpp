@@ -26,7 +26,7 @@ bool Watchdog::check(double now) {
   logger_.warn(line);
   resetOutputs_();
   using core::Source;
-  const Source source = settings_.tracker_source.load();
+  const Source source = settings_.config.snapshot()->tracking.tracker_source;
   if (source == Source::SteamVrTracker || source == Source::Phone || source == Source::SlimeSolarXr ||
       source == Source::SlimeOsc)
     settings_.stalled = true;

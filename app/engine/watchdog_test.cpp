@@ -60,14 +60,14 @@ TEST_F(WatchdogFixture, SamePoseKeepsComingIsFrozenAfterTwoSeconds) {
 }
 
 TEST_F(WatchdogFixture, StalledOnlyForTrackerSources) {
-  settings.tracker_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::OpenVr; });
   sample(1.0);
   settings.stick[0] = -0.3f;
   EXPECT_TRUE(watchdog.check(4.0));
   EXPECT_FALSE(settings.stalled);
   using core::Source;
   for (const Source source : {Source::SteamVrTracker, Source::Phone, Source::SlimeSolarXr, Source::SlimeOsc}) {
-    settings.tracker_source = source;
+    settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = source; });
     settings.stalled = false;
     settings.stick[0] = -0.3f;
     EXPECT_TRUE(watchdog.check(100.0 + resets * 10.0)) << core::choiceText(source);

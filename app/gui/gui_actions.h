@@ -70,7 +70,6 @@ struct GuiActions {
   // Monotonic seconds (for the device-list cache); steady clock when empty.
   std::function<double()> now;
 
-  std::function<void()> refreshSources;                  // tracking service: restart the sources
   std::function<void()> clearCenter;                     // engine: forget the centre offset
   std::function<double()> engineNow;                     // the engine clock (for the last sample's age)
   std::function<std::string()> localAddress;             // this machine's IPv4 address

@@ -167,8 +167,9 @@ std::uint64_t UserInterface::shownState() {
   // Plot data counts only where a plot shows it; the pacer caps how often it redraws.
   const core::LiveHistory* history = actions_.history;
   if (history && activeTab_ == Main) d.add(history->lean.written());
-  if (history && activeTab_ == Jump && s.hmd_source.load() != core::Source::Disabled) d.add(history->jump.written());
-  if (history && activeTab_ == Crouch && s.squat_source.load() != core::Source::Disabled)
+  if (history && activeTab_ == Jump && s.config.snapshot()->tracking.hmd_source != core::Source::Disabled)
+    d.add(history->jump.written());
+  if (history && activeTab_ == Crouch && s.config.snapshot()->tracking.squat_source != core::Source::Disabled)
     d.add(history->crouch.written());
   const bool jumping = actions_.isJumping ? actions_.isJumping() : s.jumping.load();
   switch (activeTab_) {

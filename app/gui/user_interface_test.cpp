@@ -245,8 +245,8 @@ using Phase = gui::tabs::CalibrationWizard::Phase;
 TEST(UserInterface, CalibrationWizardStepsThroughAndApplySavesItsValues) {
   Calibrating f;
   f.settings.deadzone = 6;
-  f.settings.hmd_source = core::Source::OpenVr;
-  f.settings.squat_source = core::Source::OpenVr;
+  f.settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
+  f.settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
   ASSERT_TRUE(f.click("CALIBRATE"));
   ASSERT_TRUE(f.window->wizard().active());
   f.frame();
@@ -278,7 +278,9 @@ TEST(UserInterface, CalibrationWizardStepsThroughAndApplySavesItsValues) {
 
 TEST(UserInterface, CalibrationStopsOnASilentTrackerAndCancelChangesNothing) {
   Calibrating f;
-  f.settings.hmd_source = core::Source::Disabled;  // and no crouch source: the head step is skipped
+  f.settings.config.edit([&](core::Config& c) {
+    c.tracking.hmd_source = core::Source::Disabled;
+  });  // and no crouch source: the head step is skipped
   const std::string before = core::serializeSettings(f.settings);
   ASSERT_TRUE(f.click("CALIBRATE"));
   ASSERT_TRUE(f.runUntil(Phase::Recording));

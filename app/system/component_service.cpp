@@ -78,9 +78,10 @@ void ComponentService::refreshComponents() {
 }
 
 void ComponentService::refreshPorts() {
-  ports_ = {{"Phone (owoTrack)", settings_.owotrack_input_port.load(), "UDP"},
-            {"SlimeVR (OSC)", settings_.osc_input_port.load(), "UDP"},
-            {"SlimeVR (SolarXR)", settings_.solarxr_port.load(), "TCP"},
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  ports_ = {{"Phone (owoTrack)", config->tracking.owotrack_input_port, "UDP"},
+            {"SlimeVR (OSC)", config->tracking.osc_input_port, "UDP"},
+            {"SlimeVR (SolarXR)", config->tracking.solarxr_port, "TCP"},
             {"SteamVR Hook", hook::kDriverPort, "UDP"}};
   for (PortEntry& entry : ports_) entry.inUse = isPortInUse(entry.port, entry.protocol);
 }

@@ -203,9 +203,9 @@ TEST_F(ComponentFixture, PortsComeFromTheSettingsAndAHeldPortShowsInUse) {
   ASSERT_TRUE(held.open() && held.bind({0, 0}));
   platform::Endpoint local;
   ASSERT_TRUE(held.localEndpoint(local));
-  settings.owotrack_input_port = local.port;
-  settings.osc_input_port = testsupport::freeUdpPort();
-  settings.solarxr_port = 21110;
+  settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = local.port; });
+  settings.config.edit([&](core::Config& c) { c.tracking.osc_input_port = testsupport::freeUdpPort(); });
+  settings.config.edit([&](core::Config& c) { c.tracking.solarxr_port = 21110; });
   ComponentService service(settings, logger, environment());
   service.refreshPorts();
   const auto& ports = service.ports();

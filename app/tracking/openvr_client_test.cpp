@@ -301,7 +301,7 @@ TEST_F(OpenVrClient, HeadThreadFeedsThePoseAndAHeldStickTogglesOnceAfterTwoSecon
   fake.setButtons(2, 1ull << vr::k_EButton_Axis0);
 
   core::Settings settings;
-  settings.hmd_source = core::Source::OpenVr;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   settings.config.edit([](core::Config& c) { c.program.bind_steamvr_toggle = true; });
   settings.config.edit([](core::Config& c) { c.program.steamvr_toggle_hand = 1; });
   RecordingSounds sounds;
@@ -371,8 +371,8 @@ TEST_F(OpenVrClient, HeadThreadFeedsThePoseAndAHeldStickTogglesOnceAfterTwoSecon
   EXPECT_EQ(counters.lastControllerIndex, 2u);
 
   // A new device index waits for the next start of the thread.
-  settings.openvr_hmd_id = 1;
-  service.refresh_sources();
+  settings.config.edit([&](core::Config& c) { c.tracking.openvr_hmd_id = 1; });
+  settings.config.flush();  // the service restarts the thread itself
   ASSERT_TRUE(fake.waitCycles(2));
   expectNear(positions.all().back(), {0.1f, 1.7f, -0.2f}, 1e-5f);
   service.cleanup();
@@ -418,9 +418,9 @@ TEST_F(OpenVrClient, TrackerReaderGivesLeanAnglesAndAccelerationInItsOwnFrame) {
   // Through the tracking service: a new `steamvr_tracker_id` switches devices on the
   // running thread, without a new session.
   core::Settings settings;
-  settings.tracker_source = core::Source::SteamVrTracker;
-  settings.hmd_source = core::Source::Disabled;
-  settings.steamvr_tracker_id = 3;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SteamVrTracker; });
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
+  settings.config.edit([&](core::Config& c) { c.tracking.steamvr_tracker_id = 3; });
   SteppingClock clock(0.011);
   SteamVrTrackerReader reader(manager, clock, console);
   core::Logger logger(nullptr);
@@ -435,8 +435,8 @@ TEST_F(OpenVrClient, TrackerReaderGivesLeanAnglesAndAccelerationInItsOwnFrame) {
   ASSERT_TRUE(waitUntil([&] { return angles.size() > 0; }));
   expectNear(angles.all().back(), {30, 0, 90}, 1e-3f);
   const std::uint32_t inits = fake.counters().initCalls;
-  settings.steamvr_tracker_id = 4;
-  service.refresh_sources();
+  settings.config.edit([&](core::Config& c) { c.tracking.steamvr_tracker_id = 4; });
+  settings.config.flush();  // the service restarts the reader itself
   ASSERT_TRUE(fake.waitCycles(2));
   expectNear(angles.all().back(), {0, 20, 0}, 1e-3f);
   EXPECT_EQ(fake.counters().initCalls, inits);
@@ -455,9 +455,9 @@ TEST_F(OpenVrClient, WithoutARuntimeThreadsEndAndListsAreEmptyUntilANextRefreshF
   OpenVRManager manager(absent, console);
   ManualClock clock;
   core::Settings settings;
-  settings.hmd_source = core::Source::OpenVr;
-  settings.tracker_source = core::Source::SteamVrTracker;
-  settings.steamvr_tracker_id = 0;
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SteamVrTracker; });
+  settings.config.edit([&](core::Config& c) { c.tracking.steamvr_tracker_id = 0; });
   RecordingSounds sounds;
   TrackingToggle toggle(settings, sounds, nullptr, nullptr);
   openvr_server server(settings, manager, toggle, clock, console);

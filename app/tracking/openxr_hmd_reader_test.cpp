@@ -76,7 +76,7 @@ struct Harness {
 TEST(OpenXRHmdReader, NewHeadFramesReachTheEnginesPositionSlotOncePerPollPeriod) {
   const std::string name = sectionName("frames");
   Harness h(name);
-  h.settings.hmd_source = core::Source::OpenXr;
+  h.settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenXr; });
 
   // No game yet: the start fails with its message, then the reader keeps looking, once a second.
   h.tracking.initialize();
@@ -124,16 +124,18 @@ TEST(OpenXRHmdReader, NewHeadFramesReachTheEnginesPositionSlotOncePerPollPeriod)
 
   // Start again while running, and a refresh that still needs the reader (for crouching): one thread, one line.
   h.reader.start();
-  h.settings.hmd_source = core::Source::PhoneAcceleration;
-  h.settings.squat_source = core::Source::OpenXr;
-  h.tracking.refresh_sources();
+  h.settings.config.edit([](core::Config& c) {
+    c.tracking.hmd_source = core::Source::PhoneAcceleration;
+    c.tracking.squat_source = core::Source::OpenXr;
+  });
+  h.settings.config.flush();  // the service follows the change itself
   EXPECT_EQ(h.out.text(), "[OpenXR HMD] Attached to shared memory. Starting poll thread.\n");
   layer.publish(0.0f, 1.7f, 0.1f);
   h.nextSample();
   EXPECT_EQ(h.delivered().size(), 3u);
 
-  h.settings.squat_source = core::Source::Disabled;
-  h.tracking.refresh_sources();
+  h.settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::Disabled; });
+  h.settings.config.flush();
   EXPECT_FALSE(h.reader.running());
   h.reader.stop();
   EXPECT_EQ(h.out.text(), "[OpenXR HMD] Attached to shared memory. Starting poll thread.\n[OpenXR HMD] Stopped.\n");

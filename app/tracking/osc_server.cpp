@@ -36,7 +36,7 @@ void osc_server::set_message_callback(MessageCallback callback) { onMessage_ = s
 
 bool osc_server::start() {
   if (running()) return true;
-  const int configured = settings_.osc_input_port.load();
+  const int configured = settings_.config.snapshot()->tracking.osc_input_port;
   const bool validPort = configured >= 0 && configured <= 65535;
   // Other hosts may toggle tracking through it: this machine only unless the user opens it.
   const std::uint32_t address = settings_.osc_listen_all.load() ? 0 : platform::Endpoint::loopback(0).address;
@@ -98,7 +98,7 @@ void osc_server::onNotOsc(std::span<const std::byte> packet) {
   // One pair of lines per datagram, built in place.
   log_.write(core::Logger::Line::Packet, core::FixedLine<128>()
                                              .add("[OSC] WARNING: Received non-OSC packet (binary?) on port ")
-                                             .addSigned(settings_.osc_input_port.load())
+                                             .addSigned(settings_.config.snapshot()->tracking.osc_input_port)
                                              .add(". Size: ")
                                              .add(std::uint64_t{packet.size()})
                                              .view());

@@ -36,7 +36,7 @@ struct NoSounds : core::IFeedbackSounds {
 class OscServer : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings.osc_input_port = 0;  // any free port
+    settings.config.edit([&](core::Config& c) { c.tracking.osc_input_port = 0; });  // any free port
     server.set_message_callback([this](std::string_view address, std::span<const float> values) {
       std::string line(address);
       for (float v : values) line += " " + std::to_string(v);
@@ -111,7 +111,7 @@ TEST_F(OscServer, DeliversSlimeVrBundlesAndTogglesTrackingOnResets) {
   EXPECT_EQ(takeEvents(), (std::vector<std::string>{"/tracking/trackers/1/position 0.500000 1.250000 -2.000000",
                                                     "/tracking/trackers/1/rotation 10.000000 20.000000 30.000000"}));
   EXPECT_TRUE(settings.tracking_active);
-  const std::string port = std::to_string(settings.osc_input_port.load());
+  const std::string port = std::to_string(settings.config.snapshot()->tracking.osc_input_port);
   EXPECT_TRUE(out.contains("[OSC] WARNING: Received non-OSC packet (binary?) on port " + port +
                            ". Size: 10\n[OSC] Hex: 01 01 01 01 01 01 01 01 01 01 ...\n"))
       << out.text();
@@ -204,20 +204,20 @@ TEST_F(OscServer, BindFailureOnATakenPortIsReportedOnStandardError) {
   ASSERT_TRUE(blocker.bind(Endpoint::loopback(0)));
   Endpoint taken;
   ASSERT_TRUE(blocker.localEndpoint(taken));
-  settings.osc_input_port = taken.port;
+  settings.config.edit([&](core::Config& c) { c.tracking.osc_input_port = taken.port; });
 
   EXPECT_FALSE(server.start());
   EXPECT_FALSE(server.running());
   EXPECT_TRUE(err.contains("[OSC] ERROR: bind() failed on port " + std::to_string(taken.port) +
                            " (PORT ALREADY IN USE!), WSA error="))
       << err.text();
-  settings.osc_input_port = 70000;
+  settings.config.edit([&](core::Config& c) { c.tracking.osc_input_port = 70000; });
   EXPECT_FALSE(server.start());
   EXPECT_TRUE(err.contains("[OSC] ERROR: bind() failed on port 70000 (not a UDP port)\n")) << err.text();
 
   // The next start after the port is freed succeeds.
   blocker.close();
-  settings.osc_input_port = taken.port;
+  settings.config.edit([&](core::Config& c) { c.tracking.osc_input_port = taken.port; });
   EXPECT_TRUE(server.start()) << err.text();
   EXPECT_EQ(server.port(), taken.port);
 }

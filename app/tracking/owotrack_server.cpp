@@ -59,7 +59,7 @@ void owotrack_server::log(std::string_view line) { log_.write(core::Logger::Line
 
 bool owotrack_server::start() {
   if (running()) return true;
-  const int configured = settings_.owotrack_input_port.load();
+  const int configured = settings_.config.snapshot()->tracking.owotrack_input_port;
   log("[owotrack] Requesting server start on port " + std::to_string(configured) + "...");
   log("[owotrack] Server thread started.");
   const bool inRange = platform::isPortNumber(configured);

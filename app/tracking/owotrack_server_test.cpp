@@ -64,7 +64,7 @@ Bytes event(std::uint32_t type, int code) {
 class PhoneServer : public ::testing::Test {
  protected:
   void SetUp() override {
-    settings.owotrack_input_port = 0;  // any free port
+    settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = 0; });  // any free port
     ASSERT_TRUE(phone.open());
     ASSERT_TRUE(phone.bind(Endpoint::loopback(0)));
     ASSERT_TRUE(phone.setReceiveTimeout(1000));
@@ -370,7 +370,7 @@ TEST_F(PhoneServer, StartWhileListeningReturnsTrueAndStopIsLoggedEvenWhenStopped
 TEST_F(PhoneServer, StopsPromptlyAndRebindsTheSamePort) {
   const std::uint16_t port = server.port();
   // Several stop/start rounds: each stop wakes the receive at once (a stuck join hangs the test).
-  settings.owotrack_input_port = port;
+  settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = port; });
   for (int round = 0; round < 5; ++round) {
     server.stop();
     ASSERT_TRUE(server.start()) << out.text();
@@ -387,7 +387,7 @@ TEST_F(PhoneServer, BindFailureOnATakenPortIsReportedAndRetriedLater) {
   ASSERT_TRUE(blocker.bind({0, 0}));
   Endpoint taken;
   ASSERT_TRUE(blocker.localEndpoint(taken));
-  settings.owotrack_input_port = taken.port;
+  settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = taken.port; });
   out.clear();
 
   EXPECT_FALSE(server.start());
@@ -399,7 +399,7 @@ TEST_F(PhoneServer, BindFailureOnATakenPortIsReportedAndRetriedLater) {
   // A port number no socket can have (a hand-edited file) fails the same way and says why;
   // the last valid port is tried for real and never called out of range.
   for (const int port : {70000, 65536, -1, 65535}) {
-    settings.owotrack_input_port = port;
+    settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = port; });
     out.clear();
     const bool valid = port == 65535;
     const bool started = server.start();
@@ -411,7 +411,7 @@ TEST_F(PhoneServer, BindFailureOnATakenPortIsReportedAndRetriedLater) {
     EXPECT_EQ(out.contains("OUT OF RANGE"), !valid) << out.text();
     server.stop();
   }
-  settings.owotrack_input_port = taken.port;
+  settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = taken.port; });
 
   // The failed run's thread is joined by the next start, which succeeds once the port is free.
   blocker.close();

@@ -78,10 +78,11 @@ void TrackingService::initialize() {
     });
   }
   refresh_sources();
-  programNotices_ = settings_.config.subscribe(core::kProgramSection, [this](const core::Config& config) {
-    std::lock_guard lock(refreshMutex_);
-    if (config.program.bind_steamvr_toggle != gestureWatched_) refreshLocked();
-  });
+  notices_ =
+      settings_.config.subscribe(core::kTrackingSection | core::kProgramSection, [this](const core::Config& config) {
+        std::lock_guard lock(refreshMutex_);
+        if (!(planOf(config) == applied_)) refreshLocked();
+      });
 }
 
 void TrackingService::refresh_sources() {
@@ -89,22 +90,30 @@ void TrackingService::refresh_sources() {
   refreshLocked();
 }
 
+TrackingService::SourcePlan TrackingService::planOf(const core::Config& config) {
+  const core::Config::Tracking& t = config.tracking;
+  return {t.tracker_source, t.hmd_source,          t.squat_source,
+          t.osc_input_port, t.owotrack_input_port, t.solarxr_port,
+          t.openvr_hmd_id,  t.steamvr_tracker_id,  config.program.bind_steamvr_toggle};
+}
+
 void TrackingService::refreshLocked() {
   using core::Source;
-  const Source tracker = settings_.tracker_source.load();
-  const Source hmd = settings_.hmd_source.load();
-  const Source squat = settings_.squat_source.load();
+  const SourcePlan plan = planOf(*settings_.config.snapshot());
+  applied_ = plan;
+  const Source tracker = plan.tracker;
+  const Source hmd = plan.hmd;
+  const Source squat = plan.squat;
   logger_.info("TrackingService: Refreshing sources...");
   logger_.info("  Tracker Source: " + std::string(core::choiceText(tracker)));
   logger_.info("  HMD Source:     " + std::string(core::choiceText(hmd)));
 
-  refreshOsc(tracker == Source::SlimeOsc || hmd == Source::SlimeOsc);
-  refreshPhone(tracker == Source::Phone || hmd == Source::PhoneAcceleration, tracker);
+  refreshOsc(tracker == Source::SlimeOsc || hmd == Source::SlimeOsc, plan.oscPort);
+  refreshPhone(tracker == Source::Phone || hmd == Source::PhoneAcceleration, tracker, plan.phonePort);
 
-  gestureWatched_ = settings_.config.snapshot()->program.bind_steamvr_toggle;
-  if (hmd == Source::OpenVr || squat == Source::OpenVr || gestureWatched_) {
+  if (hmd == Source::OpenVr || squat == Source::OpenVr || plan.gesture) {
     logger_.info("TrackingService: calling openvr_server::start...");
-    if (receivers_.openvrHmd) receivers_.openvrHmd->start(settings_.openvr_hmd_id.load());
+    if (receivers_.openvrHmd) receivers_.openvrHmd->start(plan.openvrHmdId);
     logger_.info("TrackingService: openvr_server::start returned.");
   } else {
     logger_.info("TrackingService: calling openvr_server::stop...");
@@ -120,26 +129,25 @@ void TrackingService::refreshLocked() {
   }
   if (auto* client = receivers_.solarxr) {
     if (tracker == Source::SlimeSolarXr || hmd == Source::SlimeSolarXr)
-      client->connect("127.0.0.1", settings_.solarxr_port.load());
+      client->connect("127.0.0.1", plan.solarxrPort);
     else
       client->disconnect();
   }
   if (auto* reader = receivers_.steamvrTracker) {
     if (tracker == Source::SteamVrTracker)
-      reader->start(settings_.steamvr_tracker_id.load());
+      reader->start(plan.steamvrTrackerId);
     else
       reader->stop();
   }
 }
 
-void TrackingService::refreshOsc(bool needed) {
+void TrackingService::refreshOsc(bool needed, int port) {
   IOscReceiver* osc = receivers_.osc;
   if (!needed) {
     if (osc) osc->stop();
     lastOscPort_ = -1;
     return;
   }
-  const int port = settings_.osc_input_port.load();
   if (port != lastOscPort_) {
     logger_.info("TrackingService: Port changed, restarting OSC...");
     if (osc) osc->stop();
@@ -153,7 +161,7 @@ void TrackingService::refreshOsc(bool needed) {
   }
 }
 
-void TrackingService::refreshPhone(bool needed, core::Source trackerSource) {
+void TrackingService::refreshPhone(bool needed, core::Source trackerSource, int port) {
   IPhoneReceiver* phone = receivers_.phone;
   if (!needed) {
     logger_.info("TrackingService: owoTrack NOT needed, stopping.");
@@ -162,7 +170,6 @@ void TrackingService::refreshPhone(bool needed, core::Source trackerSource) {
     return;
   }
   logger_.info("TrackingService: owoTrack is NEEDED (Source: " + std::string(core::choiceText(trackerSource)) + ")");
-  const int port = settings_.owotrack_input_port.load();
   if (port != lastPhonePort_) {
     logger_.info("TrackingService: Port changed (" + std::to_string(lastPhonePort_) + " -> " + std::to_string(port) +
                  "), restarting owoTrack...");
@@ -179,7 +186,7 @@ void TrackingService::refreshPhone(bool needed, core::Source trackerSource) {
 }
 
 void TrackingService::cleanup() {
-  programNotices_.reset();  // no refresh after this: the receivers stay stopped
+  notices_.reset();  // no refresh after this: the receivers stay stopped
   std::lock_guard lock(refreshMutex_);
   if (receivers_.osc) receivers_.osc->stop();
   if (receivers_.phone) receivers_.phone->stop();

@@ -18,9 +18,10 @@ namespace tracking {
 // Owns the choice of tracking sources: from `tracker_source`, `hmd_source`,
 // `squat_source` and `bind_steamvr_toggle` it starts, stops and restarts the
 // receivers, and forwards what they receive to the engine's four callback slots,
-// each value tagged with the name of the source it came from. It listens to the
-// program section of the configuration while initialised, so switching the
-// thumbstick gesture on starts the thread that watches it at once.
+// each value tagged with the name of the source it came from. While initialised it
+// listens to the configuration's tracking and program sections and refreshes when
+// what a refresh acts on changed: a new source, port or device, or the thumbstick
+// gesture switched on, takes effect at once without anyone asking.
 class TrackingService final : public core::IService {
  public:
   TrackingService(core::Settings& settings, core::Logger& logger, Receivers receivers);
@@ -47,8 +48,16 @@ class TrackingService final : public core::IService {
  private:
   std::shared_ptr<const core::SampleSink> slots() const { return callbacks_.load(std::memory_order_acquire); }
   void forwardOsc(std::string_view address, std::span<const float> values);
-  void refreshOsc(bool needed);
-  void refreshPhone(bool needed, core::Source trackerSource);
+  // What a refresh acts on.
+  struct SourcePlan {
+    core::Source tracker = core::Source::None, hmd = core::Source::None, squat = core::Source::None;
+    int oscPort = -1, phonePort = -1, solarxrPort = -1, openvrHmdId = -1, steamvrTrackerId = -1;
+    bool gesture = false;  // the thumbstick gesture needs the OpenVR thread
+    bool operator==(const SourcePlan&) const = default;
+  };
+  static SourcePlan planOf(const core::Config& config);
+  void refreshOsc(bool needed, int port);
+  void refreshPhone(bool needed, core::Source trackerSource, int port);
 
   void refreshLocked();
 
@@ -56,8 +65,8 @@ class TrackingService final : public core::IService {
   core::Logger& logger_;
   Receivers receivers_;
   std::mutex refreshMutex_;
-  bool gestureWatched_ = false;  // bind_steamvr_toggle as the last refresh saw it; guarded by refreshMutex_
-  core::ConfigStore::Subscription programNotices_;
+  SourcePlan applied_;  // what the last refresh acted on; guarded by refreshMutex_
+  core::ConfigStore::Subscription notices_;
   std::atomic<std::shared_ptr<const core::SampleSink>> callbacks_;
   int lastOscPort_ = -1;
   int lastPhonePort_ = -1;

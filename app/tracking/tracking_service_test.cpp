@@ -88,8 +88,8 @@ TEST_F(TrackingServiceTest, PhonePortChangeRestartsAndStoppingForgetsThePort) {
   messages();
   takeCalls();
 
-  settings.owotrack_input_port = 7000;
-  service.refresh_sources();
+  settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = 7000; });
+  settings.config.flush();  // the service follows the change itself
   const Calls log = messages();
   EXPECT_NE(std::find(log.begin(), log.end(), "TrackingService: Port changed (6969 -> 7000), restarting owoTrack..."),
             log.end());
@@ -97,11 +97,11 @@ TEST_F(TrackingServiceTest, PhonePortChangeRestartsAndStoppingForgetsThePort) {
   takeCalls();
 
   // The phone is needed by either selector alone.
-  settings.tracker_source = core::Source::SlimeOsc;
-  service.refresh_sources();
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeOsc; });
+  settings.config.flush();  // the service follows the change itself
   EXPECT_EQ(service.lastPhonePort(), 7000);
-  settings.hmd_source = core::Source::Disabled;
-  service.refresh_sources();
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
+  settings.config.flush();  // the service follows the change itself
   EXPECT_EQ(service.lastPhonePort(), -1);
   const Calls stopped = messages();
   EXPECT_NE(std::find(stopped.begin(), stopped.end(), "TrackingService: owoTrack NOT needed, stopping."),
@@ -109,8 +109,8 @@ TEST_F(TrackingServiceTest, PhonePortChangeRestartsAndStoppingForgetsThePort) {
   EXPECT_NE(std::find(calls.begin(), calls.end(), "phone.stop"), calls.end());
 
   // Turned on again on the same port: a full restart, because the last port was forgotten.
-  settings.tracker_source = core::Source::Phone;
-  service.refresh_sources();
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::Phone; });
+  settings.config.flush();  // the service follows the change itself
   const Calls restarted = messages();
   EXPECT_NE(std::find(restarted.begin(), restarted.end(),
                       "TrackingService: Port changed (-1 -> 7000), restarting owoTrack..."),
@@ -139,8 +139,8 @@ TEST_F(TrackingServiceTest, PhoneStartFailuresAreLoggedAndRetried) {
 }
 
 TEST_F(TrackingServiceTest, OscRestartsOnPortChangeAndRetriesWhileItsPortIsTaken) {
-  settings.tracker_source = core::Source::SlimeOsc;
-  settings.hmd_source = core::Source::Disabled;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeOsc; });
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
   osc.startResult = false;
   service.initialize();
   takeCalls();
@@ -164,12 +164,12 @@ TEST_F(TrackingServiceTest, OscRestartsOnPortChangeAndRetriesWhileItsPortIsTaken
 }
 
 TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
-  settings.tracker_source = core::Source::SteamVrTracker;
-  settings.steamvr_tracker_id = 4;
-  settings.hmd_source = core::Source::Disabled;
-  settings.squat_source = core::Source::OpenXr;
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SteamVrTracker; });
+  settings.config.edit([&](core::Config& c) { c.tracking.steamvr_tracker_id = 4; });
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
+  settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenXr; });
   settings.config.edit([](core::Config& c) { c.program.bind_steamvr_toggle = true; });
-  settings.openvr_hmd_id = 2;
+  settings.config.edit([&](core::Config& c) { c.tracking.openvr_hmd_id = 2; });
   service.initialize();
   EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.stop", "openvr.start 2", "openxr.start", "solarxr.disconnect",
                                 "tracker.start 4"}));
@@ -177,19 +177,24 @@ TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
   EXPECT_EQ(Calls(log.end() - 2, log.end()), (Calls{"TrackingService: calling openvr_server::start...",
                                                     "TrackingService: openvr_server::start returned."}));
 
-  settings.tracker_source = core::Source::SlimeSolarXr;
-  settings.solarxr_port = 21111;
-  settings.squat_source = core::Source::Disabled;
-  settings.hmd_source = core::Source::OpenVr;
-  service.refresh_sources();
+  // A change the window publishes is followed without a refresh call.
+  settings.config.edit([](core::Config& c) {
+    c.tracking.tracker_source = core::Source::SlimeSolarXr;
+    c.tracking.solarxr_port = 21111;
+    c.tracking.squat_source = core::Source::Disabled;
+    c.tracking.hmd_source = core::Source::OpenVr;
+  });
+  settings.config.flush();
   EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.stop", "openvr.start 2", "openxr.stop",
                                 "solarxr.connect 127.0.0.1:21111", "tracker.stop"}));
 
   // No tracker and no head source start nothing; the gesture alone is heard and
-  // followed without a refresh call, and other program changes restart nothing.
-  settings.tracker_source = core::Source::None;
-  settings.hmd_source = core::Source::Disabled;
-  settings.config.edit([](core::Config& c) { c.program.bind_steamvr_toggle = false; });
+  // followed, and other program changes restart nothing.
+  settings.config.edit([](core::Config& c) {
+    c.tracking.tracker_source = core::Source::None;
+    c.tracking.hmd_source = core::Source::Disabled;
+    c.program.bind_steamvr_toggle = false;
+  });
   settings.config.flush();
   const Calls stopped{"osc.stop", "phone.stop", "openvr.stop", "openxr.stop", "solarxr.disconnect", "tracker.stop"};
   EXPECT_EQ(takeCalls(), stopped);
@@ -200,6 +205,14 @@ TEST_F(TrackingServiceTest, StartsTheOtherReceiversTheSettingsSelect) {
   settings.config.flush();
   EXPECT_EQ(takeCalls(),
             (Calls{"osc.stop", "phone.stop", "openvr.start 2", "openxr.stop", "solarxr.disconnect", "tracker.stop"}));
+  // A tracker name (which only the engine reads) restarts nothing; a new source does.
+  settings.config.edit([](core::Config& c) { c.tracking.slime_tracker_name = "Hip"; });
+  settings.config.flush();
+  EXPECT_EQ(takeCalls(), Calls{});
+  settings.config.edit([](core::Config& c) { c.tracking.tracker_source = core::Source::Phone; });
+  settings.config.flush();
+  EXPECT_EQ(takeCalls(), (Calls{"osc.stop", "phone.stop", "phone.start", "openvr.start 2", "openxr.stop",
+                                "solarxr.disconnect", "tracker.stop"}));
 
   service.cleanup();
   EXPECT_EQ(Calls(calls.begin(), calls.begin() + 2), (Calls{"osc.stop", "phone.stop"}));
@@ -273,7 +286,7 @@ TEST_F(TrackingServiceTest, CallbacksCanBeReplacedWhileAReceiverThreadDelivers) 
 
 TEST(TrackingServiceWithPhoneServer, APhoneRotationReachesTheEngineAsPhone) {
   core::Settings settings;
-  settings.owotrack_input_port = 0;
+  settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = 0; });
   core::Logger logger(nullptr);
   core::SilentFeedbackSounds sounds;
   TrackingToggle toggle(settings, sounds, nullptr, nullptr);

@@ -28,7 +28,7 @@ struct Server {
   std::vector<std::array<float, 3>> accelerations;
 
   Server() {
-    settings.owotrack_input_port = 0;
+    settings.config.edit([&](core::Config& c) { c.tracking.owotrack_input_port = 0; });
     server.set_rotation_callback([this](float x, float y, float z, float w) {
       std::lock_guard lock(mutex);
       rotations.push_back({x, y, z, w});

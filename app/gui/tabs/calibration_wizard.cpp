@@ -56,8 +56,8 @@ double CalibrationWizard::now() const {
 }
 
 engine::AxisMap CalibrationWizard::axisMap() const {
-  const bool slime = settings_.tracker_source.load() == core::Source::SlimeOsc ||
-                     settings_.tracker_source.load() == core::Source::SlimeSolarXr;
+  const bool slime = settings_.config.snapshot()->tracking.tracker_source == core::Source::SlimeOsc ||
+                     settings_.config.snapshot()->tracking.tracker_source == core::Source::SlimeSolarXr;
   return engine::StickMapper(settings_).axisMap(slime);
 }
 
@@ -163,8 +163,8 @@ void CalibrationWizard::finishLeans() {
   result_.deadzone = stand_.deadzone;
   result_.maxAngleY = engine::calibration::sensitivity(reach_[0], reach_[1]);
   result_.maxAngleX = engine::calibration::sensitivity(reach_[2], reach_[3]);
-  result_.jumpSignal = engine::calibration::jumpSignalOf(settings_.hmd_source.load());
-  result_.crouch = engine::calibration::hasCrouchSource(settings_.squat_source.load());
+  result_.jumpSignal = engine::calibration::jumpSignalOf(settings_.config.snapshot()->tracking.hmd_source);
+  result_.crouch = engine::calibration::hasCrouchSource(settings_.config.snapshot()->tracking.squat_source);
   if (result_.jumpSignal != JumpSignal::None || result_.crouch) {
     phase_ = Phase::Offer;
     return;

@@ -54,10 +54,18 @@ const std::vector<std::string>& GuiTabInput::axes() {
 GuiTabInput::GuiTabInput(core::Settings& settings, const GuiActions& actions)
     : settings_(settings), actions_(actions) {}
 
-void GuiTabInput::restartTracking() { callIfSet(actions_.refreshSources); }
 void GuiTabInput::save() { callIfSet(actions_.saveSettings); }
 
 void GuiTabInput::render() {
+  // The source, port and device controls edit a copy of the tracking section,
+  // published after the frame's controls; the tracking service follows its notice.
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  tracking_ = config->tracking;
+  renderColumns();
+  if (!(tracking_ == config->tracking)) settings_.config.edit([this](core::Config& c) { c.tracking = tracking_; });
+}
+
+void GuiTabInput::renderColumns() {
   const float available = ImGui::GetContentRegionAvail().x;
   ImGui::Columns(2, "InputRedesignCols", false);
   ImGui::SetColumnWidth(0, available * 0.60f);
@@ -72,15 +80,11 @@ void GuiTabInput::renderLeft() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("InputLeft", ImVec2(0, height), true, true)) {
     sectionTitle("Connection");
-    int selected = indexOf(sources(), settings_.tracker_source.load());
+    int selected = indexOf(sources(), tracking_.tracker_source);
     static const std::vector<std::string> labels = choiceLabels(sources());
-    if (deviceCombo("Loco Source", &selected, labels)) {
-      settings_.tracker_source = sources()[selected];
-      restartTracking();
-      save();
-    }
+    if (deviceCombo("Loco Source", &selected, labels)) tracking_.tracker_source = sources()[selected];
     // Read after the choice, so the rows below edit the new source's settings this frame.
-    const core::Source source = settings_.tracker_source.load();
+    const core::Source source = tracking_.tracker_source;
     const bool slime = isSlime(source);
     ImGui::Separator();
     sectionTitle("Locomotion Axis Mapping");
@@ -144,9 +148,9 @@ void GuiTabInput::renderOscBlock() {
   ImGui::Separator();
   sectionTitle("SlimeVR Settings");
   fieldRow("Select Tracker ID");
-  settingInt("##SlimeTrackerId", settings_.slime_tracker_id, 0, 255);
+  settingInt("##SlimeTrackerId", tracking_.slime_tracker_id, 0, 255);
   fieldRow("Listening Port");
-  if (settingInt("##OscPort", settings_.osc_input_port, 1, 65535)) restartTracking();
+  settingInt("##OscPort", tracking_.osc_input_port, 1, 65535);
 }
 
 void GuiTabInput::renderSolarXRBlock() {
@@ -154,19 +158,17 @@ void GuiTabInput::renderSolarXRBlock() {
   sectionTitle("SolarXR (WebSocket) Settings");
   ImGui::TextUnformatted("Server Address: 127.0.0.1");
   fieldRow("SolarXR Port:");
-  if (settingInt("##SolarXRPort", settings_.solarxr_port, 1, 65535)) restartTracking();
+  settingInt("##SolarXRPort", tracking_.solarxr_port, 1, 65535);
   hint("SlimeVR default is 21110.");
 
   std::vector<std::string> names =
       actions_.solarxr.trackerNames ? actions_.solarxr.trackerNames() : std::vector<std::string>{};
-  const std::string saved = settings_.slime_tracker_name.get();
+  const std::string saved = tracking_.slime_tracker_name;
   if (!saved.empty() && saved != "None" && indexIn(names, saved) < 0) names.push_back(saved);
   fieldRow("Select Tracker:");
   int selected = std::max(0, indexIn(names, saved));
-  if (deviceCombo("##SlimeTracker", &selected, names, ImGui::GetContentRegionAvail().x - 10)) {
-    settings_.slime_tracker_name = names[selected];
-    save();
-  }
+  if (deviceCombo("##SlimeTracker", &selected, names, ImGui::GetContentRegionAvail().x - 10))
+    tracking_.slime_tracker_name = names[selected];
   ImGui::Separator();
   sectionTitle("Status");
   ImGui::TextUnformatted("Client Status:");
@@ -184,14 +186,14 @@ void GuiTabInput::renderPhoneBlock() {
   const Fonts& fonts = widgetFonts();
   ImGui::PushFont(fonts.title ? fonts.title : ImGui::GetIO().Fonts->Fonts[0]);
   ImGui::SetWindowFontScale(fonts.title ? 1.4f : 2.5f);
-  ImGui::TextColored(rgb(palette::kInfo), "%s : %d", address.c_str(), settings_.owotrack_input_port.load());
+  ImGui::TextColored(rgb(palette::kInfo), "%s : %d", address.c_str(), tracking_.owotrack_input_port);
   noteItem("PhoneAddress");
   ImGui::SetWindowFontScale(1.0f);
   ImGui::PopFont();
   fieldRow("Local IP:");
   ImGui::TextColored(rgb(palette::kInfo), "%s", address.c_str());
   fieldRow("Phone Port:");
-  if (settingInt("##PhonePort", settings_.owotrack_input_port, 1, 65535)) restartTracking();
+  settingInt("##PhonePort", tracking_.owotrack_input_port, 1, 65535);
   hint("Enter these in your phone tracking app.");
   // Only this phone drives walking; another takes over after 5 s of its silence.
   fieldRow("Following:");
@@ -217,7 +219,7 @@ void GuiTabInput::renderSteamVRBlock() {
   }
   std::vector<std::string> names{"None"};
   int selected = -1;
-  const int id = settings_.steamvr_tracker_id.load();
+  const int id = tracking_.steamvr_tracker_id;
   if (id == -1) selected = 0;
   for (const HookController& device : controllers_) {
     if (device.index == id) selected = static_cast<int>(names.size());
@@ -226,15 +228,13 @@ void GuiTabInput::renderSteamVRBlock() {
   fieldRow("Select Device:");
   if (deviceCombo("##SteamVRTrackerSelect", &selected, names, ImGui::GetContentRegionAvail().x - 10)) {
     if (selected == 0) {
-      settings_.steamvr_tracker_id = -1;
-      settings_.steamvr_tracker_name = "None";
+      tracking_.steamvr_tracker_id = -1;
+      tracking_.steamvr_tracker_name = "None";
     } else {
       const HookController& device = controllers_[selected - 1];
-      settings_.steamvr_tracker_id = device.index;
-      settings_.steamvr_tracker_name = device.name;
+      tracking_.steamvr_tracker_id = device.index;
+      tracking_.steamvr_tracker_name = device.name;
     }
-    restartTracking();
-    save();
   }
   ImGui::TextUnformatted("Status:");
   ImGui::SameLine();
@@ -264,7 +264,7 @@ void GuiTabInput::renderRight() {
     drawStickVisualizer(settings_);
     if (raisedButton("CALIBRATE", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.startCalibration);
     const bool debug = settings_.config.snapshot()->program.debug_mode;
-    if (settings_.tracker_source.load() != core::Source::SlimeOsc) {
+    if (tracking_.tracker_source != core::Source::SlimeOsc) {
       ImGui::Separator();
       sectionTitle("Quick Controls");
       const float width = ImGui::GetContentRegionAvail().x;

@@ -22,6 +22,7 @@ class GuiTabInput : public ITab {
   static const std::vector<std::string>& axes();
 
  private:
+  void renderColumns();
   void renderLeft();
   void renderRight();
   void renderAxisRows(bool slime);
@@ -32,10 +33,10 @@ class GuiTabInput : public ITab {
   void renderSteamVRBlock();
   void renderConnection();
   void refreshControllers();
-  void restartTracking();
   void save();
 
   core::Settings& settings_;
+  core::Config::Tracking tracking_;  // this frame's copy, edited by the controls
   const GuiActions& actions_;
   std::vector<HookController> controllers_;  // the SteamVR tracker cache
 };

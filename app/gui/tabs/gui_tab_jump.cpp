@@ -87,9 +87,9 @@ void GuiTabJump::render() {
   ImGui::SetColumnWidth(0, available * 0.62f);
   ImGui::SetColumnWidth(1, available * 0.25f);
   ImGui::SetColumnWidth(2, available * 0.13f);
-  core::Source source = settings_.hmd_source.load();
+  core::Source source = settings_.config.snapshot()->tracking.hmd_source;
   renderSettings(source);
-  source = settings_.hmd_source.load();
+  source = settings_.config.snapshot()->tracking.hmd_source;
   ImGui::NextColumn();
   if (source != core::Source::Disabled && indexOf(sources(), source) >= 0) {
     renderVisuals(source);
@@ -115,9 +115,8 @@ void GuiTabJump::renderSettings(core::Source shownSource) {
     if (selected < 0) selected = static_cast<int>(sources().size()) - 1;
     static const std::vector<std::string> labels = choiceLabels(sources());
     if (deviceCombo("HMD Source", &selected, labels, ImGui::GetContentRegionAvail().x - 10)) {
-      settings_.hmd_source = sources()[selected];
-      callIfSet(actions_.saveSettings);
-      callIfSet(actions_.refreshSources);
+      const core::Source chosen = sources()[selected];
+      settings_.config.edit([chosen](core::Config& c) { c.tracking.hmd_source = chosen; });
     }
     const core::Source source = sources()[selected];
     if (source == core::Source::Disabled) {
@@ -154,7 +153,7 @@ void GuiTabJump::renderSettings(core::Source shownSource) {
 
 void GuiTabJump::renderOpenVRDevice() {
   const std::vector<HeadDevice> devices = actions_.headDevices ? actions_.headDevices() : std::vector<HeadDevice>{};
-  const int id = settings_.openvr_hmd_id.load();
+  const int id = settings_.config.snapshot()->tracking.openvr_hmd_id;
   std::string preview = "Device #" + std::to_string(id);
   for (const HeadDevice& device : devices)
     if (device.id == id) preview = device.name;
@@ -164,8 +163,7 @@ void GuiTabJump::renderOpenVRDevice() {
     for (const HeadDevice& device : devices) {
       const std::string label = device.name + "##" + std::to_string(device.id);
       if (ImGui::Selectable(label.c_str(), device.id == id)) {
-        settings_.openvr_hmd_id = device.id;
-        callIfSet(actions_.refreshSources);
+        settings_.config.edit([&device](core::Config& c) { c.tracking.openvr_hmd_id = device.id; });
       }
       noteItem("Device ID/" + device.name);
     }
@@ -185,15 +183,14 @@ void GuiTabJump::renderSolarXRTracker() {
   if (actions_.solarxr.trackerNames)
     for (const std::string& name : actions_.solarxr.trackerNames())
       if (indexIn(names, name) < 0) names.push_back(name);
-  const std::string saved = settings_.slime_jump_tracker_name.get();
+  const std::string saved = settings_.config.snapshot()->tracking.slime_jump_tracker_name;
   if (!saved.empty() && saved != "None" && indexIn(names, saved) < 0) names.push_back(saved);
   ImGui::AlignTextToFramePadding();
   ImGui::TextUnformatted("Tracker:");
   ImGui::SameLine(120);
   int selected = indexIn(names, saved);
   if (deviceCombo("##JumpSlimeTracker", &selected, names, ImGui::GetContentRegionAvail().x - 10)) {
-    settings_.slime_jump_tracker_name = names[selected];
-    callIfSet(actions_.saveSettings);
+    settings_.config.edit([&](core::Config& c) { c.tracking.slime_jump_tracker_name = names[selected]; });
   }
 }
 

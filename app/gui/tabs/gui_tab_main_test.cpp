@@ -174,7 +174,7 @@ TEST(MainTabVisuals, EveryModeAndSourceDrawsWithHostileLiveValues) {
        {OutputMode::Keyboard, OutputMode::Pad, OutputMode::SteamVrHook, OutputMode::VrchatOsc, OutputMode::OpenXrLayer})
     for (const core::Source source : {core::Source::PhoneAcceleration, core::Source::OpenVr}) {
       s.config.edit([&](core::Config& c) { c.outputs.mode = mode; });
-      s.hmd_source = source;
+      s.config.edit([&](core::Config& c) { c.tracking.hmd_source = source; });
       ui.frame([&] { tab.render(); });
       EXPECT_TRUE(ui.has("RESET CENTER")) << core::choiceText(mode);
       EXPECT_TRUE(ui.has("Curve")) << core::choiceText(mode);

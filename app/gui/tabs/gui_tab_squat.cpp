@@ -33,8 +33,8 @@ void GuiTabSquat::render() {
   ImGui::SetColumnWidth(1, available * 0.25f);
   renderSettings();
   ImGui::NextColumn();
-  if (indexOf(sources(), settings_.squat_source.load()) >= 0 && settings_.squat_source.load() != core::Source::Disabled)
-    renderGauge();
+  const core::Source source = settings_.config.snapshot()->tracking.squat_source;
+  if (indexOf(sources(), source) >= 0 && source != core::Source::Disabled) renderGauge();
   ImGui::Columns(1);
 }
 
@@ -43,12 +43,12 @@ void GuiTabSquat::renderSettings() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("SquatSettings", ImVec2(0, height), true, true)) {
     sectionTitle("Input Setting");
-    int selected = indexOf(sources(), settings_.squat_source.load());
+    int selected = indexOf(sources(), settings_.config.snapshot()->tracking.squat_source);
     if (selected < 0) selected = static_cast<int>(sources().size()) - 1;
     static const std::vector<std::string> labels = choiceLabels(sources());
     if (deviceCombo("Crouch Source", &selected, labels, ImGui::GetContentRegionAvail().x - 10)) {
-      settings_.squat_source = sources()[selected];
-      callIfSet(actions_.refreshSources);
+      const core::Source chosen = sources()[selected];
+      settings_.config.edit([chosen](core::Config& c) { c.tracking.squat_source = chosen; });
     }
     if (sources()[selected] == core::Source::Disabled) {
       ImGui::Dummy(ImVec2(0, 20));

@@ -23,13 +23,19 @@ namespace {
 using guitest::HeadlessImGui;
 
 struct Counters {
-  int saves = 0, restarts = 0, clears = 0;
+  int saves = 0, clears = 0;
   gui::GuiActions actions;
-  Counters() {
+  core::Settings& settings;
+  int trackingNotices = 0;  // what the tracking service would hear
+  core::ConfigStore::Subscription subscription;
+  explicit Counters(core::Settings& s)
+      : settings(s),
+        subscription(s.config.subscribe(core::kTrackingSection, [this](const core::Config&) { ++trackingNotices; })) {
     actions.saveSettings = [this] { return ++saves, true; };
-    actions.refreshSources = [this] { ++restarts; };
     actions.clearCenter = [this] { ++clears; };
   }
+  // The tracking notices so far; each change counted on its own when read after it.
+  int trackingChanges() { return settings.config.flush(), trackingNotices; }
 };
 
 bool choose(HeadlessImGui& ui, const std::string& combo, const std::string& item, const std::function<void()>& draw) {
@@ -40,7 +46,7 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   HeadlessImGui ui(1200, 1600);
   core::Settings s;
   s.config.edit([](core::Config& c) { c.program.debug_mode = false; });
-  Counters c;
+  Counters c(s);
   double engineNow = 10;
   c.actions.engineNow = [&] { return engineNow; };
   c.actions.localAddress = [] { return std::string("192.168.1.20"); };
@@ -58,8 +64,8 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   EXPECT_EQ(c.saves, 0) << "axis choices stay in memory";
 
   ASSERT_TRUE(choose(ui, "Loco Source", "SlimeVR (OSC)", draw));
-  EXPECT_EQ(c.restarts, 1);
-  EXPECT_EQ(c.saves, 1);
+  EXPECT_EQ(c.trackingChanges(), 1);
+  EXPECT_EQ(c.saves, 0) << "the saver that listens writes it";
   // The frame of the choice already drew the SlimeVR block and no Quick Controls.
   EXPECT_TRUE(ui.has("##OscPort"));
   EXPECT_FALSE(ui.has("##PhonePort") || ui.has("Reset Center"));
@@ -71,25 +77,26 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   EXPECT_EQ(s.orientation.load(), core::Mounting::Portrait);
 
   // A saved SolarXR tracker that is not reported stays selectable.
-  s.tracker_source = core::Source::SlimeSolarXr;
-  s.slime_tracker_name = "Chest";
+  s.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeSolarXr; });
+  s.config.edit([&](core::Config& c) { c.tracking.slime_tracker_name = "Chest"; });
   ui.frame(draw);
   EXPECT_TRUE(ui.has("##SlimeTracker"));
   ASSERT_TRUE(choose(ui, "##SlimeTracker", "Hip", draw));
-  EXPECT_EQ(s.slime_tracker_name.get(), "Hip");
-  s.slime_tracker_name = "Chest";
+  EXPECT_EQ(s.config.snapshot()->tracking.slime_tracker_name, "Hip");
+  s.config.edit([&](core::Config& c) { c.tracking.slime_tracker_name = "Chest"; });
   ASSERT_TRUE(choose(ui, "##SlimeTracker", "Chest", draw));
 
-  s.tracker_source = core::Source::SteamVrTracker;
-  s.steamvr_tracker_id = 7;
-  const int restarts = c.restarts;
+  s.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SteamVrTracker; });
+  s.config.edit([&](core::Config& c) { c.tracking.steamvr_tracker_id = 7; });
+  const int changes = c.trackingChanges();
   ASSERT_TRUE(choose(ui, "##SteamVRTrackerSelect", "Tracker A", draw));
-  EXPECT_EQ(s.steamvr_tracker_id.load(), 3);
-  EXPECT_EQ(s.steamvr_tracker_name.get(), "Tracker A");
+  EXPECT_EQ(s.config.snapshot()->tracking.steamvr_tracker_id, 3);
+  EXPECT_EQ(s.config.snapshot()->tracking.steamvr_tracker_name, "Tracker A");
+  EXPECT_EQ(c.trackingChanges(), changes + 1);
   ASSERT_TRUE(choose(ui, "##SteamVRTrackerSelect", "None", draw));
-  EXPECT_EQ(s.steamvr_tracker_id.load(), -1);
-  EXPECT_EQ(s.steamvr_tracker_name.get(), "None");
-  EXPECT_EQ(c.restarts, restarts + 2);
+  EXPECT_EQ(s.config.snapshot()->tracking.steamvr_tracker_id, -1);
+  EXPECT_EQ(s.config.snapshot()->tracking.steamvr_tracker_name, "None");
+  EXPECT_EQ(c.trackingChanges(), changes + 2);
 
   s.config.edit([](core::Config& c) { c.program.debug_mode = true; });
   ASSERT_TRUE(ui.click("RESET OFFSET", draw));
@@ -112,8 +119,8 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
 TEST(JumpTab, SourcePanelsBindingAndALongKey) {
   HeadlessImGui ui(1200, 1600);
   core::Settings s;
-  s.hmd_source = core::Source::Disabled;
-  Counters c;
+  s.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
+  Counters c(s);
   int deviceRefreshes = 0;
   c.actions.headDevices = [] { return std::vector<gui::HeadDevice>{{1, "Headset"}}; };
   c.actions.refreshHeadDevices = [&] { ++deviceRefreshes; };
@@ -124,17 +131,17 @@ TEST(JumpTab, SourcePanelsBindingAndALongKey) {
   EXPECT_FALSE(ui.has("Hold Time (s)") || ui.has("Threshold (cm)") || ui.has("##Output Mode"));
 
   ASSERT_TRUE(choose(ui, "HMD Source", "Phone (Acceleration)", draw));
-  EXPECT_EQ(s.hmd_source.load(), core::Source::PhoneAcceleration);
-  EXPECT_EQ(c.saves, 1);
-  EXPECT_EQ(c.restarts, 1);
+  EXPECT_EQ(s.config.snapshot()->tracking.hmd_source, core::Source::PhoneAcceleration);
+  EXPECT_EQ(c.trackingChanges(), 1);
   EXPECT_TRUE(ui.has("Accel Axis") && ui.has("Hold Time (s)"));
   EXPECT_FALSE(ui.has("Threshold (cm)"));
 
   ASSERT_TRUE(choose(ui, "HMD Source", "SteamVR (OpenVR)", draw));
   EXPECT_TRUE(ui.has("Threshold (cm)") && ui.has("Comp Axis"));
+  EXPECT_EQ(c.trackingChanges(), 2);
   ASSERT_TRUE(choose(ui, "Device ID", "Headset", draw));
-  EXPECT_EQ(s.openvr_hmd_id.load(), 1);
-  EXPECT_EQ(c.restarts, 3);
+  EXPECT_EQ(s.config.snapshot()->tracking.openvr_hmd_id, 1);
+  EXPECT_EQ(c.trackingChanges(), 3);
   ASSERT_TRUE(ui.click("Refresh", draw));
   EXPECT_EQ(deviceRefreshes, 1);
   ASSERT_TRUE(choose(ui, "Comp Axis", "Pitch (P)", draw));
@@ -188,14 +195,14 @@ TEST(JumpTab, OrientationChangeWrapsAndKeepsHalfASecond) {
 TEST(CrouchTab, SourceThresholdClampHoldAndBinding) {
   HeadlessImGui ui(1200, 1600);
   core::Settings s;
-  Counters c;
+  Counters c(s);
   gui::tabs::GuiTabSquat tab(s, c.actions);
   auto draw = [&] { tab.render(); };
   ui.frame(draw);
   EXPECT_FALSE(ui.has("Upper Threshold (cm)"));
   ASSERT_TRUE(choose(ui, "Crouch Source", "SteamVR (OpenVR)", draw));
-  EXPECT_EQ(c.restarts, 1);
-  EXPECT_EQ(c.saves, 0) << "the crouch source is written by SAVE SETTINGS";
+  EXPECT_EQ(c.trackingChanges(), 1);
+  EXPECT_EQ(c.saves, 0) << "the saver that listens writes it";
   ASSERT_TRUE(ui.has("Upper Threshold (cm)"));
 
   // The lower threshold is kept below the upper one.
@@ -376,7 +383,7 @@ TEST(RoadPanel, ASilentPhoneIsRedWithTheAddressToTypeAndTheFirewall) {
   r.ui.frame([&] { r.draw(); });
   EXPECT_TRUE(r.lit("Tracker", "red"));
   // SlimeVR's hint names its port; a running layer is green.
-  r.settings.tracker_source = core::Source::SlimeOsc;
+  r.settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeOsc; });
   r.layer = true;
   r.ui.frame([&] { r.draw(); });
   EXPECT_EQ(r.help("Tracker"), "Nothing from SlimeVR: start the SlimeVR server and let it send OSC to port 9000.");
@@ -397,7 +404,7 @@ TEST(RoadPanel, ASilentPhoneIsRedWithTheAddressToTypeAndTheFirewall) {
 TEST(StartupTab, SwitchesPublishAtOnceAndTheVolumeOnRelease) {
   HeadlessImGui ui(1200, 1200);
   core::Settings s;
-  Counters c;
+  Counters c(s);
   int checks = 0;
   c.actions.checkForUpdatesNow = [&] { ++checks; };
   int notices = 0;
@@ -407,7 +414,7 @@ TEST(StartupTab, SwitchesPublishAtOnceAndTheVolumeOnRelease) {
     return notices;
   };
   // The tracking service as the program runs it, with a recording head thread.
-  s.hmd_source = core::Source::Disabled;
+  s.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
   tracking::Calls calls;
   tracking::FakeOpenVr openvr(calls);
   core::Logger logger(nullptr);

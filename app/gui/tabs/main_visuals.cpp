@@ -140,7 +140,7 @@ void drawJumpIndicator(const core::Settings& s, bool jumping) {
   draw->AddRect(boxTop, boxBottom, ImGui::GetColorU32(ImGuiCol_Border), 12, 0, 4);
   const float inset = 6;
 
-  const core::Source source = s.hmd_source.load();
+  const core::Source source = s.config.snapshot()->tracking.hmd_source;
   if (source != core::Source::PhoneAcceleration && source != core::Source::SlimeSolarXr) {
     float riseCm = s.jump_rise.load() * 100.0f;
     if (!std::isfinite(riseCm) || riseCm < 0) riseCm = 0;

@@ -126,7 +126,7 @@ std::vector<std::string> RoadPanel::lines() const {
 RoadPanel::Counts RoadPanel::countsNow(const core::Settings& settings, const GuiActions& actions) {
   const core::RoadStats* stats = actions.road.stats;
   Counts now;
-  now.trackerSource = settings.tracker_source.load();
+  now.trackerSource = settings.config.snapshot()->tracking.tracker_source;
   now.layer = actions.road.layerFrames ? actions.road.layerFrames() : 0;
   if (stats) {
     now.atNs = stats->now();
@@ -161,10 +161,10 @@ std::array<long long, 4> RoadPanel::ratesShown(const core::Settings& settings, c
 void RoadPanel::sample(const core::Settings& settings, const GuiActions& actions) {
   const core::RoadStats* stats = actions.road.stats;
   RoadFigures& f = figures_;
-  f.trackerSource = settings.tracker_source.load();
+  f.trackerSource = settings.config.snapshot()->tracking.tracker_source;
   f.mode = settings.config.snapshot()->outputs.mode;
-  f.phonePort = settings.owotrack_input_port.load();
-  f.oscPort = settings.osc_input_port.load();
+  f.phonePort = settings.config.snapshot()->tracking.owotrack_input_port;
+  f.oscPort = settings.config.snapshot()->tracking.osc_input_port;
   f.driver = actions.road.driverAnswer ? actions.road.driverAnswer() : DriverAnswer{};
   f.layerRunning = actions.road.layerRunning && actions.road.layerRunning();
 

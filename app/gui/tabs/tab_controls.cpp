@@ -72,12 +72,12 @@ bool settingRadio(const char* label, std::atomic<int>& setting, int value) {
   return true;
 }
 
-bool settingInt(const char* id, std::atomic<int>& setting, int minimum, int maximum) {
-  int value = setting.load();
+bool settingInt(const char* id, int& setting, int minimum, int maximum) {
+  int value = setting;
   ImGui::InputInt(id, &value, 1, 100);
   noteItem(id);
   value = std::clamp(value, minimum, maximum);
-  if (value == setting.load()) return false;
+  if (value == setting) return false;
   setting = value;
   return true;
 }

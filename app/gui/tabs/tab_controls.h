@@ -50,7 +50,7 @@ bool settingRadio(const char* label, int& setting, int value);
 
 // An integer field bound to a setting (steps 1 and 100), clamped to
 // [minimum, maximum]; returns true when the stored value changed.
-bool settingInt(const char* id, std::atomic<int>& setting, int minimum, int maximum);
+bool settingInt(const char* id, int& setting, int minimum, int maximum);
 
 // The label as hint text, then a drop-down "##label" over `list` showing the entry
 // equal to the setting (none when no entry is); a choice stores its text.
