@@ -22,6 +22,7 @@ gui::GuiActions windowActions(Application& application) {
   actions.history = &application.engine().history();
   actions.clearCenter = [&] { application.engine().clearCenter(); };
   actions.engineNow = [&] { return application.engine().clock().now(); };
+  actions.lastSampleTime = [&] { return application.engine().activity().lastSampleTime.load(); };
   actions.applyOutputMode = [&] { application.outputService().applyOutputMode(); };
   actions.refreshSources = [&] { application.trackingService().refresh_sources(); };
   actions.localAddress = [] { return platform::localIPv4Address(); };

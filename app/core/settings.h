@@ -133,11 +133,6 @@ struct Settings {
   AtomicVec3 last_acceleration;
   AtomicVec3 averaged_acceleration;
   std::atomic<bool> jump_suppressed{false};
-  std::atomic<double> last_sample_time{0.0};
-  std::atomic<double> last_change_time{0.0};
-  std::atomic<bool> stalled{false};
-  std::array<std::atomic<float>, 4> last_sample{};
-  std::atomic<double> jump_release_time{0.0};
   std::atomic<float> tap_value{0.0f};
   std::atomic<bool> jumping{false};
   std::atomic<float> jump_rise{0.0f};
@@ -145,7 +140,6 @@ struct Settings {
   std::atomic<float> compensation{0.0f};
   std::atomic<bool> crouching{false};
   std::atomic<float> head_height{0.0f};
-  std::atomic<double> crouch_release_time{0.0};
   std::atomic<bool> tracking_active{true};
   std::atomic<bool> show_steamvr_driver_prompt{false};
   std::atomic<bool> show_vigem_prompt{false};
@@ -154,8 +148,6 @@ struct Settings {
   std::atomic<bool> update_prompt_dismissed{false};
   SharedText newest_version;
   SharedText update_download_url;
-  std::atomic<double> hold_start_time{0.0};
-  std::atomic<bool> hold_active{false};
 };
 
 }  // namespace core

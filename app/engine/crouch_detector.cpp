@@ -19,7 +19,7 @@ void CrouchDetector::update(float y) {
     crouching_ = true;
     logger_.info("Engine: Crouching detected!");
     output_.setCrouch(true);
-    settings_.crouch_release_time = hold ? 0.0 : clock_.now() + kPressLength;
+    releaseTime_ = hold ? 0.0 : clock_.now() + kPressLength;
   } else if (crouching_ && h > settings_.squat_upper_threshold) {
     crouching_ = false;
     logger_.info("Engine: Standing up detected!");
@@ -27,10 +27,17 @@ void CrouchDetector::update(float y) {
       output_.setCrouch(false);
     } else {
       output_.setCrouch(true);
-      settings_.crouch_release_time = clock_.now() + kPressLength;
+      releaseTime_ = clock_.now() + kPressLength;
     }
   }
   settings_.crouching = crouching_.load();
+}
+
+bool CrouchDetector::takeDueRelease(double now) {
+  const double due = releaseTime_;
+  if (due <= 0.0 || now < due) return false;
+  releaseTime_ = 0.0;
+  return true;
 }
 
 void CrouchDetector::disable() {

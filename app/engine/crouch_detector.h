@@ -30,12 +30,18 @@ class CrouchDetector {
 
   bool crouching() const { return crouching_; }
 
+  // When the trigger-mode press is let go (engine seconds); 0 when none is pending.
+  double releaseTime() const { return releaseTime_; }
+  // Under the engine lock: true once when the pending press has run its time at `now`.
+  bool takeDueRelease(double now);
+
  private:
   core::Settings& settings_;
   core::Logger& logger_;
   outputs::IOutputPort& output_;
   const core::Clock& clock_;
   std::atomic<bool> crouching_{false};
+  std::atomic<double> releaseTime_{0.0};
 };
 
 }  // namespace engine

@@ -38,16 +38,19 @@ TEST_F(CrouchFixture, TriggerModeGivesOneShortPressOnEachCrossing) {
   feed(1.05f);
   EXPECT_EQ(output.calls, Calls{"crouch down"});
   EXPECT_TRUE(settings.crouching);
-  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.2 + 0.15);  // the engine thread lets go then
-  settings.crouch_release_time = 0.0;
+  EXPECT_DOUBLE_EQ(detector.releaseTime(), 100.2 + 0.15);  // the engine thread lets go then
+  // Due at that time, not a moment before, and once.
+  EXPECT_FALSE(detector.takeDueRelease(100.2 + 0.149));
+  EXPECT_TRUE(detector.takeDueRelease(100.2 + 0.15));
+  EXPECT_FALSE(detector.takeDueRelease(100.2 + 0.15));
   feed(1.20f, 200);  // between the thresholds: no change
   EXPECT_EQ(output.calls, Calls{"crouch down"});
   EXPECT_TRUE(settings.crouching);
-  EXPECT_EQ(settings.crouch_release_time, 0.0);
+  EXPECT_EQ(detector.releaseTime(), 0.0);
 
   feed(1.45f);
   EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch down"}));
-  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.4 + 0.15);
+  EXPECT_DOUBLE_EQ(detector.releaseTime(), 100.4 + 0.15);
   EXPECT_FALSE(settings.crouching);
   EXPECT_EQ(infoLines(), (std::vector<std::string>{"Engine: Crouching detected!", "Engine: Standing up detected!"}));
 }
@@ -59,7 +62,7 @@ TEST_F(CrouchFixture, HoldModeHoldsWhileCrouchedAndTheThresholdsAreStrict) {
   feed(1.0999f, 1000);
   EXPECT_TRUE(settings.crouching);
   EXPECT_TRUE(output.crouch);
-  EXPECT_EQ(settings.crouch_release_time, 0.0);
+  EXPECT_EQ(detector.releaseTime(), 0.0);
   feed(1.40f);  // exactly the upper threshold: not above
   EXPECT_TRUE(settings.crouching);
   feed(1.4001f);
@@ -98,7 +101,7 @@ TEST_F(CrouchFixture, DisablingInTriggerModeLeavesThePendingReleaseToTheTimer) {
   detector.disable();
   EXPECT_EQ(output.calls, Calls{"crouch down"});
   EXPECT_FALSE(settings.crouching);
-  EXPECT_DOUBLE_EQ(settings.crouch_release_time, 100.15);  // still pending
+  EXPECT_DOUBLE_EQ(detector.releaseTime(), 100.15);  // still pending
 }
 
 TEST_F(CrouchFixture, NonFiniteHeightChangesNothing) {

@@ -135,7 +135,7 @@ TEST_F(HookedEngine, WatchdogStopsASilentTrackerAndWalkingResumesWhenItMoves) {
   pass();  // 2.02 s
   EXPECT_EQ(settings.stick[1], 0.0f);
   EXPECT_EQ(output.calls.back(), "center");
-  EXPECT_TRUE(settings.stalled);
+  EXPECT_TRUE(engine.activity().stalled);
   const auto lines = logger.lines();
   ASSERT_FALSE(lines.empty());
   EXPECT_NE(lines.back().find("[WARN ] Watchdog: Tracker timeout detected (idle: 2.0"), std::string::npos)
@@ -145,7 +145,7 @@ TEST_F(HookedEngine, WatchdogStopsASilentTrackerAndWalkingResumesWhenItMoves) {
   EXPECT_EQ(output.y, 0.0f);
   engine.onRotation("Phone", 20.2f, 0, 0);
   EXPECT_LT(output.y, 0.0f);
-  EXPECT_FALSE(settings.stalled);
+  EXPECT_FALSE(engine.activity().stalled);
 }
 
 TEST_F(HookedEngine, AfterAPauseTheWatchdogCountsFromTheResume) {
@@ -162,11 +162,11 @@ TEST_F(HookedEngine, AfterAPauseTheWatchdogCountsFromTheResume) {
     pass();
     engine.onRotation("Phone", 20, 0, 0);
   }
-  EXPECT_FALSE(settings.stalled);  // 1.98 s after the resume: not frozen yet
+  EXPECT_FALSE(engine.activity().stalled);  // 1.98 s after the resume: not frozen yet
   EXPECT_LT(output.y, 0.0f);
   pass();
   pass();
-  EXPECT_TRUE(settings.stalled);
+  EXPECT_TRUE(engine.activity().stalled);
   const std::string line = logger.lines().back();
   EXPECT_NE(line.find("Watchdog: Tracker frozen detected (idle: 0.0"), std::string::npos) << line;
   EXPECT_NE(line.find("s, frozen: 2.0"), std::string::npos) << line;

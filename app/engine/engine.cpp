@@ -99,7 +99,7 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   if (!isLocomotionSource(source, selection)) return;
 
   const double now = clock_.now();
-  settings_.last_sample_time = now;
+  activity_.lastSampleTime = now;
   noteSample({a, b, c, 0.0f}, 0.1f, now);
   settings_.raw_orientation.set(a, b, c);
 
@@ -124,7 +124,7 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
   Angles mapped;
   if (locomotion) {
     const double now = clock_.now();
-    settings_.last_sample_time = now;
+    activity_.lastSampleTime = now;
     noteSample({x, y, z, w}, 0.001f, now);
     const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
     const core::Mounting orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).load();
@@ -148,13 +148,13 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
 }
 
 void Engine::noteSample(const float (&values)[4], float limit, double now) {
-  bool changed = settings_.last_change_time == 0.0;
+  bool changed = activity_.lastChangeTime == 0.0;
   for (int i = 0; i < 4; ++i)
-    if (std::fabs(values[i] - settings_.last_sample[i]) > limit) changed = true;
+    if (std::fabs(values[i] - lastSample_[i]) > limit) changed = true;
   if (!changed) return;
-  settings_.last_change_time = now;
-  for (int i = 0; i < 4; ++i) settings_.last_sample[i] = values[i];
-  settings_.stalled = false;
+  activity_.lastChangeTime = now;
+  for (int i = 0; i < 4; ++i) lastSample_[i] = values[i];
+  activity_.stalled = false;
 }
 
 void Engine::finishLocomotionSample(const SourceSelection& selection) {
@@ -169,7 +169,7 @@ void Engine::finishLocomotionSample(const SourceSelection& selection) {
 
   Stick stick;
   const bool slime = isOneOf(selection.tracker_source, {Source::SlimeOsc, Source::SlimeSolarXr});
-  if (!settings_.stalled) {
+  if (!activity_.stalled) {
     stick = stickMapper_.compute(centred, slime);
   } else {
     centred = {0.0f, 0.0f, 0.0f};
@@ -264,7 +264,7 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
 void Engine::pressJump(const char* logLine) {
   logger_.info(logLine);
   output_.setJump(true);
-  settings_.jump_release_time = clock_.now() + settings_.jump_duration;
+  jumpReleaseTime_ = clock_.now() + settings_.jump_duration;
 }
 
 // ---- Outputs and centre ----
@@ -276,7 +276,7 @@ void Engine::resetOutputs() {
   settings_.stick[1] = 0.0f;
   settings_.mapped_orientation.set(0, 0, 0);
   settings_.centered_orientation.set(0, 0, 0);
-  settings_.stalled = false;
+  activity_.stalled = false;
   output_.centerAll();
 }
 
@@ -299,15 +299,20 @@ void Engine::clearCenter() {
 
 // ---- Engine thread ----
 
-void Engine::releaseDue(std::atomic<double>& releaseTime, double now, void (outputs::IOutputPort::*release)(bool)) {
-  const double due = releaseTime;
+void Engine::releaseJumpIfDue(double now) {
+  const double due = jumpReleaseTime_;
   if (due <= 0.0 || now < due) return;
   std::lock_guard lock(lock_);
   // A handler may have pressed again and moved the time on since the first look.
-  const double current = releaseTime;
+  const double current = jumpReleaseTime_;
   if (current <= 0.0 || now < current) return;
-  (output_.*release)(false);
-  releaseTime = 0.0;
+  output_.setJump(false);
+  jumpReleaseTime_ = 0.0;
+}
+
+void Engine::releaseCrouchIfDue(double now) {
+  std::lock_guard lock(lock_);
+  if (hooks_->takeDueCrouchRelease(now)) output_.setCrouch(false);
 }
 
 void Engine::startTestPush(double seconds) {
@@ -332,8 +337,8 @@ void Engine::runTestPush(double now) {
 
 void Engine::runPass(double now) {
   runTestPush(now);
-  releaseDue(settings_.jump_release_time, now, &outputs::IOutputPort::setJump);
-  releaseDue(settings_.crouch_release_time, now, &outputs::IOutputPort::setCrouch);
+  releaseJumpIfDue(now);
+  releaseCrouchIfDue(now);
   hooks_->watchdog(now);
   {
     std::lock_guard lock(lock_);

@@ -18,6 +18,7 @@
 #include "app/engine/orientation_mapper.h"
 #include "app/engine/source_matching.h"
 #include "app/engine/stick_mapper.h"
+#include "app/engine/tracker_activity.h"
 #include "app/outputs/output_port.h"
 
 namespace engine {
@@ -82,10 +83,16 @@ class Engine {
   // Number of engine-thread passes so far (for tests and diagnostics).
   long passes() const { return passes_; }
 
-  // For the detectors: the engine lock (recursive), the engine clock, the settings.
+  // For the detectors: the engine lock (recursive), the engine clock, the settings,
+  // the locomotion tracker's sample times for the watchdog.
   std::recursive_mutex& lock() { return lock_; }
   const core::Clock& clock() const { return clock_; }
   core::Settings& settings() { return settings_; }
+  TrackerActivity& activity() { return activity_; }
+  const TrackerActivity& activity() const { return activity_; }
+
+  // When the pressed jump is let go (engine seconds); 0 when none is pending.
+  double jumpReleaseTime() const { return jumpReleaseTime_; }
 
  private:
   void threadMain();
@@ -96,8 +103,10 @@ class Engine {
   void finishLocomotionSample(const SourceSelection& selection);
   // Presses jump and schedules its release `jump_duration` from now.
   void pressJump(const char* logLine);
-  // Releases jump or crouch when its release time has come; under the lock.
-  void releaseDue(std::atomic<double>& releaseTime, double now, void (outputs::IOutputPort::*release)(bool));
+  // Releases jump when its release time has come; takes the lock only then.
+  void releaseJumpIfDue(double now);
+  // Releases crouch when the crouch detector's trigger press has run its time; under the lock.
+  void releaseCrouchIfDue(double now);
   // Holds the test push, or ends it once its time has come; engine thread.
   void runTestPush(double now);
   // Records a jump-detector input for the Jump tab's plot; under the lock.
@@ -119,6 +128,9 @@ class Engine {
   StickMapper stickMapper_;
 
   std::unique_ptr<core::LiveHistory> history_ = std::make_unique<core::LiveHistory>();
+  TrackerActivity activity_;
+  float lastSample_[4] = {};  // the last locomotion sample that counted as a change; under the lock
+  std::atomic<double> jumpReleaseTime_{0.0};
   bool jumpWasSuppressed_ = false;
   std::atomic<double> testPushUntil_{0.0};
 

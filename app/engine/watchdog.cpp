@@ -6,12 +6,13 @@
 
 namespace engine {
 
-Watchdog::Watchdog(core::Settings& settings, core::Logger& logger, std::function<void()> resetOutputs)
-    : settings_(settings), logger_(logger), resetOutputs_(std::move(resetOutputs)) {}
+Watchdog::Watchdog(core::Settings& settings, TrackerActivity& activity, core::Logger& logger,
+                   std::function<void()> resetOutputs)
+    : settings_(settings), activity_(activity), logger_(logger), resetOutputs_(std::move(resetOutputs)) {}
 
 bool Watchdog::check(double now) {
-  const double lastSample = settings_.last_sample_time;
-  const double lastChange = settings_.last_change_time;
+  const double lastSample = activity_.lastSampleTime;
+  const double lastChange = activity_.lastChangeTime;
   const double idle = lastSample > 0 ? now - lastSample : 0.0;
   const double frozen = lastChange > 0 ? now - lastChange : 0.0;
   if (!(idle > kLimit || frozen > kLimit)) return false;
@@ -29,9 +30,9 @@ bool Watchdog::check(double now) {
   const Source source = settings_.tracker_source.load();
   if (source == Source::SteamVrTracker || source == Source::Phone || source == Source::SlimeSolarXr ||
       source == Source::SlimeOsc)
-    settings_.stalled = true;
-  settings_.last_sample_time = now;
-  settings_.last_change_time = now;
+    activity_.stalled = true;
+  activity_.lastSampleTime = now;
+  activity_.lastChangeTime = now;
   return true;
 }
 

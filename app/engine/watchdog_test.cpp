@@ -8,19 +8,20 @@ namespace {
 struct WatchdogFixture : ::testing::Test {
   core::Settings settings;
   core::Logger logger{nullptr};
+  TrackerActivity activity;
   int resets = 0;
-  Watchdog watchdog{settings, logger, [this] {
+  Watchdog watchdog{settings, activity, logger, [this] {
                       ++resets;
                       settings.stick[0] = 0;
                       settings.stick[1] = 0;
                       settings.centered_orientation.set(0, 0, 0);
-                      settings.stalled = false;
+                      activity.stalled = false;
                     }};
 
   // A locomotion sample at `now`: `moved` when it differed from the last one.
   void sample(double now, bool moved = true) {
-    settings.last_sample_time = now;
-    if (moved) settings.last_change_time = now;
+    activity.lastSampleTime = now;
+    if (moved) activity.lastChangeTime = now;
   }
   std::string lastMessage() const {
     const auto lines = logger.lines();
@@ -36,7 +37,7 @@ TEST_F(WatchdogFixture, SilentTrackerWhileLeaningTimesOut) {
   EXPECT_TRUE(watchdog.check(12.04));
   EXPECT_EQ(resets, 1);
   EXPECT_EQ(settings.stick[1], 0.0f);
-  EXPECT_TRUE(settings.stalled);
+  EXPECT_TRUE(activity.stalled);
   ASSERT_EQ(logger.lines().size(), 1u);
   EXPECT_NE(logger.lines()[0].find("[WARN ] "), std::string::npos);
   EXPECT_EQ(lastMessage(),
@@ -55,7 +56,7 @@ TEST_F(WatchdogFixture, SamePoseKeepsComingIsFrozenAfterTwoSeconds) {
   EXPECT_TRUE(watchdog.check(12.04));
   EXPECT_EQ(lastMessage(),
             "Watchdog: Tracker frozen detected (idle: 0.000000s, frozen: 2.040000s). Resetting outputs.");
-  EXPECT_TRUE(settings.stalled);
+  EXPECT_TRUE(activity.stalled);
   EXPECT_EQ(settings.centered_orientation[0], 0.0f);
 }
 
@@ -64,14 +65,14 @@ TEST_F(WatchdogFixture, StalledOnlyForTrackerSources) {
   sample(1.0);
   settings.stick[0] = -0.3f;
   EXPECT_TRUE(watchdog.check(4.0));
-  EXPECT_FALSE(settings.stalled);
+  EXPECT_FALSE(activity.stalled);
   using core::Source;
   for (const Source source : {Source::SteamVrTracker, Source::Phone, Source::SlimeSolarXr, Source::SlimeOsc}) {
     settings.tracker_source = source;
-    settings.stalled = false;
+    activity.stalled = false;
     settings.stick[0] = -0.3f;
     EXPECT_TRUE(watchdog.check(100.0 + resets * 10.0)) << core::choiceText(source);
-    EXPECT_TRUE(settings.stalled) << core::choiceText(source);
+    EXPECT_TRUE(activity.stalled) << core::choiceText(source);
   }
 }
 

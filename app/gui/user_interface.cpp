@@ -167,7 +167,8 @@ std::uint64_t UserInterface::shownState() {
     case Input: {
       const double engineNow = actions_.engineNow ? actions_.engineNow() : 0;
       d.add(s.stick[0].load()).add(s.stick[1].load()).add(s.centered_orientation).add(s.raw_orientation);
-      d.add(engineNow - s.last_sample_time.load() < 2.0);
+      const double lastSample = actions_.lastSampleTime ? actions_.lastSampleTime() : 0;
+      d.add(engineNow - lastSample < 2.0);
       if (actions_.solarxr.statusText) d.add(actions_.solarxr.statusText());
       if (actions_.solarxr.trackerNames)
         for (const std::string& name : actions_.solarxr.trackerNames()) d.add(name);

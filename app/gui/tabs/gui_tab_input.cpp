@@ -248,7 +248,7 @@ void GuiTabInput::renderConnection() {
   ImGui::Separator();
   sectionTitle("Connection");
   const double now = actions_.engineNow ? actions_.engineNow() : 0;
-  const double last = settings_.last_sample_time.load();
+  const double last = actions_.lastSampleTime ? actions_.lastSampleTime() : 0;
   const bool connected = last > 0 && now - last < kConnectedAge;
   if (connected)
     ImGui::TextColored(rgb(palette::kGood), "CONNECTED");

@@ -39,8 +39,9 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   core::Settings s;
   s.debug_mode = false;
   Counters c;
-  double engineNow = 10;
+  double engineNow = 10, lastSample = 0;
   c.actions.engineNow = [&] { return engineNow; };
+  c.actions.lastSampleTime = [&] { return lastSample; };
   c.actions.localAddress = [] { return std::string("192.168.1.20"); };
   c.actions.solarxr.trackerNames = [] { return std::vector<std::string>{"Hip"}; };
   c.actions.listControllers = [] { return std::vector<gui::HookController>{{"Tracker A", "S-1", 3}}; };
@@ -100,7 +101,7 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
 
   // Connected while the last sample is younger than 2 s.
   for (const auto& [age, connected] : {std::pair{1.99, true}, std::pair{2.01, false}}) {
-    s.last_sample_time = engineNow - age;
+    lastSample = engineNow - age;
     ui.frame(draw);
     EXPECT_EQ(ui.has("CONNECTED"), connected) << age;
     EXPECT_EQ(ui.has("DISCONNECTED"), !connected) << age;
