@@ -87,5 +87,6 @@ int main() {
   platform::installLastStopHandler();
   Application application;
   const gui::GuiActions actions = windowActions(application);
-  return application.run([&] { return gui::runWindow(application.settings(), application.logger(), actions); });
+  const engine::LiveView& live = application.engine().live();
+  return application.run([&] { return gui::runWindow(application.settings(), live, application.logger(), actions); });
 }

@@ -28,7 +28,8 @@ struct AtomicVec3 {
 };
 
 // Every tunable of the program (persisted under its JSON key, in the order of the
-// settings table) and the live values the engine publishes for the user interface.
+// settings table) and the live values several components share (tracking on or off,
+// held keys, prompts); the engine's own live values are its engine::LiveView.
 // Numbers, flags and choices are atomics; texts are read as copies (see Guarded). One
 // instance is made by the program's composition root; tests make their own.
 struct Settings {
@@ -123,23 +124,7 @@ struct Settings {
   std::atomic<bool> osc_listen_all{false};
 
   // ---- Live fields (not persisted) ----
-  std::array<std::atomic<float>, 2> stick{};
   Guarded<std::vector<std::string>> held_keys;
-  AtomicVec3 head_position;
-  AtomicVec3 jump_tracker_orientation;
-  AtomicVec3 mapped_orientation;
-  AtomicVec3 centered_orientation;
-  AtomicVec3 raw_orientation;
-  AtomicVec3 last_acceleration;
-  AtomicVec3 averaged_acceleration;
-  std::atomic<bool> jump_suppressed{false};
-  std::atomic<float> tap_value{0.0f};
-  std::atomic<bool> jumping{false};
-  std::atomic<float> jump_rise{0.0f};
-  std::atomic<float> compensation_angle_range{0.0f};
-  std::atomic<float> compensation{0.0f};
-  std::atomic<bool> crouching{false};
-  std::atomic<float> head_height{0.0f};
   std::atomic<bool> tracking_active{true};
   std::atomic<bool> show_steamvr_driver_prompt{false};
   std::atomic<bool> show_vigem_prompt{false};

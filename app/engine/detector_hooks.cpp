@@ -6,10 +6,11 @@ DetectorHooks::DetectorHooks(Engine& engine, core::Logger& logger, outputs::IOut
                              core::IFeedbackSounds& sounds, const engine::WallClock& wallClock)
     : engine_(engine),
       sounds_(sounds),
-      jumps_(engine.settings(), wallClock),
-      crouch_(engine.settings(), logger, output, engine.clock()),
-      taps_(engine.settings(), logger, engine.clock(), engine.lock(), [&engine] { engine.resetOutputs(); }),
-      watchdog_(engine.settings(), engine.activity(), logger, [&engine] { engine.resetOutputs(); }) {}
+      jumps_(engine.settings(), engine.live(), wallClock),
+      crouch_(engine.settings(), engine.live(), logger, output, engine.clock()),
+      taps_(engine.settings(), engine.live(), logger, engine.clock(), engine.lock(),
+            [&engine] { engine.resetOutputs(); }),
+      watchdog_(engine.settings(), engine.live(), engine.activity(), logger, [&engine] { engine.resetOutputs(); }) {}
 
 TapToggle DetectorHooks::checkTap(std::string_view source, float x, float y, float z) {
   const std::optional<bool> toggled = taps_.check(source, x, y, z);

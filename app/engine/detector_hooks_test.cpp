@@ -61,7 +61,7 @@ TEST_F(HookedEngine, TripleTapTogglesOffWithResetStopSoundAndSaveThenOnAgain) {
   }
   EXPECT_FALSE(settings.tracking_active);
   EXPECT_EQ(output.calls.back(), "center");
-  EXPECT_EQ(settings.stick[1], 0.0f);
+  EXPECT_EQ(engine.live().stick[1], 0.0f);
   EXPECT_EQ(events, (Calls{"stop sound", "save"}));
   EXPECT_TRUE(logged("[INFO ] Engine: Triple-Tap detected! Toggling..."));
 
@@ -121,7 +121,7 @@ TEST_F(HookedEngine, SwitchingCrouchDetectionOffLetsGoOfAHeldCrouch) {
   settings.squat_source = core::Source::Disabled;
   pass();
   EXPECT_FALSE(output.crouch);
-  EXPECT_FALSE(settings.crouching);
+  EXPECT_FALSE(engine.live().crouching);
   pass();
   EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up"}));
 }
@@ -130,10 +130,10 @@ TEST_F(HookedEngine, WatchdogStopsASilentTrackerAndWalkingResumesWhenItMoves) {
   settings.hmd_source = core::Source::Disabled;
   engine.onRotation("Phone", 20, 0, 0);
   for (int i = 0; i < 99; ++i) pass();  // 1.98 s
-  EXPECT_NE(settings.stick[1], 0.0f);
+  EXPECT_NE(engine.live().stick[1], 0.0f);
   pass();
   pass();  // 2.02 s
-  EXPECT_EQ(settings.stick[1], 0.0f);
+  EXPECT_EQ(engine.live().stick[1], 0.0f);
   EXPECT_EQ(output.calls.back(), "center");
   EXPECT_TRUE(engine.activity().stalled);
   const auto lines = logger.lines();

@@ -93,7 +93,7 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   const SourceSelection selection = SourceSelection::read(settings_);
 
   if (isJumpTrackerSource(source, selection)) {
-    settings_.jump_tracker_orientation.set(a, b, c);
+    live_.jump_tracker_orientation.set(a, b, c);
     hooks_->setJumpOrientation(a, b, c);
   }
   if (!isLocomotionSource(source, selection)) return;
@@ -101,13 +101,13 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   const double now = clock_.now();
   activity_.lastSampleTime = now;
   noteSample({a, b, c, 0.0f}, 0.1f, now);
-  settings_.raw_orientation.set(a, b, c);
+  live_.raw_orientation.set(a, b, c);
 
   const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
   const core::Mounting orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).load();
   const core::Facing facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).load();
   const Angles mapped = mapper_.mapAngles(a, b, c, orientation, facing);
-  settings_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
+  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
   finishLocomotionSample(selection);
 }
 
@@ -136,14 +136,14 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
   }
 
   if (jumpTracker) {
-    settings_.jump_tracker_orientation.set(mapped[0], mapped[1], mapped[2]);
+    live_.jump_tracker_orientation.set(mapped[0], mapped[1], mapped[2]);
     hooks_->setJumpOrientation(mapped[0], mapped[1], mapped[2]);
   }
   if (!locomotion) return;
 
   const Angles raw = quaternionToEuler(q);
-  settings_.raw_orientation.set(raw[0], raw[1], raw[2]);
-  settings_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
+  live_.raw_orientation.set(raw[0], raw[1], raw[2]);
+  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
   finishLocomotionSample(selection);
 }
 
@@ -158,7 +158,7 @@ void Engine::noteSample(const float (&values)[4], float limit, double now) {
 }
 
 void Engine::finishLocomotionSample(const SourceSelection& selection) {
-  Angles centred = settings_.mapped_orientation.get();
+  Angles centred = live_.mapped_orientation.get();
   if (isOneOf(selection.tracker_source,
               {Source::Phone, Source::SlimeSolarXr, Source::SlimeOsc, Source::SteamVrTracker})) {
     const Angles centre = settings_.center_offset.get();
@@ -174,9 +174,9 @@ void Engine::finishLocomotionSample(const SourceSelection& selection) {
   } else {
     centred = {0.0f, 0.0f, 0.0f};
   }
-  settings_.centered_orientation.set(centred[0], centred[1], centred[2]);
+  live_.centered_orientation.set(centred[0], centred[1], centred[2]);
   const AxisMap map = stickMapper_.axisMap(slime);
-  const Angles mapped = settings_.mapped_orientation.get();
+  const Angles mapped = live_.mapped_orientation.get();
   core::LeanSample sample;
   sample.time = clock_.now();
   for (int i = 0; i < 3; ++i) sample.mapped[i] = mapped[i];
@@ -187,8 +187,8 @@ void Engine::finishLocomotionSample(const SourceSelection& selection) {
   sample.stickX = pushing ? 0.0f : stick.x;
   sample.stickY = pushing ? -1.0f : stick.y;
   history_->lean.push(sample);
-  settings_.stick[0] = stick.x;
-  settings_.stick[1] = stick.y;
+  live_.stick[0] = stick.x;
+  live_.stick[1] = stick.y;
   if (!pushing) output_.updateStick(stick.x, stick.y);
 }
 
@@ -210,7 +210,7 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
   if (!allFinite({x, y, z})) return;
   std::lock_guard lock(lock_);
   if (!settings_.tracking_active) return;
-  settings_.head_position.set(x, y, z);
+  live_.head_position.set(x, y, z);
 
   const Source hmdSource = settings_.hmd_source.load();
   const double now = clock_.now();
@@ -218,14 +218,14 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
       isHeadPositionSource(source, hmdSource)) {
     const bool fired = hooks_->detectHeightJump(y);
     if (fired) pressJump("Engine: Jump detected (Height)!");
-    const float rise = settings_.jump_rise * 100.0f;  // centimetres above the window's low point
-    recordJump(now, rise, settings_.jump_threshold, rise + settings_.compensation, fired, false);
+    const float rise = live_.jump_rise * 100.0f;  // centimetres above the window's low point
+    recordJump(now, rise, settings_.jump_threshold, rise + live_.compensation, fired, false);
   }
 
   const Source squatSource = settings_.squat_source.load();
   if (isOneOf(squatSource, {Source::OpenVr, Source::OpenXr}) && source == core::choiceText(squatSource)) {
     hooks_->updateCrouch(y);
-    history_->crouch.push({now, y * 100.0f, settings_.crouching.load()});
+    history_->crouch.push({now, y * 100.0f, live_.crouching.load()});
   }
 }
 
@@ -235,7 +235,7 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
   {
     std::lock_guard lock(lock_);
     if (settings_.tracking_active) {
-      settings_.last_acceleration.set(x, y, z);
+      live_.last_acceleration.set(x, y, z);
       const Source hmdSource = settings_.hmd_source.load();
       const Source trackerSource = settings_.tracker_source.load();
       const bool solarXR = hmdSource == Source::SlimeSolarXr || trackerSource == Source::SlimeSolarXr;
@@ -249,8 +249,8 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
       if (sourceGate && nameGate) {
         const bool fired = hooks_->detectAccelerationJump(x, y, z);
         if (fired) pressJump("Engine: Jump detected (Accel)!");
-        const float along = alongAxis(settings_.averaged_acceleration, settings_.jump_accel_axis.load());
-        const float shown = settings_.jump_suppressed ? 0.0f : along;  // what the detector compared
+        const float along = alongAxis(live_.averaged_acceleration, settings_.jump_accel_axis.load());
+        const float shown = live_.jump_suppressed ? 0.0f : along;  // what the detector compared
         recordJump(clock_.now(), shown, settings_.jump_accel_threshold, along, fired, true);
       }
     }
@@ -272,10 +272,10 @@ void Engine::pressJump(const char* logLine) {
 void Engine::resetOutputs() {
   std::lock_guard lock(lock_);
   testPushUntil_ = 0.0;  // centring below is the push's release
-  settings_.stick[0] = 0.0f;
-  settings_.stick[1] = 0.0f;
-  settings_.mapped_orientation.set(0, 0, 0);
-  settings_.centered_orientation.set(0, 0, 0);
+  live_.stick[0] = 0.0f;
+  live_.stick[1] = 0.0f;
+  live_.mapped_orientation.set(0, 0, 0);
+  live_.centered_orientation.set(0, 0, 0);
   activity_.stalled = false;
   output_.centerAll();
 }
@@ -283,7 +283,7 @@ void Engine::resetOutputs() {
 void Engine::setCenter() {
   {
     std::lock_guard lock(lock_);
-    const Angles mapped = settings_.mapped_orientation.get();
+    const Angles mapped = live_.mapped_orientation.get();
     settings_.center_offset.set(mapped[0], mapped[1], mapped[2]);
   }
   if (saveSettings_) saveSettings_();

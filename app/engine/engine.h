@@ -15,6 +15,7 @@
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
 #include "app/engine/engine_hooks.h"
+#include "app/engine/live_view.h"
 #include "app/engine/orientation_mapper.h"
 #include "app/engine/source_matching.h"
 #include "app/engine/stick_mapper.h"
@@ -77,6 +78,8 @@ class Engine {
 
   // The live plots' data, filled on the sample path.
   const core::LiveHistory& history() const { return *history_; }
+  // The values the window shows, written on the sample path and read without the lock.
+  const LiveView& live() const { return live_; }
 
   // One pass of the engine thread at engine time `now`.
   void runPass(double now);
@@ -84,10 +87,11 @@ class Engine {
   long passes() const { return passes_; }
 
   // For the detectors: the engine lock (recursive), the engine clock, the settings,
-  // the locomotion tracker's sample times for the watchdog.
+  // the live view they publish into, the locomotion tracker's sample times for the watchdog.
   std::recursive_mutex& lock() { return lock_; }
   const core::Clock& clock() const { return clock_; }
   core::Settings& settings() { return settings_; }
+  LiveView& live() { return live_; }
   TrackerActivity& activity() { return activity_; }
   const TrackerActivity& activity() const { return activity_; }
 
@@ -128,6 +132,7 @@ class Engine {
   StickMapper stickMapper_;
 
   std::unique_ptr<core::LiveHistory> history_ = std::make_unique<core::LiveHistory>();
+  LiveView live_;
   TrackerActivity activity_;
   float lastSample_[4] = {};  // the last locomotion sample that counted as a change; under the lock
   std::atomic<double> jumpReleaseTime_{0.0};

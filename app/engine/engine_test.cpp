@@ -107,8 +107,8 @@ class EngineTest : public ::testing::Test {
     engine.setHooks(hooks);
   }
 
-  Angles mapped() const { return settings.mapped_orientation.get(); }
-  Angles centred() const { return settings.centered_orientation.get(); }
+  Angles mapped() const { return engine.live().mapped_orientation.get(); }
+  Angles centred() const { return engine.live().centered_orientation.get(); }
 
   core::Settings settings;
   core::Logger logger{nullptr};
@@ -188,8 +188,8 @@ TEST_F(EngineTest, RotationSampleFlowsToTheOutputWithLiveFields) {
 
   engine.onRotation("Phone", 30, 5, 0);
   EXPECT_EQ(port.lastStick().y, -0.19999999f);
-  EXPECT_EQ(settings.stick[1].load(), -0.19999999f);
-  EXPECT_EQ(settings.raw_orientation.get(), (Angles{30, 5, 0}));
+  EXPECT_EQ(engine.live().stick[1].load(), -0.19999999f);
+  EXPECT_EQ(engine.live().raw_orientation.get(), (Angles{30, 5, 0}));
   EXPECT_EQ(mapped(), (Angles{30, 5, 0}));
   EXPECT_EQ(engine.activity().lastSampleTime.load(), 100.0);
   for (int i = 0; i < 30; ++i) engine.onRotation("Phone", 30, 5, 0);
@@ -213,8 +213,8 @@ TEST_F(EngineTest, UnselectedSourcesAndStoppedTrackingChangeNothing) {
   engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
   engine.onAcceleration("Phone", 0, 30, 0);
   EXPECT_EQ(port.stickCount(), 0u);
-  EXPECT_EQ(settings.head_position.get(), (Angles{0, 0, 0}));
-  EXPECT_EQ(settings.last_acceleration.get(), (Angles{0, 0, 0}));
+  EXPECT_EQ(engine.live().head_position.get(), (Angles{0, 0, 0}));
+  EXPECT_EQ(engine.live().last_acceleration.get(), (Angles{0, 0, 0}));
   EXPECT_EQ(hooks.heightCalls + hooks.crouchCalls + hooks.accelCalls, 0);
   EXPECT_EQ(hooks.tapChecks, 1);  // taps still count while stopped, so they can switch tracking on
 }
@@ -258,7 +258,7 @@ TEST_F(EngineTest, MountingDecidesBetweenKeptAnglesAndTheQuaternionPath) {
 TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
   const float s = std::sin(10 * 0.017453292f), c = std::cos(10 * 0.017453292f);  // 20 degrees about X
   engine.onQuaternion("Phone", s, 0, 0, c);
-  EXPECT_NEAR(settings.raw_orientation[0], 20.0f, 1e-3f);
+  EXPECT_NEAR(engine.live().raw_orientation[0], 20.0f, 1e-3f);
   EXPECT_NEAR(mapped()[0], 0.0f, 1e-3f);
   EXPECT_NEAR(mapped()[1], 20.0f, 1e-3f);  // the swing order puts the X rotation second
 
@@ -266,8 +266,8 @@ TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
   settings.orientation = core::Mounting::LandscapeLeft;
   settings.hmd_source = core::Source::OpenVr;
   engine.onQuaternion("SteamVR (OpenVR)", s, 0, 0, c);
-  EXPECT_NEAR(settings.jump_tracker_orientation[1], 20.0f, 1e-3f);
-  EXPECT_NEAR(settings.jump_tracker_orientation[2], 0.0f, 1e-3f);
+  EXPECT_NEAR(engine.live().jump_tracker_orientation[1], 20.0f, 1e-3f);
+  EXPECT_NEAR(engine.live().jump_tracker_orientation[2], 0.0f, 1e-3f);
   EXPECT_EQ(hooks.orientationCalls, 1);
   EXPECT_EQ(port.stickCount(), 1u);
 }
@@ -345,8 +345,8 @@ TEST_F(EngineTest, ResetOutputsZeroesAndCentresEvenWhileTheLockIsHeld) {
     std::lock_guard held(engine.lock());  // as the triple-tap toggle calls it
     engine.resetOutputs();
   }
-  EXPECT_EQ(settings.stick[0].load(), 0.0f);
-  EXPECT_EQ(settings.stick[1].load(), 0.0f);
+  EXPECT_EQ(engine.live().stick[0].load(), 0.0f);
+  EXPECT_EQ(engine.live().stick[1].load(), 0.0f);
   EXPECT_EQ(mapped(), (Angles{0, 0, 0}));
   EXPECT_EQ(centred(), (Angles{0, 0, 0}));
   EXPECT_FALSE(engine.activity().stalled);
@@ -371,7 +371,7 @@ TEST_F(EngineTest, HeightJumpPressesAndThePassReleasesAtTheEngineTime) {
   settings.hmd_source = core::Source::OpenVr;
   hooks.heightJump = true;
   engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
-  EXPECT_EQ(settings.head_position[1], 1.7f);
+  EXPECT_EQ(engine.live().head_position[1], 1.7f);
   EXPECT_EQ(port.jumpCalls(), std::vector<bool>{true});
   EXPECT_TRUE(hasLine(logger, "[INFO ] Engine: Jump detected (Height)!"));
   const double release = engine.jumpReleaseTime();
@@ -415,7 +415,7 @@ TEST_F(EngineTest, PositionFeedsDetectorsOnlyFromTheirSources) {
 
 TEST_F(EngineTest, AccelerationPassesTheSourceAndNameGates) {
   engine.onAcceleration("Phone", 1, 2, 3);  // defaults: "Phone (Acceleration)"
-  EXPECT_EQ(settings.last_acceleration.get(), (Angles{1, 2, 3}));
+  EXPECT_EQ(engine.live().last_acceleration.get(), (Angles{1, 2, 3}));
   engine.onAcceleration("Chest", 1, 2, 3);
   EXPECT_EQ(hooks.accelCalls, 1);
 
@@ -502,9 +502,9 @@ TEST_F(EngineTest, SamplesFillTheLiveHistory) {
   settings.squat_source = core::Source::OpenVr;
   engine.onRotation("Phone", 12, 0, -5);  // default map: first angle forward, third to the side
   hooks.heightJump = true;
-  settings.jump_rise = 0.2f;
+  engine.live().jump_rise = 0.2f;
   engine.onPosition("SteamVR (OpenVR)", 0, 1.5f, 0);
-  settings.crouching = true;
+  engine.live().crouching = true;
   engine.onPosition("SteamVR (OpenVR)", 0, 1.0f, 0);
 
   core::LeanSample lean[4];

@@ -6,9 +6,9 @@
 
 namespace engine {
 
-Watchdog::Watchdog(core::Settings& settings, TrackerActivity& activity, core::Logger& logger,
+Watchdog::Watchdog(core::Settings& settings, const LiveView& live, TrackerActivity& activity, core::Logger& logger,
                    std::function<void()> resetOutputs)
-    : settings_(settings), activity_(activity), logger_(logger), resetOutputs_(std::move(resetOutputs)) {}
+    : settings_(settings), live_(live), activity_(activity), logger_(logger), resetOutputs_(std::move(resetOutputs)) {}
 
 bool Watchdog::check(double now) {
   const double lastSample = activity_.lastSampleTime;
@@ -17,8 +17,8 @@ bool Watchdog::check(double now) {
   const double frozen = lastChange > 0 ? now - lastChange : 0.0;
   if (!(idle > kLimit || frozen > kLimit)) return false;
 
-  bool moving = std::fabs(settings_.stick[0].load()) > kRestLimit || std::fabs(settings_.stick[1].load()) > kRestLimit;
-  for (int i = 0; i < 3; ++i) moving = moving || std::fabs(settings_.centered_orientation[i]) > kRestLimit;
+  bool moving = std::fabs(live_.stick[0].load()) > kRestLimit || std::fabs(live_.stick[1].load()) > kRestLimit;
+  for (int i = 0; i < 3; ++i) moving = moving || std::fabs(live_.centered_orientation[i]) > kRestLimit;
   if (!moving) return false;
 
   char line[160];

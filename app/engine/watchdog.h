@@ -4,6 +4,7 @@
 
 #include "app/core/logger.h"
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/engine/tracker_activity.h"
 
 namespace engine {
@@ -15,8 +16,9 @@ class Watchdog {
   static constexpr double kLimit = 2.0;         // seconds
   static constexpr float kRestLimit = 0.0001f;  // output counts as moving above this
 
-  // `activity` is the engine's; `resetOutputs` stops all motion (it takes the engine lock itself).
-  Watchdog(core::Settings& settings, TrackerActivity& activity, core::Logger& logger,
+  // `live` and `activity` are the engine's; `resetOutputs` stops all motion (it takes
+  // the engine lock itself).
+  Watchdog(core::Settings& settings, const LiveView& live, TrackerActivity& activity, core::Logger& logger,
            std::function<void()> resetOutputs);
 
   // One check at engine time `now`; true when it fired. The engine thread calls
@@ -25,6 +27,7 @@ class Watchdog {
 
  private:
   core::Settings& settings_;
+  const LiveView& live_;
   TrackerActivity& activity_;
   core::Logger& logger_;
   std::function<void()> resetOutputs_;

@@ -91,8 +91,9 @@ int drawPrompt(const Prompt& prompt, ImFont* headingFont) {
 
 }  // namespace
 
-UserInterface::UserInterface(core::Settings& settings, core::Logger& logger, GuiActions actions)
-    : settings_(settings), logger_(logger), actions_(std::move(actions)) {
+UserInterface::UserInterface(core::Settings& settings, const engine::LiveView& live, core::Logger& logger,
+                             GuiActions actions)
+    : settings_(settings), live_(live), logger_(logger), actions_(std::move(actions)) {
   if (!actions_.startCalibration) actions_.startCalibration = [this] { wizard_.start(); };
 }
 
@@ -109,12 +110,12 @@ const char* UserInterface::tabLabel(int tab) {
 }
 
 void UserInterface::createTabs() {
-  tabs_.push_back(std::make_unique<tabs::GuiTabMain>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabInput>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabJump>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabSquat>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabMain>(settings_, live_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabInput>(settings_, live_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabJump>(settings_, live_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabSquat>(settings_, live_, actions_));
   tabs_.push_back(std::make_unique<tabs::GuiTabStatus>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabStartup>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabStartup>(settings_, live_, actions_));
   tabs_.push_back(std::make_unique<tabs::GuiTabDebug>(logger_));
 }
 
@@ -144,6 +145,7 @@ class Digest {
 
 std::uint64_t UserInterface::shownState() {
   const core::Settings& s = settings_;
+  const engine::LiveView& live = live_;
   Digest d;
   d.add(activeTab_).add(s.tracking_active.load()).add(s.debug_mode.load()).add(static_cast<int>(s.mode.load()));
   d.add(s.show_steamvr_driver_prompt.load()).add(s.show_vigem_prompt.load()).add(s.update_available.load());
@@ -158,15 +160,15 @@ std::uint64_t UserInterface::shownState() {
   if (history && activeTab_ == Jump && s.hmd_source.load() != core::Source::Disabled) d.add(history->jump.written());
   if (history && activeTab_ == Crouch && s.squat_source.load() != core::Source::Disabled)
     d.add(history->crouch.written());
-  const bool jumping = actions_.isJumping ? actions_.isJumping() : s.jumping.load();
+  const bool jumping = actions_.isJumping ? actions_.isJumping() : live.jumping.load();
   switch (activeTab_) {
     case Main:
-      d.add(s.stick[0].load()).add(s.stick[1].load()).add(jumping).add(s.jump_rise.load());
-      d.add(s.averaged_acceleration).add(s.jump_suppressed.load());
+      d.add(live.stick[0].load()).add(live.stick[1].load()).add(jumping).add(live.jump_rise.load());
+      d.add(live.averaged_acceleration).add(live.jump_suppressed.load());
       break;
     case Input: {
       const double engineNow = actions_.engineNow ? actions_.engineNow() : 0;
-      d.add(s.stick[0].load()).add(s.stick[1].load()).add(s.centered_orientation).add(s.raw_orientation);
+      d.add(live.stick[0].load()).add(live.stick[1].load()).add(live.centered_orientation).add(live.raw_orientation);
       const double lastSample = actions_.lastSampleTime ? actions_.lastSampleTime() : 0;
       d.add(engineNow - lastSample < 2.0);
       if (actions_.solarxr.statusText) d.add(actions_.solarxr.statusText());
@@ -176,13 +178,13 @@ std::uint64_t UserInterface::shownState() {
       break;
     }
     case Jump:
-      d.add(jumping).add(s.jump_tracker_orientation).add(s.averaged_acceleration).add(s.compensation.load());
-      d.add(s.jump_rise.load()).add(s.jump_suppressed.load());
+      d.add(jumping).add(live.jump_tracker_orientation).add(live.averaged_acceleration).add(live.compensation.load());
+      d.add(live.jump_rise.load()).add(live.jump_suppressed.load());
       if (actions_.headDevices)
         for (const HeadDevice& device : actions_.headDevices()) d.add(device.id).add(device.name);
       break;
     case Crouch:
-      d.add(s.head_height.load()).add(s.crouching.load());
+      d.add(live.head_height.load()).add(live.crouching.load());
       break;
     case Status:  // its lists refresh once a second while shown, its rates as soon as they change
       d.add(static_cast<long long>(now() / tabs::GuiTabStatus::kRefreshInterval));
@@ -190,7 +192,7 @@ std::uint64_t UserInterface::shownState() {
         d.add(static_cast<const tabs::GuiTabStatus&>(*tabs_[Status]).roadPanel().ratesShown(settings_, actions_));
       break;
     case Startup:
-      d.add(s.tap_value.load());
+      d.add(live.tap_value.load());
       break;
     case Debug:
       d.add(logger_.changes());

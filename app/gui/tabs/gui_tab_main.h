@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 #include "app/gui/tabs/live_plots.h"
@@ -33,7 +34,7 @@ float responseCurve(float v, float progression);
 // engine does right now (stick, curve, jump).
 class GuiTabMain : public ITab {
  public:
-  GuiTabMain(core::Settings& settings, const GuiActions& actions);
+  GuiTabMain(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions);
   void render() override;
 
  private:
@@ -52,6 +53,7 @@ class GuiTabMain : public ITab {
   double now() const;
 
   core::Settings& settings_;
+  const engine::LiveView& live_;
   const GuiActions& actions_;
   std::vector<HookController> controllers_;
   double controllersTime_ = 0;

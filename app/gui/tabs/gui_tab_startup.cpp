@@ -18,8 +18,8 @@ void note(const char* text) { ImGui::TextColored(rgb(palette::kWhite), "%s", tex
 
 }  // namespace
 
-GuiTabStartup::GuiTabStartup(core::Settings& settings, const GuiActions& actions)
-    : settings_(settings), actions_(actions) {}
+GuiTabStartup::GuiTabStartup(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions)
+    : settings_(settings), live_(live), actions_(actions) {}
 
 void GuiTabStartup::save() { callIfSet(actions_.saveSettings); }
 
@@ -69,7 +69,7 @@ void GuiTabStartup::renderToggleBindings() {
     save();
   }
   // How hard the last taps were, against the trigger level.
-  const float tap = std::clamp(settings_.tap_value.load() / kTapScale, 0.0f, 1.0f);
+  const float tap = std::clamp(live_.tap_value.load() / kTapScale, 0.0f, 1.0f);
   ImGui::PushStyleColor(ImGuiCol_PlotHistogram, rgb(palette::kAccent));
   ImGui::ProgressBar(tap, ImVec2(-1, 14), "");
   ImGui::PopStyleColor();

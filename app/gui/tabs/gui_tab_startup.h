@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 
@@ -13,7 +14,7 @@ class GuiTabStartup : public ITab {
  public:
   static constexpr float kTapScale = 80;  // the tap value and sensitivity shown as a fraction of this
 
-  GuiTabStartup(core::Settings& settings, const GuiActions& actions);
+  GuiTabStartup(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions);
   void render() override;
 
  private:
@@ -23,6 +24,7 @@ class GuiTabStartup : public ITab {
   void save();
 
   core::Settings& settings_;
+  const engine::LiveView& live_;
   const GuiActions& actions_;
   bool volumeEdited_ = false;  // the volume changed during the current drag
 };

@@ -45,7 +45,8 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   c.actions.localAddress = [] { return std::string("192.168.1.20"); };
   c.actions.solarxr.trackerNames = [] { return std::vector<std::string>{"Hip"}; };
   c.actions.listControllers = [] { return std::vector<gui::HookController>{{"Tracker A", "S-1", 3}}; };
-  gui::tabs::GuiTabInput tab(s, c.actions);
+  engine::LiveView live;
+  gui::tabs::GuiTabInput tab(s, live, c.actions);
   auto draw = [&] { tab.render(); };
 
   ui.frame(draw);
@@ -116,7 +117,8 @@ TEST(JumpTab, SourcePanelsBindingAndALongKey) {
   int deviceRefreshes = 0;
   c.actions.headDevices = [] { return std::vector<gui::HeadDevice>{{1, "Headset"}}; };
   c.actions.refreshHeadDevices = [&] { ++deviceRefreshes; };
-  gui::tabs::GuiTabJump tab(s, c.actions);
+  engine::LiveView live;
+  gui::tabs::GuiTabJump tab(s, live, c.actions);
   auto draw = [&] { tab.render(); };
 
   ui.frame(draw);
@@ -188,7 +190,8 @@ TEST(CrouchTab, SourceThresholdClampHoldAndBinding) {
   HeadlessImGui ui(1200, 1600);
   core::Settings s;
   Counters c;
-  gui::tabs::GuiTabSquat tab(s, c.actions);
+  engine::LiveView live;
+  gui::tabs::GuiTabSquat tab(s, live, c.actions);
   auto draw = [&] { tab.render(); };
   ui.frame(draw);
   EXPECT_FALSE(ui.has("Upper Threshold (cm)"));
@@ -399,7 +402,8 @@ TEST(StartupTab, SwitchesSaveAtOnceAndTheVolumeOnRelease) {
   Counters c;
   int checks = 0;
   c.actions.checkForUpdatesNow = [&] { ++checks; };
-  gui::tabs::GuiTabStartup tab(s, c.actions);
+  engine::LiveView live;
+  gui::tabs::GuiTabStartup tab(s, live, c.actions);
   auto draw = [&] { tab.render(); };
 
   ASSERT_TRUE(ui.click("Start tracking on application launch", draw));
