@@ -22,6 +22,7 @@ gui::GuiActions windowActions(Application& application) {
   actions.history = &application.engine().history();
   actions.clearCenter = [&] { application.engine().clearCenter(); };
   actions.engineNow = [&] { return application.engine().clock().now(); };
+  actions.lastSampleTime = [&] { return application.engine().activity().lastSampleTime.load(); };
   actions.localAddress = [] { return platform::localIPv4Address(); };
   actions.followedPhone = [&] { return application.phoneServer().followedPhone(); };
   actions.reopenListeners = [&] {
@@ -86,5 +87,6 @@ int main() {
   platform::installLastStopHandler();
   Application application;
   const gui::GuiActions actions = windowActions(application);
-  return application.run([&] { return gui::runWindow(application.settings(), application.logger(), actions); });
+  const engine::LiveView& live = application.engine().live();
+  return application.run([&] { return gui::runWindow(application.settings(), live, application.logger(), actions); });
 }

@@ -20,7 +20,8 @@ void HeightSample(benchmark::State& state) {
   settings.jump_pitch_comp = state.range(2) ? 50.0f : 0.0f;
   settings.jump_threshold = 1000.0f;  // never reports: measure the steady state
   StepClock clock;
-  engine::HeightJumpDetector detector(settings, clock);
+  engine::LiveView live;
+  engine::HeightJumpDetector detector(settings, live, clock);
   float phase = 0;
   for (auto _ : state) {
     clock.ms += state.range(1);
@@ -43,7 +44,8 @@ void HeightFallingWorstCase(benchmark::State& state) {
   core::Settings settings;
   settings.jump_window = 1000;
   StepClock clock;
-  engine::HeightJumpDetector detector(settings, clock);
+  engine::LiveView live;
+  engine::HeightJumpDetector detector(settings, live, clock);
   float h = 1e6f;
   for (auto _ : state) {
     clock.ms += 1;
@@ -60,7 +62,8 @@ void AccelSample(benchmark::State& state) {
   settings.jump_accel_suppress_threshold = state.range(2) ? 5.0f : 0.0f;
   settings.jump_accel_threshold = 1e9f;
   StepClock clock;
-  engine::AccelJumpDetector detector(settings, clock);
+  engine::LiveView live;
+  engine::AccelJumpDetector detector(settings, live, clock);
   float phase = 0;
   for (auto _ : state) {
     clock.ms += state.range(1);

@@ -29,12 +29,12 @@ struct AtomicVec3 {
 };
 
 // Every tunable of the program (persisted under its JSON key, in the order of the
-// settings table) and the live values the engine publishes for the user interface.
-// The sections that have moved to the configuration value live in `config`, whose
-// subscribers hear of each change; the other tunables are still fields here, moved
-// section by section. Numbers, flags and choices are atomics; texts are read as
-// copies (see Guarded). One instance is made by the program's composition root;
-// tests make their own.
+// settings table) and the live values several components share (tracking on or off,
+// held keys); the engine's own live values are its engine::LiveView. The sections
+// that have moved to the configuration value live in `config`, whose subscribers hear
+// of each change; the other tunables are still fields here, moved section by section.
+// Numbers, flags and choices are atomics. One instance is made by the program's
+// composition root; tests make their own.
 struct Settings {
   // ---- Persisted: sections held as one value, with change notices ----
   ConfigStore config;
@@ -74,32 +74,8 @@ struct Settings {
   std::atomic<bool> osc_listen_all{false};
 
   // ---- Live fields (not persisted) ----
-  std::array<std::atomic<float>, 2> stick{};
   Guarded<std::vector<std::string>> held_keys;
-  AtomicVec3 head_position;
-  AtomicVec3 jump_tracker_orientation;
-  AtomicVec3 mapped_orientation;
-  AtomicVec3 centered_orientation;
-  AtomicVec3 raw_orientation;
-  AtomicVec3 last_acceleration;
-  AtomicVec3 averaged_acceleration;
-  std::atomic<bool> jump_suppressed{false};
-  std::atomic<double> last_sample_time{0.0};
-  std::atomic<double> last_change_time{0.0};
-  std::atomic<bool> stalled{false};
-  std::array<std::atomic<float>, 4> last_sample{};
-  std::atomic<double> jump_release_time{0.0};
-  std::atomic<float> tap_value{0.0f};
-  std::atomic<bool> jumping{false};
-  std::atomic<float> jump_rise{0.0f};
-  std::atomic<float> compensation_angle_range{0.0f};
-  std::atomic<float> compensation{0.0f};
-  std::atomic<bool> crouching{false};
-  std::atomic<float> head_height{0.0f};
-  std::atomic<double> crouch_release_time{0.0};
   std::atomic<bool> tracking_active{true};
-  std::atomic<double> hold_start_time{0.0};
-  std::atomic<bool> hold_active{false};
 };
 
 }  // namespace core

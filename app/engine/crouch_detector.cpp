@@ -4,22 +4,22 @@
 
 namespace engine {
 
-CrouchDetector::CrouchDetector(core::Settings& settings, core::Logger& logger, outputs::IOutputPort& output,
-                               const core::Clock& clock)
-    : settings_(settings), logger_(logger), output_(output), clock_(clock) {}
+CrouchDetector::CrouchDetector(core::Settings& settings, LiveView& live, core::Logger& logger,
+                               outputs::IOutputPort& output, const core::Clock& clock)
+    : settings_(settings), live_(live), logger_(logger), output_(output), clock_(clock) {}
 
 void CrouchDetector::update(float y) {
   // A non-finite height compares false against both thresholds; skip it whole so
   // the displayed height stays meaningful.
   if (!std::isfinite(y)) return;
   const float h = y * 100.0f;
-  settings_.head_height = h;
+  live_.head_height = h;
   const bool hold = settings_.squat_is_hold;
   if (!crouching_ && h < settings_.squat_lower_threshold) {
     crouching_ = true;
     logger_.info("Engine: Crouching detected!");
     output_.setCrouch(true);
-    settings_.crouch_release_time = hold ? 0.0 : clock_.now() + kPressLength;
+    releaseTime_ = hold ? 0.0 : clock_.now() + kPressLength;
   } else if (crouching_ && h > settings_.squat_upper_threshold) {
     crouching_ = false;
     logger_.info("Engine: Standing up detected!");
@@ -27,16 +27,23 @@ void CrouchDetector::update(float y) {
       output_.setCrouch(false);
     } else {
       output_.setCrouch(true);
-      settings_.crouch_release_time = clock_.now() + kPressLength;
+      releaseTime_ = clock_.now() + kPressLength;
     }
   }
-  settings_.crouching = crouching_.load();
+  live_.crouching = crouching_.load();
+}
+
+bool CrouchDetector::takeDueRelease(double now) {
+  const double due = releaseTime_;
+  if (due <= 0.0 || now < due) return false;
+  releaseTime_ = 0.0;
+  return true;
 }
 
 void CrouchDetector::disable() {
   if (!crouching_) return;
   crouching_ = false;
-  settings_.crouching = false;
+  live_.crouching = false;
   // In trigger mode a press still pending is released by its timer as usual.
   if (settings_.squat_is_hold) output_.setCrouch(false);
 }

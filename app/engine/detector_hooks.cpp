@@ -6,10 +6,11 @@ DetectorHooks::DetectorHooks(Engine& engine, core::Logger& logger, outputs::IOut
                              core::IFeedbackSounds& sounds, const engine::WallClock& wallClock)
     : engine_(engine),
       sounds_(sounds),
-      jumps_(engine.settings(), wallClock),
-      crouch_(engine.settings(), logger, output, engine.clock()),
-      taps_(engine.settings(), logger, engine.clock(), engine.lock(), [&engine] { engine.resetOutputs(); }),
-      watchdog_(engine.settings(), logger, [&engine] { engine.resetOutputs(); }) {}
+      jumps_(engine.settings(), engine.live(), wallClock),
+      crouch_(engine.settings(), engine.live(), logger, output, engine.clock()),
+      taps_(engine.settings(), engine.live(), logger, engine.clock(), engine.lock(),
+            [&engine] { engine.resetOutputs(); }),
+      watchdog_(engine.settings(), engine.live(), engine.activity(), logger, [&engine] { engine.resetOutputs(); }) {}
 
 TapToggle DetectorHooks::checkTap(std::string_view source, float x, float y, float z) {
   const std::optional<bool> toggled = taps_.check(source, x, y, z);
@@ -32,11 +33,14 @@ bool DetectorHooks::detectAccelerationJump(float x, float y, float z) { return j
 
 void DetectorHooks::updateCrouch(float height) { crouch_.update(height); }
 
+bool DetectorHooks::takeDueCrouchRelease(double now) { return crouch_.takeDueRelease(now); }
+
 void DetectorHooks::watchdog(double now) {
   // Under the engine lock, so the sample times and live values read here are the
   // ones the handlers last wrote as a whole, and a reset cannot interleave with a sample.
   std::lock_guard lock(engine_.lock());
   core::Settings& settings = engine_.settings();
+  TrackerActivity& activity = engine_.activity();
   // While tracking is off the handlers ignore the tracker, so its sample times go
   // stale. On resume the watchdog starts counting afresh; otherwise a tracker that
   // kept still during the pause would be called frozen the moment walking resumes.
@@ -44,8 +48,8 @@ void DetectorHooks::watchdog(double now) {
     paused_ = true;
   } else if (paused_) {
     paused_ = false;
-    if (settings.last_sample_time > 0) settings.last_sample_time = now;
-    if (settings.last_change_time > 0) settings.last_change_time = now;
+    if (activity.lastSampleTime > 0) activity.lastSampleTime = now;
+    if (activity.lastChangeTime > 0) activity.lastChangeTime = now;
   }
   watchdog_.check(now);
   const core::Source squat = settings.config.snapshot()->tracking.squat_source;

@@ -25,6 +25,7 @@ class DetectorHooks final : public EngineHooks {
   bool detectHeightJump(float height) override;
   bool detectAccelerationJump(float x, float y, float z) override;
   void updateCrouch(float height) override;
+  bool takeDueCrouchRelease(double now) override;
   // Once per engine pass: the watchdog, and letting go of a held crouch when crouch
   // detection has been switched off.
   void watchdog(double now) override;

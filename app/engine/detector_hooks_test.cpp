@@ -61,7 +61,7 @@ TEST_F(HookedEngine, TripleTapTogglesOffWithResetStopSoundAndSaveThenOnAgain) {
   }
   EXPECT_FALSE(settings.tracking_active);
   EXPECT_EQ(output.calls.back(), "center");
-  EXPECT_EQ(settings.stick[1], 0.0f);
+  EXPECT_EQ(engine.live().stick[1], 0.0f);
   EXPECT_EQ(events, (Calls{"stop sound", "save"}));
   EXPECT_TRUE(logged("[INFO ] Engine: Triple-Tap detected! Toggling..."));
 
@@ -121,7 +121,7 @@ TEST_F(HookedEngine, SwitchingCrouchDetectionOffLetsGoOfAHeldCrouch) {
   settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::Disabled; });
   pass();
   EXPECT_FALSE(output.crouch);
-  EXPECT_FALSE(settings.crouching);
+  EXPECT_FALSE(engine.live().crouching);
   pass();
   EXPECT_EQ(output.calls, (Calls{"crouch down", "crouch up"}));
 }
@@ -130,12 +130,12 @@ TEST_F(HookedEngine, WatchdogStopsASilentTrackerAndWalkingResumesWhenItMoves) {
   settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::Disabled; });
   engine.onRotation("Phone", 20, 0, 0);
   for (int i = 0; i < 99; ++i) pass();  // 1.98 s
-  EXPECT_NE(settings.stick[1], 0.0f);
+  EXPECT_NE(engine.live().stick[1], 0.0f);
   pass();
   pass();  // 2.02 s
-  EXPECT_EQ(settings.stick[1], 0.0f);
+  EXPECT_EQ(engine.live().stick[1], 0.0f);
   EXPECT_EQ(output.calls.back(), "center");
-  EXPECT_TRUE(settings.stalled);
+  EXPECT_TRUE(engine.activity().stalled);
   const auto lines = logger.lines();
   ASSERT_FALSE(lines.empty());
   EXPECT_NE(lines.back().find("[WARN ] Watchdog: Tracker timeout detected (idle: 2.0"), std::string::npos)
@@ -145,7 +145,7 @@ TEST_F(HookedEngine, WatchdogStopsASilentTrackerAndWalkingResumesWhenItMoves) {
   EXPECT_EQ(output.y, 0.0f);
   engine.onRotation("Phone", 20.2f, 0, 0);
   EXPECT_LT(output.y, 0.0f);
-  EXPECT_FALSE(settings.stalled);
+  EXPECT_FALSE(engine.activity().stalled);
 }
 
 TEST_F(HookedEngine, AfterAPauseTheWatchdogCountsFromTheResume) {
@@ -162,11 +162,11 @@ TEST_F(HookedEngine, AfterAPauseTheWatchdogCountsFromTheResume) {
     pass();
     engine.onRotation("Phone", 20, 0, 0);
   }
-  EXPECT_FALSE(settings.stalled);  // 1.98 s after the resume: not frozen yet
+  EXPECT_FALSE(engine.activity().stalled);  // 1.98 s after the resume: not frozen yet
   EXPECT_LT(output.y, 0.0f);
   pass();
   pass();
-  EXPECT_TRUE(settings.stalled);
+  EXPECT_TRUE(engine.activity().stalled);
   const std::string line = logger.lines().back();
   EXPECT_NE(line.find("Watchdog: Tracker frozen detected (idle: 0.0"), std::string::npos) << line;
   EXPECT_NE(line.find("s, frozen: 2.0"), std::string::npos) << line;

@@ -94,21 +94,21 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   const SourceSelection& selection = config->tracking;
 
   if (isJumpTrackerSource(source, selection)) {
-    settings_.jump_tracker_orientation.set(a, b, c);
+    live_.jump_tracker_orientation.set(a, b, c);
     hooks_->setJumpOrientation(a, b, c);
   }
   if (!isLocomotionSource(source, selection)) return;
 
   const double now = clock_.now();
-  settings_.last_sample_time = now;
+  activity_.lastSampleTime = now;
   noteSample({a, b, c, 0.0f}, 0.1f, now);
-  settings_.raw_orientation.set(a, b, c);
+  live_.raw_orientation.set(a, b, c);
 
   const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
   const core::Mounting orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).load();
   const core::Facing facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).load();
   const Angles mapped = mapper_.mapAngles(a, b, c, orientation, facing);
-  settings_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
+  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
   finishLocomotionSample(selection);
 }
 
@@ -126,7 +126,7 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
   Angles mapped;
   if (locomotion) {
     const double now = clock_.now();
-    settings_.last_sample_time = now;
+    activity_.lastSampleTime = now;
     noteSample({x, y, z, w}, 0.001f, now);
     const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
     const core::Mounting orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).load();
@@ -138,29 +138,29 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
   }
 
   if (jumpTracker) {
-    settings_.jump_tracker_orientation.set(mapped[0], mapped[1], mapped[2]);
+    live_.jump_tracker_orientation.set(mapped[0], mapped[1], mapped[2]);
     hooks_->setJumpOrientation(mapped[0], mapped[1], mapped[2]);
   }
   if (!locomotion) return;
 
   const Angles raw = quaternionToEuler(q);
-  settings_.raw_orientation.set(raw[0], raw[1], raw[2]);
-  settings_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
+  live_.raw_orientation.set(raw[0], raw[1], raw[2]);
+  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
   finishLocomotionSample(selection);
 }
 
 void Engine::noteSample(const float (&values)[4], float limit, double now) {
-  bool changed = settings_.last_change_time == 0.0;
+  bool changed = activity_.lastChangeTime == 0.0;
   for (int i = 0; i < 4; ++i)
-    if (std::fabs(values[i] - settings_.last_sample[i]) > limit) changed = true;
+    if (std::fabs(values[i] - lastSample_[i]) > limit) changed = true;
   if (!changed) return;
-  settings_.last_change_time = now;
-  for (int i = 0; i < 4; ++i) settings_.last_sample[i] = values[i];
-  settings_.stalled = false;
+  activity_.lastChangeTime = now;
+  for (int i = 0; i < 4; ++i) lastSample_[i] = values[i];
+  activity_.stalled = false;
 }
 
 void Engine::finishLocomotionSample(const SourceSelection& selection) {
-  Angles centred = settings_.mapped_orientation.get();
+  Angles centred = live_.mapped_orientation.get();
   if (isOneOf(selection.tracker_source,
               {Source::Phone, Source::SlimeSolarXr, Source::SlimeOsc, Source::SteamVrTracker})) {
     const Angles centre = settings_.center_offset.get();
@@ -171,14 +171,14 @@ void Engine::finishLocomotionSample(const SourceSelection& selection) {
 
   Stick stick;
   const bool slime = isOneOf(selection.tracker_source, {Source::SlimeOsc, Source::SlimeSolarXr});
-  if (!settings_.stalled) {
+  if (!activity_.stalled) {
     stick = stickMapper_.compute(centred, slime);
   } else {
     centred = {0.0f, 0.0f, 0.0f};
   }
-  settings_.centered_orientation.set(centred[0], centred[1], centred[2]);
+  live_.centered_orientation.set(centred[0], centred[1], centred[2]);
   const AxisMap map = stickMapper_.axisMap(slime);
-  const Angles mapped = settings_.mapped_orientation.get();
+  const Angles mapped = live_.mapped_orientation.get();
   core::LeanSample sample;
   sample.time = clock_.now();
   for (int i = 0; i < 3; ++i) sample.mapped[i] = mapped[i];
@@ -189,8 +189,8 @@ void Engine::finishLocomotionSample(const SourceSelection& selection) {
   sample.stickX = pushing ? 0.0f : stick.x;
   sample.stickY = pushing ? -1.0f : stick.y;
   history_->lean.push(sample);
-  settings_.stick[0] = stick.x;
-  settings_.stick[1] = stick.y;
+  live_.stick[0] = stick.x;
+  live_.stick[1] = stick.y;
   if (!pushing) output_.updateStick(stick.x, stick.y);
 }
 
@@ -212,7 +212,7 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
   if (!allFinite({x, y, z})) return;
   std::lock_guard lock(lock_);
   if (!settings_.tracking_active) return;
-  settings_.head_position.set(x, y, z);
+  live_.head_position.set(x, y, z);
 
   const core::ConfigStore::Snapshot config = settings_.config.snapshot();
   const Source hmdSource = config->tracking.hmd_source;
@@ -221,14 +221,14 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
       isHeadPositionSource(source, hmdSource)) {
     const bool fired = hooks_->detectHeightJump(y);
     if (fired) pressJump("Engine: Jump detected (Height)!");
-    const float rise = settings_.jump_rise * 100.0f;  // centimetres above the window's low point
-    recordJump(now, rise, settings_.jump_threshold, rise + settings_.compensation, fired, false);
+    const float rise = live_.jump_rise * 100.0f;  // centimetres above the window's low point
+    recordJump(now, rise, settings_.jump_threshold, rise + live_.compensation, fired, false);
   }
 
   const Source squatSource = config->tracking.squat_source;
   if (isOneOf(squatSource, {Source::OpenVr, Source::OpenXr}) && source == core::choiceText(squatSource)) {
     hooks_->updateCrouch(y);
-    history_->crouch.push({now, y * 100.0f, settings_.crouching.load()});
+    history_->crouch.push({now, y * 100.0f, live_.crouching.load()});
   }
 }
 
@@ -238,7 +238,7 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
   {
     std::lock_guard lock(lock_);
     if (settings_.tracking_active) {
-      settings_.last_acceleration.set(x, y, z);
+      live_.last_acceleration.set(x, y, z);
       const core::ConfigStore::Snapshot config = settings_.config.snapshot();
       const Source hmdSource = config->tracking.hmd_source;
       const Source trackerSource = config->tracking.tracker_source;
@@ -253,8 +253,8 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
       if (sourceGate && nameGate) {
         const bool fired = hooks_->detectAccelerationJump(x, y, z);
         if (fired) pressJump("Engine: Jump detected (Accel)!");
-        const float along = alongAxis(settings_.averaged_acceleration, settings_.jump_accel_axis.load());
-        const float shown = settings_.jump_suppressed ? 0.0f : along;  // what the detector compared
+        const float along = alongAxis(live_.averaged_acceleration, settings_.jump_accel_axis.load());
+        const float shown = live_.jump_suppressed ? 0.0f : along;  // what the detector compared
         recordJump(clock_.now(), shown, settings_.jump_accel_threshold, along, fired, true);
       }
     }
@@ -268,7 +268,7 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
 void Engine::pressJump(const char* logLine) {
   logger_.info(logLine);
   output_.setJump(true);
-  settings_.jump_release_time = clock_.now() + settings_.jump_duration;
+  jumpReleaseTime_ = clock_.now() + settings_.jump_duration;
 }
 
 // ---- Outputs and centre ----
@@ -276,18 +276,18 @@ void Engine::pressJump(const char* logLine) {
 void Engine::resetOutputs() {
   std::lock_guard lock(lock_);
   testPushUntil_ = 0.0;  // centring below is the push's release
-  settings_.stick[0] = 0.0f;
-  settings_.stick[1] = 0.0f;
-  settings_.mapped_orientation.set(0, 0, 0);
-  settings_.centered_orientation.set(0, 0, 0);
-  settings_.stalled = false;
+  live_.stick[0] = 0.0f;
+  live_.stick[1] = 0.0f;
+  live_.mapped_orientation.set(0, 0, 0);
+  live_.centered_orientation.set(0, 0, 0);
+  activity_.stalled = false;
   output_.centerAll();
 }
 
 void Engine::setCenter() {
   {
     std::lock_guard lock(lock_);
-    const Angles mapped = settings_.mapped_orientation.get();
+    const Angles mapped = live_.mapped_orientation.get();
     settings_.center_offset.set(mapped[0], mapped[1], mapped[2]);
   }
   if (saveSettings_) saveSettings_();
@@ -303,15 +303,20 @@ void Engine::clearCenter() {
 
 // ---- Engine thread ----
 
-void Engine::releaseDue(std::atomic<double>& releaseTime, double now, void (outputs::IOutputPort::*release)(bool)) {
-  const double due = releaseTime;
+void Engine::releaseJumpIfDue(double now) {
+  const double due = jumpReleaseTime_;
   if (due <= 0.0 || now < due) return;
   std::lock_guard lock(lock_);
   // A handler may have pressed again and moved the time on since the first look.
-  const double current = releaseTime;
+  const double current = jumpReleaseTime_;
   if (current <= 0.0 || now < current) return;
-  (output_.*release)(false);
-  releaseTime = 0.0;
+  output_.setJump(false);
+  jumpReleaseTime_ = 0.0;
+}
+
+void Engine::releaseCrouchIfDue(double now) {
+  std::lock_guard lock(lock_);
+  if (hooks_->takeDueCrouchRelease(now)) output_.setCrouch(false);
 }
 
 void Engine::startTestPush(double seconds) {
@@ -336,8 +341,8 @@ void Engine::runTestPush(double now) {
 
 void Engine::runPass(double now) {
   runTestPush(now);
-  releaseDue(settings_.jump_release_time, now, &outputs::IOutputPort::setJump);
-  releaseDue(settings_.crouch_release_time, now, &outputs::IOutputPort::setCrouch);
+  releaseJumpIfDue(now);
+  releaseCrouchIfDue(now);
   hooks_->watchdog(now);
   {
     std::lock_guard lock(lock_);

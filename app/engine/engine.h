@@ -15,9 +15,11 @@
 #include "app/core/service_manager.h"
 #include "app/core/settings.h"
 #include "app/engine/engine_hooks.h"
+#include "app/engine/live_view.h"
 #include "app/engine/orientation_mapper.h"
 #include "app/engine/source_matching.h"
 #include "app/engine/stick_mapper.h"
+#include "app/engine/tracker_activity.h"
 #include "app/outputs/output_port.h"
 
 namespace engine {
@@ -76,16 +78,25 @@ class Engine {
 
   // The live plots' data, filled on the sample path.
   const core::LiveHistory& history() const { return *history_; }
+  // The values the window shows, written on the sample path and read without the lock.
+  const LiveView& live() const { return live_; }
 
   // One pass of the engine thread at engine time `now`.
   void runPass(double now);
   // Number of engine-thread passes so far (for tests and diagnostics).
   long passes() const { return passes_; }
 
-  // For the detectors: the engine lock (recursive), the engine clock, the settings.
+  // For the detectors: the engine lock (recursive), the engine clock, the settings,
+  // the live view they publish into, the locomotion tracker's sample times for the watchdog.
   std::recursive_mutex& lock() { return lock_; }
   const core::Clock& clock() const { return clock_; }
   core::Settings& settings() { return settings_; }
+  LiveView& live() { return live_; }
+  TrackerActivity& activity() { return activity_; }
+  const TrackerActivity& activity() const { return activity_; }
+
+  // When the pressed jump is let go (engine seconds); 0 when none is pending.
+  double jumpReleaseTime() const { return jumpReleaseTime_; }
 
  private:
   void threadMain();
@@ -96,8 +107,10 @@ class Engine {
   void finishLocomotionSample(const SourceSelection& selection);
   // Presses jump and schedules its release `jump_duration` from now.
   void pressJump(const char* logLine);
-  // Releases jump or crouch when its release time has come; under the lock.
-  void releaseDue(std::atomic<double>& releaseTime, double now, void (outputs::IOutputPort::*release)(bool));
+  // Releases jump when its release time has come; takes the lock only then.
+  void releaseJumpIfDue(double now);
+  // Releases crouch when the crouch detector's trigger press has run its time; under the lock.
+  void releaseCrouchIfDue(double now);
   // Holds the test push, or ends it once its time has come; engine thread.
   void runTestPush(double now);
   // Records a jump-detector input for the Jump tab's plot; under the lock.
@@ -119,6 +132,10 @@ class Engine {
   StickMapper stickMapper_;
 
   std::unique_ptr<core::LiveHistory> history_ = std::make_unique<core::LiveHistory>();
+  LiveView live_;
+  TrackerActivity activity_;
+  float lastSample_[4] = {};  // the last locomotion sample that counted as a change; under the lock
+  std::atomic<double> jumpReleaseTime_{0.0};
   bool jumpWasSuppressed_ = false;
   std::atomic<double> testPushUntil_{0.0};
 

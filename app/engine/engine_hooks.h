@@ -32,8 +32,12 @@ class EngineHooks {
   // Under the engine lock: an acceleration sample of the jump source; true as above.
   virtual bool detectAccelerationJump(float x, float y, float z) { return false; }
   // Under the engine lock: a head height (metres) of the crouch source. The crouch
-  // detector presses crouch itself and sets `crouch_release_time` for trigger mode.
+  // detector presses crouch itself and, in trigger mode, times the press's end.
   virtual void updateCrouch(float height) {}
+  // Engine thread, under the engine lock, once per pass before the watchdog: true
+  // when a timed crouch press has run its time at `now` (and is forgotten); the
+  // engine then lets go of crouch.
+  virtual bool takeDueCrouchRelease(double now) { return false; }
 
   // Engine thread, once per pass after the timed releases, at engine time `now`.
   // Reads the sample times without the lock; takes it through resetOutputs.

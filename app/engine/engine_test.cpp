@@ -7,6 +7,7 @@
 #include <cmath>
 #include <future>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace engine {
@@ -89,6 +90,8 @@ struct ScriptedHooks : EngineHooks {
     return accelJump;
   }
   void updateCrouch(float) override { ++crouchCalls; }
+  bool crouchDue = false;  // the next pass finds a timed crouch press at its end
+  bool takeDueCrouchRelease(double) override { return std::exchange(crouchDue, false); }
   void watchdog(double now) override { watchdogTimes.push_back(now); }
 };
 
@@ -104,8 +107,8 @@ class EngineTest : public ::testing::Test {
     engine.setHooks(hooks);
   }
 
-  Angles mapped() const { return settings.mapped_orientation.get(); }
-  Angles centred() const { return settings.centered_orientation.get(); }
+  Angles mapped() const { return engine.live().mapped_orientation.get(); }
+  Angles centred() const { return engine.live().centered_orientation.get(); }
 
   core::Settings settings;
   core::Logger logger{nullptr};
@@ -156,13 +159,16 @@ TEST_F(EngineTest, StartInitialisesInstallsHandlersRunsPassesAndStopJoinsBeforeC
   installed.on_rotation("Phone", 30, 0, 0);
   EXPECT_EQ(port.stickCount(), 1u);
 
-  // A jump due in the past is released by the thread on its own, at the clock's time.
-  settings.jump_release_time = clock.now() - 1.0;
+  // A jump whose time is up is released by the thread on its own, at the clock's time.
+  settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
+  hooks.heightJump = true;
+  installed.on_position("SteamVR (OpenVR)", 0, 1.7f, 0);
+  clock.time = clock.now() + 1.0;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while ((engine.passes() < 3 || settings.jump_release_time != 0.0) && std::chrono::steady_clock::now() < deadline)
+  while ((engine.passes() < 3 || engine.jumpReleaseTime() != 0.0) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   EXPECT_GE(engine.passes(), 3);
-  EXPECT_EQ(port.jumpCalls(), std::vector<bool>{false});
+  EXPECT_EQ(port.jumpCalls(), (std::vector<bool>{true, false}));
 
   const auto stopStarted = std::chrono::steady_clock::now();
   engine.stop();
@@ -182,10 +188,10 @@ TEST_F(EngineTest, RotationSampleFlowsToTheOutputWithLiveFields) {
 
   engine.onRotation("Phone", 30, 5, 0);
   EXPECT_EQ(port.lastStick().y, -0.19999999f);
-  EXPECT_EQ(settings.stick[1].load(), -0.19999999f);
-  EXPECT_EQ(settings.raw_orientation.get(), (Angles{30, 5, 0}));
+  EXPECT_EQ(engine.live().stick[1].load(), -0.19999999f);
+  EXPECT_EQ(engine.live().raw_orientation.get(), (Angles{30, 5, 0}));
   EXPECT_EQ(mapped(), (Angles{30, 5, 0}));
-  EXPECT_EQ(settings.last_sample_time.load(), 100.0);
+  EXPECT_EQ(engine.activity().lastSampleTime.load(), 100.0);
   for (int i = 0; i < 30; ++i) engine.onRotation("Phone", 30, 5, 0);
   EXPECT_NEAR(port.lastStick().y, -1.0f, 0.01f);
 }
@@ -195,7 +201,7 @@ TEST_F(EngineTest, UnselectedSourcesAndStoppedTrackingChangeNothing) {
   engine.onRotation("Phone", 30, 0, 0);
   engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
   EXPECT_EQ(port.stickCount(), 0u);
-  EXPECT_EQ(settings.last_sample_time.load(), 0.0);
+  EXPECT_EQ(engine.activity().lastSampleTime.load(), 0.0);
   EXPECT_EQ(mapped(), (Angles{0, 0, 0}));
 
   settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::Phone; });
@@ -207,8 +213,8 @@ TEST_F(EngineTest, UnselectedSourcesAndStoppedTrackingChangeNothing) {
   engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
   engine.onAcceleration("Phone", 0, 30, 0);
   EXPECT_EQ(port.stickCount(), 0u);
-  EXPECT_EQ(settings.head_position.get(), (Angles{0, 0, 0}));
-  EXPECT_EQ(settings.last_acceleration.get(), (Angles{0, 0, 0}));
+  EXPECT_EQ(engine.live().head_position.get(), (Angles{0, 0, 0}));
+  EXPECT_EQ(engine.live().last_acceleration.get(), (Angles{0, 0, 0}));
   EXPECT_EQ(hooks.heightCalls + hooks.crouchCalls + hooks.accelCalls, 0);
   EXPECT_EQ(hooks.tapChecks, 1);  // taps still count while stopped, so they can switch tracking on
 }
@@ -252,7 +258,7 @@ TEST_F(EngineTest, MountingDecidesBetweenKeptAnglesAndTheQuaternionPath) {
 TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
   const float s = std::sin(10 * 0.017453292f), c = std::cos(10 * 0.017453292f);  // 20 degrees about X
   engine.onQuaternion("Phone", s, 0, 0, c);
-  EXPECT_NEAR(settings.raw_orientation[0], 20.0f, 1e-3f);
+  EXPECT_NEAR(engine.live().raw_orientation[0], 20.0f, 1e-3f);
   EXPECT_NEAR(mapped()[0], 0.0f, 1e-3f);
   EXPECT_NEAR(mapped()[1], 20.0f, 1e-3f);  // the swing order puts the X rotation second
 
@@ -260,8 +266,8 @@ TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
   settings.orientation = core::Mounting::LandscapeLeft;
   settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   engine.onQuaternion("SteamVR (OpenVR)", s, 0, 0, c);
-  EXPECT_NEAR(settings.jump_tracker_orientation[1], 20.0f, 1e-3f);
-  EXPECT_NEAR(settings.jump_tracker_orientation[2], 0.0f, 1e-3f);
+  EXPECT_NEAR(engine.live().jump_tracker_orientation[1], 20.0f, 1e-3f);
+  EXPECT_NEAR(engine.live().jump_tracker_orientation[2], 0.0f, 1e-3f);
   EXPECT_EQ(hooks.orientationCalls, 1);
   EXPECT_EQ(port.stickCount(), 1u);
 }
@@ -293,33 +299,33 @@ TEST_F(EngineTest, CentringSubtractsTheOffsetAndWrapsWhenAsked) {
 
 TEST_F(EngineTest, StalledSendsZeroUntilTheTrackerMoves) {
   engine.onRotation("Phone", 30, 0, 0);
-  EXPECT_EQ(settings.last_change_time.load(), 100.0);
-  settings.stalled = true;  // as the watchdog leaves it
+  EXPECT_EQ(engine.activity().lastChangeTime.load(), 100.0);
+  engine.activity().stalled = true;  // as the watchdog leaves it
 
   clock.time = 101.0;
   engine.onRotation("Phone", 30.098f, 0, 0);  // within 0.1 degrees: no change
   EXPECT_EQ(port.lastStick().x, 0.0f);
   EXPECT_EQ(port.lastStick().y, 0.0f);
   EXPECT_EQ(centred(), (Angles{0, 0, 0}));
-  EXPECT_EQ(settings.last_change_time.load(), 100.0);
-  EXPECT_EQ(settings.last_sample_time.load(), 101.0);
-  EXPECT_TRUE(settings.stalled);
+  EXPECT_EQ(engine.activity().lastChangeTime.load(), 100.0);
+  EXPECT_EQ(engine.activity().lastSampleTime.load(), 101.0);
+  EXPECT_TRUE(engine.activity().stalled);
 
   clock.time = 102.0;
   engine.onRotation("Phone", 30, -0.102f, 0);  // just over 0.1, in another angle and direction
-  EXPECT_FALSE(settings.stalled);
-  EXPECT_EQ(settings.last_change_time.load(), 102.0);
+  EXPECT_FALSE(engine.activity().stalled);
+  EXPECT_EQ(engine.activity().lastChangeTime.load(), 102.0);
   EXPECT_LT(port.lastStick().y, 0.0f);
 
   // Quaternion samples compare with 0.001 per component.
-  settings.stalled = true;
+  engine.activity().stalled = true;
   engine.onQuaternion("Phone", 0.2f, 0, 0, 0.98f);
-  EXPECT_FALSE(settings.stalled);  // differs from the stored (30, -0.102, 0, 0)
-  settings.stalled = true;
+  EXPECT_FALSE(engine.activity().stalled);  // differs from the stored (30, -0.102, 0, 0)
+  engine.activity().stalled = true;
   engine.onQuaternion("Phone", 0.20098f, 0, 0, 0.98f);
-  EXPECT_TRUE(settings.stalled);
+  EXPECT_TRUE(engine.activity().stalled);
   engine.onQuaternion("Phone", 0.2f, 0, 0, 0.97898f);
-  EXPECT_FALSE(settings.stalled);
+  EXPECT_FALSE(engine.activity().stalled);
 }
 
 TEST_F(EngineTest, NonFiniteSamplesAreDropped) {
@@ -334,16 +340,16 @@ TEST_F(EngineTest, NonFiniteSamplesAreDropped) {
 
 TEST_F(EngineTest, ResetOutputsZeroesAndCentresEvenWhileTheLockIsHeld) {
   for (int i = 0; i < 5; ++i) engine.onRotation("Phone", 30, 0, -20);
-  settings.stalled = true;
+  engine.activity().stalled = true;
   {
     std::lock_guard held(engine.lock());  // as the triple-tap toggle calls it
     engine.resetOutputs();
   }
-  EXPECT_EQ(settings.stick[0].load(), 0.0f);
-  EXPECT_EQ(settings.stick[1].load(), 0.0f);
+  EXPECT_EQ(engine.live().stick[0].load(), 0.0f);
+  EXPECT_EQ(engine.live().stick[1].load(), 0.0f);
   EXPECT_EQ(mapped(), (Angles{0, 0, 0}));
   EXPECT_EQ(centred(), (Angles{0, 0, 0}));
-  EXPECT_FALSE(settings.stalled);
+  EXPECT_FALSE(engine.activity().stalled);
   EXPECT_EQ(port.centers, 1);
 }
 
@@ -365,23 +371,25 @@ TEST_F(EngineTest, HeightJumpPressesAndThePassReleasesAtTheEngineTime) {
   settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   hooks.heightJump = true;
   engine.onPosition("SteamVR (OpenVR)", 0, 1.7f, 0);
-  EXPECT_EQ(settings.head_position[1], 1.7f);
+  EXPECT_EQ(engine.live().head_position[1], 1.7f);
   EXPECT_EQ(port.jumpCalls(), std::vector<bool>{true});
   EXPECT_TRUE(hasLine(logger, "[INFO ] Engine: Jump detected (Height)!"));
-  const double release = settings.jump_release_time;
+  const double release = engine.jumpReleaseTime();
   EXPECT_DOUBLE_EQ(release, 100.0 + 0.15f);
 
   engine.runPass(release - 0.001);
   EXPECT_EQ(port.jumpCalls(), std::vector<bool>{true});
   engine.runPass(release);
   EXPECT_EQ(port.jumpCalls(), (std::vector<bool>{true, false}));
-  EXPECT_EQ(settings.jump_release_time.load(), 0.0);
+  EXPECT_EQ(engine.jumpReleaseTime(), 0.0);
   engine.runPass(release + 1);
   EXPECT_EQ(port.jumpCalls().size(), 2u);
 
-  // Crouch releases the same way; the watchdog runs on every pass at the pass's time.
-  settings.crouch_release_time = 200.0;
+  // Crouch is let go on the pass that finds the detector's press at its end; the
+  // watchdog runs on every pass at the pass's time.
   engine.runPass(199.0);
+  EXPECT_TRUE(port.crouches.empty());
+  hooks.crouchDue = true;
   engine.runPass(200.0);
   EXPECT_EQ(port.crouches, std::vector<bool>{false});
   EXPECT_EQ(hooks.watchdogTimes.back(), 200.0);
@@ -407,7 +415,7 @@ TEST_F(EngineTest, PositionFeedsDetectorsOnlyFromTheirSources) {
 
 TEST_F(EngineTest, AccelerationPassesTheSourceAndNameGates) {
   engine.onAcceleration("Phone", 1, 2, 3);  // defaults: "Phone (Acceleration)"
-  EXPECT_EQ(settings.last_acceleration.get(), (Angles{1, 2, 3}));
+  EXPECT_EQ(engine.live().last_acceleration.get(), (Angles{1, 2, 3}));
   engine.onAcceleration("Chest", 1, 2, 3);
   EXPECT_EQ(hooks.accelCalls, 1);
 
@@ -433,7 +441,7 @@ TEST_F(EngineTest, AccelerationPassesTheSourceAndNameGates) {
   engine.onAcceleration("Phone", 0, 25, 0);
   EXPECT_EQ(port.jumpCalls(), std::vector<bool>{true});
   EXPECT_TRUE(hasLine(logger, "[INFO ] Engine: Jump detected (Accel)!"));
-  EXPECT_GT(settings.jump_release_time.load(), 0.0);
+  EXPECT_GT(engine.jumpReleaseTime(), 0.0);
 }
 
 TEST_F(EngineTest, TapToggleSoundAndSaveFollowTheUnlockedHandler) {
@@ -496,9 +504,9 @@ TEST_F(EngineTest, SamplesFillTheLiveHistory) {
   settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
   engine.onRotation("Phone", 12, 0, -5);  // default map: first angle forward, third to the side
   hooks.heightJump = true;
-  settings.jump_rise = 0.2f;
+  engine.live().jump_rise = 0.2f;
   engine.onPosition("SteamVR (OpenVR)", 0, 1.5f, 0);
-  settings.crouching = true;
+  engine.live().crouching = true;
   engine.onPosition("SteamVR (OpenVR)", 0, 1.0f, 0);
 
   core::LeanSample lean[4];

@@ -32,8 +32,8 @@ double SystemWallClock::nowSeconds() const {
 
 // ---- HeightJumpDetector ----
 
-HeightJumpDetector::HeightJumpDetector(core::Settings& settings, const WallClock& clock)
-    : settings_(settings), clock_(clock) {}
+HeightJumpDetector::HeightJumpDetector(core::Settings& settings, LiveView& live, const WallClock& clock)
+    : settings_(settings), live_(live), clock_(clock) {}
 
 void HeightJumpDetector::setOrientation(float a, float b, float c) {
   angles_[0] = a;
@@ -68,13 +68,13 @@ bool HeightJumpDetector::processHeight(float h) {
     }
     range = high - low;
   }
-  settings_.compensation_angle_range = range;
+  live_.compensation_angle_range = range;
   // Tilting the head moves it up and down without a jump; discount up to 5 m per
   // 90 degrees of tilt, scaled by the strength. A negative strength gives no range.
   const float comp = (strength / 100.0f) * (range / 90.0f) * 5.0f;
-  settings_.compensation = comp * 100.0f;
+  live_.compensation = comp * 100.0f;
   const float risen = std::max(rise - comp, 0.0f);
-  settings_.jump_rise = risen;
+  live_.jump_rise = risen;
 
   const double duration = settings_.jump_duration.load();
   bool result = false;
@@ -84,14 +84,14 @@ bool HeightJumpDetector::processHeight(float h) {
     result = true;
   }
   if (jumping_ && olderThan(t - lastJumpTime_, duration)) jumping_ = false;
-  settings_.jumping = jumping_.load();
+  live_.jumping = jumping_.load();
   return result;
 }
 
 // ---- AccelJumpDetector ----
 
-AccelJumpDetector::AccelJumpDetector(core::Settings& settings, const WallClock& clock)
-    : settings_(settings), clock_(clock) {}
+AccelJumpDetector::AccelJumpDetector(core::Settings& settings, LiveView& live, const WallClock& clock)
+    : settings_(settings), live_(live), clock_(clock) {}
 
 bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
   // One NaN or infinity in the running sums would poison them for good; drop it.
@@ -115,12 +115,12 @@ bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
   const float avgX = static_cast<float>(sumX_ / count);
   const float avgY = static_cast<float>(sumY_ / count);
   const float avgZ = static_cast<float>(sumZ_ / count);
-  settings_.averaged_acceleration.set(avgX, avgY, avgZ);
+  live_.averaged_acceleration.set(avgX, avgY, avgZ);
 
   const core::AccelAxis axis = settings_.jump_accel_axis.load();
   float value = onAxis(axis, avgX, avgY, avgZ);
 
-  settings_.jump_suppressed = false;
+  live_.jump_suppressed = false;
   const float suppress = settings_.jump_accel_suppress_threshold.load();
   if (suppress > 0) {
     for (const Sample& s : window_) {
@@ -131,7 +131,7 @@ bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
       }
     }
     if (suppressUntil_ > t) {
-      settings_.jump_suppressed = true;
+      live_.jump_suppressed = true;
       value = 0;
     }
   }
@@ -144,7 +144,7 @@ bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
     result = true;
   }
   if (jumping_ && olderThan(t - lastJumpTime_, duration)) jumping_ = false;
-  settings_.jumping = jumping_.load();
+  live_.jumping = jumping_.load();
   return result;
 }
 
@@ -156,8 +156,8 @@ bool isPositionSource(Source s) { return s == Source::SlimeOsc || s == Source::O
 bool isAccelerationSource(Source s) { return s == Source::PhoneAcceleration || s == Source::SlimeSolarXr; }
 }  // namespace
 
-JumpDetectorManager::JumpDetectorManager(core::Settings& settings, const WallClock& clock)
-    : settings_(settings), height_(settings, clock), accel_(settings, clock) {}
+JumpDetectorManager::JumpDetectorManager(core::Settings& settings, LiveView& live, const WallClock& clock)
+    : settings_(settings), height_(settings, live, clock), accel_(settings, live, clock) {}
 
 bool JumpDetectorManager::height(float y) {
   return isPositionSource(settings_.config.snapshot()->tracking.hmd_source) && height_.processHeight(y);

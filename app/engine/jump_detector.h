@@ -4,6 +4,7 @@
 #include <deque>
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 
 namespace engine {
 
@@ -35,7 +36,7 @@ class IJumpDetector {
 // the last `jump_window` milliseconds, less an optional head-tilt compensation.
 class HeightJumpDetector final : public IJumpDetector {
  public:
-  HeightJumpDetector(core::Settings& settings, const WallClock& clock);
+  HeightJumpDetector(core::Settings& settings, LiveView& live, const WallClock& clock);
 
   bool processHeight(float height) override;
   bool processAcceleration(float, float, float) override { return false; }
@@ -50,6 +51,7 @@ class HeightJumpDetector final : public IJumpDetector {
   };
 
   core::Settings& settings_;
+  LiveView& live_;
   const WallClock& clock_;
   std::deque<Sample> window_;
   // Heights increase from front to back, so the front is the window's minimum.
@@ -64,7 +66,7 @@ class HeightJumpDetector final : public IJumpDetector {
 // jumps for half a second.
 class AccelJumpDetector final : public IJumpDetector {
  public:
-  AccelJumpDetector(core::Settings& settings, const WallClock& clock);
+  AccelJumpDetector(core::Settings& settings, LiveView& live, const WallClock& clock);
 
   bool processHeight(float) override { return false; }
   bool processAcceleration(float x, float y, float z) override;
@@ -78,6 +80,7 @@ class AccelJumpDetector final : public IJumpDetector {
   };
 
   core::Settings& settings_;
+  LiveView& live_;
   const WallClock& clock_;
   std::deque<Sample> window_;
   // Doubles keep the add/subtract drift of a long session far below a float's step.
@@ -90,7 +93,7 @@ class AccelJumpDetector final : public IJumpDetector {
 // Owns one detector of each kind and routes by `hmd_source`.
 class JumpDetectorManager {
  public:
-  JumpDetectorManager(core::Settings& settings, const WallClock& clock);
+  JumpDetectorManager(core::Settings& settings, LiveView& live, const WallClock& clock);
 
   // The height detector's answer when `hmd_source` is a position source, else false.
   bool height(float y);

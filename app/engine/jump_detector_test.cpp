@@ -18,8 +18,9 @@ struct FakeWallClock : WallClock {
 
 struct HeightFixture : ::testing::Test {
   core::Settings settings;
+  LiveView live;
   FakeWallClock clock;
-  HeightJumpDetector detector{settings, clock};
+  HeightJumpDetector detector{settings, live, clock};
 
   bool at(long long advanceMs, float height) {
     clock.advance(advanceMs);
@@ -31,10 +32,10 @@ TEST_F(HeightFixture, QuickRiseWithDefaultsReportsOnceAndBlocksForTheDuration) {
   EXPECT_FALSE(at(0, 1.60f));
   EXPECT_FALSE(at(40, 1.62f));
   EXPECT_FALSE(at(40, 1.747f));  // rise 0.147: just under the 15 cm threshold
-  EXPECT_NEAR(settings.jump_rise, 0.147f, 1e-5);
+  EXPECT_NEAR(live.jump_rise, 0.147f, 1e-5);
   EXPECT_TRUE(at(40, 1.753f));  // rise 0.153: just over
   EXPECT_TRUE(detector.isJumping());
-  EXPECT_TRUE(settings.jumping);
+  EXPECT_TRUE(live.jumping);
 
   // Land and jump again at once: still within 0.15 s of the last jump.
   EXPECT_FALSE(at(40, 1.55f));
@@ -53,14 +54,14 @@ TEST_F(HeightFixture, LowPointLeavesTheWindowAtItsEdge) {
   EXPECT_FALSE(at(75, 1.50f));
   EXPECT_TRUE(at(75, 1.60f));  // 150 ms after the low point: rise 0.20
 
-  HeightJumpDetector second(settings, clock);
+  HeightJumpDetector second(settings, live, clock);
   clock.advance(1000);
   EXPECT_FALSE(second.processHeight(1.40f));
   clock.advance(75);
   EXPECT_FALSE(second.processHeight(1.50f));
   clock.advance(76);
   EXPECT_FALSE(second.processHeight(1.60f));  // low point 151 ms old: rise 0.10 from 1.50
-  EXPECT_NEAR(settings.jump_rise, 0.10f, 1e-5);
+  EXPECT_NEAR(live.jump_rise, 0.10f, 1e-5);
 }
 
 TEST_F(HeightFixture, MinimumQueueFollowsTheLowestHeightStillInTheWindow) {
@@ -70,7 +71,7 @@ TEST_F(HeightFixture, MinimumQueueFollowsTheLowestHeightStillInTheWindow) {
   EXPECT_FALSE(at(40, 1.35f));
   // 1.30 has left (110 ms); the lowest in the window is now 1.35, not the oldest 1.40.
   EXPECT_FALSE(at(20, 1.47f));
-  EXPECT_NEAR(settings.jump_rise, 0.12f, 1e-5);
+  EXPECT_NEAR(live.jump_rise, 0.12f, 1e-5);
   EXPECT_TRUE(at(20, 1.51f));  // 1.51 - 1.35
 }
 
@@ -88,19 +89,19 @@ TEST_F(HeightFixture, TiltCompensationDiscountsTheRise) {
   EXPECT_FALSE(at(0, 1.00f));
   detector.setOrientation(18, -40, 7);
   EXPECT_FALSE(at(50, 1.45f));
-  EXPECT_NEAR(settings.compensation_angle_range, 18.0f, 1e-4);
-  EXPECT_NEAR(settings.compensation, 50.0f, 1e-3);
-  EXPECT_EQ(settings.jump_rise, 0.0f);  // never below zero
-  EXPECT_TRUE(at(50, 1.70f));           // 0.70 - 0.50 = 0.20
+  EXPECT_NEAR(live.compensation_angle_range, 18.0f, 1e-4);
+  EXPECT_NEAR(live.compensation, 50.0f, 1e-3);
+  EXPECT_EQ(live.jump_rise, 0.0f);  // never below zero
+  EXPECT_TRUE(at(50, 1.70f));       // 0.70 - 0.50 = 0.20
 
   // The axis chooses the angle: "Pitch" sees a range of 80 degrees here.
   settings.jump_comp_axis = core::RotationAxis::Pitch;
   EXPECT_FALSE(at(50, 1.70f));
-  EXPECT_NEAR(settings.compensation_angle_range, 80.0f, 1e-4);
+  EXPECT_NEAR(live.compensation_angle_range, 80.0f, 1e-4);
   settings.jump_comp_axis = core::RotationAxis::Yaw;  // the third angle; the first sample has left the window
   detector.setOrientation(18, -40, -3);
   EXPECT_FALSE(at(1, 1.70f));
-  EXPECT_NEAR(settings.compensation_angle_range, 10.0f, 1e-4);
+  EXPECT_NEAR(live.compensation_angle_range, 10.0f, 1e-4);
 }
 
 TEST_F(HeightFixture, NegativeCompensationStrengthAppliesNone) {
@@ -109,8 +110,8 @@ TEST_F(HeightFixture, NegativeCompensationStrengthAppliesNone) {
   EXPECT_FALSE(at(0, 1.0f));
   detector.setOrientation(90, 0, 0);
   EXPECT_TRUE(at(50, 1.2f));
-  EXPECT_EQ(settings.compensation_angle_range, 0.0f);
-  EXPECT_FLOAT_EQ(settings.jump_rise, 1.2f - 1.0f);
+  EXPECT_EQ(live.compensation_angle_range, 0.0f);
+  EXPECT_FLOAT_EQ(live.jump_rise, 1.2f - 1.0f);
 }
 
 TEST_F(HeightFixture, NonFiniteHeightsAreIgnored) {
@@ -122,8 +123,9 @@ TEST_F(HeightFixture, NonFiniteHeightsAreIgnored) {
 
 struct AccelFixture : ::testing::Test {
   core::Settings settings;
+  LiveView live;
   FakeWallClock clock;
-  AccelJumpDetector detector{settings, clock};
+  AccelJumpDetector detector{settings, live, clock};
 
   bool at(long long advanceMs, float x, float y, float z) {
     clock.advance(advanceMs);
@@ -134,9 +136,9 @@ struct AccelFixture : ::testing::Test {
 TEST_F(AccelFixture, AverageOverTheSmoothingWindowMustExceedTheThreshold) {
   EXPECT_FALSE(at(0, 0, 10, 0));
   EXPECT_FALSE(at(25, 0, 19.4f, 0));  // average 14.7: just under the threshold of 15
-  EXPECT_NEAR(settings.averaged_acceleration[1], 14.7f, 1e-5);
+  EXPECT_NEAR(live.averaged_acceleration[1], 14.7f, 1e-5);
   EXPECT_TRUE(at(25, 0, 16.5f, 0));  // 50 ms: all three still in, average 15.3: just over
-  EXPECT_TRUE(settings.jumping);
+  EXPECT_TRUE(live.jumping);
   EXPECT_FALSE(at(150, 0, 30, 0));  // 150 ms after: not more than the duration
   EXPECT_FALSE(at(1, 0, 30, 0));    // idle again
   EXPECT_TRUE(at(1, 0, 30, 0));
@@ -145,18 +147,18 @@ TEST_F(AccelFixture, AverageOverTheSmoothingWindowMustExceedTheThreshold) {
 TEST_F(AccelFixture, ASample50MsOldStaysInTheAverageAnd51MsOldLeaves) {
   EXPECT_FALSE(at(0, 0, 2, 0));
   EXPECT_FALSE(at(50, 0, 20, 0));  // average 11
-  EXPECT_NEAR(settings.averaged_acceleration[1], 11.0f, 1e-5);
+  EXPECT_NEAR(live.averaged_acceleration[1], 11.0f, 1e-5);
   EXPECT_TRUE(at(1, 0, 16, 0));  // the 2 has left: (20 + 16) / 2
-  EXPECT_NEAR(settings.averaged_acceleration[1], 18.0f, 1e-5);
+  EXPECT_NEAR(live.averaged_acceleration[1], 18.0f, 1e-5);
 }
 
 TEST_F(AccelFixture, SmoothingBelowTenMillisecondsUsesTen) {
   settings.jump_accel_smoothing = 0;
   EXPECT_FALSE(at(0, 0, 0, 0));
   EXPECT_FALSE(at(10, 0, 20, 0));  // the 0 sample is 10 ms old and still counts
-  EXPECT_NEAR(settings.averaged_acceleration[1], 10.0f, 1e-5);
+  EXPECT_NEAR(live.averaged_acceleration[1], 10.0f, 1e-5);
   EXPECT_FALSE(at(11, 0, 14, 0));  // the 20 is 11 ms old and gone: 14, not 17
-  EXPECT_NEAR(settings.averaged_acceleration[1], 14.0f, 1e-5);
+  EXPECT_NEAR(live.averaged_acceleration[1], 14.0f, 1e-5);
 }
 
 TEST_F(AccelFixture, OnlyAPushBeyondTheSuppressThresholdAndAtMostHalfASecondOldSuppresses) {
@@ -167,36 +169,36 @@ TEST_F(AccelFixture, OnlyAPushBeyondTheSuppressThresholdAndAtMostHalfASecondOldS
     bool suppressed;
   } cases[] = {{-4.9f, 0, false}, {-5.1f, 0, true}, {-6.0f, 500, true}, {-6.0f, 501, false}};
   for (const Case& c : cases) {
-    AccelJumpDetector fresh(settings, clock);
+    AccelJumpDetector fresh(settings, live, clock);
     clock.advance(10000);
     fresh.processAcceleration(0, c.push, 0);
     clock.advance(c.laterMs);
     fresh.processAcceleration(0, 0, 0);
-    EXPECT_EQ(settings.jump_suppressed.load(), c.suppressed) << c.push << " after " << c.laterMs << " ms";
+    EXPECT_EQ(live.jump_suppressed.load(), c.suppressed) << c.push << " after " << c.laterMs << " ms";
   }
 }
 
 TEST_F(AccelFixture, DownwardPushSuppressesJumpsForHalfASecond) {
   // Defaults: axis Y, threshold 15, smoothing 50 ms, suppression 5.
   EXPECT_FALSE(at(0, 0, -6, 0));
-  EXPECT_TRUE(settings.jump_suppressed);
+  EXPECT_TRUE(live.jump_suppressed);
   // The -6 sample stays in the 50 ms window until 50 ms, renewing the
   // suppression on each sample: the last renewal (at 40 ms) lasts until 540 ms.
   for (int elapsed = 20; elapsed <= 520; elapsed += 20) {
     EXPECT_FALSE(at(20, 0, 20, 0)) << "at " << elapsed << " ms";
-    EXPECT_TRUE(settings.jump_suppressed);
+    EXPECT_TRUE(live.jump_suppressed);
   }
   EXPECT_FALSE(at(19, 0, 20, 0));  // 539 ms
-  EXPECT_TRUE(settings.jump_suppressed);
+  EXPECT_TRUE(live.jump_suppressed);
   EXPECT_TRUE(at(2, 0, 20, 0));  // 541 ms
-  EXPECT_FALSE(settings.jump_suppressed);
+  EXPECT_FALSE(live.jump_suppressed);
 }
 
 TEST_F(AccelFixture, SignedAxes) {
   settings.jump_accel_suppress_threshold = 0;
   settings.jump_accel_axis = core::AccelAxis::NegZ;
   EXPECT_TRUE(at(0, 0, 0, -16));
-  AccelJumpDetector lower(settings, clock);
+  AccelJumpDetector lower(settings, live, clock);
   for (int i = 0; i < 10; ++i) EXPECT_FALSE((clock.advance(300), lower.processAcceleration(100, 100, 100)));
 }
 
@@ -204,7 +206,7 @@ TEST_F(AccelFixture, NonFiniteSamplesDoNotPoisonTheAverage) {
   EXPECT_FALSE(at(0, 0, std::numeric_limits<float>::quiet_NaN(), 0));
   EXPECT_FALSE(at(0, 0, std::numeric_limits<float>::infinity(), 0));
   EXPECT_TRUE(at(100, 0, 16, 0));
-  EXPECT_NEAR(settings.averaged_acceleration[1], 16.0f, 1e-5);
+  EXPECT_NEAR(live.averaged_acceleration[1], 16.0f, 1e-5);
 }
 
 TEST_F(AccelFixture, LongSessionKeepsAnExactAverage) {
@@ -213,14 +215,15 @@ TEST_F(AccelFixture, LongSessionKeepsAnExactAverage) {
   // Window of 50 ms at 5 ms spacing: the last 11 samples.
   double expected = 0;
   for (int i = 200000 - 11; i < 200000; ++i) expected += 3.3f * (i % 7);
-  EXPECT_NEAR(settings.averaged_acceleration[1], expected / 11, 1e-4);
-  EXPECT_NEAR(settings.averaged_acceleration[2], -1.7f, 1e-5);
+  EXPECT_NEAR(live.averaged_acceleration[1], expected / 11, 1e-4);
+  EXPECT_NEAR(live.averaged_acceleration[2], -1.7f, 1e-5);
 }
 
 TEST(JumpDetectorManager, RoutesByJumpSource) {
   core::Settings settings;
+  LiveView live;
   FakeWallClock clock;
-  JumpDetectorManager manager(settings, clock);
+  JumpDetectorManager manager(settings, live, clock);
   settings.jump_accel_suppress_threshold = 0;
 
   settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::PhoneAcceleration; });
@@ -249,8 +252,9 @@ TEST(JumpDetectorManager, RoutesByJumpSource) {
 
 TEST(JumpDetectorManager, OrientationReachesTheHeightDetector) {
   core::Settings settings;
+  LiveView live;
   FakeWallClock clock;
-  JumpDetectorManager manager(settings, clock);
+  JumpDetectorManager manager(settings, live, clock);
   settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenXr; });
   settings.jump_pitch_comp = 100;
   manager.setOrientation(0, 0, 0);
@@ -258,7 +262,7 @@ TEST(JumpDetectorManager, OrientationReachesTheHeightDetector) {
   manager.setOrientation(9, 0, 0);
   clock.advance(10);
   EXPECT_FALSE(manager.height(1.4f));  // comp 1.0 * 0.1 * 5 = 0.5 m
-  EXPECT_NEAR(settings.compensation, 50.0f, 1e-3);
+  EXPECT_NEAR(live.compensation, 50.0f, 1e-3);
 }
 
 }  // namespace

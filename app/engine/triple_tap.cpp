@@ -5,9 +5,10 @@
 
 namespace engine {
 
-TripleTapCheck::TripleTapCheck(core::Settings& settings, core::Logger& logger, const core::Clock& clock,
+TripleTapCheck::TripleTapCheck(core::Settings& settings, LiveView& live, core::Logger& logger, const core::Clock& clock,
                                std::recursive_mutex& engineLock, std::function<void()> resetOutputs)
     : settings_(settings),
+      live_(live),
       logger_(logger),
       clock_(clock),
       engineLock_(engineLock),
@@ -37,7 +38,7 @@ std::optional<bool> TripleTapCheck::check(std::string_view source, float x, floa
                       : axis == 1 ? std::fabs(y)
                       : axis == 2 ? std::fabs(z)
                                   : std::sqrt(x * x + y * y + z * z);
-  settings_.tap_value = value;
+  live_.tap_value = value;
   // Only a measure above the sensitivity is a tap; a NaN from a broken sample is not.
   if (!(value > config->program.slimevr_tap_sensitivity)) return std::nullopt;
 

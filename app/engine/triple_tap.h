@@ -8,6 +8,7 @@
 #include "app/core/clock.h"
 #include "app/core/logger.h"
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 
 namespace engine {
 
@@ -19,7 +20,7 @@ class TripleTapCheck {
   static constexpr double kTapSpan = 1.2;      // three taps must start within this
   static constexpr double kLockOut = 1.0;      // after a toggle, taps are ignored this long
 
-  TripleTapCheck(core::Settings& settings, core::Logger& logger, const core::Clock& clock,
+  TripleTapCheck(core::Settings& settings, LiveView& live, core::Logger& logger, const core::Clock& clock,
                  std::recursive_mutex& engineLock, std::function<void()> resetOutputs);
 
   // Returns the new tracking state when this sample completed a triple tap (the
@@ -30,6 +31,7 @@ class TripleTapCheck {
   bool fromLocomotionTracker(std::string_view source, const core::Config::Tracking& tracking) const;
 
   core::Settings& settings_;
+  LiveView& live_;
   core::Logger& logger_;
   const core::Clock& clock_;
   std::recursive_mutex& engineLock_;

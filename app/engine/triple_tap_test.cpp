@@ -11,11 +11,12 @@ namespace {
 
 struct TapFixture : ::testing::Test {
   core::Settings settings;
+  LiveView live;
   core::Logger logger{nullptr};
   ManualClock clock;
   std::recursive_mutex lock;
   int resets = 0;
-  TripleTapCheck taps{settings, logger, clock, lock, [this] {
+  TripleTapCheck taps{settings, live, logger, clock, lock, [this] {
                         std::lock_guard relock(lock);  // the reset takes the lock again
                         ++resets;
                       }};
@@ -75,7 +76,7 @@ TEST_F(TapFixture, TapMeasureAxisAndSensitivity) {
   settings.config.edit([](core::Config& c) { c.program.slimevr_tap_axis = 3; });  // length of the vector
   clock.t = 1000.0;
   EXPECT_EQ(taps.check("Phone", 12, 16, 0), std::nullopt);
-  EXPECT_FLOAT_EQ(settings.tap_value, 20.0f);  // equal to the sensitivity: not a tap
+  EXPECT_FLOAT_EQ(live.tap_value, 20.0f);  // equal to the sensitivity: not a tap
   clock.t = 1000.3;
   taps.check("Phone", 12, 16, 0.5f);
   clock.t = 1000.6;
@@ -92,7 +93,7 @@ TEST_F(TapFixture, OnlyTheLocomotionTrackerAndOnlyWhenEnabled) {
     taps.check("Phone", 0, 0, 50);  // z is not the tap axis
   }
   EXPECT_TRUE(settings.tracking_active);
-  EXPECT_FLOAT_EQ(settings.tap_value, 0.0f);
+  EXPECT_FLOAT_EQ(live.tap_value, 0.0f);
 
   settings.config.edit([](core::Config& c) { c.program.slimevr_tap_axis = 2; });
   settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeOsc; });

@@ -6,18 +6,19 @@
 
 namespace engine {
 
-Watchdog::Watchdog(core::Settings& settings, core::Logger& logger, std::function<void()> resetOutputs)
-    : settings_(settings), logger_(logger), resetOutputs_(std::move(resetOutputs)) {}
+Watchdog::Watchdog(core::Settings& settings, const LiveView& live, TrackerActivity& activity, core::Logger& logger,
+                   std::function<void()> resetOutputs)
+    : settings_(settings), live_(live), activity_(activity), logger_(logger), resetOutputs_(std::move(resetOutputs)) {}
 
 bool Watchdog::check(double now) {
-  const double lastSample = settings_.last_sample_time;
-  const double lastChange = settings_.last_change_time;
+  const double lastSample = activity_.lastSampleTime;
+  const double lastChange = activity_.lastChangeTime;
   const double idle = lastSample > 0 ? now - lastSample : 0.0;
   const double frozen = lastChange > 0 ? now - lastChange : 0.0;
   if (!(idle > kLimit || frozen > kLimit)) return false;
 
-  bool moving = std::fabs(settings_.stick[0].load()) > kRestLimit || std::fabs(settings_.stick[1].load()) > kRestLimit;
-  for (int i = 0; i < 3; ++i) moving = moving || std::fabs(settings_.centered_orientation[i]) > kRestLimit;
+  bool moving = std::fabs(live_.stick[0].load()) > kRestLimit || std::fabs(live_.stick[1].load()) > kRestLimit;
+  for (int i = 0; i < 3; ++i) moving = moving || std::fabs(live_.centered_orientation[i]) > kRestLimit;
   if (!moving) return false;
 
   char line[160];
@@ -29,9 +30,9 @@ bool Watchdog::check(double now) {
   const Source source = settings_.config.snapshot()->tracking.tracker_source;
   if (source == Source::SteamVrTracker || source == Source::Phone || source == Source::SlimeSolarXr ||
       source == Source::SlimeOsc)
-    settings_.stalled = true;
-  settings_.last_sample_time = now;
-  settings_.last_change_time = now;
+    activity_.stalled = true;
+  activity_.lastSampleTime = now;
+  activity_.lastChangeTime = now;
   return true;
 }
 

@@ -4,6 +4,8 @@
 
 #include "app/core/logger.h"
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
+#include "app/engine/tracker_activity.h"
 
 namespace engine {
 
@@ -14,8 +16,10 @@ class Watchdog {
   static constexpr double kLimit = 2.0;         // seconds
   static constexpr float kRestLimit = 0.0001f;  // output counts as moving above this
 
-  // `resetOutputs` stops all motion (it takes the engine lock itself).
-  Watchdog(core::Settings& settings, core::Logger& logger, std::function<void()> resetOutputs);
+  // `live` and `activity` are the engine's; `resetOutputs` stops all motion (it takes
+  // the engine lock itself).
+  Watchdog(core::Settings& settings, const LiveView& live, TrackerActivity& activity, core::Logger& logger,
+           std::function<void()> resetOutputs);
 
   // One check at engine time `now`; true when it fired. The engine thread calls
   // it under the engine lock so its reads and the handlers' writes never interleave.
@@ -23,6 +27,8 @@ class Watchdog {
 
  private:
   core::Settings& settings_;
+  const LiveView& live_;
+  TrackerActivity& activity_;
   core::Logger& logger_;
   std::function<void()> resetOutputs_;
 };

@@ -72,6 +72,7 @@ struct GuiActions {
 
   std::function<void()> clearCenter;                     // engine: forget the centre offset
   std::function<double()> engineNow;                     // the engine clock (for the last sample's age)
+  std::function<double()> lastSampleTime;                // engine: the locomotion tracker's last sample; 0: none
   std::function<std::string()> localAddress;             // this machine's IPv4 address
   std::function<std::string()> followedPhone;            // the phone server's phone; empty: none yet
   std::function<bool()> hasSession;                      // OpenVR session open

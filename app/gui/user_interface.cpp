@@ -94,8 +94,9 @@ int drawPrompt(const Prompt& prompt, ImFont* headingFont) {
 
 }  // namespace
 
-UserInterface::UserInterface(core::Settings& settings, core::Logger& logger, GuiActions actions)
-    : settings_(settings), logger_(logger), actions_(std::move(actions)) {
+UserInterface::UserInterface(core::Settings& settings, const engine::LiveView& live, core::Logger& logger,
+                             GuiActions actions)
+    : settings_(settings), live_(live), logger_(logger), actions_(std::move(actions)) {
   if (!actions_.startCalibration) actions_.startCalibration = [this] { wizard_.start(); };
 }
 
@@ -112,12 +113,12 @@ const char* UserInterface::tabLabel(int tab) {
 }
 
 void UserInterface::createTabs() {
-  tabs_.push_back(std::make_unique<tabs::GuiTabMain>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabInput>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabJump>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabSquat>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabMain>(settings_, live_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabInput>(settings_, live_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabJump>(settings_, live_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabSquat>(settings_, live_, actions_));
   tabs_.push_back(std::make_unique<tabs::GuiTabStatus>(settings_, actions_));
-  tabs_.push_back(std::make_unique<tabs::GuiTabStartup>(settings_, actions_));
+  tabs_.push_back(std::make_unique<tabs::GuiTabStartup>(settings_, live_, actions_));
   tabs_.push_back(std::make_unique<tabs::GuiTabDebug>(logger_));
 }
 
@@ -147,6 +148,7 @@ class Digest {
 
 std::uint64_t UserInterface::shownState() {
   const core::Settings& s = settings_;
+  const engine::LiveView& live = live_;
   Digest d;
   d.add(activeTab_)
       .add(s.tracking_active.load())
@@ -171,16 +173,17 @@ std::uint64_t UserInterface::shownState() {
     d.add(history->jump.written());
   if (history && activeTab_ == Crouch && s.config.snapshot()->tracking.squat_source != core::Source::Disabled)
     d.add(history->crouch.written());
-  const bool jumping = actions_.isJumping ? actions_.isJumping() : s.jumping.load();
+  const bool jumping = actions_.isJumping ? actions_.isJumping() : live.jumping.load();
   switch (activeTab_) {
     case Main:
-      d.add(s.stick[0].load()).add(s.stick[1].load()).add(jumping).add(s.jump_rise.load());
-      d.add(s.averaged_acceleration).add(s.jump_suppressed.load());
+      d.add(live.stick[0].load()).add(live.stick[1].load()).add(jumping).add(live.jump_rise.load());
+      d.add(live.averaged_acceleration).add(live.jump_suppressed.load());
       break;
     case Input: {
       const double engineNow = actions_.engineNow ? actions_.engineNow() : 0;
-      d.add(s.stick[0].load()).add(s.stick[1].load()).add(s.centered_orientation).add(s.raw_orientation);
-      d.add(engineNow - s.last_sample_time.load() < 2.0);
+      d.add(live.stick[0].load()).add(live.stick[1].load()).add(live.centered_orientation).add(live.raw_orientation);
+      const double lastSample = actions_.lastSampleTime ? actions_.lastSampleTime() : 0;
+      d.add(engineNow - lastSample < 2.0);
       if (actions_.solarxr.statusText) d.add(actions_.solarxr.statusText());
       if (actions_.solarxr.trackerNames)
         for (const std::string& name : actions_.solarxr.trackerNames()) d.add(name);
@@ -188,13 +191,13 @@ std::uint64_t UserInterface::shownState() {
       break;
     }
     case Jump:
-      d.add(jumping).add(s.jump_tracker_orientation).add(s.averaged_acceleration).add(s.compensation.load());
-      d.add(s.jump_rise.load()).add(s.jump_suppressed.load());
+      d.add(jumping).add(live.jump_tracker_orientation).add(live.averaged_acceleration).add(live.compensation.load());
+      d.add(live.jump_rise.load()).add(live.jump_suppressed.load());
       if (actions_.headDevices)
         for (const HeadDevice& device : actions_.headDevices()) d.add(device.id).add(device.name);
       break;
     case Crouch:
-      d.add(s.head_height.load()).add(s.crouching.load());
+      d.add(live.head_height.load()).add(live.crouching.load());
       break;
     case Status:  // its lists refresh once a second while shown, its rates as soon as they change
       d.add(static_cast<long long>(now() / tabs::GuiTabStatus::kRefreshInterval));
@@ -202,7 +205,7 @@ std::uint64_t UserInterface::shownState() {
         d.add(static_cast<const tabs::GuiTabStatus&>(*tabs_[Status]).roadPanel().ratesShown(settings_, actions_));
       break;
     case Startup:
-      d.add(s.tap_value.load());
+      d.add(live.tap_value.load());
       break;
     case Debug:
       d.add(logger_.changes());

@@ -9,6 +9,7 @@
 
 #include "app/core/logger.h"
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/calibration_wizard.h"
 #include "app/gui/tabs/itab.h"
@@ -23,7 +24,7 @@ class UserInterface {
  public:
   enum Tab { Main, Input, Jump, Crouch, Status, Startup, Debug, TabCount };
 
-  UserInterface(core::Settings& settings, core::Logger& logger, GuiActions actions);
+  UserInterface(core::Settings& settings, const engine::LiveView& live, core::Logger& logger, GuiActions actions);
   ~UserInterface();
 
   void setFonts(const Fonts& fonts);
@@ -55,6 +56,7 @@ class UserInterface {
   std::uint64_t shownState();
 
   core::Settings& settings_;
+  const engine::LiveView& live_;
   core::Logger& logger_;
   GuiActions actions_;
   Fonts fonts_;

@@ -23,6 +23,7 @@ using guitest::HeadlessImGui;
 struct Frame {
   HeadlessImGui ui;
   core::Settings settings;
+  engine::LiveView live;
   std::ostringstream logText;
   core::Logger logger{&logText};
   services::ComponentService components{settings, logger, {}};
@@ -43,7 +44,7 @@ struct Frame {
     actions.componentPrompts = &components.prompts();
     actions.updatePrompt = &updates.prompt();
     if (adjust) adjust(actions);
-    window = std::make_unique<gui::UserInterface>(settings, logger, actions);
+    window = std::make_unique<gui::UserInterface>(settings, live, logger, actions);
   }
   bool click(const std::string& name) { return ui.click(name, draw, true); }
   void frame() { ui.frame(draw, true); }
@@ -331,9 +332,9 @@ TEST(UserInterface, ContentChangesOnlyWithWhatTheActiveTabShows) {
   });
   f.frame();
   EXPECT_FALSE(f.window->contentChanged());
-  f.settings.head_height = 120;  // the Crouch tab's, not shown on Main
+  f.live.head_height = 120;  // the Crouch tab's, not shown on Main
   EXPECT_FALSE(f.window->contentChanged());
-  f.settings.stick[1] = -0.5f;
+  f.live.stick[1] = -0.5f;
   EXPECT_TRUE(f.window->contentChanged());
   f.frame();
   EXPECT_FALSE(f.window->contentChanged());

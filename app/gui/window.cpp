@@ -20,8 +20,8 @@ void* loadLogoTexture(const std::string& path,
   return texture;
 }
 
-int runWindow(core::Settings& settings, core::Logger& logger, const GuiActions& actions) {
-  UserInterface ui(settings, logger, actions);
+int runWindow(core::Settings& settings, const engine::LiveView& live, core::Logger& logger, const GuiActions& actions) {
+  UserInterface ui(settings, live, logger, actions);
   platform::GuiWindowHooks hooks;
   hooks.setup = [&](const platform::TextureUpload& upload) {
     ImGuiIO& io = ImGui::GetIO();

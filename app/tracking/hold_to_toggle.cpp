@@ -4,19 +4,19 @@ namespace tracking {
 
 bool HoldToToggle::update(bool held, double now) {
   if (!held) {
-    settings_.hold_active = false;
-    settings_.hold_start_time = 0.0;
+    active_ = false;
+    startTime_ = 0.0;
     return false;
   }
-  if (!settings_.hold_active) {
-    settings_.hold_start_time = now;
-    settings_.hold_active = true;
+  if (!active_) {
+    startTime_ = now;
+    active_ = true;
     return false;
   }
-  const double start = settings_.hold_start_time.load();
+  const double start = startTime_.load();
   if (start > 0 && now - start >= kHoldSeconds) {
     toggle_.toggle();
-    settings_.hold_start_time = 0.0;  // one continuous hold toggles once
+    startTime_ = 0.0;  // one continuous hold toggles once
     return true;
   }
   return false;

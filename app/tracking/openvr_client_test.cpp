@@ -334,8 +334,8 @@ TEST_F(OpenVrClient, HeadThreadFeedsThePoseAndAHeldStickTogglesOnceAfterTwoSecon
 
   // The hold started at 100 s; 1.9 s later nothing, 2.0 s later one toggle.
   ASSERT_TRUE(fake.waitCycles(2));
-  EXPECT_TRUE(settings.hold_active);
-  EXPECT_EQ(settings.hold_start_time, 100.0);
+  EXPECT_TRUE(server.hold_toggle().holding());
+  EXPECT_EQ(server.hold_toggle().holdStart(), 100.0);
   clock.time = 101.9;
   ASSERT_TRUE(fake.waitCycles(2));
   EXPECT_TRUE(settings.tracking_active);
@@ -353,7 +353,7 @@ TEST_F(OpenVrClient, HeadThreadFeedsThePoseAndAHeldStickTogglesOnceAfterTwoSecon
   // Released and held again (trigger click this time): toggles back after 2 s.
   fake.setButtons(2, 0);
   ASSERT_TRUE(fake.waitCycles(2));
-  EXPECT_FALSE(settings.hold_active);
+  EXPECT_FALSE(server.hold_toggle().holding());
   clock.time = 120.0;
   fake.setButtons(2, 1ull << vr::k_EButton_Axis2);
   ASSERT_TRUE(fake.waitCycles(2));

@@ -15,7 +15,7 @@ constexpr std::uint64_t kHoldButtons =
 
 openvr_server::openvr_server(core::Settings& settings, OpenVRManager& manager, TrackingToggle& toggle,
                              const core::Clock& clock, ConsoleLines& console)
-    : settings_(settings), manager_(manager), holdToggle_(settings, toggle), clock_(clock), console_(console) {}
+    : settings_(settings), manager_(manager), holdToggle_(toggle), clock_(clock), console_(console) {}
 
 openvr_server::~openvr_server() {
   running_ = false;

@@ -45,6 +45,9 @@ class openvr_server final : public IOpenVrHmdThread {
   // Rebuilds the shared device list with a utility session.
   void refresh_device_list();
 
+  // The hold-to-toggle gesture's state (for tests and diagnostics).
+  const HoldToToggle& hold_toggle() const { return holdToggle_; }
+
  private:
   void threadMain(int deviceIndex);
   void checkHoldToggle(vr::IVRSystem& system);

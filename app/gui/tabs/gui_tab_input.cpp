@@ -51,8 +51,8 @@ const std::vector<std::string>& GuiTabInput::axes() {
   return list;
 }
 
-GuiTabInput::GuiTabInput(core::Settings& settings, const GuiActions& actions)
-    : settings_(settings), actions_(actions) {}
+GuiTabInput::GuiTabInput(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions)
+    : settings_(settings), live_(live), actions_(actions) {}
 
 void GuiTabInput::save() { callIfSet(actions_.saveSettings); }
 
@@ -121,7 +121,7 @@ void GuiTabInput::renderAxisRows(bool slime) {
     if (deviceCombo(row.id, &selected, axes(), 100)) row.setting = selected;
     ImGui::SameLine();
     const float width = std::max(10.0f, ImGui::GetContentRegionAvail().x - 10);
-    liveBar(ImVec2(width, 18), barFraction(settings_.centered_orientation[row.angle], 90));
+    liveBar(ImVec2(width, 18), barFraction(live_.centered_orientation[row.angle], 90));
   }
 }
 
@@ -248,7 +248,7 @@ void GuiTabInput::renderConnection() {
   ImGui::Separator();
   sectionTitle("Connection");
   const double now = actions_.engineNow ? actions_.engineNow() : 0;
-  const double last = settings_.last_sample_time.load();
+  const double last = actions_.lastSampleTime ? actions_.lastSampleTime() : 0;
   const bool connected = last > 0 && now - last < kConnectedAge;
   if (connected)
     ImGui::TextColored(rgb(palette::kGood), "CONNECTED");
@@ -261,7 +261,7 @@ void GuiTabInput::renderRight() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("InputRight", ImVec2(0, height), true, true)) {
     sectionTitle("Output Visual (Live)");
-    drawStickVisualizer(settings_);
+    drawStickVisualizer(settings_, live_);
     if (raisedButton("CALIBRATE", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.startCalibration);
     const bool debug = settings_.config.snapshot()->program.debug_mode;
     if (tracking_.tracker_source != core::Source::SlimeOsc) {
@@ -284,12 +284,12 @@ void GuiTabInput::renderRight() {
       }
     };
     sectionTitle("Live Tracking Data");
-    angleRows({"Roll:", "Pitch:", "Yaw:"}, settings_.centered_orientation);
+    angleRows({"Roll:", "Pitch:", "Yaw:"}, live_.centered_orientation);
     if (debug) {
       ImGui::Separator();
       sectionTitle("Raw Tracking Data");
       noteItem("Raw Tracking Data");
-      angleRows({"Roll (Raw):", "Pitch (Raw):", "Yaw (Raw):"}, settings_.raw_orientation);
+      angleRows({"Roll (Raw):", "Pitch (Raw):", "Yaw (Raw):"}, live_.raw_orientation);
     }
     ImGui::Separator();
     sectionTitle("Output Monitor");
@@ -297,7 +297,7 @@ void GuiTabInput::renderRight() {
     for (int i = 0; i < 2; ++i) {
       ImGui::TextUnformatted(labels[i]);
       ImGui::SameLine(100);
-      const float value = settings_.stick[i].load();
+      const float value = live_.stick[i].load();
       ImGui::ProgressBar(std::clamp((value + 1) / 2, 0.0f, 1.0f), ImVec2(-1, 0), "");
     }
   }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 
@@ -13,7 +14,7 @@ namespace gui::tabs {
 // mapping and alignment of the phone or SlimeVR tracker, and live values.
 class GuiTabInput : public ITab {
  public:
-  GuiTabInput(core::Settings& settings, const GuiActions& actions);
+  GuiTabInput(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions);
   void render() override;
 
   static const std::vector<core::Source>& sources();
@@ -36,6 +37,7 @@ class GuiTabInput : public ITab {
   void save();
 
   core::Settings& settings_;
+  const engine::LiveView& live_;
   core::Config::Tracking tracking_;  // this frame's copy, edited by the controls
   const GuiActions& actions_;
   std::vector<HookController> controllers_;  // the SteamVR tracker cache

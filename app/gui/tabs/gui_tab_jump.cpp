@@ -74,7 +74,8 @@ const std::vector<core::Source>& GuiTabJump::sources() {
   return list;
 }
 
-GuiTabJump::GuiTabJump(core::Settings& settings, const GuiActions& actions) : settings_(settings), actions_(actions) {}
+GuiTabJump::GuiTabJump(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions)
+    : settings_(settings), live_(live), actions_(actions) {}
 
 double GuiTabJump::now() const {
   if (actions_.now) return actions_.now();
@@ -97,8 +98,8 @@ void GuiTabJump::render() {
     const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
     if (beginCard("JumpBlock", ImVec2(0, height), true, true)) {
       sectionTitle("Jump");
-      const bool jumping = actions_.isJumping ? actions_.isJumping() : settings_.jumping.load();
-      drawJumpIndicator(settings_, jumping);
+      const bool jumping = actions_.isJumping ? actions_.isJumping() : live_.jumping.load();
+      drawJumpIndicator(settings_, live_, jumping);
     }
     endCard();
   }
@@ -204,7 +205,7 @@ void GuiTabJump::renderHeightPanel() {
   ImGui::Separator();
   sectionTitle("Pitch/Roll Compensation");
   slider("Strength (%)", settings_.jump_pitch_comp, 0, 100, "%.0f%%");
-  ImGui::TextDisabled("Currently subtracting: %.2f cm", settings_.compensation.load());
+  ImGui::TextDisabled("Currently subtracting: %.2f cm", live_.compensation.load());
   static const std::vector<std::string> shown{"Roll (R)", "Pitch (P)", "Yaw (Y)"};
   int selected = static_cast<int>(settings_.jump_comp_axis.load());  // roll, pitch, yaw
   if (deviceCombo("Comp Axis", &selected, shown)) settings_.jump_comp_axis = static_cast<core::RotationAxis>(selected);
@@ -229,12 +230,12 @@ void GuiTabJump::renderVisuals(core::Source source) {
   if (beginCard("JumpVisuals", ImVec2(0, height), true, true)) {
     sectionTitle("Live Tracking Data");
     if (isAccelerationSource(source)) {
-      const std::array<float, 3> accel = settings_.averaged_acceleration.get();
+      const std::array<float, 3> accel = live_.averaged_acceleration.get();
       liveRows({"X", "Y", "Z"}, {barFraction(accel[0], 20), barFraction(accel[1], 20), barFraction(accel[2], 20)}, 40,
                120);
       ImGui::TextColored(rgb(palette::kWhite), "Accel (X:%.1f Y:%.1f Z:%.1f)", accel[0], accel[1], accel[2]);
     } else {
-      liveRows({"R", "P", "Y"}, history_.add(now(), settings_.jump_tracker_orientation.get()), 25, 75);
+      liveRows({"R", "P", "Y"}, history_.add(now(), live_.jump_tracker_orientation.get()), 25, 75);
     }
   }
   endCard();

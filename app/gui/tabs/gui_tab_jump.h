@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 #include "app/gui/tabs/live_plots.h"
@@ -32,7 +33,7 @@ class OrientationHistory {
 // output the jump drives, and live data.
 class GuiTabJump : public ITab {
  public:
-  GuiTabJump(core::Settings& settings, const GuiActions& actions);
+  GuiTabJump(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions);
   void render() override;
 
   static const std::vector<core::Source>& sources();
@@ -47,6 +48,7 @@ class GuiTabJump : public ITab {
   double now() const;
 
   core::Settings& settings_;
+  const engine::LiveView& live_;
   const GuiActions& actions_;
   OrientationHistory history_;
   LivePlots plots_;

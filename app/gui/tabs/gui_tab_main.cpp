@@ -92,7 +92,8 @@ float responseCurve(float v, float progression) {
   return v >= 0 ? magnitude : -magnitude;
 }
 
-GuiTabMain::GuiTabMain(core::Settings& settings, const GuiActions& actions) : settings_(settings), actions_(actions) {}
+GuiTabMain::GuiTabMain(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions)
+    : settings_(settings), live_(live), actions_(actions) {}
 
 double GuiTabMain::now() const {
   if (actions_.now) return actions_.now();
@@ -265,7 +266,7 @@ void GuiTabMain::renderVisuals() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("VisualsBlock", ImVec2(0, height), true, true)) {
     sectionTitle("Visualizer");
-    drawStickVisualizer(settings_);
+    drawStickVisualizer(settings_, live_);
     if (raisedButton("RESET CENTER", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.setCenter);
     // Forward for one second through the current output, so the player can see the game move.
     if (raisedButton("TEST OUTPUT", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.testOutput);
@@ -279,8 +280,8 @@ void GuiTabMain::renderJump() {
   const float height = std::max(ImGui::GetContentRegionAvail().y, 560.0f);
   if (beginCard("JumpBlock", ImVec2(0, height), true, true)) {
     sectionTitle("Jump");
-    const bool jumping = actions_.isJumping ? actions_.isJumping() : settings_.jumping.load();
-    drawJumpIndicator(settings_, jumping);
+    const bool jumping = actions_.isJumping ? actions_.isJumping() : live_.jumping.load();
+    drawJumpIndicator(settings_, live_, jumping);
   }
   endCard();
 }

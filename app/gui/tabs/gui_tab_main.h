@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 #include "app/gui/tabs/live_plots.h"
@@ -34,7 +35,7 @@ float responseCurve(float v, float progression);
 // the output section, published once after the frame's controls when it changed.
 class GuiTabMain : public ITab {
  public:
-  GuiTabMain(core::Settings& settings, const GuiActions& actions);
+  GuiTabMain(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions);
   void render() override;
 
  private:
@@ -53,6 +54,7 @@ class GuiTabMain : public ITab {
   double now() const;
 
   core::Settings& settings_;
+  const engine::LiveView& live_;
   const GuiActions& actions_;
   core::Config::Outputs outputs_;  // this frame's copy, edited by the controls
   std::vector<HookController> controllers_;

@@ -36,7 +36,8 @@ TEST(MainTabOutputModes, ChoosingAnotherModeStoresItAndTheSameModeChangesNothing
   int notices = 0;
   const auto subscription = s.config.subscribe(core::kOutputsSection, [&](const core::Config&) { ++notices; });
   auto published = [&] { return s.config.flush(), notices; };
-  GuiTabMain tab(s, actions);
+  engine::LiveView live;
+  GuiTabMain tab(s, live, actions);
   auto draw = [&] { tab.render(); };
   ASSERT_TRUE(ui.click("Output Mode", draw));
   ASSERT_TRUE(ui.click("Output Mode/Xbox Controller (vJoy)", draw));
@@ -84,7 +85,8 @@ TEST(MainTabHookTarget, ChoosingADeviceStoresItAndPublishesAndTheCacheRefreshesA
     ++lists;
     return std::vector<gui::HookController>{{"Index Right", "LHR-2"}};
   };
-  GuiTabMain tab(s, actions);
+  engine::LiveView live;
+  GuiTabMain tab(s, live, actions);
   auto draw = [&] { tab.render(); };
   ui.frame(draw);
   ui.frame(draw);
@@ -115,7 +117,8 @@ TEST(MainTabModeBlocks, SecondThresholdControlsAppearOnlyWhileSwitchedOn) {
   core::Settings s;
   s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Pad; });
   gui::GuiActions actions;
-  GuiTabMain tab(s, actions);
+  engine::LiveView live;
+  GuiTabMain tab(s, live, actions);
   auto draw = [&] { tab.render(); };
   ui.frame(draw);
   EXPECT_TRUE(ui.has("Enable Additional Threshold (S2)"));
@@ -148,24 +151,25 @@ TEST(MainTabVisuals, CurveKeyLabelsAndAccelerationAxis) {
   EXPECT_EQ(gui::tabs::keyLabel(0.59f, 30, 60, "w", "shift+w").text, "w");
   EXPECT_EQ(gui::tabs::keyLabel(0.61f, 30, 60, "w", "shift+w").text, "shift+w");
 
-  core::Settings s;
-  s.averaged_acceleration.set(1, 2, 3);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, core::AccelAxis::Y), 2);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, core::AccelAxis::NegZ), -3);
-  s.averaged_acceleration.set(std::numeric_limits<float>::quiet_NaN(), 0, 0);
-  EXPECT_EQ(gui::tabs::accelerationOnAxis(s, core::AccelAxis::NegX), 0);
+  engine::LiveView live;
+  live.averaged_acceleration.set(1, 2, 3);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(live, core::AccelAxis::Y), 2);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(live, core::AccelAxis::NegZ), -3);
+  live.averaged_acceleration.set(std::numeric_limits<float>::quiet_NaN(), 0, 0);
+  EXPECT_EQ(gui::tabs::accelerationOnAxis(live, core::AccelAxis::NegX), 0);
 }
 
 TEST(MainTabVisuals, EveryModeAndSourceDrawsWithHostileLiveValues) {
   HeadlessImGui ui;
   core::Settings s;
   gui::GuiActions actions;
-  GuiTabMain tab(s, actions);
+  engine::LiveView live;
+  GuiTabMain tab(s, live, actions);
   const float inf = std::numeric_limits<float>::infinity();
-  s.stick[0] = inf;
-  s.stick[1] = std::numeric_limits<float>::quiet_NaN();
-  s.jump_rise = -inf;
-  s.averaged_acceleration.set(inf, -inf, 0);
+  live.stick[0] = inf;
+  live.stick[1] = std::numeric_limits<float>::quiet_NaN();
+  live.jump_rise = -inf;
+  live.averaged_acceleration.set(inf, -inf, 0);
   s.config.edit([](core::Config& c) {
     c.outputs.enable_steamvr_s2 = c.outputs.enable_openxr_s2 = c.outputs.enable_xbox_s2 = true;
   });
@@ -187,7 +191,8 @@ TEST(MainTabVisuals, ResetCenterCallsTheEngine) {
   int centres = 0;
   gui::GuiActions actions;
   actions.setCenter = [&] { ++centres; };
-  GuiTabMain tab(s, actions);
+  engine::LiveView live;
+  GuiTabMain tab(s, live, actions);
   ASSERT_TRUE(ui.click("RESET CENTER", [&] { tab.render(); }));
   EXPECT_EQ(centres, 1);
 }

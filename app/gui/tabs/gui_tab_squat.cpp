@@ -23,8 +23,8 @@ const std::vector<core::Source>& GuiTabSquat::sources() {
   return list;
 }
 
-GuiTabSquat::GuiTabSquat(core::Settings& settings, const GuiActions& actions)
-    : settings_(settings), actions_(actions) {}
+GuiTabSquat::GuiTabSquat(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions)
+    : settings_(settings), live_(live), actions_(actions) {}
 
 void GuiTabSquat::render() {
   const float available = ImGui::GetContentRegionAvail().x;
@@ -96,10 +96,10 @@ void GuiTabSquat::renderGauge() {
     draw->AddRect(top, bottom, ImGui::GetColorU32(ImGuiCol_Border), 12, 0, 4);
     const float scale = (size.y - 8) / kGaugeTop;
     auto yFor = [&](float cm) { return bottom.y - 4 - std::clamp(cm, 0.0f, kGaugeTop) * scale; };
-    const float head = settings_.head_height.load();
+    const float head = live_.head_height.load();
     const float headY = yFor(head);
     draw->AddRectFilled(ImVec2(top.x + 10, headY), ImVec2(bottom.x - 10, bottom.y - 4), palette::u32(palette::kGood));
-    const unsigned marker = settings_.crouching.load() ? palette::kBad : palette::kGood;
+    const unsigned marker = live_.crouching.load() ? palette::kBad : palette::kGood;
     draw->AddRectFilled(ImVec2(top.x + 4, headY - 10), ImVec2(bottom.x - 4, headY + 10), palette::u32(marker), 8);
     const float upperY = yFor(settings_.squat_upper_threshold.load());
     const float lowerY = yFor(settings_.squat_lower_threshold.load());

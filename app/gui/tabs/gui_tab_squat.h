@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 #include "app/gui/tabs/live_plots.h"
@@ -14,7 +15,7 @@ namespace gui::tabs {
 // crouch drives, and a live height gauge.
 class GuiTabSquat : public ITab {
  public:
-  GuiTabSquat(core::Settings& settings, const GuiActions& actions);
+  GuiTabSquat(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions);
   void render() override;
 
   static const std::vector<core::Source>& sources();
@@ -24,6 +25,7 @@ class GuiTabSquat : public ITab {
   void renderGauge();
 
   core::Settings& settings_;
+  const engine::LiveView& live_;
   const GuiActions& actions_;
   LivePlots plots_;
 };

@@ -18,8 +18,8 @@ void note(const char* text) { ImGui::TextColored(rgb(palette::kWhite), "%s", tex
 
 }  // namespace
 
-GuiTabStartup::GuiTabStartup(core::Settings& settings, const GuiActions& actions)
-    : settings_(settings), actions_(actions) {}
+GuiTabStartup::GuiTabStartup(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions)
+    : settings_(settings), live_(live), actions_(actions) {}
 
 void GuiTabStartup::render() {
   // The switches edit a copy of the program section; a change is published once,
@@ -74,7 +74,7 @@ void GuiTabStartup::renderToggleBindings() {
   valueSlider("Sensitivity", &program_.slimevr_tap_sensitivity, 5, 60, "%.1f");
   const float sensitivity = program_.slimevr_tap_sensitivity;
   // How hard the last taps were, against the trigger level.
-  const float tap = std::clamp(settings_.tap_value.load() / kTapScale, 0.0f, 1.0f);
+  const float tap = std::clamp(live_.tap_value.load() / kTapScale, 0.0f, 1.0f);
   ImGui::PushStyleColor(ImGuiCol_PlotHistogram, rgb(palette::kAccent));
   ImGui::ProgressBar(tap, ImVec2(-1, 14), "");
   ImGui::PopStyleColor();

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 #include "app/gui/gui_actions.h"
 #include "app/gui/tabs/itab.h"
 
@@ -15,7 +16,7 @@ class GuiTabStartup : public ITab {
  public:
   static constexpr float kTapScale = 80;  // the tap value and sensitivity shown as a fraction of this
 
-  GuiTabStartup(core::Settings& settings, const GuiActions& actions);
+  GuiTabStartup(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions);
   void render() override;
 
  private:
@@ -25,6 +26,7 @@ class GuiTabStartup : public ITab {
   void renderApplication();
 
   core::Settings& settings_;
+  const engine::LiveView& live_;
   const GuiActions& actions_;
   core::Config::Program program_;       // this frame's copy, edited by the controls
   std::optional<float> draggedVolume_;  // the volume while its slider is dragged

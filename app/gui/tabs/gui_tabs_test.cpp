@@ -47,12 +47,14 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   core::Settings s;
   s.config.edit([](core::Config& c) { c.program.debug_mode = false; });
   Counters c(s);
-  double engineNow = 10;
+  double engineNow = 10, lastSample = 0;
   c.actions.engineNow = [&] { return engineNow; };
+  c.actions.lastSampleTime = [&] { return lastSample; };
   c.actions.localAddress = [] { return std::string("192.168.1.20"); };
   c.actions.solarxr.trackerNames = [] { return std::vector<std::string>{"Hip"}; };
   c.actions.listControllers = [] { return std::vector<gui::HookController>{{"Tracker A", "S-1", 3}}; };
-  gui::tabs::GuiTabInput tab(s, c.actions);
+  engine::LiveView live;
+  gui::tabs::GuiTabInput tab(s, live, c.actions);
   auto draw = [&] { tab.render(); };
 
   ui.frame(draw);
@@ -109,7 +111,7 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
 
   // Connected while the last sample is younger than 2 s.
   for (const auto& [age, connected] : {std::pair{1.99, true}, std::pair{2.01, false}}) {
-    s.last_sample_time = engineNow - age;
+    lastSample = engineNow - age;
     ui.frame(draw);
     EXPECT_EQ(ui.has("CONNECTED"), connected) << age;
     EXPECT_EQ(ui.has("DISCONNECTED"), !connected) << age;
@@ -124,7 +126,8 @@ TEST(JumpTab, SourcePanelsBindingAndALongKey) {
   int deviceRefreshes = 0;
   c.actions.headDevices = [] { return std::vector<gui::HeadDevice>{{1, "Headset"}}; };
   c.actions.refreshHeadDevices = [&] { ++deviceRefreshes; };
-  gui::tabs::GuiTabJump tab(s, c.actions);
+  engine::LiveView live;
+  gui::tabs::GuiTabJump tab(s, live, c.actions);
   auto draw = [&] { tab.render(); };
 
   ui.frame(draw);
@@ -196,7 +199,8 @@ TEST(CrouchTab, SourceThresholdClampHoldAndBinding) {
   HeadlessImGui ui(1200, 1600);
   core::Settings s;
   Counters c(s);
-  gui::tabs::GuiTabSquat tab(s, c.actions);
+  engine::LiveView live;
+  gui::tabs::GuiTabSquat tab(s, live, c.actions);
   auto draw = [&] { tab.render(); };
   ui.frame(draw);
   EXPECT_FALSE(ui.has("Upper Threshold (cm)"));
@@ -421,7 +425,8 @@ TEST(StartupTab, SwitchesPublishAtOnceAndTheVolumeOnRelease) {
   tracking::TrackingService tracking(s, logger, tracking::Receivers{.openvrHmd = &openvr});
   tracking.initialize();
   calls.clear();
-  gui::tabs::GuiTabStartup tab(s, c.actions);
+  engine::LiveView live;
+  gui::tabs::GuiTabStartup tab(s, live, c.actions);
   auto draw = [&] { tab.render(); };
 
   ASSERT_TRUE(ui.click("Start tracking on application launch", draw));

@@ -29,7 +29,7 @@ KeyLabel keyLabel(float deflection, float threshold1, float threshold2, const st
   return {deflection > threshold2 / 100.0f ? binding2 : binding1, deflection > threshold1 / 100.0f};
 }
 
-void drawStickVisualizer(const core::Settings& s) {
+void drawStickVisualizer(const core::Settings& s, const engine::LiveView& live) {
   const float side = std::max(ImGui::GetContentRegionAvail().x, 40.0f);
   const ImVec2 top = ImGui::GetCursorScreenPos();
   const float h = side / 2;
@@ -41,7 +41,7 @@ void drawStickVisualizer(const core::Settings& s) {
   draw->AddLine(ImVec2(c.x - h, c.y), ImVec2(c.x + h, c.y), u32(palette::kInfo, 50));
   draw->AddLine(ImVec2(c.x, c.y - h), ImVec2(c.x, c.y + h), u32(palette::kInfo, 50));
 
-  const float x = finiteOrZero(s.stick[0].load()), y = finiteOrZero(s.stick[1].load());
+  const float x = finiteOrZero(live.stick[0].load()), y = finiteOrZero(live.stick[1].load());
   const core::ConfigStore::Snapshot config = s.config.snapshot();
   const core::Config::Outputs& o = config->outputs;
   const core::OutputMode mode = o.mode;
@@ -118,12 +118,12 @@ void drawCurvePreview(float progression) {
   ImGui::Dummy(ImVec2(width, height));
 }
 
-float accelerationOnAxis(const core::Settings& s, core::AccelAxis axis) {
+float accelerationOnAxis(const engine::LiveView& live, core::AccelAxis axis) {
   const core::AxisComponent component = core::axisComponent(axis);
-  return component.sign * finiteOrZero(s.averaged_acceleration[component.index]);
+  return component.sign * finiteOrZero(live.averaged_acceleration[component.index]);
 }
 
-void drawJumpIndicator(const core::Settings& s, bool jumping) {
+void drawJumpIndicator(const core::Settings& s, const engine::LiveView& live, bool jumping) {
   const float columnWidth = ImGui::GetContentRegionAvail().x;
   const float radius = std::max(columnWidth / 2 - 8, 4.0f);
   ImDrawList* draw = ImGui::GetWindowDrawList();
@@ -142,7 +142,7 @@ void drawJumpIndicator(const core::Settings& s, bool jumping) {
 
   const core::Source source = s.config.snapshot()->tracking.hmd_source;
   if (source != core::Source::PhoneAcceleration && source != core::Source::SlimeSolarXr) {
-    float riseCm = s.jump_rise.load() * 100.0f;
+    float riseCm = live.jump_rise.load() * 100.0f;
     if (!std::isfinite(riseCm) || riseCm < 0) riseCm = 0;
     const float fraction = std::min(riseCm / 50.0f, 1.0f);
     const float inner = boxHeight - 2 * inset;
@@ -153,12 +153,12 @@ void drawJumpIndicator(const core::Settings& s, bool jumping) {
   } else {
     const float scale =
         std::max(std::max(s.jump_accel_threshold.load(), s.jump_accel_suppress_threshold.load()) * 1.5f, 10.0f);
-    const float value = std::clamp(accelerationOnAxis(s, s.jump_accel_axis.load()) / scale, -1.0f, 1.0f);
+    const float value = std::clamp(accelerationOnAxis(live, s.jump_accel_axis.load()) / scale, -1.0f, 1.0f);
     const float middle = (boxTop.y + boxBottom.y) / 2;
     const float half = boxHeight / 2 - inset;
-    const ImU32 colour = value <= 0                 ? u32(palette::kWhite)
-                         : s.jump_suppressed.load() ? buttonColour()
-                                                    : u32(palette::kGood);
+    const ImU32 colour = value <= 0                    ? u32(palette::kWhite)
+                         : live.jump_suppressed.load() ? buttonColour()
+                                                       : u32(palette::kGood);
     const float end = middle - value * half;
     draw->AddRectFilled(ImVec2(boxTop.x + inset, std::min(middle, end)),
                         ImVec2(boxBottom.x - inset, std::max(middle, end)), colour, 4);

@@ -3,23 +3,24 @@
 #include <string>
 
 #include "app/core/settings.h"
+#include "app/engine/live_view.h"
 
 // The Main tab's live pictures: stick, response curve, jump.
 namespace gui::tabs {
 
 // A square as wide as the available width: thresholds of the current mode, the
 // key or button labels, and the stick as a dot.
-void drawStickVisualizer(const core::Settings& settings);
+void drawStickVisualizer(const core::Settings& settings, const engine::LiveView& live);
 
 // The response curve for `progression` over 0..1, in a 128-px box.
 void drawCurvePreview(float progression);
 
 // A disc lit while `jumping`, over a bar of the jump rise (height sources) or of
 // the averaged acceleration (phone and SolarXR sources).
-void drawJumpIndicator(const core::Settings& settings, bool jumping);
+void drawJumpIndicator(const core::Settings& settings, const engine::LiveView& live, bool jumping);
 
 // The averaged acceleration on `axis`; 0 for a non-finite value.
-float accelerationOnAxis(const core::Settings& settings, core::AccelAxis axis);
+float accelerationOnAxis(const engine::LiveView& live, core::AccelAxis axis);
 
 // What a keyboard-mode label shows for one direction.
 struct KeyLabel {
