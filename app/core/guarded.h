@@ -35,20 +35,4 @@ class Guarded {
   T value_{};
 };
 
-// A text setting; compares without copying.
-class SharedText : public Guarded<std::string> {
- public:
-  using Guarded<std::string>::Guarded;
-  using Guarded<std::string>::operator=;
-  SharedText& operator=(const char* value) {
-    set(value);
-    return *this;
-  }
-  bool equals(std::string_view other) const;
-  bool empty() const;
-};
-
-inline bool SharedText::equals(std::string_view other) const { return get() == other; }
-inline bool SharedText::empty() const { return get().empty(); }
-
 }  // namespace core
