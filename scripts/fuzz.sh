@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (fuzz/, clang with libFuzzer and the address and undefined
 # behaviour sanitizers) in build/fuzz and runs each for a bounded time from a small
-# seed corpus. Exits non-zero, naming the target and the saved input, on any finding.
+# seed corpus. Exits 1, naming the target and the saved input, on any finding; 2 when it cannot build or seed.
 #
 # Usage: scripts/fuzz.sh [seconds per target, default 5] [target...]
 #        scripts/fuzz.sh --long N [target...]   N executions per target (all targets by default),
@@ -22,8 +22,8 @@ fi
 build="${FUZZ_BUILD:-$root/build/fuzz}"  # another folder keeps a long run apart from short ones
 
 CC=clang CXX=clang++ cmake -S "$root/fuzz" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ||
-  { echo "fuzz: configure FAILED"; exit 1; }
-cmake --build "$build" || { echo "fuzz: build FAILED"; exit 1; }
+  { echo "fuzz: configure FAILED"; exit 2; }
+cmake --build "$build" || { echo "fuzz: build FAILED"; exit 2; }
 
 # Seeds: one well-formed input of each kind, so the runs start from the parsers' real paths.
 seeds="$build/seeds"
@@ -67,7 +67,7 @@ printf '\x05shift+w' > "$seeds/key_binding_fuzz/modified"
 printf '\x10space' > "$seeds/key_binding_fuzz/named"
 printf '127.0.0.1' > "$seeds/endpoint_text_fuzz/loopback"
 printf '192.168.178.20' > "$seeds/endpoint_text_fuzz/lan"
-"$build/solarxr_seed_writer" "$seeds/solarxr_bundle_fuzz" || { echo "fuzz: seed writer FAILED"; exit 1; }
+"$build/solarxr_seed_writer" "$seeds/solarxr_bundle_fuzz" || { echo "fuzz: seed writer FAILED"; exit 2; }
 
 status=0
 mkdir -p "$build/findings"
