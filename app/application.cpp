@@ -141,7 +141,7 @@ Application::~Application() {
 
 outputs::SecondControllerBridge::Options Application::bridgeOptions() {
   outputs::SecondControllerBridge::Options options;
-  options.listenAll = [this] { return settings_.bridge_listen_all.load(); };
+  options.listenAll = [this] { return settings_.config.snapshot()->outputs.bridge_listen_all; };
   return options;
 }
 

@@ -16,9 +16,10 @@ struct StepClock : engine::WallClock {
 // Args: window in ms, sample spacing in ms, compensation on (1) or off (0).
 void HeightSample(benchmark::State& state) {
   core::Settings settings;
-  settings.jump_window = static_cast<float>(state.range(0));
-  settings.jump_pitch_comp = state.range(2) ? 50.0f : 0.0f;
-  settings.jump_threshold = 1000.0f;  // never reports: measure the steady state
+  settings.config.edit([&](core::Config& c) { c.jump.jump_window = static_cast<float>(state.range(0)); });
+  settings.config.edit([&](core::Config& c) { c.jump.jump_pitch_comp = state.range(2) ? 50.0f : 0.0f; });
+  settings.config.edit(
+      [&](core::Config& c) { c.jump.jump_threshold = 1000.0f; });  // never reports: measure the steady state
   StepClock clock;
   engine::LiveView live;
   engine::HeightJumpDetector detector(settings, live, clock);
@@ -42,7 +43,7 @@ BENCHMARK(HeightSample)
 // case for it; the cost per sample stays constant (amortised).
 void HeightFallingWorstCase(benchmark::State& state) {
   core::Settings settings;
-  settings.jump_window = 1000;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_window = 1000; });
   StepClock clock;
   engine::LiveView live;
   engine::HeightJumpDetector detector(settings, live, clock);
@@ -58,9 +59,9 @@ BENCHMARK(HeightFallingWorstCase);
 // Args: smoothing window in ms, sample spacing in ms, suppression on (1) or off (0).
 void AccelSample(benchmark::State& state) {
   core::Settings settings;
-  settings.jump_accel_smoothing = static_cast<float>(state.range(0));
-  settings.jump_accel_suppress_threshold = state.range(2) ? 5.0f : 0.0f;
-  settings.jump_accel_threshold = 1e9f;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_accel_smoothing = static_cast<float>(state.range(0)); });
+  settings.config.edit([&](core::Config& c) { c.jump.jump_accel_suppress_threshold = state.range(2) ? 5.0f : 0.0f; });
+  settings.config.edit([&](core::Config& c) { c.jump.jump_accel_threshold = 1e9f; });
   StepClock clock;
   engine::LiveView live;
   engine::AccelJumpDetector detector(settings, live, clock);

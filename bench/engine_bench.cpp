@@ -50,10 +50,10 @@ BENCHMARK(BM_QuaternionSample_Portrait);
 
 void BM_QuaternionSample_LandscapeInwardWrapped(benchmark::State& state) {
   Bench bench;
-  bench.settings.orientation = core::Mounting::LandscapeLeft;
-  bench.settings.screen_facing = core::Facing::Inward;
-  bench.settings.fix_angle_discontinuity = true;
-  bench.settings.progression = 0.5f;
+  bench.settings.config.edit([&](core::Config& c) { c.locomotion.orientation = core::Mounting::LandscapeLeft; });
+  bench.settings.config.edit([&](core::Config& c) { c.locomotion.screen_facing = core::Facing::Inward; });
+  bench.settings.config.edit([&](core::Config& c) { c.locomotion.fix_angle_discontinuity = true; });
+  bench.settings.config.edit([&](core::Config& c) { c.locomotion.progression = 0.5f; });
   runSamples(state, bench, "Phone");
 }
 BENCHMARK(BM_QuaternionSample_LandscapeInwardWrapped);

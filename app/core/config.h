@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <string>
 
+#include "app/core/axis.h"
 #include "app/core/choices.h"
 
 namespace core {
@@ -63,6 +65,7 @@ struct Config {
     std::string key_back_2 = "shift+s";
     std::string key_left_2 = "shift+a";
     std::string key_right_2 = "shift+d";
+    bool bridge_listen_all = false;  // the bridge port takes datagrams from other machines too
     bool operator==(const Outputs&) const = default;
   };
 
@@ -81,12 +84,61 @@ struct Config {
     std::string steamvr_tracker_name = "None";
     std::string slime_tracker_name = "None";
     std::string slime_jump_tracker_name = "None";
+    bool osc_listen_all = false;  // the OSC receiver takes datagrams from other machines too
     bool operator==(const Tracking&) const = default;
+  };
+
+  // How the lean becomes the stick: the tracker's mounting, the axis maps, the
+  // centre, the dead zone, the maximum angles and the curve.
+  struct Locomotion {
+    Mounting orientation = Mounting::Portrait;
+    Facing screen_facing = Facing::Outward;
+    Mounting slime_orientation = Mounting::Portrait;
+    Facing slime_facing = Facing::Outward;
+    int phone_map_roll = AxisY;
+    int phone_map_pitch = AxisNone;
+    int phone_map_yaw = AxisX;
+    int slime_map_roll = AxisY;
+    int slime_map_pitch = AxisNone;
+    int slime_map_yaw = AxisX;
+    std::array<float, 3> center_offset{0, 0, 0};
+    bool fix_angle_discontinuity = false;
+    float deadzone = 3.0f;
+    float max_angle_x = 30.0f;
+    float max_angle_y = 30.0f;
+    float progression = 0.0f;
+    bool operator==(const Locomotion&) const = default;
+  };
+
+  // When a jump fires: the height detector's threshold, window and compensation,
+  // the acceleration detector's axis, threshold, smoothing and suppression.
+  struct Jump {
+    float jump_threshold = 15.0f;
+    float jump_duration = 0.15f;
+    float jump_window = 150.0f;
+    float jump_pitch_comp = 0.0f;
+    RotationAxis jump_comp_axis = RotationAxis::Roll;
+    AccelAxis jump_accel_axis = AccelAxis::Y;
+    float jump_accel_threshold = 15.0f;
+    float jump_accel_smoothing = 50.0f;
+    float jump_accel_suppress_threshold = 5.0f;
+    bool operator==(const Jump&) const = default;
+  };
+
+  // When a crouch starts and ends, and whether it is held.
+  struct Crouch {
+    float squat_upper_threshold = 140.0f;
+    float squat_lower_threshold = 110.0f;
+    bool squat_is_hold = false;
+    bool operator==(const Crouch&) const = default;
   };
 
   Program program;
   Outputs outputs;
   Tracking tracking;
+  Locomotion locomotion;
+  Jump jump;
+  Crouch crouch;
   bool operator==(const Config&) const = default;
 };
 
@@ -95,7 +147,11 @@ enum ConfigSection : unsigned {
   kProgramSection = 1u << 0,
   kOutputsSection = 1u << 1,
   kTrackingSection = 1u << 2,
-  kAllSections = kProgramSection | kOutputsSection | kTrackingSection,
+  kLocomotionSection = 1u << 3,
+  kJumpSection = 1u << 4,
+  kCrouchSection = 1u << 5,
+  kAllSections =
+      kProgramSection | kOutputsSection | kTrackingSection | kLocomotionSection | kJumpSection | kCrouchSection,
 };
 
 // The sections in which `a` and `b` differ.
@@ -104,6 +160,9 @@ inline unsigned changedSections(const Config& a, const Config& b) {
   if (!(a.program == b.program)) changed |= kProgramSection;
   if (!(a.outputs == b.outputs)) changed |= kOutputsSection;
   if (!(a.tracking == b.tracking)) changed |= kTrackingSection;
+  if (!(a.locomotion == b.locomotion)) changed |= kLocomotionSection;
+  if (!(a.jump == b.jump)) changed |= kJumpSection;
+  if (!(a.crouch == b.crouch)) changed |= kCrouchSection;
   return changed;
 }
 

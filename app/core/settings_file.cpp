@@ -42,25 +42,28 @@ constexpr ConfigField<Config::Tracking, T> tracking(T Config::Tracking::*field) 
   return {&Config::tracking, field};
 }
 template <class T>
-struct IsConfigField : std::false_type {};
-template <class Section, class T>
-struct IsConfigField<ConfigField<Section, T>> : std::true_type {};
-
-using FieldPointer =
-    std::variant<std::atomic<int> Settings::*, std::atomic<float> Settings::*, std::atomic<bool> Settings::*,
-                 std::atomic<Mounting> Settings::*, std::atomic<Facing> Settings::*, std::atomic<AccelAxis> Settings::*,
-                 std::atomic<RotationAxis> Settings::*, ConfigField<Config::Program, bool>,
-                 ConfigField<Config::Program, int>, ConfigField<Config::Program, float>,
-                 ConfigField<Config::Outputs, bool>, ConfigField<Config::Outputs, int>,
-                 ConfigField<Config::Outputs, float>, ConfigField<Config::Outputs, std::string>,
-                 ConfigField<Config::Outputs, OutputMode>, ConfigField<Config::Outputs, Hand>,
-                 ConfigField<Config::Outputs, ActionTarget>, ConfigField<Config::Tracking, int>,
-                 ConfigField<Config::Tracking, std::string>, ConfigField<Config::Tracking, Source>>;
-
+constexpr ConfigField<Config::Locomotion, T> locomotion(T Config::Locomotion::*field) {
+  return {&Config::locomotion, field};
+}
 template <class T>
-struct IsChoice : std::false_type {};
-template <class E>
-struct IsChoice<std::atomic<E>> : std::is_enum<E> {};
+constexpr ConfigField<Config::Jump, T> jump(T Config::Jump::*field) {
+  return {&Config::jump, field};
+}
+template <class T>
+constexpr ConfigField<Config::Crouch, T> crouch(T Config::Crouch::*field) {
+  return {&Config::crouch, field};
+}
+
+using FieldPointer = std::variant<
+    ConfigField<Config::Program, bool>, ConfigField<Config::Program, int>, ConfigField<Config::Program, float>,
+    ConfigField<Config::Outputs, bool>, ConfigField<Config::Outputs, int>, ConfigField<Config::Outputs, float>,
+    ConfigField<Config::Outputs, std::string>, ConfigField<Config::Outputs, OutputMode>,
+    ConfigField<Config::Outputs, Hand>, ConfigField<Config::Outputs, ActionTarget>, ConfigField<Config::Tracking, bool>,
+    ConfigField<Config::Tracking, int>, ConfigField<Config::Tracking, std::string>,
+    ConfigField<Config::Tracking, Source>, ConfigField<Config::Locomotion, bool>,
+    ConfigField<Config::Locomotion, float>, ConfigField<Config::Locomotion, Mounting>,
+    ConfigField<Config::Locomotion, Facing>, ConfigField<Config::Jump, float>, ConfigField<Config::Jump, RotationAxis>,
+    ConfigField<Config::Jump, AccelAxis>, ConfigField<Config::Crouch, float>, ConfigField<Config::Crouch, bool>>;
 
 struct PersistedField {
   const char* key;
@@ -71,9 +74,9 @@ struct PersistedField {
 const PersistedField kFirstGroup[] = {
     {"osc_input_port", tracking(&Config::Tracking::osc_input_port)},
     {"owotrack_input_port", tracking(&Config::Tracking::owotrack_input_port)},
-    {"deadzone", &Settings::deadzone},
-    {"max_angle_x", &Settings::max_angle_x},
-    {"max_angle_y", &Settings::max_angle_y},
+    {"deadzone", locomotion(&Config::Locomotion::deadzone)},
+    {"max_angle_x", locomotion(&Config::Locomotion::max_angle_x)},
+    {"max_angle_y", locomotion(&Config::Locomotion::max_angle_y)},
     {"keyboard_threshold", outputs(&Config::Outputs::keyboard_threshold)},
     {"keyboard_threshold_2", outputs(&Config::Outputs::keyboard_threshold_2)},
     {"enable_xbox_s2", outputs(&Config::Outputs::enable_xbox_s2)},
@@ -82,11 +85,11 @@ const PersistedField kFirstGroup[] = {
     {"steamvr_threshold_2", outputs(&Config::Outputs::steamvr_threshold_2)},
     {"enable_openxr_s2", outputs(&Config::Outputs::enable_openxr_s2)},
     {"openxr_threshold_2", outputs(&Config::Outputs::openxr_threshold_2)},
-    {"progression", &Settings::progression},
+    {"progression", locomotion(&Config::Locomotion::progression)},
     {"mode", outputs(&Config::Outputs::mode)},
     {"target_controller", outputs(&Config::Outputs::target_controller)},
     {"debug_mode", program(&Config::Program::debug_mode)},
-    {"fix_angle_discontinuity", &Settings::fix_angle_discontinuity},
+    {"fix_angle_discontinuity", locomotion(&Config::Locomotion::fix_angle_discontinuity)},
     {"start_on_launch", program(&Config::Program::start_on_launch)},
     {"bind_steamvr_toggle", program(&Config::Program::bind_steamvr_toggle)},
     {"slimevr_tap_toggle", program(&Config::Program::slimevr_tap_toggle)},
@@ -108,23 +111,23 @@ const PersistedField kFirstGroup[] = {
     {"xbox_button_2", outputs(&Config::Outputs::xbox_button_2)},
     {"steamvr_button_2", outputs(&Config::Outputs::steamvr_button_2)},
     {"openxr_button_2", outputs(&Config::Outputs::openxr_button_2)},
-    {"jump_threshold", &Settings::jump_threshold},
-    {"jump_duration", &Settings::jump_duration},
-    {"jump_window", &Settings::jump_window},
-    {"jump_pitch_comp", &Settings::jump_pitch_comp},
-    {"jump_comp_axis", &Settings::jump_comp_axis},
+    {"jump_threshold", jump(&Config::Jump::jump_threshold)},
+    {"jump_duration", jump(&Config::Jump::jump_duration)},
+    {"jump_window", jump(&Config::Jump::jump_window)},
+    {"jump_pitch_comp", jump(&Config::Jump::jump_pitch_comp)},
+    {"jump_comp_axis", jump(&Config::Jump::jump_comp_axis)},
     {"jump_button", outputs(&Config::Outputs::jump_button)},
     {"jump_key", outputs(&Config::Outputs::jump_key)},
     {"jump_hook_button", outputs(&Config::Outputs::jump_hook_button)},
     {"jump_output_mode", outputs(&Config::Outputs::jump_output_mode)},
-    {"jump_accel_axis", &Settings::jump_accel_axis},
-    {"jump_accel_threshold", &Settings::jump_accel_threshold},
-    {"jump_accel_smoothing", &Settings::jump_accel_smoothing},
-    {"jump_accel_suppress_threshold", &Settings::jump_accel_suppress_threshold},
+    {"jump_accel_axis", jump(&Config::Jump::jump_accel_axis)},
+    {"jump_accel_threshold", jump(&Config::Jump::jump_accel_threshold)},
+    {"jump_accel_smoothing", jump(&Config::Jump::jump_accel_smoothing)},
+    {"jump_accel_suppress_threshold", jump(&Config::Jump::jump_accel_suppress_threshold)},
     {"squat_source", tracking(&Config::Tracking::squat_source)},
-    {"squat_upper_threshold", &Settings::squat_upper_threshold},
-    {"squat_lower_threshold", &Settings::squat_lower_threshold},
-    {"squat_is_hold", &Settings::squat_is_hold},
+    {"squat_upper_threshold", crouch(&Config::Crouch::squat_upper_threshold)},
+    {"squat_lower_threshold", crouch(&Config::Crouch::squat_lower_threshold)},
+    {"squat_is_hold", crouch(&Config::Crouch::squat_is_hold)},
     {"squat_button", outputs(&Config::Outputs::squat_button)},
     {"squat_key", outputs(&Config::Outputs::squat_key)},
     {"squat_hook_button", outputs(&Config::Outputs::squat_hook_button)},
@@ -136,8 +139,8 @@ const PersistedField kFirstGroup[] = {
 // Read after the identifiers that have legacy names.
 const PersistedField kSecondGroup[] = {
     {"slime_jump_tracker_name", tracking(&Config::Tracking::slime_jump_tracker_name)},
-    {"slime_orientation", &Settings::slime_orientation},
-    {"slime_facing", &Settings::slime_facing},
+    {"slime_orientation", locomotion(&Config::Locomotion::slime_orientation)},
+    {"slime_facing", locomotion(&Config::Locomotion::slime_facing)},
     {"solarxr_port", tracking(&Config::Tracking::solarxr_port)},
     {"steamvr_tracker_id", tracking(&Config::Tracking::steamvr_tracker_id)},
     {"steamvr_tracker_name", tracking(&Config::Tracking::steamvr_tracker_name)},
@@ -145,25 +148,34 @@ const PersistedField kSecondGroup[] = {
     {"hook_target_name", outputs(&Config::Outputs::hook_target_name)},
     {"vrchat_osc_address", outputs(&Config::Outputs::vrchat_osc_address)},
     {"vrchat_osc_port", outputs(&Config::Outputs::vrchat_osc_port)},
-    {"orientation", &Settings::orientation},
-    {"screen_facing", &Settings::screen_facing},
-    {"bridge_listen_all", &Settings::bridge_listen_all},
-    {"osc_listen_all", &Settings::osc_listen_all},
+    {"orientation", locomotion(&Config::Locomotion::orientation)},
+    {"screen_facing", locomotion(&Config::Locomotion::screen_facing)},
+    {"bridge_listen_all", outputs(&Config::Outputs::bridge_listen_all)},
+    {"osc_listen_all", tracking(&Config::Tracking::osc_listen_all)},
 };
 
 struct AxisMapping {
   const char* rollKey;
   const char* pitchKey;
   const char* yawKey;
-  std::atomic<int> Settings::*roll;
-  std::atomic<int> Settings::*pitch;
-  std::atomic<int> Settings::*yaw;
+  int Config::Locomotion::*roll;
+  int Config::Locomotion::*pitch;
+  int Config::Locomotion::*yaw;
 };
 
-const AxisMapping kPhoneMapping = {"phone_map_roll",          "phone_map_pitch",          "phone_map_yaw",
-                                   &Settings::phone_map_roll, &Settings::phone_map_pitch, &Settings::phone_map_yaw};
-const AxisMapping kSlimeMapping = {"slime_map_roll",          "slime_map_pitch",          "slime_map_yaw",
-                                   &Settings::slime_map_roll, &Settings::slime_map_pitch, &Settings::slime_map_yaw};
+using Locomotion = Config::Locomotion;
+const AxisMapping kPhoneMapping = {"phone_map_roll",
+                                   "phone_map_pitch",
+                                   "phone_map_yaw",
+                                   &Locomotion::phone_map_roll,
+                                   &Locomotion::phone_map_pitch,
+                                   &Locomotion::phone_map_yaw};
+const AxisMapping kSlimeMapping = {"slime_map_roll",
+                                   "slime_map_pitch",
+                                   "slime_map_yaw",
+                                   &Locomotion::slime_map_roll,
+                                   &Locomotion::slime_map_pitch,
+                                   &Locomotion::slime_map_yaw};
 
 // Members whose number the field cannot hold. Each is refused on its own: the
 // field keeps its value, the load goes on with the next key and reports failure.
@@ -216,21 +228,6 @@ std::optional<E> readChoice(const json& value, const char* key, Refusals& refusa
   return choice;
 }
 
-// A value read into an atomic field of Settings.
-template <class Target>
-void readSettingsField(const json& value, const char* key, Target& target, Refusals& refusals) {
-  if constexpr (std::is_same_v<Target, std::atomic<int>>) {
-    if (const auto number = readInt(value, key, refusals)) target = *number;
-  } else if constexpr (std::is_same_v<Target, std::atomic<float>>) {
-    if (const auto number = readFloat(value, key, refusals)) target = *number;
-  } else if constexpr (std::is_same_v<Target, std::atomic<bool>>) {
-    target = value.get<bool>();
-  } else {
-    static_assert(IsChoice<Target>::value);
-    if (const auto choice = readChoice<decltype(target.load())>(value, key, refusals)) target = *choice;
-  }
-}
-
 // A value read into a plain field of a Config section.
 template <class T>
 void readConfigField(const json& value, const char* key, T& target, Refusals& refusals) {
@@ -247,18 +244,10 @@ void readConfigField(const json& value, const char* key, T& target, Refusals& re
   }
 }
 
-void readField(const json& document, const char* key, Settings& settings, Config& config, const FieldPointer& field,
-               Refusals& refusals) {
+void readField(const json& document, const char* key, Config& config, const FieldPointer& field, Refusals& refusals) {
   const auto member = document.find(key);
   if (member == document.end()) return;
-  std::visit(
-      [&](auto pointer) {
-        if constexpr (IsConfigField<decltype(pointer)>::value)
-          readConfigField(*member, key, pointer.of(config), refusals);
-        else
-          readSettingsField(*member, key, settings.*pointer, refusals);
-      },
-      field);
+  std::visit([&](auto pointer) { readConfigField(*member, key, pointer.of(config), refusals); }, field);
 }
 
 // Reads `key`, else the older `legacyKey`; neither present keeps the current value.
@@ -271,19 +260,19 @@ void readWithLegacy(const json& document, const char* key, const char* legacyKey
 }
 
 // The mapping keys default to fixed texts (not the current values) when missing.
-void readMapping(const json& document, const AxisMapping& mapping, Settings& settings) {
+void readMapping(const json& document, const AxisMapping& mapping, Config::Locomotion& locomotion) {
   const bool own = document.contains(mapping.rollKey);
   const char* keys[3] = {own ? mapping.rollKey : "map_roll", own ? mapping.pitchKey : "map_pitch",
                          own ? mapping.yawKey : "map_yaw"};
   const char* defaults[3] = {"Y", "None", "X"};
-  std::atomic<int> Settings::*fields[3] = {mapping.roll, mapping.pitch, mapping.yaw};
+  int Config::Locomotion::*fields[3] = {mapping.roll, mapping.pitch, mapping.yaw};
   for (int i = 0; i < 3; ++i) {
     const std::string text = document.value(keys[i], std::string(defaults[i]));
-    settings.*fields[i] = axisFromText(text);
+    locomotion.*fields[i] = axisFromText(text);
   }
 }
 
-void readCenter(const json& document, Settings& settings, Refusals& refusals) {
+void readCenter(const json& document, Config::Locomotion& locomotion, Refusals& refusals) {
   const auto member = document.find("center_offset");
   if (member == document.end() || !member->is_array()) return;
   // Missing elements read as null, which is not a number: the load fails and the centre is kept.
@@ -291,7 +280,7 @@ void readCenter(const json& document, Settings& settings, Refusals& refusals) {
   std::optional<float> values[3];
   for (std::size_t i = 0; i < 3; ++i)
     values[i] = readFloat(i < member->size() ? (*member)[i] : kNull, "center_offset", refusals);
-  if (values[0] && values[1] && values[2]) settings.center_offset.set(*values[0], *values[1], *values[2]);
+  if (values[0] && values[1] && values[2]) locomotion.center_offset = {*values[0], *values[1], *values[2]};
 }
 
 // A float that is no number is never written: the field's default stands in.
@@ -299,30 +288,17 @@ double writableFloat(float value, float fallback) {
   return static_cast<double>(std::isfinite(value) ? value : fallback);
 }
 
-json toJson(const Settings& settings, const Config& config, const FieldPointer& field) {
+json toJson(const Config& config, const FieldPointer& field) {
   return std::visit(
       [&](auto pointer) -> json {
-        if constexpr (IsConfigField<decltype(pointer)>::value) {
-          const auto& stored = pointer.of(config);
-          using Stored = std::remove_cvref_t<decltype(stored)>;
-          if constexpr (std::is_same_v<Stored, float>)
-            return writableFloat(stored, pointer.fallback());
-          else if constexpr (std::is_enum_v<Stored>)
-            return std::string(choiceText(stored));
-          else
-            return stored;
-        } else {
-          const auto& stored = settings.*pointer;
-          using Stored = std::remove_cvref_t<decltype(stored)>;
-          if constexpr (std::is_same_v<Stored, std::atomic<float>>) {
-            static const Settings kDefaults;
-            return writableFloat(stored.load(), (kDefaults.*pointer).load());
-          } else if constexpr (IsChoice<Stored>::value) {
-            return std::string(choiceText(stored.load()));
-          } else {
-            return stored.load();
-          }
-        }
+        const auto& stored = pointer.of(config);
+        using Stored = std::remove_cvref_t<decltype(stored)>;
+        if constexpr (std::is_same_v<Stored, float>)
+          return writableFloat(stored, pointer.fallback());
+        else if constexpr (std::is_enum_v<Stored>)
+          return std::string(choiceText(stored));
+        else
+          return stored;
       },
       field);
 }
@@ -408,7 +384,7 @@ bool SettingsFile::loadFrom(Settings& settings, bool& fromUserFile) {
 
 bool loadSettingsText(std::string_view text, Settings& settings, std::ostream& err) {
   Refusals refusals;
-  // The sections held as one value are read into a copy, which replaces the stored
+  // The file is read into a copy of the configuration, which replaces the stored
   // value however the load ends: fields read before a failure keep their new values.
   Config config = *settings.config.snapshot();
   struct KeepRead {
@@ -420,17 +396,17 @@ bool loadSettingsText(std::string_view text, Settings& settings, std::ostream& e
     const json document = json::parse(text);
     if (!document.is_object()) throw std::invalid_argument("the settings file does not hold a JSON object");
 
-    for (const auto& entry : kFirstGroup) readField(document, entry.key, settings, config, entry.field, refusals);
+    for (const auto& entry : kFirstGroup) readField(document, entry.key, config, entry.field, refusals);
     readWithLegacy(document, "slime_tracker_id", "slime_loco_id", [&](const json& v) {
       if (const auto id = readInt(v, "slime_tracker_id", refusals)) config.tracking.slime_tracker_id = *id;
     });
-    readField(document, "openvr_hmd_id", settings, config, tracking(&Config::Tracking::openvr_hmd_id), refusals);
+    readField(document, "openvr_hmd_id", config, tracking(&Config::Tracking::openvr_hmd_id), refusals);
     readWithLegacy(document, "slime_tracker_name", "slime_loco_name",
                    [&](const json& v) { config.tracking.slime_tracker_name = v.get<std::string>(); });
-    for (const auto& entry : kSecondGroup) readField(document, entry.key, settings, config, entry.field, refusals);
-    readMapping(document, kPhoneMapping, settings);
-    readMapping(document, kSlimeMapping, settings);
-    readCenter(document, settings, refusals);
+    for (const auto& entry : kSecondGroup) readField(document, entry.key, config, entry.field, refusals);
+    readMapping(document, kPhoneMapping, config.locomotion);
+    readMapping(document, kSlimeMapping, config.locomotion);
+    readCenter(document, config.locomotion, refusals);
   } catch (const std::exception& error) {
     for (const std::string& refusal : refusals) err << "[Settings] Load error: " << refusal << std::endl;
     err << "[Settings] Load error: " << error.what() << std::endl;
@@ -446,17 +422,17 @@ bool loadSettingsText(std::string_view text, Settings& settings, std::ostream& e
 std::string serializeSettings(const Settings& settings) {
   const ConfigStore::Snapshot config = settings.config.snapshot();
   json document = json::object();
-  for (const auto& entry : kFirstGroup) document[entry.key] = toJson(settings, *config, entry.field);
-  for (const auto& entry : kSecondGroup) document[entry.key] = toJson(settings, *config, entry.field);
+  for (const auto& entry : kFirstGroup) document[entry.key] = toJson(*config, entry.field);
+  for (const auto& entry : kSecondGroup) document[entry.key] = toJson(*config, entry.field);
   document["slime_tracker_id"] = config->tracking.slime_tracker_id;
   document["openvr_hmd_id"] = config->tracking.openvr_hmd_id;
   document["slime_tracker_name"] = config->tracking.slime_tracker_name;
   for (const AxisMapping* mapping : {&kPhoneMapping, &kSlimeMapping}) {
-    document[mapping->rollKey] = axisToText(settings.*mapping->roll);
-    document[mapping->pitchKey] = axisToText(settings.*mapping->pitch);
-    document[mapping->yawKey] = axisToText(settings.*mapping->yaw);
+    document[mapping->rollKey] = axisToText(config->locomotion.*mapping->roll);
+    document[mapping->pitchKey] = axisToText(config->locomotion.*mapping->pitch);
+    document[mapping->yawKey] = axisToText(config->locomotion.*mapping->yaw);
   }
-  const auto center = settings.center_offset.get();
+  const auto& center = config->locomotion.center_offset;
   document["center_offset"] = {writableFloat(center[0], 0), writableFloat(center[1], 0), writableFloat(center[2], 0)};
   // Text that is not UTF-8 is written repaired rather than failing the save.
   return document.dump(4, ' ', false, json::error_handler_t::replace);

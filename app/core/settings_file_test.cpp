@@ -156,40 +156,40 @@ TEST_F(SettingsFileTest, FreshRecordSavesExactlyTheDefaultFile) {
 }
 
 TEST_F(SettingsFileTest, SavedFileLoadsBackToTheSameValues) {
-  settings.deadzone = 7.25f;
+  settings.config.edit([&](core::Config& c) { c.locomotion.deadzone = 7.25f; });
   settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
   settings.config.edit([&](core::Config& c) {
     c.outputs.hook_target_name = "Controller \xC3\xA9\xE2\x9C\x93";
   });  // non-ASCII is written as UTF-8
-  settings.slime_map_yaw = AxisNegZ;
-  settings.center_offset.set(1.5f, -2.0f, 170.25f);
+  settings.config.edit([&](core::Config& c) { c.locomotion.slime_map_yaw = AxisNegZ; });
+  settings.config.edit([&](core::Config& c) { c.locomotion.center_offset = {1.5f, -2.0f, 170.25f}; });
   settings.config.edit([&](core::Config& c) { c.tracking.steamvr_tracker_id = 3; });
-  settings.osc_listen_all = true;
+  settings.config.edit([&](core::Config& c) { c.tracking.osc_listen_all = true; });
   ASSERT_TRUE(file.save(settings));
   EXPECT_NE(savedText().find("\"Controller \xC3\xA9\xE2\x9C\x93\""), std::string::npos);
 
   Settings loaded;
   ASSERT_TRUE(file.load(loaded));
-  EXPECT_EQ(loaded.deadzone, 7.25f);
+  EXPECT_EQ(loaded.config.snapshot()->locomotion.deadzone, 7.25f);
   EXPECT_EQ(loaded.config.snapshot()->outputs.mode, core::OutputMode::Keyboard);
   EXPECT_EQ(loaded.config.snapshot()->outputs.hook_target_name, settings.config.snapshot()->outputs.hook_target_name);
-  EXPECT_EQ(loaded.slime_map_yaw, AxisNegZ);
-  EXPECT_EQ(loaded.center_offset.get(), (std::array<float, 3>{1.5f, -2.0f, 170.25f}));
+  EXPECT_EQ(loaded.config.snapshot()->locomotion.slime_map_yaw, AxisNegZ);
+  EXPECT_EQ(loaded.config.snapshot()->locomotion.center_offset, (std::array<float, 3>{1.5f, -2.0f, 170.25f}));
   EXPECT_EQ(loaded.config.snapshot()->tracking.steamvr_tracker_id, 3);
   EXPECT_EQ(serializeSettings(loaded), serializeSettings(settings));
 }
 
 TEST_F(SettingsFileTest, MissingFilesLeaveTheRecordAndSaySo) {
-  settings.deadzone = 9.0f;
+  settings.config.edit([&](core::Config& c) { c.locomotion.deadzone = 9.0f; });
   EXPECT_FALSE(file.load(settings));
-  EXPECT_EQ(settings.deadzone, 9.0f);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.deadzone, 9.0f);
   EXPECT_EQ(out.str(), "[Settings] No settings file found, using defaults.\n");
 }
 
 TEST_F(SettingsFileTest, FallbackFileIsReadButNeverWritten) {
   writeFile(fallback, R"({"deadzone": 5.5})");
   ASSERT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.deadzone, 5.5f);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.deadzone, 5.5f);
   EXPECT_NE(out.str().find("[Settings] Loading from " + fallback + "\n"), std::string::npos);
   EXPECT_NE(out.str().find("[Settings] Loaded successfully.\n"), std::string::npos);
 
@@ -201,7 +201,7 @@ TEST_F(SettingsFileTest, FallbackFileIsReadButNeverWritten) {
   Settings again;
   writeFile(fallback, R"({"deadzone": 1.0})");
   ASSERT_TRUE(file.load(again));
-  EXPECT_EQ(again.deadzone, 5.5f);
+  EXPECT_EQ(again.config.snapshot()->locomotion.deadzone, 5.5f);
 }
 
 TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing) {
@@ -210,9 +210,15 @@ TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing)
   ASSERT_TRUE(file.load(settings));
   EXPECT_EQ(settings.config.snapshot()->tracking.slime_tracker_id, 4);
   EXPECT_EQ(settings.config.snapshot()->tracking.slime_tracker_name, "hip");
-  for (auto* roll : {&settings.phone_map_roll, &settings.slime_map_roll}) EXPECT_EQ(*roll, AxisX);
-  for (auto* pitch : {&settings.phone_map_pitch, &settings.slime_map_pitch}) EXPECT_EQ(*pitch, AxisNegZ);
-  for (auto* yaw : {&settings.phone_map_yaw, &settings.slime_map_yaw}) EXPECT_EQ(*yaw, AxisNone);
+  for (auto* roll :
+       {&settings.config.snapshot()->locomotion.phone_map_roll, &settings.config.snapshot()->locomotion.slime_map_roll})
+    EXPECT_EQ(*roll, AxisX);
+  for (auto* pitch : {&settings.config.snapshot()->locomotion.phone_map_pitch,
+                      &settings.config.snapshot()->locomotion.slime_map_pitch})
+    EXPECT_EQ(*pitch, AxisNegZ);
+  for (auto* yaw :
+       {&settings.config.snapshot()->locomotion.phone_map_yaw, &settings.config.snapshot()->locomotion.slime_map_yaw})
+    EXPECT_EQ(*yaw, AxisNone);
 
   writeUserFile(
       R"({"slime_tracker_id": 7, "slime_loco_id": 4, "slime_tracker_name": "chest", "slime_loco_name": "hip"})");
@@ -226,30 +232,31 @@ TEST_F(SettingsFileTest, LegacyKeysFillTheNewFieldsOnlyWhenTheNewKeysAreMissing)
 }
 
 TEST_F(SettingsFileTest, MappingKeysDefaultToFixedTextsNotTheCurrentValues) {
-  settings.phone_map_pitch = AxisZ;
-  settings.phone_map_yaw = AxisNegY;
-  settings.slime_map_roll = AxisNegX;
+  settings.config.edit([&](core::Config& c) { c.locomotion.phone_map_pitch = AxisZ; });
+  settings.config.edit([&](core::Config& c) { c.locomotion.phone_map_yaw = AxisNegY; });
+  settings.config.edit([&](core::Config& c) { c.locomotion.slime_map_roll = AxisNegX; });
   writeUserFile(R"({"phone_map_roll": "Z"})");
   ASSERT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.phone_map_roll, AxisZ);
-  EXPECT_EQ(settings.phone_map_pitch, AxisNone);
-  EXPECT_EQ(settings.phone_map_yaw, AxisX);
-  EXPECT_EQ(settings.slime_map_roll, AxisY);  // no slime keys and no legacy keys: fixed default
+  EXPECT_EQ(settings.config.snapshot()->locomotion.phone_map_roll, AxisZ);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.phone_map_pitch, AxisNone);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.phone_map_yaw, AxisX);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.slime_map_roll,
+            AxisY);  // no slime keys and no legacy keys: fixed default
 
   writeUserFile(R"({"phone_map_roll": "y", "slime_map_roll": "Sideways"})");
   ASSERT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.phone_map_roll, AxisNone);
-  EXPECT_EQ(settings.slime_map_roll, AxisNone);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.phone_map_roll, AxisNone);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.slime_map_roll, AxisNone);
 }
 
 TEST_F(SettingsFileTest, WrongTypeStopsTheLoadKeepingWhatWasReadBefore) {
   writeUserFile(R"({"osc_input_port": 9100, "owotrack_input_port": 7000, "deadzone": "3", "max_angle_x": 45})");
-  settings.deadzone = 4.0f;
+  settings.config.edit([&](core::Config& c) { c.locomotion.deadzone = 4.0f; });
   EXPECT_FALSE(file.load(settings));
   EXPECT_EQ(settings.config.snapshot()->tracking.osc_input_port, 9100);
   EXPECT_EQ(settings.config.snapshot()->tracking.owotrack_input_port, 7000);
-  EXPECT_EQ(settings.deadzone, 4.0f);
-  EXPECT_EQ(settings.max_angle_x, 30.0f);  // after the failing key: untouched
+  EXPECT_EQ(settings.config.snapshot()->locomotion.deadzone, 4.0f);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.max_angle_x, 30.0f);  // after the failing key: untouched
   EXPECT_EQ(err.str().rfind("[Settings] Load error: ", 0), 0u) << err.str();
 
   // What start-up does next: save the record, so the good members survive and the bad one is replaced.
@@ -261,7 +268,7 @@ TEST_F(SettingsFileTest, WrongTypeStopsTheLoadKeepingWhatWasReadBefore) {
   ASSERT_TRUE(file.load(reloaded));
   EXPECT_EQ(reloaded.config.snapshot()->tracking.osc_input_port, 9100);
   EXPECT_EQ(reloaded.config.snapshot()->tracking.owotrack_input_port, 7000);
-  EXPECT_EQ(reloaded.deadzone, 3.0f);
+  EXPECT_EQ(reloaded.config.snapshot()->locomotion.deadzone, 3.0f);
 }
 
 TEST_F(SettingsFileTest, NumbersConvertLikeTypedReads) {
@@ -269,8 +276,8 @@ TEST_F(SettingsFileTest, NumbersConvertLikeTypedReads) {
   ASSERT_TRUE(file.load(settings));
   EXPECT_EQ(settings.config.snapshot()->tracking.osc_input_port, 9000);
   EXPECT_EQ(settings.config.snapshot()->tracking.owotrack_input_port, -12);
-  EXPECT_EQ(settings.deadzone, 1.0f);
-  EXPECT_EQ(settings.max_angle_x, 12.0f);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.deadzone, 1.0f);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.max_angle_x, 12.0f);
 
   writeUserFile(R"({"enable_xbox_s2": 1})");
   EXPECT_FALSE(file.load(settings));
@@ -309,32 +316,34 @@ TEST_F(SettingsFileTest, NumbersAFieldCannotHoldAreRefusedAndLaterKeysStillLoad)
     if (c.refused) {
       EXPECT_EQ(serializeSettings(target), serializeSettings(expected)) << c.member;
     }
-    EXPECT_EQ(target.jump_threshold, 22.0f) << c.member;
+    EXPECT_EQ(target.config.snapshot()->jump.jump_threshold, 22.0f) << c.member;
     ASSERT_TRUE(file.save(target));  // a refused file is kept aside first
     EXPECT_EQ(savedText().find("null"), std::string::npos) << c.member;
   }
   // A float that is no number never reaches the file: its default stands in.
-  settings.deadzone = std::numeric_limits<float>::quiet_NaN();
-  settings.center_offset.set(1, -std::numeric_limits<float>::infinity(), 2);
+  settings.config.edit([&](core::Config& c) { c.locomotion.deadzone = std::numeric_limits<float>::quiet_NaN(); });
+  settings.config.edit([&](core::Config& c) {
+    c.locomotion.center_offset = {1, -std::numeric_limits<float>::infinity(), 2};
+  });
   ASSERT_TRUE(file.save(settings));
   ASSERT_TRUE(file.load(expected));
-  EXPECT_EQ(expected.deadzone, 3.0f);
-  EXPECT_EQ(expected.center_offset.get(), (std::array<float, 3>{1, 0, 2}));
+  EXPECT_EQ(expected.config.snapshot()->locomotion.deadzone, 3.0f);
+  EXPECT_EQ(expected.config.snapshot()->locomotion.center_offset, (std::array<float, 3>{1, 0, 2}));
 }
 
 TEST_F(SettingsFileTest, CenterNeedsThreeNumbers) {
-  settings.center_offset.set(4, 5, 6);
+  settings.config.edit([&](core::Config& c) { c.locomotion.center_offset = {4, 5, 6}; });
   writeUserFile(R"({"center_offset": [1, 2]})");
   EXPECT_FALSE(file.load(settings));
-  EXPECT_EQ(settings.center_offset.get(), (std::array<float, 3>{4, 5, 6}));
+  EXPECT_EQ(settings.config.snapshot()->locomotion.center_offset, (std::array<float, 3>{4, 5, 6}));
 
   writeUserFile(R"({"center_offset": "not an array"})");
   EXPECT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.center_offset.get(), (std::array<float, 3>{4, 5, 6}));
+  EXPECT_EQ(settings.config.snapshot()->locomotion.center_offset, (std::array<float, 3>{4, 5, 6}));
 
   writeUserFile(R"({"center_offset": [1, 2, 3, 99]})");
   EXPECT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.center_offset.get(), (std::array<float, 3>{1, 2, 3}));
+  EXPECT_EQ(settings.config.snapshot()->locomotion.center_offset, (std::array<float, 3>{1, 2, 3}));
 }
 
 TEST_F(SettingsFileTest, MalformedDocumentsAreLoadErrorsThatChangeNothing) {
@@ -352,11 +361,11 @@ TEST_F(SettingsFileTest, MalformedDocumentsAreLoadErrorsThatChangeNothing) {
   };
   for (const auto& document : documents) {
     Settings target;
-    target.deadzone = 2.0f;
+    target.config.edit([&](core::Config& c) { c.locomotion.deadzone = 2.0f; });
     err.str("");
     writeUserFile(document);
     EXPECT_FALSE(file.load(target)) << document.substr(0, 40);
-    EXPECT_EQ(target.deadzone, 2.0f);
+    EXPECT_EQ(target.config.snapshot()->locomotion.deadzone, 2.0f);
     EXPECT_EQ(err.str().rfind("[Settings] Load error: ", 0), 0u);
   }
 }
@@ -364,7 +373,7 @@ TEST_F(SettingsFileTest, MalformedDocumentsAreLoadErrorsThatChangeNothing) {
 TEST_F(SettingsFileTest, UnknownMembersAreIgnoredAndNotKept) {
   writeUserFile(R"({"something_new": [1, {"a": 2}], "deadzone": 6})");
   ASSERT_TRUE(file.load(settings));
-  EXPECT_EQ(settings.deadzone, 6.0f);
+  EXPECT_EQ(settings.config.snapshot()->locomotion.deadzone, 6.0f);
   ASSERT_TRUE(file.save(settings));
   EXPECT_EQ(savedText().find("something_new"), std::string::npos);
 }
@@ -390,7 +399,7 @@ TEST_F(SettingsFileTest, ConcurrentSavesNeverInterleave) {
   for (int t = 0; t < 4; ++t) {
     savers.emplace_back([&, t] {
       for (int i = 0; i < 25; ++i) {
-        settings.deadzone = static_cast<float>(t * 100 + i);
+        settings.config.edit([&](core::Config& c) { c.locomotion.deadzone = static_cast<float>(t * 100 + i); });
         file.save(settings);
       }
     });
@@ -398,7 +407,7 @@ TEST_F(SettingsFileTest, ConcurrentSavesNeverInterleave) {
   for (auto& saver : savers) saver.join();
   Settings loaded;
   ASSERT_TRUE(file.load(loaded));  // a whole, parseable document
-  const int written = static_cast<int>(loaded.deadzone.load());
+  const int written = static_cast<int>(loaded.config.snapshot()->locomotion.deadzone);
   EXPECT_TRUE(written % 100 < 25 && written / 100 < 4) << written;
   EXPECT_EQ(savedText(), withNativeLineEnds(serializeSettings(loaded)));
   EXPECT_EQ(filesIn(dataFolder), 1u);

@@ -14,13 +14,15 @@ void CrouchDetector::update(float y) {
   if (!std::isfinite(y)) return;
   const float h = y * 100.0f;
   live_.head_height = h;
-  const bool hold = settings_.squat_is_hold;
-  if (!crouching_ && h < settings_.squat_lower_threshold) {
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  const core::Config::Crouch& crouch = config->crouch;
+  const bool hold = crouch.squat_is_hold;
+  if (!crouching_ && h < crouch.squat_lower_threshold) {
     crouching_ = true;
     logger_.info("Engine: Crouching detected!");
     output_.setCrouch(true);
     releaseTime_ = hold ? 0.0 : clock_.now() + kPressLength;
-  } else if (crouching_ && h > settings_.squat_upper_threshold) {
+  } else if (crouching_ && h > crouch.squat_upper_threshold) {
     crouching_ = false;
     logger_.info("Engine: Standing up detected!");
     if (hold) {
@@ -45,7 +47,7 @@ void CrouchDetector::disable() {
   crouching_ = false;
   live_.crouching = false;
   // In trigger mode a press still pending is released by its timer as usual.
-  if (settings_.squat_is_hold) output_.setCrouch(false);
+  if (settings_.config.snapshot()->crouch.squat_is_hold) output_.setCrouch(false);
 }
 
 }  // namespace engine

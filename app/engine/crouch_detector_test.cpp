@@ -57,7 +57,7 @@ TEST_F(CrouchFixture, TriggerModeGivesOneShortPressOnEachCrossing) {
 }
 
 TEST_F(CrouchFixture, HoldModeHoldsWhileCrouchedAndTheThresholdsAreStrict) {
-  settings.squat_is_hold = true;
+  settings.config.edit([&](core::Config& c) { c.crouch.squat_is_hold = true; });
   feed(1.10f);  // exactly the lower threshold: not below
   EXPECT_FALSE(live.crouching);
   feed(1.0999f, 1000);
@@ -72,9 +72,9 @@ TEST_F(CrouchFixture, HoldModeHoldsWhileCrouchedAndTheThresholdsAreStrict) {
 }
 
 TEST_F(CrouchFixture, SwappedThresholdsFlipOnEveryCrossingSample) {
-  settings.squat_is_hold = true;
-  settings.squat_lower_threshold = 150;
-  settings.squat_upper_threshold = 120;
+  settings.config.edit([&](core::Config& c) { c.crouch.squat_is_hold = true; });
+  settings.config.edit([&](core::Config& c) { c.crouch.squat_lower_threshold = 150; });
+  settings.config.edit([&](core::Config& c) { c.crouch.squat_upper_threshold = 120; });
   feed(1.30f);
   EXPECT_TRUE(live.crouching);
   feed(1.30f);
@@ -84,7 +84,7 @@ TEST_F(CrouchFixture, SwappedThresholdsFlipOnEveryCrossingSample) {
 }
 
 TEST_F(CrouchFixture, DisablingReleasesAHeldCrouch) {
-  settings.squat_is_hold = true;
+  settings.config.edit([&](core::Config& c) { c.crouch.squat_is_hold = true; });
   feed(1.0f);
   ASSERT_TRUE(output.crouch);
   detector.disable();

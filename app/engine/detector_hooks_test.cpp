@@ -114,7 +114,7 @@ TEST_F(HookedEngine, CrouchTriggerPressesAreReleasedByThePass) {
 
 TEST_F(HookedEngine, SwitchingCrouchDetectionOffLetsGoOfAHeldCrouch) {
   settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
-  settings.squat_is_hold = true;
+  settings.config.edit([&](core::Config& c) { c.crouch.squat_is_hold = true; });
   engine.onPosition("SteamVR (OpenVR)", 0, 1.0f, 0);
   pass();
   EXPECT_TRUE(output.crouch);

@@ -52,7 +52,7 @@ Engine::Engine(core::Settings& settings, core::Logger& logger, core::ServiceMana
       installCallbacks_(std::move(installCallbacks)),
       saveSettings_(std::move(saveSettings)),
       submitPadReport_(std::move(submitPadReport)),
-      stickMapper_(settings) {}
+      stickMapper_() {}
 
 Engine::~Engine() { stop(); }
 
@@ -105,11 +105,12 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   live_.raw_orientation.set(a, b, c);
 
   const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
-  const core::Mounting orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).load();
-  const core::Facing facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).load();
+  const core::Config::Locomotion& locomotion = config->locomotion;
+  const core::Mounting orientation = solarXR ? locomotion.slime_orientation : locomotion.orientation;
+  const core::Facing facing = solarXR ? locomotion.slime_facing : locomotion.screen_facing;
   const Angles mapped = mapper_.mapAngles(a, b, c, orientation, facing);
   live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
-  finishLocomotionSample(selection);
+  finishLocomotionSample(*config);
 }
 
 void Engine::onQuaternion(std::string_view source, float x, float y, float z, float w) {
@@ -129,8 +130,9 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
     activity_.lastSampleTime = now;
     noteSample({x, y, z, w}, 0.001f, now);
     const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
-    const core::Mounting orientation = (solarXR ? settings_.slime_orientation : settings_.orientation).load();
-    const core::Facing facing = (solarXR ? settings_.slime_facing : settings_.screen_facing).load();
+    const core::Config::Locomotion& locomotion = config->locomotion;
+    const core::Mounting orientation = solarXR ? locomotion.slime_orientation : locomotion.orientation;
+    const core::Facing facing = solarXR ? locomotion.slime_facing : locomotion.screen_facing;
     mapped = mapper_.mapQuaternion(q, orientation, facing, true);
   } else {
     // Without correction the mounting plays no part.
@@ -146,7 +148,7 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
   const Angles raw = quaternionToEuler(q);
   live_.raw_orientation.set(raw[0], raw[1], raw[2]);
   live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
-  finishLocomotionSample(selection);
+  finishLocomotionSample(*config);
 }
 
 void Engine::noteSample(const float (&values)[4], float limit, double now) {
@@ -159,25 +161,26 @@ void Engine::noteSample(const float (&values)[4], float limit, double now) {
   activity_.stalled = false;
 }
 
-void Engine::finishLocomotionSample(const SourceSelection& selection) {
+void Engine::finishLocomotionSample(const core::Config& config) {
+  const SourceSelection& selection = config.tracking;
+  const core::Config::Locomotion& locomotion = config.locomotion;
   Angles centred = live_.mapped_orientation.get();
   if (isOneOf(selection.tracker_source,
               {Source::Phone, Source::SlimeSolarXr, Source::SlimeOsc, Source::SteamVrTracker})) {
-    const Angles centre = settings_.center_offset.get();
-    for (int i = 0; i < 3; ++i) centred[i] -= centre[i];
+    for (int i = 0; i < 3; ++i) centred[i] -= locomotion.center_offset[i];
   }
-  if (settings_.fix_angle_discontinuity)
+  if (locomotion.fix_angle_discontinuity)
     for (float& angle : centred) angle = wrapAngle(angle);
 
   Stick stick;
   const bool slime = isOneOf(selection.tracker_source, {Source::SlimeOsc, Source::SlimeSolarXr});
   if (!activity_.stalled) {
-    stick = stickMapper_.compute(centred, slime);
+    stick = stickMapper_.compute(locomotion, centred, slime);
   } else {
     centred = {0.0f, 0.0f, 0.0f};
   }
   live_.centered_orientation.set(centred[0], centred[1], centred[2]);
-  const AxisMap map = stickMapper_.axisMap(slime);
+  const AxisMap map = StickMapper::axisMap(locomotion, slime);
   const Angles mapped = live_.mapped_orientation.get();
   core::LeanSample sample;
   sample.time = clock_.now();
@@ -222,7 +225,7 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
     const bool fired = hooks_->detectHeightJump(y);
     if (fired) pressJump("Engine: Jump detected (Height)!");
     const float rise = live_.jump_rise * 100.0f;  // centimetres above the window's low point
-    recordJump(now, rise, settings_.jump_threshold, rise + live_.compensation, fired, false);
+    recordJump(now, rise, config->jump.jump_threshold, rise + live_.compensation, fired, false);
   }
 
   const Source squatSource = config->tracking.squat_source;
@@ -253,9 +256,9 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
       if (sourceGate && nameGate) {
         const bool fired = hooks_->detectAccelerationJump(x, y, z);
         if (fired) pressJump("Engine: Jump detected (Accel)!");
-        const float along = alongAxis(live_.averaged_acceleration, settings_.jump_accel_axis.load());
+        const float along = alongAxis(live_.averaged_acceleration, config->jump.jump_accel_axis);
         const float shown = live_.jump_suppressed ? 0.0f : along;  // what the detector compared
-        recordJump(clock_.now(), shown, settings_.jump_accel_threshold, along, fired, true);
+        recordJump(clock_.now(), shown, config->jump.jump_accel_threshold, along, fired, true);
       }
     }
   }
@@ -268,7 +271,7 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
 void Engine::pressJump(const char* logLine) {
   logger_.info(logLine);
   output_.setJump(true);
-  jumpReleaseTime_ = clock_.now() + settings_.jump_duration;
+  jumpReleaseTime_ = clock_.now() + settings_.config.snapshot()->jump.jump_duration;
 }
 
 // ---- Outputs and centre ----
@@ -288,7 +291,7 @@ void Engine::setCenter() {
   {
     std::lock_guard lock(lock_);
     const Angles mapped = live_.mapped_orientation.get();
-    settings_.center_offset.set(mapped[0], mapped[1], mapped[2]);
+    settings_.config.edit([&mapped](core::Config& c) { c.locomotion.center_offset = mapped; });
   }
   if (saveSettings_) saveSettings_();
 }
@@ -296,7 +299,7 @@ void Engine::setCenter() {
 void Engine::clearCenter() {
   {
     std::lock_guard lock(lock_);
-    settings_.center_offset.set(0, 0, 0);
+    settings_.config.edit([](core::Config& c) { c.locomotion.center_offset = {0, 0, 0}; });
   }
   if (saveSettings_) saveSettings_();
 }

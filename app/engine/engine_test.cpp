@@ -239,7 +239,7 @@ TEST_F(EngineTest, MountingDecidesBetweenKeptAnglesAndTheQuaternionPath) {
   engine.onRotation("Phone", 20, 0, 0);
   EXPECT_EQ(mapped(), (Angles{20, 0, 0}));
 
-  settings.orientation = core::Mounting::LandscapeLeft;
+  settings.config.edit([&](core::Config& c) { c.locomotion.orientation = core::Mounting::LandscapeLeft; });
   engine.onRotation("Phone", 20, 0, 0);
   EXPECT_NEAR(mapped()[0], 20.0f, 1e-3f);
   EXPECT_NEAR(mapped()[1], 0.0f, 1e-3f);
@@ -250,7 +250,7 @@ TEST_F(EngineTest, MountingDecidesBetweenKeptAnglesAndTheQuaternionPath) {
   settings.config.edit([&](core::Config& c) { c.tracking.slime_tracker_name = "Waist"; });
   engine.onRotation("Waist", 20, 0, 0);
   EXPECT_EQ(mapped(), (Angles{20, 0, 0}));
-  settings.slime_facing = core::Facing::Inward;
+  settings.config.edit([&](core::Config& c) { c.locomotion.slime_facing = core::Facing::Inward; });
   engine.onRotation("Waist", 20, 0, 0);
   EXPECT_NEAR(mapped()[1], 160.0f, 1e-3f);
 }
@@ -263,7 +263,7 @@ TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
   EXPECT_NEAR(mapped()[1], 20.0f, 1e-3f);  // the swing order puts the X rotation second
 
   // The same value as the jump tracker only: no correction, no locomotion output.
-  settings.orientation = core::Mounting::LandscapeLeft;
+  settings.config.edit([&](core::Config& c) { c.locomotion.orientation = core::Mounting::LandscapeLeft; });
   settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   engine.onQuaternion("SteamVR (OpenVR)", s, 0, 0, c);
   EXPECT_NEAR(engine.live().jump_tracker_orientation[1], 20.0f, 1e-3f);
@@ -273,14 +273,14 @@ TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
 }
 
 TEST_F(EngineTest, CentringSubtractsTheOffsetAndWrapsWhenAsked) {
-  settings.center_offset.set(-10, 0, 0);
+  settings.config.edit([&](core::Config& c) { c.locomotion.center_offset = {-10, 0, 0}; });
   engine.onRotation("Phone", 180, 0, 0);
   EXPECT_EQ(centred()[0], 190.0f);
 
-  settings.fix_angle_discontinuity = true;
+  settings.config.edit([&](core::Config& c) { c.locomotion.fix_angle_discontinuity = true; });
   engine.onRotation("Phone", 180, 0, 0);
   EXPECT_EQ(centred()[0], -170.0f);
-  settings.center_offset.set(0, 0, 0);
+  settings.config.edit([&](core::Config& c) { c.locomotion.center_offset = {0, 0, 0}; });
   engine.onRotation("Phone", -200, -180, 725);  // the half turn itself stays
   EXPECT_EQ(centred(), (Angles{160, -180, 5}));
   engine.onRotation("Phone", 180, -180.5f, 180.5f);  // just past it wraps, either way
@@ -290,8 +290,8 @@ TEST_F(EngineTest, CentringSubtractsTheOffsetAndWrapsWhenAsked) {
   EXPECT_LE(std::fabs(centred()[0]), 180.0f);
 
   // A non-locomotion source name keeps the mapped orientation uncentred.
-  settings.fix_angle_discontinuity = false;
-  settings.center_offset.set(5, 5, 5);
+  settings.config.edit([&](core::Config& c) { c.locomotion.fix_angle_discontinuity = false; });
+  settings.config.edit([&](core::Config& c) { c.locomotion.center_offset = {5, 5, 5}; });
   settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::OpenVr; });
   engine.onRotation("SteamVR (OpenVR)", 1, 2, 3);
   EXPECT_EQ(centred(), (Angles{1, 2, 3}));
@@ -356,13 +356,13 @@ TEST_F(EngineTest, ResetOutputsZeroesAndCentresEvenWhileTheLockIsHeld) {
 TEST_F(EngineTest, SetCenterStoresTheMappedOrientationAndSavesAfterUnlocking) {
   engine.onRotation("Phone", 12, 3, -4);
   engine.setCenter();
-  EXPECT_EQ(settings.center_offset.get(), (Angles{12, 3, -4}));
+  EXPECT_EQ(settings.config.snapshot()->locomotion.center_offset, (Angles{12, 3, -4}));
   EXPECT_EQ(saves, 1);
   engine.onRotation("Phone", 12, 3, -4);
   EXPECT_EQ(centred(), (Angles{0, 0, 0}));
 
   engine.clearCenter();
-  EXPECT_EQ(settings.center_offset.get(), (Angles{0, 0, 0}));
+  EXPECT_EQ(settings.config.snapshot()->locomotion.center_offset, (Angles{0, 0, 0}));
   EXPECT_EQ(saves, 2);
   EXPECT_EQ(lockFreeDuringSave, (std::vector<bool>{true, true}));
 }

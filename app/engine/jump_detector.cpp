@@ -44,23 +44,25 @@ void HeightJumpDetector::setOrientation(float a, float b, float c) {
 bool HeightJumpDetector::processHeight(float h) {
   // A non-finite height would sit in the window as a bogus minimum; drop it.
   if (!std::isfinite(h)) return false;
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  const core::Config::Jump& jump = config->jump;
   const double t = clock_.nowSeconds();
   const Sample sample{t, h, {angles_[0], angles_[1], angles_[2]}};
   window_.push_back(sample);
   while (!minimum_.empty() && minimum_.back().height >= h) minimum_.pop_back();
   minimum_.push_back(sample);
 
-  const double w = settings_.jump_window.load() / 1000.0;
+  const double w = jump.jump_window / 1000.0;
   while (!window_.empty() && olderThan(t - window_.front().time, w)) window_.pop_front();
   while (!minimum_.empty() && olderThan(t - minimum_.front().time, w)) minimum_.pop_front();
   if (window_.size() < 2) return false;
 
   const float rise = h - minimum_.front().height;
 
-  const float strength = settings_.jump_pitch_comp.load();
+  const float strength = jump.jump_pitch_comp;
   float range = 0;
   if (strength > 0) {
-    const int index = static_cast<int>(settings_.jump_comp_axis.load());  // roll, pitch, yaw
+    const int index = static_cast<int>(jump.jump_comp_axis);  // roll, pitch, yaw
     float low = 1e9f, high = -1e9f;
     for (const Sample& s : window_) {
       low = std::min(low, s.angles[index]);
@@ -76,9 +78,9 @@ bool HeightJumpDetector::processHeight(float h) {
   const float risen = std::max(rise - comp, 0.0f);
   live_.jump_rise = risen;
 
-  const double duration = settings_.jump_duration.load();
+  const double duration = jump.jump_duration;
   bool result = false;
-  if (risen > settings_.jump_threshold.load() / 100.0f && !jumping_ && olderThan(t - lastJumpTime_, duration)) {
+  if (risen > jump.jump_threshold / 100.0f && !jumping_ && olderThan(t - lastJumpTime_, duration)) {
     lastJumpTime_ = t;
     jumping_ = true;
     result = true;
@@ -96,13 +98,15 @@ AccelJumpDetector::AccelJumpDetector(core::Settings& settings, LiveView& live, c
 bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
   // One NaN or infinity in the running sums would poison them for good; drop it.
   if (!allFinite(x, y, z)) return false;
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  const core::Config::Jump& jump = config->jump;
   const double t = clock_.nowSeconds();
   window_.push_back({t, x, y, z});
   sumX_ += x;
   sumY_ += y;
   sumZ_ += z;
 
-  const double w = std::max(settings_.jump_accel_smoothing.load() / 1000.0, 0.01);
+  const double w = std::max(jump.jump_accel_smoothing / 1000.0, 0.01);
   while (!window_.empty() && olderThan(t - window_.front().time, w)) {
     const Sample& old = window_.front();
     sumX_ -= old.x;
@@ -117,11 +121,11 @@ bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
   const float avgZ = static_cast<float>(sumZ_ / count);
   live_.averaged_acceleration.set(avgX, avgY, avgZ);
 
-  const core::AccelAxis axis = settings_.jump_accel_axis.load();
+  const core::AccelAxis axis = jump.jump_accel_axis;
   float value = onAxis(axis, avgX, avgY, avgZ);
 
   live_.jump_suppressed = false;
-  const float suppress = settings_.jump_accel_suppress_threshold.load();
+  const float suppress = jump.jump_accel_suppress_threshold;
   if (suppress > 0) {
     for (const Sample& s : window_) {
       if (olderThan(t - s.time, 0.5)) continue;
@@ -136,9 +140,9 @@ bool AccelJumpDetector::processAcceleration(float x, float y, float z) {
     }
   }
 
-  const double duration = settings_.jump_duration.load();
+  const double duration = jump.jump_duration;
   bool result = false;
-  if (value > settings_.jump_accel_threshold.load() && !jumping_ && olderThan(t - lastJumpTime_, duration)) {
+  if (value > jump.jump_accel_threshold && !jumping_ && olderThan(t - lastJumpTime_, duration)) {
     lastJumpTime_ = t;
     jumping_ = true;
     result = true;

@@ -65,7 +65,7 @@ TEST_F(HeightFixture, LowPointLeavesTheWindowAtItsEdge) {
 }
 
 TEST_F(HeightFixture, MinimumQueueFollowsTheLowestHeightStillInTheWindow) {
-  settings.jump_window = 100;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_window = 100; });
   EXPECT_FALSE(at(0, 1.30f));
   EXPECT_FALSE(at(50, 1.40f));
   EXPECT_FALSE(at(40, 1.35f));
@@ -76,7 +76,7 @@ TEST_F(HeightFixture, MinimumQueueFollowsTheLowestHeightStillInTheWindow) {
 }
 
 TEST_F(HeightFixture, ZeroWindowKeepsOnlyTheNewestSampleAndNeverReports) {
-  settings.jump_window = 0;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_window = 0; });
   EXPECT_FALSE(at(0, 1.0f));
   EXPECT_FALSE(at(1, 2.0f));
   EXPECT_FALSE(at(1, 3.0f));
@@ -84,7 +84,7 @@ TEST_F(HeightFixture, ZeroWindowKeepsOnlyTheNewestSampleAndNeverReports) {
 }
 
 TEST_F(HeightFixture, TiltCompensationDiscountsTheRise) {
-  settings.jump_pitch_comp = 50;  // 0.5 * (18 / 90) * 5 = 0.5 m
+  settings.config.edit([&](core::Config& c) { c.jump.jump_pitch_comp = 50; });  // 0.5 * (18 / 90) * 5 = 0.5 m
   detector.setOrientation(0, 40, 0);
   EXPECT_FALSE(at(0, 1.00f));
   detector.setOrientation(18, -40, 7);
@@ -95,17 +95,19 @@ TEST_F(HeightFixture, TiltCompensationDiscountsTheRise) {
   EXPECT_TRUE(at(50, 1.70f));       // 0.70 - 0.50 = 0.20
 
   // The axis chooses the angle: "Pitch" sees a range of 80 degrees here.
-  settings.jump_comp_axis = core::RotationAxis::Pitch;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_comp_axis = core::RotationAxis::Pitch; });
   EXPECT_FALSE(at(50, 1.70f));
   EXPECT_NEAR(live.compensation_angle_range, 80.0f, 1e-4);
-  settings.jump_comp_axis = core::RotationAxis::Yaw;  // the third angle; the first sample has left the window
+  settings.config.edit([&](core::Config& c) {
+    c.jump.jump_comp_axis = core::RotationAxis::Yaw;
+  });  // the third angle; the first sample has left the window
   detector.setOrientation(18, -40, -3);
   EXPECT_FALSE(at(1, 1.70f));
   EXPECT_NEAR(live.compensation_angle_range, 10.0f, 1e-4);
 }
 
 TEST_F(HeightFixture, NegativeCompensationStrengthAppliesNone) {
-  settings.jump_pitch_comp = -50;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_pitch_comp = -50; });
   detector.setOrientation(0, 0, 0);
   EXPECT_FALSE(at(0, 1.0f));
   detector.setOrientation(90, 0, 0);
@@ -153,7 +155,7 @@ TEST_F(AccelFixture, ASample50MsOldStaysInTheAverageAnd51MsOldLeaves) {
 }
 
 TEST_F(AccelFixture, SmoothingBelowTenMillisecondsUsesTen) {
-  settings.jump_accel_smoothing = 0;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_accel_smoothing = 0; });
   EXPECT_FALSE(at(0, 0, 0, 0));
   EXPECT_FALSE(at(10, 0, 20, 0));  // the 0 sample is 10 ms old and still counts
   EXPECT_NEAR(live.averaged_acceleration[1], 10.0f, 1e-5);
@@ -162,7 +164,9 @@ TEST_F(AccelFixture, SmoothingBelowTenMillisecondsUsesTen) {
 }
 
 TEST_F(AccelFixture, OnlyAPushBeyondTheSuppressThresholdAndAtMostHalfASecondOldSuppresses) {
-  settings.jump_accel_smoothing = 1000;  // the push stays in the average; only its age decides
+  settings.config.edit([&](core::Config& c) {
+    c.jump.jump_accel_smoothing = 1000;
+  });  // the push stays in the average; only its age decides
   struct Case {
     float push;
     long long laterMs;
@@ -195,8 +199,8 @@ TEST_F(AccelFixture, DownwardPushSuppressesJumpsForHalfASecond) {
 }
 
 TEST_F(AccelFixture, SignedAxes) {
-  settings.jump_accel_suppress_threshold = 0;
-  settings.jump_accel_axis = core::AccelAxis::NegZ;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_accel_suppress_threshold = 0; });
+  settings.config.edit([&](core::Config& c) { c.jump.jump_accel_axis = core::AccelAxis::NegZ; });
   EXPECT_TRUE(at(0, 0, 0, -16));
   AccelJumpDetector lower(settings, live, clock);
   for (int i = 0; i < 10; ++i) EXPECT_FALSE((clock.advance(300), lower.processAcceleration(100, 100, 100)));
@@ -210,7 +214,7 @@ TEST_F(AccelFixture, NonFiniteSamplesDoNotPoisonTheAverage) {
 }
 
 TEST_F(AccelFixture, LongSessionKeepsAnExactAverage) {
-  settings.jump_accel_suppress_threshold = 0;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_accel_suppress_threshold = 0; });
   for (int i = 0; i < 200000; ++i) at(5, 0.1f * (i % 97), 3.3f * (i % 7), -1.7f);
   // Window of 50 ms at 5 ms spacing: the last 11 samples.
   double expected = 0;
@@ -224,7 +228,7 @@ TEST(JumpDetectorManager, RoutesByJumpSource) {
   LiveView live;
   FakeWallClock clock;
   JumpDetectorManager manager(settings, live, clock);
-  settings.jump_accel_suppress_threshold = 0;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_accel_suppress_threshold = 0; });
 
   settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::PhoneAcceleration; });
   EXPECT_FALSE(manager.height(1.0f));
@@ -256,7 +260,7 @@ TEST(JumpDetectorManager, OrientationReachesTheHeightDetector) {
   FakeWallClock clock;
   JumpDetectorManager manager(settings, live, clock);
   settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenXr; });
-  settings.jump_pitch_comp = 100;
+  settings.config.edit([&](core::Config& c) { c.jump.jump_pitch_comp = 100; });
   manager.setOrientation(0, 0, 0);
   manager.height(1.0f);
   manager.setOrientation(9, 0, 0);

@@ -43,15 +43,15 @@ Stick StickFilter::step(float targetX, float targetY) {
   return {x, y};
 }
 
-AxisMap StickMapper::axisMap(bool slimeMapping) const {
-  return slimeMapping ? AxisMap{settings_.slime_map_roll, settings_.slime_map_pitch, settings_.slime_map_yaw}
-                      : AxisMap{settings_.phone_map_roll, settings_.phone_map_pitch, settings_.phone_map_yaw};
+AxisMap StickMapper::axisMap(const core::Config::Locomotion& l, bool slimeMapping) {
+  return slimeMapping ? AxisMap{l.slime_map_roll, l.slime_map_pitch, l.slime_map_yaw}
+                      : AxisMap{l.phone_map_roll, l.phone_map_pitch, l.phone_map_yaw};
 }
 
-Stick StickMapper::compute(const Angles& centred, bool slimeMapping) {
-  const AxisMap map = axisMap(slimeMapping);
-  const float maxX = settings_.max_angle_x, maxY = settings_.max_angle_y;
-  const float deadZone = settings_.deadzone, progression = settings_.progression;
+Stick StickMapper::compute(const core::Config::Locomotion& locomotion, const Angles& centred, bool slimeMapping) {
+  const AxisMap map = axisMap(locomotion, slimeMapping);
+  const float maxX = locomotion.max_angle_x, maxY = locomotion.max_angle_y;
+  const float deadZone = locomotion.deadzone, progression = locomotion.progression;
 
   auto shape = [&](float sum, float maxAngle) {
     const float v = applyCurve(applyDeadZone(normalise(sum, maxAngle), deadZone / maxAngle), progression);

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/core/settings.h"
+#include "app/core/config.h"
 #include "app/engine/orientation_mapper.h"
 
 namespace engine {
@@ -31,21 +31,18 @@ struct StickFilter {
   Stick step(float targetX, float targetY);
 };
 
-// Turns the centred orientation into the walking stick, reading the mapping
-// settings at each call. Holds the filter state, which lives as long as it does.
+// Turns the centred orientation into the walking stick with the locomotion section
+// of the sample's configuration. Holds the filter state, which lives as long as it does.
 class StickMapper {
  public:
-  explicit StickMapper(const core::Settings& settings) : settings_(settings) {}
-
   // `slimeMapping` chooses the `slime_map_*` axis map instead of `phone_map_*`.
-  Stick compute(const Angles& centred, bool slimeMapping);
+  Stick compute(const core::Config::Locomotion& locomotion, const Angles& centred, bool slimeMapping);
   // The axis map `compute` uses.
-  AxisMap axisMap(bool slimeMapping) const;
+  static AxisMap axisMap(const core::Config::Locomotion& locomotion, bool slimeMapping);
 
   const StickFilter& filter() const { return filter_; }
 
  private:
-  const core::Settings& settings_;
   StickFilter filter_;
 };
 

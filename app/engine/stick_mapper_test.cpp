@@ -47,37 +47,37 @@ TEST(StickMapper, ResponseCurveRaisesToThreeToThePowerP) {
 }
 
 TEST(StickMapper, DefaultsGiveZeroInsideTheDeadZoneAndConvergeTwentyPercentPerSample) {
-  core::Settings settings;  // dead zone 3, max angles 30, progression 0, first angle -> Y
-  StickMapper mapper(settings);
+  core::Config::Locomotion l;  // dead zone 3, max angles 30, progression 0, first angle -> Y
+  StickMapper mapper;
   // The 3-degree zone on both sides: 2.94 is cut, 3.06 passes (target 0.06 / 27).
-  EXPECT_EQ(mapper.compute({2.94f, 0, 0}, false).y, 0.0f);
-  EXPECT_EQ(mapper.compute({-2.94f, 0, 0}, false).y, 0.0f);
-  EXPECT_NEAR(StickMapper(settings).compute({3.06f, 0, 0}, false).y, -0.06f / 27 * 0.19999999f, 1e-6f);
-  EXPECT_NEAR(StickMapper(settings).compute({-3.06f, 0, 0}, false).y, 0.06f / 27 * 0.19999999f, 1e-6f);
+  EXPECT_EQ(mapper.compute(l, {2.94f, 0, 0}, false).y, 0.0f);
+  EXPECT_EQ(mapper.compute(l, {-2.94f, 0, 0}, false).y, 0.0f);
+  EXPECT_NEAR(StickMapper().compute(l, {3.06f, 0, 0}, false).y, -0.06f / 27 * 0.19999999f, 1e-6f);
+  EXPECT_NEAR(StickMapper().compute(l, {-3.06f, 0, 0}, false).y, 0.06f / 27 * 0.19999999f, 1e-6f);
 
   // 60 degrees clamps to a target of -1 (clamp, then negate).
-  Stick s = mapper.compute({60, 0, 0}, false);
+  Stick s = mapper.compute(l, {60, 0, 0}, false);
   EXPECT_EQ(s.y, -0.19999999f);  // the single-precision weight, one unit below 0.2
   EXPECT_NE(s.y, -0.2f);
   EXPECT_EQ(s.x, 0.0f);
   for (int i = 0; i < 20; ++i) {
     const float before = mapper.filter().y;
-    s = mapper.compute({30, 0, 0}, false);
+    s = mapper.compute(l, {30, 0, 0}, false);
     EXPECT_NEAR((-1.0f - s.y) / (-1.0f - before), 0.8f, 1e-4f) << "sample " << i;
   }
   EXPECT_NEAR(s.y, -1.0f, 0.02f);
   // Third angle feeds X with the opposite sign.
-  StickMapper sideways(settings);
-  EXPECT_GT(sideways.compute({0, 0, -30}, false).x, 0.0f);
+  StickMapper sideways;
+  EXPECT_GT(sideways.compute(l, {0, 0, -30}, false).x, 0.0f);
 }
 
 TEST(StickMapper, ChoosesSlimeOrPhoneAxisMap) {
-  core::Settings settings;
-  settings.slime_map_roll = AxisX;
-  settings.slime_map_yaw = AxisNone;
-  StickMapper slime(settings), phone(settings);
-  const Stick viaSlime = slime.compute({30, 0, 0}, true);
-  const Stick viaPhone = phone.compute({30, 0, 0}, false);
+  core::Config::Locomotion l;
+  l.slime_map_roll = AxisX;
+  l.slime_map_yaw = AxisNone;
+  StickMapper slime, phone;
+  const Stick viaSlime = slime.compute(l, {30, 0, 0}, true);
+  const Stick viaPhone = phone.compute(l, {30, 0, 0}, false);
   EXPECT_LT(viaSlime.x, 0.0f);
   EXPECT_EQ(viaSlime.y, 0.0f);
   EXPECT_EQ(viaPhone.x, 0.0f);
@@ -85,26 +85,26 @@ TEST(StickMapper, ChoosesSlimeOrPhoneAxisMap) {
 }
 
 TEST(StickMapper, ProgressionAndMaxAngleShapeTheTarget) {
-  core::Settings settings;
-  settings.deadzone = 0.0f;
-  settings.progression = 1.0f;
-  settings.max_angle_y = 20.0f;
-  StickMapper mapper(settings);
+  core::Config::Locomotion l;
+  l.deadzone = 0.0f;
+  l.progression = 1.0f;
+  l.max_angle_y = 20.0f;
+  StickMapper mapper;
   // 10 of 20 degrees is 0.5, cubed 0.125, negated, times the filter weight.
-  EXPECT_FLOAT_EQ(mapper.compute({10, 0, 0}, false).y, -0.125f * 0.19999999f);
+  EXPECT_FLOAT_EQ(mapper.compute(l, {10, 0, 0}, false).y, -0.125f * 0.19999999f);
 }
 
 TEST(StickMapper, DegenerateSettingsNeverPoisonTheFilter) {
-  core::Settings settings;
-  settings.deadzone = 0.0f;
-  settings.max_angle_y = 0.0f;  // 0/0 for a level tracker
-  StickMapper mapper(settings);
-  EXPECT_EQ(mapper.compute({0, 0, 0}, false).y, 0.0f);
-  settings.deadzone = 30.0f;  // dead zone as wide as the range: (1 - 1) / 0
-  settings.max_angle_y = 30.0f;
-  EXPECT_EQ(mapper.compute({30, 0, 0}, false).y, 0.0f);
-  settings.deadzone = 0.0f;
-  const Stick recovered = mapper.compute({30, 0, 0}, false);
+  core::Config::Locomotion l;
+  l.deadzone = 0.0f;
+  l.max_angle_y = 0.0f;  // 0/0 for a level tracker
+  StickMapper mapper;
+  EXPECT_EQ(mapper.compute(l, {0, 0, 0}, false).y, 0.0f);
+  l.deadzone = 30.0f;  // dead zone as wide as the range: (1 - 1) / 0
+  l.max_angle_y = 30.0f;
+  EXPECT_EQ(mapper.compute(l, {30, 0, 0}, false).y, 0.0f);
+  l.deadzone = 0.0f;
+  const Stick recovered = mapper.compute(l, {30, 0, 0}, false);
   EXPECT_TRUE(std::isfinite(recovered.y));
   EXPECT_LT(recovered.y, 0.0f);
 }

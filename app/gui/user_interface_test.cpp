@@ -68,7 +68,7 @@ TEST(UserInterface, SaveSettingsWritesTheSettingsFile) {
   std::ostringstream out, err;
   core::SettingsFile file([&] { return folder.path().string(); }, "none.json", out, err);
   Frame f([&](gui::GuiActions& actions) { actions.saveSettings = [&] { return file.save(f.settings); }; });
-  f.settings.deadzone = 7.5f;
+  f.settings.config.edit([&](core::Config& c) { c.locomotion.deadzone = 7.5f; });
   ASSERT_TRUE(f.click("SAVE SETTINGS"));
   std::string written = testsupport::readFile(file.path());
   std::erase(written, '\r');  // the file has the platform's line ends
@@ -85,7 +85,7 @@ TEST(UserInterface, ChoosingAnOutputModePublishesItAtOnceButMovingASliderDoesNot
   const auto deadzone = f.ui.rect("Deadzone");
   f.ui.drag(ImVec2(deadzone.min.x + 1, deadzone.centre().y), ImVec2(deadzone.max.x, deadzone.centre().y), f.draw, true);
   f.ui.release(f.draw, true);
-  EXPECT_FLOAT_EQ(f.settings.deadzone.load(), 10.0f);
+  EXPECT_FLOAT_EQ(f.settings.config.snapshot()->locomotion.deadzone, 10.0f);
   f.settings.config.flush();
   EXPECT_EQ(outputNotices, 0);
 
@@ -245,7 +245,7 @@ using Phase = gui::tabs::CalibrationWizard::Phase;
 
 TEST(UserInterface, CalibrationWizardStepsThroughAndApplySavesItsValues) {
   Calibrating f;
-  f.settings.deadzone = 6;
+  f.settings.config.edit([&](core::Config& c) { c.locomotion.deadzone = 6; });
   f.settings.config.edit([&](core::Config& c) { c.tracking.hmd_source = core::Source::OpenVr; });
   f.settings.config.edit([&](core::Config& c) { c.tracking.squat_source = core::Source::OpenVr; });
   ASSERT_TRUE(f.click("CALIBRATE"));
@@ -266,14 +266,15 @@ TEST(UserInterface, CalibrationWizardStepsThroughAndApplySavesItsValues) {
   ASSERT_TRUE(f.runUntil(Phase::Review));
   ASSERT_TRUE(f.click("APPLY"));
   EXPECT_FALSE(f.window->wizard().active());
-  EXPECT_EQ(f.settings.center_offset.get(), (std::array<float, 3>{2, 0, 1}));
-  EXPECT_EQ(f.settings.deadzone.load(), 1.0f);                         // a still tracker: the floor
-  EXPECT_EQ(f.settings.max_angle_y.load(), 20.0f);                     // the smaller of forward 20 and back 24
-  EXPECT_EQ(f.settings.max_angle_x.load(), 15.0f);                     // the smaller of left 15 and right 18
-  EXPECT_NEAR(f.settings.jump_threshold.load(), 12.0f, 0.2f);          // 0.6 of the 20 cm jumps
-  EXPECT_NEAR(f.settings.squat_lower_threshold.load(), 134.0f, 0.5f);  // 170 less 0.6 of the 60 cm crouch
-  EXPECT_NEAR(f.settings.squat_upper_threshold.load(), 152.0f, 0.5f);  // 170 less 0.3 of it
-  EXPECT_EQ(f.settings.jump_accel_threshold.load(), 15.0f) << "the other detector's threshold stays";
+  EXPECT_EQ(f.settings.config.snapshot()->locomotion.center_offset, (std::array<float, 3>{2, 0, 1}));
+  EXPECT_EQ(f.settings.config.snapshot()->locomotion.deadzone, 1.0f);           // a still tracker: the floor
+  EXPECT_EQ(f.settings.config.snapshot()->locomotion.max_angle_y, 20.0f);       // the smaller of forward 20 and back 24
+  EXPECT_EQ(f.settings.config.snapshot()->locomotion.max_angle_x, 15.0f);       // the smaller of left 15 and right 18
+  EXPECT_NEAR(f.settings.config.snapshot()->jump.jump_threshold, 12.0f, 0.2f);  // 0.6 of the 20 cm jumps
+  EXPECT_NEAR(f.settings.config.snapshot()->crouch.squat_lower_threshold, 134.0f,
+              0.5f);  // 170 less 0.6 of the 60 cm crouch
+  EXPECT_NEAR(f.settings.config.snapshot()->crouch.squat_upper_threshold, 152.0f, 0.5f);  // 170 less 0.3 of it
+  EXPECT_EQ(f.settings.config.snapshot()->jump.jump_accel_threshold, 15.0f) << "the other detector's threshold stays";
   EXPECT_EQ(f.saves, 1);
 }
 

@@ -39,7 +39,8 @@ bool osc_server::start() {
   const int configured = settings_.config.snapshot()->tracking.osc_input_port;
   const bool validPort = configured >= 0 && configured <= 65535;
   // Other hosts may toggle tracking through it: this machine only unless the user opens it.
-  const std::uint32_t address = settings_.osc_listen_all.load() ? 0 : platform::Endpoint::loopback(0).address;
+  const std::uint32_t address =
+      settings_.config.snapshot()->tracking.osc_listen_all ? 0 : platform::Endpoint::loopback(0).address;
   // No address reuse: a second program on the same port must see "address in use".
   const core::UdpReceiver::Result opened =
       validPort ? receiver_.start({address, static_cast<std::uint16_t>(configured)}, kReceiveTimeoutMs, *this)

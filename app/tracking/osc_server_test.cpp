@@ -190,7 +190,7 @@ TEST_F(OscServer, ABundleOfResetsTogglesOnceAndTheNextOnlyAfterTheSpacing) {
 
 TEST_F(OscServer, ListensOnLoopbackUnlessTheSettingOpensItToEveryAddress) {
   for (const bool all : {false, true}) {
-    settings.osc_listen_all = all;
+    settings.config.edit([&](core::Config& c) { c.tracking.osc_listen_all = all; });
     ASSERT_TRUE(server.start()) << err.text();
     EXPECT_EQ(Endpoint{server.address()}.addressText(), all ? "0.0.0.0" : "127.0.0.1");
     barrier();  // and it still hears this machine

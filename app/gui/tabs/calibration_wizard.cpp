@@ -56,9 +56,10 @@ double CalibrationWizard::now() const {
 }
 
 engine::AxisMap CalibrationWizard::axisMap() const {
-  const bool slime = settings_.config.snapshot()->tracking.tracker_source == core::Source::SlimeOsc ||
-                     settings_.config.snapshot()->tracking.tracker_source == core::Source::SlimeSolarXr;
-  return engine::StickMapper(settings_).axisMap(slime);
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  const core::Source tracker = config->tracking.tracker_source;
+  const bool slime = tracker == core::Source::SlimeOsc || tracker == core::Source::SlimeSolarXr;
+  return engine::StickMapper::axisMap(config->locomotion, slime);
 }
 
 template <class Sample>
@@ -273,7 +274,9 @@ void CalibrationWizard::renderOffer() {
 
 void CalibrationWizard::renderReview() {
   ImGui::TextColored(rgb(palette::kWhite), "%s", "Done. Compare the measured values with the current ones:");
-  const engine::Angles oldCentre = settings_.center_offset.get();
+  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
+  const core::Config::Locomotion& locomotion = config->locomotion;
+  const engine::Angles oldCentre = locomotion.center_offset;
   if (ImGui::BeginTable("CalibrationValues", 3, ImGuiTableFlags_BordersInnerH)) {
     ImGui::TableSetupColumn("Setting");
     ImGui::TableSetupColumn("Current");
@@ -296,16 +299,16 @@ void CalibrationWizard::renderReview() {
     ImGui::TableNextColumn();
     ImGui::TextColored(rgb(palette::kGood), "%.1f, %.1f, %.1f deg", result_.centre[0], result_.centre[1],
                        result_.centre[2]);
-    row("Deadzone", "%.1f deg", settings_.deadzone, result_.deadzone);
-    row("Horizontal Sensitivity (L/R)", "%.0f deg", settings_.max_angle_x, result_.maxAngleX);
-    row("Forward Sensitivity (F/B)", "%.0f deg", settings_.max_angle_y, result_.maxAngleY);
+    row("Deadzone", "%.1f deg", locomotion.deadzone, result_.deadzone);
+    row("Horizontal Sensitivity (L/R)", "%.0f deg", locomotion.max_angle_x, result_.maxAngleX);
+    row("Forward Sensitivity (F/B)", "%.0f deg", locomotion.max_angle_y, result_.maxAngleY);
     if (result_.headMeasured && result_.jumpSignal == JumpSignal::Height)
-      row("Jump Threshold", "%.1f cm", settings_.jump_threshold, result_.jumpThreshold);
+      row("Jump Threshold", "%.1f cm", config->jump.jump_threshold, result_.jumpThreshold);
     if (result_.headMeasured && result_.jumpSignal == JumpSignal::Acceleration)
-      row("Jump Threshold", "%.1f m/s\xC2\xB2", settings_.jump_accel_threshold, result_.jumpThreshold);
+      row("Jump Threshold", "%.1f m/s\xC2\xB2", config->jump.jump_accel_threshold, result_.jumpThreshold);
     if (result_.headMeasured && result_.crouch) {
-      row("Crouch Upper Threshold", "%.1f cm", settings_.squat_upper_threshold, result_.crouchUpper);
-      row("Crouch Lower Threshold", "%.1f cm", settings_.squat_lower_threshold, result_.crouchLower);
+      row("Crouch Upper Threshold", "%.1f cm", config->crouch.squat_upper_threshold, result_.crouchUpper);
+      row("Crouch Lower Threshold", "%.1f cm", config->crouch.squat_lower_threshold, result_.crouchLower);
     }
     ImGui::EndTable();
   }
@@ -321,19 +324,21 @@ void CalibrationWizard::renderReview() {
   if (wizardButton("CANCEL")) phase_ = Phase::Idle;
 }
 
+// The measured values as one change, written at once.
 void CalibrationWizard::apply() {
-  settings_.center_offset.set(result_.centre[0], result_.centre[1], result_.centre[2]);
-  settings_.deadzone = result_.deadzone;
-  settings_.max_angle_x = result_.maxAngleX;
-  settings_.max_angle_y = result_.maxAngleY;
-  if (result_.headMeasured && result_.jumpSignal == JumpSignal::Height)
-    settings_.jump_threshold = result_.jumpThreshold;
-  if (result_.headMeasured && result_.jumpSignal == JumpSignal::Acceleration)
-    settings_.jump_accel_threshold = result_.jumpThreshold;
-  if (result_.headMeasured && result_.crouch) {
-    settings_.squat_upper_threshold = result_.crouchUpper;
-    settings_.squat_lower_threshold = result_.crouchLower;
-  }
+  settings_.config.edit([this](core::Config& c) {
+    c.locomotion.center_offset = result_.centre;
+    c.locomotion.deadzone = result_.deadzone;
+    c.locomotion.max_angle_x = result_.maxAngleX;
+    c.locomotion.max_angle_y = result_.maxAngleY;
+    if (result_.headMeasured && result_.jumpSignal == JumpSignal::Height) c.jump.jump_threshold = result_.jumpThreshold;
+    if (result_.headMeasured && result_.jumpSignal == JumpSignal::Acceleration)
+      c.jump.jump_accel_threshold = result_.jumpThreshold;
+    if (result_.headMeasured && result_.crouch) {
+      c.crouch.squat_upper_threshold = result_.crouchUpper;
+      c.crouch.squat_lower_threshold = result_.crouchLower;
+    }
+  });
   callIfSet(actions_.saveSettings);
 }
 

@@ -54,15 +54,16 @@ const std::vector<std::string>& GuiTabInput::axes() {
 GuiTabInput::GuiTabInput(core::Settings& settings, const engine::LiveView& live, const GuiActions& actions)
     : settings_(settings), live_(live), actions_(actions) {}
 
-void GuiTabInput::save() { callIfSet(actions_.saveSettings); }
-
 void GuiTabInput::render() {
-  // The source, port and device controls edit a copy of the tracking section,
-  // published after the frame's controls; the tracking service follows its notice.
+  // The controls edit copies of the tracking and locomotion sections, published
+  // after the frame's controls; the tracking service follows its notice.
   const core::ConfigStore::Snapshot config = settings_.config.snapshot();
   tracking_ = config->tracking;
+  locomotion_ = config->locomotion;
   renderColumns();
   if (!(tracking_ == config->tracking)) settings_.config.edit([this](core::Config& c) { c.tracking = tracking_; });
+  if (!(locomotion_ == config->locomotion))
+    settings_.config.edit([this](core::Config& c) { c.locomotion = locomotion_; });
 }
 
 void GuiTabInput::renderColumns() {
@@ -105,20 +106,20 @@ void GuiTabInput::renderAxisRows(bool slime) {
   struct Row {
     const char* label;
     const char* id;
-    std::atomic<int>& setting;
+    int& setting;
     int angle;
   };
+  core::Config::Locomotion& l = locomotion_;
   const Row rows[] = {
-      {"Roll ->", "##MapRoll", slime ? settings_.slime_map_roll : settings_.phone_map_roll, 0},
-      {"Pitch ->", "##MapPitch", slime ? settings_.slime_map_pitch : settings_.phone_map_pitch, 1},
-      {"Yaw ->", "##MapYaw", slime ? settings_.slime_map_yaw : settings_.phone_map_yaw, 2},
+      {"Roll ->", "##MapRoll", slime ? l.slime_map_roll : l.phone_map_roll, 0},
+      {"Pitch ->", "##MapPitch", slime ? l.slime_map_pitch : l.phone_map_pitch, 1},
+      {"Yaw ->", "##MapYaw", slime ? l.slime_map_yaw : l.phone_map_yaw, 2},
   };
   for (const Row& row : rows) {
     ImGui::AlignTextToFramePadding();
     ImGui::TextUnformatted(row.label);
     ImGui::SameLine(kFieldX);
-    int selected = row.setting.load();
-    if (deviceCombo(row.id, &selected, axes(), 100)) row.setting = selected;
+    deviceCombo(row.id, &row.setting, axes(), 100);
     ImGui::SameLine();
     const float width = std::max(10.0f, ImGui::GetContentRegionAvail().x - 10);
     liveBar(ImVec2(width, 18), barFraction(live_.centered_orientation[row.angle], 90));
@@ -126,22 +127,18 @@ void GuiTabInput::renderAxisRows(bool slime) {
 }
 
 void GuiTabInput::renderAlignment(bool slime) {
-  std::atomic<core::Mounting>& alignment = slime ? settings_.slime_orientation : settings_.orientation;
-  std::atomic<core::Facing>& facing = slime ? settings_.slime_facing : settings_.screen_facing;
+  core::Mounting& alignment = slime ? locomotion_.slime_orientation : locomotion_.orientation;
+  core::Facing& facing = slime ? locomotion_.slime_facing : locomotion_.screen_facing;
   fieldRow("Alignment:");
-  int selected = std::max(0, indexOf(alignments(), alignment.load()));
+  int selected = std::max(0, indexOf(alignments(), alignment));
   static const std::vector<std::string> alignmentLabels = choiceLabels(alignments());
-  if (deviceCombo("##Alignment", &selected, alignmentLabels, ImGui::GetContentRegionAvail().x - 10)) {
+  if (deviceCombo("##Alignment", &selected, alignmentLabels, ImGui::GetContentRegionAvail().x - 10))
     alignment = alignments()[selected];
-    save();
-  }
   fieldRow(slime ? "Slime Facing:" : "Screen Facing:");
-  selected = std::max(0, indexOf(facings(), facing.load()));
+  selected = std::max(0, indexOf(facings(), facing));
   static const std::vector<std::string> facingLabels = choiceLabels(facings());
-  if (deviceCombo("##Facing", &selected, facingLabels, ImGui::GetContentRegionAvail().x - 10)) {
+  if (deviceCombo("##Facing", &selected, facingLabels, ImGui::GetContentRegionAvail().x - 10))
     facing = facings()[selected];
-    save();
-  }
 }
 
 void GuiTabInput::renderOscBlock() {
@@ -273,7 +270,7 @@ void GuiTabInput::renderRight() {
       if (debug) {
         if (ImGui::Button("RESET OFFSET", ImVec2(width, 48))) callIfSet(actions_.clearCenter);
         noteItem("RESET OFFSET");
-        if (settingCheckbox("Fix Angle Jumps (Hack)", settings_.fix_angle_discontinuity)) save();
+        settingCheckbox("Fix Angle Jumps (Hack)", locomotion_.fix_angle_discontinuity);
       }
     }
     auto angleRows = [](const char* const(&labels)[3], const core::AtomicVec3& angles) {

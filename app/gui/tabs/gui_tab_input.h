@@ -34,11 +34,11 @@ class GuiTabInput : public ITab {
   void renderSteamVRBlock();
   void renderConnection();
   void refreshControllers();
-  void save();
 
   core::Settings& settings_;
   const engine::LiveView& live_;
-  core::Config::Tracking tracking_;  // this frame's copy, edited by the controls
+  core::Config::Tracking tracking_;  // this frame's copies, edited by the controls
+  core::Config::Locomotion locomotion_;
   const GuiActions& actions_;
   std::vector<HookController> controllers_;  // the SteamVR tracker cache
 };

@@ -16,11 +16,8 @@ namespace {
 
 using palette::rgb;
 
-bool slider(const char* label, std::atomic<float>& setting, float minimum, float maximum, const char* format) {
-  float value = setting.load();
-  if (!valueSlider(label, &value, minimum, maximum, format)) return false;
-  setting = value;
-  return true;
+bool slider(const char* label, float& setting, float minimum, float maximum, const char* format) {
+  return valueSlider(label, &setting, minimum, maximum, format);
 }
 
 const std::vector<core::AccelAxis>& accelerationAxes() {
@@ -83,6 +80,15 @@ double GuiTabJump::now() const {
 }
 
 void GuiTabJump::render() {
+  // The detection controls edit a copy of the jump section, published once after
+  // the frame's controls when it changed.
+  const core::Config::Jump shown = settings_.config.snapshot()->jump;
+  jump_ = shown;
+  renderColumns();
+  if (!(jump_ == shown)) settings_.config.edit([this](core::Config& c) { c.jump = jump_; });
+}
+
+void GuiTabJump::renderColumns() {
   const float available = ImGui::GetContentRegionAvail().x;
   ImGui::Columns(3, "JumpThreeCols", false);
   ImGui::SetColumnWidth(0, available * 0.62f);
@@ -141,7 +147,7 @@ void GuiTabJump::renderSettings(core::Source shownSource) {
       ImGui::Separator();
       ImGui::Separator();
       sectionTitle("Jump Detection Settings");
-      slider("Hold Time (s)", settings_.jump_duration, 0.05f, 1.0f, "%.2f s");
+      slider("Hold Time (s)", jump_.jump_duration, 0.05f, 1.0f, "%.2f s");
       ImGui::Separator();
       ImGui::TextColored(rgb(palette::kAccent), "Jump Output Binding");
       using Outputs = core::Config::Outputs;
@@ -197,31 +203,31 @@ void GuiTabJump::renderSolarXRTracker() {
 
 void GuiTabJump::renderHeightPanel() {
   sectionTitle("Detection Logic (Height)");
-  slider("Threshold (cm)", settings_.jump_threshold, 1, 30, "%.0f cm");
-  slider("Trigger Speed (ms)", settings_.jump_window, 1, 200, "%.0f ms");
+  slider("Threshold (cm)", jump_.jump_threshold, 1, 30, "%.0f cm");
+  slider("Trigger Speed (ms)", jump_.jump_window, 1, 200, "%.0f ms");
   ImGui::SameLine();
   hint("(?)");
   if (ImGui::IsItemHovered()) ImGui::SetTooltip("Detection Window");
   ImGui::Separator();
   sectionTitle("Pitch/Roll Compensation");
-  slider("Strength (%)", settings_.jump_pitch_comp, 0, 100, "%.0f%%");
+  slider("Strength (%)", jump_.jump_pitch_comp, 0, 100, "%.0f%%");
   ImGui::TextDisabled("Currently subtracting: %.2f cm", live_.compensation.load());
   static const std::vector<std::string> shown{"Roll (R)", "Pitch (P)", "Yaw (Y)"};
-  int selected = static_cast<int>(settings_.jump_comp_axis.load());  // roll, pitch, yaw
-  if (deviceCombo("Comp Axis", &selected, shown)) settings_.jump_comp_axis = static_cast<core::RotationAxis>(selected);
+  int selected = static_cast<int>(jump_.jump_comp_axis);  // roll, pitch, yaw
+  if (deviceCombo("Comp Axis", &selected, shown)) jump_.jump_comp_axis = static_cast<core::RotationAxis>(selected);
 }
 
 void GuiTabJump::renderAccelerationPanel() {
   sectionTitle("Detection Logic (Acceleration)");
-  slider("Threshold (m/s\xC2\xB2)", settings_.jump_accel_threshold, 1, 50, "%.1f");
-  slider("Smoothing (ms)", settings_.jump_accel_smoothing, 0, 200, "%.0f ms");
-  slider("Crouch Suppression", settings_.jump_accel_suppress_threshold, 0, 50, "%.1f");
+  slider("Threshold (m/s\xC2\xB2)", jump_.jump_accel_threshold, 1, 50, "%.1f");
+  slider("Smoothing (ms)", jump_.jump_accel_smoothing, 0, 200, "%.0f ms");
+  slider("Crouch Suppression", jump_.jump_accel_suppress_threshold, 0, 50, "%.1f");
   if (ImGui::IsItemHovered())
     ImGui::SetTooltip("Sensitivity to downward movement (crouch).\nHigher = harder to trigger suppression.");
-  int selected = std::max(0, indexOf(accelerationAxes(), settings_.jump_accel_axis.load()));
+  int selected = std::max(0, indexOf(accelerationAxes(), jump_.jump_accel_axis));
   static const std::vector<std::string> labels = choiceLabels(accelerationAxes());
   if (deviceCombo("Accel Axis", &selected, labels, ImGui::GetContentRegionAvail().x - 5))
-    settings_.jump_accel_axis = accelerationAxes()[selected];
+    jump_.jump_accel_axis = accelerationAxes()[selected];
   hint("(?) Shaking the phone triggers jump.");
 }
 

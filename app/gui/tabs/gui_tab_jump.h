@@ -39,6 +39,7 @@ class GuiTabJump : public ITab {
   static const std::vector<core::Source>& sources();
 
  private:
+  void renderColumns();
   void renderSettings(core::Source source);
   void renderOpenVRDevice();
   void renderSolarXRTracker();
@@ -49,6 +50,7 @@ class GuiTabJump : public ITab {
 
   core::Settings& settings_;
   const engine::LiveView& live_;
+  core::Config::Jump jump_;  // this frame's copy, edited by the controls
   const GuiActions& actions_;
   OrientationHistory history_;
   LivePlots plots_;

@@ -17,14 +17,6 @@ namespace {
 using palette::rgb;
 
 // A slider bound to an atomic setting; edits stay in memory until SAVE SETTINGS.
-bool slider(const char* label, std::atomic<float>& setting, float minimum, float maximum, const char* format,
-            float width = 0) {
-  float value = setting.load();
-  if (!valueSlider(label, &value, minimum, maximum, format, width)) return false;
-  setting = value;
-  return true;
-}
-
 bool slider(const char* label, float& setting, float minimum, float maximum, const char* format) {
   return valueSlider(label, &setting, minimum, maximum, format);
 }
@@ -103,8 +95,11 @@ double GuiTabMain::now() const {
 void GuiTabMain::render() {
   const core::ConfigStore::Snapshot config = settings_.config.snapshot();
   outputs_ = config->outputs;
+  locomotion_ = config->locomotion;
   renderColumns(*config);
   if (!(outputs_ == config->outputs)) settings_.config.edit([this](core::Config& c) { c.outputs = outputs_; });
+  if (!(locomotion_ == config->locomotion))
+    settings_.config.edit([this](core::Config& c) { c.locomotion = locomotion_; });
 }
 
 void GuiTabMain::renderColumns(const core::Config& config) {
@@ -138,10 +133,10 @@ void GuiTabMain::renderSettings(const core::Config& config) {
     bool chosen = false;
     deviceCombo("Output Mode", &selected, choiceLabels(modes), 0, &chosen);
     if (chosen) outputs_.mode = modes[selected];
-    slider("Deadzone", settings_.deadzone, 0, 10, "%.1f deg");
-    slider("Horizontal Sensitivity (L/R)", settings_.max_angle_x, 5, 90, "%.0f deg");
-    slider("Forward Sensitivity (F/B)", settings_.max_angle_y, 5, 90, "%.0f deg");
-    slider("Curve", settings_.progression, -1, 1, "%.2f");
+    slider("Deadzone", locomotion_.deadzone, 0, 10, "%.1f deg");
+    slider("Horizontal Sensitivity (L/R)", locomotion_.max_angle_x, 5, 90, "%.0f deg");
+    slider("Forward Sensitivity (F/B)", locomotion_.max_angle_y, 5, 90, "%.0f deg");
+    slider("Curve", locomotion_.progression, -1, 1, "%.2f");
     ImGui::Separator();
     renderModeBlock();
   }
@@ -271,7 +266,7 @@ void GuiTabMain::renderVisuals() {
     // Forward for one second through the current output, so the player can see the game move.
     if (raisedButton("TEST OUTPUT", ImVec2(ImGui::GetContentRegionAvail().x, 48))) callIfSet(actions_.testOutput);
     sectionTitle("Curve Visual");
-    drawCurvePreview(settings_.progression.load());
+    drawCurvePreview(locomotion_.progression);
   }
   endCard();
 }

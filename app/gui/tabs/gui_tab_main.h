@@ -56,7 +56,8 @@ class GuiTabMain : public ITab {
   core::Settings& settings_;
   const engine::LiveView& live_;
   const GuiActions& actions_;
-  core::Config::Outputs outputs_;  // this frame's copy, edited by the controls
+  core::Config::Outputs outputs_;  // this frame's copies, edited by the controls
+  core::Config::Locomotion locomotion_;
   std::vector<HookController> controllers_;
   double controllersTime_ = 0;
   bool controllersRead_ = false;

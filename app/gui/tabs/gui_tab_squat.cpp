@@ -27,6 +27,15 @@ GuiTabSquat::GuiTabSquat(core::Settings& settings, const engine::LiveView& live,
     : settings_(settings), live_(live), actions_(actions) {}
 
 void GuiTabSquat::render() {
+  // The detection controls edit a copy of the crouch section, published once after
+  // the frame's controls when it changed.
+  const core::Config::Crouch shown = settings_.config.snapshot()->crouch;
+  crouch_ = shown;
+  renderColumns();
+  if (!(crouch_ == shown)) settings_.config.edit([this](core::Config& c) { c.crouch = crouch_; });
+}
+
+void GuiTabSquat::renderColumns() {
   const float available = ImGui::GetContentRegionAvail().x;
   ImGui::Columns(2, "SquatTwoCols", false);
   ImGui::SetColumnWidth(0, available * 0.75f);
@@ -59,18 +68,16 @@ void GuiTabSquat::renderSettings() {
         plots_.crouch(*actions_.history, settings_, LivePlots::timeNow(actions_.engineNow, *actions_.history), 130);
       ImGui::Separator();
       sectionTitle("Crouch Detection Settings");
-      float upper = settings_.squat_upper_threshold.load();
-      float lower = settings_.squat_lower_threshold.load();
+      float& upper = crouch_.squat_upper_threshold;
+      float& lower = crouch_.squat_lower_threshold;
       valueSlider("Upper Threshold (cm)", &upper, 50, 200, "%.1f cm");
       valueSlider("Lower Threshold (cm)", &lower, 50, 200, "%.1f cm");
       // The detector needs the lower threshold below the upper one.
       if (!(lower < upper)) lower = upper - 1;
-      settings_.squat_upper_threshold = upper;
-      settings_.squat_lower_threshold = lower;
       ImGui::Separator();
       sectionTitle("Output Settings");
-      settingCheckbox("Hold mode", settings_.squat_is_hold);
-      if (!settings_.squat_is_hold.load()) {
+      settingCheckbox("Hold mode", crouch_.squat_is_hold);
+      if (!crouch_.squat_is_hold) {
         ImGui::SameLine();
         ImGui::TextColored(rgb(palette::kWhite), "- Trigger mode: one-shot press on enter & leave");
       }
@@ -101,8 +108,8 @@ void GuiTabSquat::renderGauge() {
     draw->AddRectFilled(ImVec2(top.x + 10, headY), ImVec2(bottom.x - 10, bottom.y - 4), palette::u32(palette::kGood));
     const unsigned marker = live_.crouching.load() ? palette::kBad : palette::kGood;
     draw->AddRectFilled(ImVec2(top.x + 4, headY - 10), ImVec2(bottom.x - 4, headY + 10), palette::u32(marker), 8);
-    const float upperY = yFor(settings_.squat_upper_threshold.load());
-    const float lowerY = yFor(settings_.squat_lower_threshold.load());
+    const float upperY = yFor(crouch_.squat_upper_threshold);
+    const float lowerY = yFor(crouch_.squat_lower_threshold);
     draw->AddLine(ImVec2(top.x, upperY), ImVec2(bottom.x, upperY), palette::u32(palette::kAccent), 2);
     draw->AddLine(ImVec2(top.x, lowerY), ImVec2(bottom.x, lowerY), palette::u32(palette::kBad), 2);
     char text[32];

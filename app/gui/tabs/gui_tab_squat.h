@@ -21,11 +21,13 @@ class GuiTabSquat : public ITab {
   static const std::vector<core::Source>& sources();
 
  private:
+  void renderColumns();
   void renderSettings();
   void renderGauge();
 
   core::Settings& settings_;
   const engine::LiveView& live_;
+  core::Config::Crouch crouch_;  // this frame's copy, edited by the controls
   const GuiActions& actions_;
   LivePlots plots_;
 };

@@ -93,25 +93,30 @@ void GuiTabStatus::renderPorts() {
 
 // The bridge and OSC ports hear this computer only unless the user opens them.
 void GuiTabStatus::renderListening() {
+  core::Config config = *settings_.config.snapshot();
   struct Row {
     const char* label;
-    std::atomic<bool>& setting;
+    bool& setting;
     const char* allows;
   } rows[] = {
-      {"Open the bridge port 55666 to the network", settings_.bridge_listen_all,
+      {"Open the bridge port 55666 to the network", config.outputs.bridge_listen_all,
        "Other computers on your network can then press the virtual pad's buttons (Guide too) and move its sticks."},
-      {"Open the SlimeVR OSC port to the network", settings_.osc_listen_all,
+      {"Open the SlimeVR OSC port to the network", config.tracking.osc_listen_all,
        "Other computers on your network can then send tracker data and toggle tracking."},
   };
   for (const Row& row : rows) {
     ImGui::SetCursorPosX(30);
     if (settingCheckbox(row.label, row.setting)) {
-      callIfSet(actions_.saveSettings);
+      const bool bridge = config.outputs.bridge_listen_all, osc = config.tracking.osc_listen_all;
+      settings_.config.edit([bridge, osc](core::Config& c) {
+        c.outputs.bridge_listen_all = bridge;
+        c.tracking.osc_listen_all = osc;
+      });
       callIfSet(actions_.reopenListeners);
     }
     ImGui::SetCursorPosX(30);
     ImGui::TextColored(rgb(palette::kWhite), "%s",
-                       row.setting.load() ? row.allows : "Off: only this computer can send to it.");
+                       row.setting ? row.allows : "Off: only this computer can send to it.");
   }
 }
 

@@ -62,7 +62,7 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   EXPECT_TRUE(ui.has("Reset Center"));
   EXPECT_FALSE(ui.has("RESET OFFSET") || ui.has("Fix Angle Jumps (Hack)") || ui.has("Raw Tracking Data"));
   ASSERT_TRUE(choose(ui, "##MapRoll", "Z", draw));
-  EXPECT_EQ(s.phone_map_roll.load(), 2);
+  EXPECT_EQ(s.config.snapshot()->locomotion.phone_map_roll, 2);
   EXPECT_EQ(c.saves, 0) << "axis choices stay in memory";
 
   ASSERT_TRUE(choose(ui, "Loco Source", "SlimeVR (OSC)", draw));
@@ -72,11 +72,11 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   EXPECT_TRUE(ui.has("##OscPort"));
   EXPECT_FALSE(ui.has("##PhonePort") || ui.has("Reset Center"));
   ASSERT_TRUE(choose(ui, "##MapRoll", "-X", draw));
-  EXPECT_EQ(s.slime_map_roll.load(), 3);
-  EXPECT_EQ(s.phone_map_roll.load(), 2);
+  EXPECT_EQ(s.config.snapshot()->locomotion.slime_map_roll, 3);
+  EXPECT_EQ(s.config.snapshot()->locomotion.phone_map_roll, 2);
   ASSERT_TRUE(choose(ui, "##Alignment", "None (Raw)", draw));
-  EXPECT_EQ(s.slime_orientation.load(), core::Mounting::Raw);
-  EXPECT_EQ(s.orientation.load(), core::Mounting::Portrait);
+  EXPECT_EQ(s.config.snapshot()->locomotion.slime_orientation, core::Mounting::Raw);
+  EXPECT_EQ(s.config.snapshot()->locomotion.orientation, core::Mounting::Portrait);
 
   // A saved SolarXR tracker that is not reported stays selectable.
   s.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeSolarXr; });
@@ -103,10 +103,9 @@ TEST(InputTab, SourceSwitchEditsTheOtherSettingsAtOnceAndEachBlockDrivesItsServi
   s.config.edit([](core::Config& c) { c.program.debug_mode = true; });
   ASSERT_TRUE(ui.click("RESET OFFSET", draw));
   EXPECT_EQ(c.clears, 1);
-  const int saves = c.saves;
   ASSERT_TRUE(ui.click("Fix Angle Jumps (Hack)", draw));
-  EXPECT_TRUE(s.fix_angle_discontinuity.load());
-  EXPECT_EQ(c.saves, saves + 1);
+  EXPECT_TRUE(s.config.snapshot()->locomotion.fix_angle_discontinuity);
+  EXPECT_EQ(c.saves, 0) << "published; the saver that listens writes it";
   EXPECT_TRUE(ui.has("Raw Tracking Data"));
 
   // Connected while the last sample is younger than 2 s.
@@ -148,7 +147,7 @@ TEST(JumpTab, SourcePanelsBindingAndALongKey) {
   ASSERT_TRUE(ui.click("Refresh", draw));
   EXPECT_EQ(deviceRefreshes, 1);
   ASSERT_TRUE(choose(ui, "Comp Axis", "Pitch (P)", draw));
-  EXPECT_EQ(s.jump_comp_axis.load(), core::RotationAxis::Pitch);
+  EXPECT_EQ(s.config.snapshot()->jump.jump_comp_axis, core::RotationAxis::Pitch);
 
   s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::VrchatOsc; });
   ui.frame(draw);
@@ -210,20 +209,20 @@ TEST(CrouchTab, SourceThresholdClampHoldAndBinding) {
   ASSERT_TRUE(ui.has("Upper Threshold (cm)"));
 
   // The lower threshold is kept below the upper one.
-  s.squat_upper_threshold = 140;
+  s.config.edit([&](core::Config& c) { c.crouch.squat_upper_threshold = 140; });
   for (const auto& [lower, shown] : {std::pair{150.0f, 139.0f}, std::pair{140.0f, 139.0f}, std::pair{139.9f, 139.9f}}) {
-    s.squat_lower_threshold = lower;
+    s.config.edit([&](core::Config& c) { c.crouch.squat_lower_threshold = lower; });
     ui.frame(draw);
-    EXPECT_FLOAT_EQ(s.squat_lower_threshold.load(), shown) << lower;
+    EXPECT_FLOAT_EQ(s.config.snapshot()->crouch.squat_lower_threshold, shown) << lower;
   }
   const auto upper = ui.rect("Upper Threshold (cm)");
   ui.drag(upper.centre(), ImVec2(upper.min.x - 50, upper.centre().y), draw);
   ui.release(draw);
-  EXPECT_FLOAT_EQ(s.squat_upper_threshold.load(), 50);
-  EXPECT_FLOAT_EQ(s.squat_lower_threshold.load(), 49);
+  EXPECT_FLOAT_EQ(s.config.snapshot()->crouch.squat_upper_threshold, 50);
+  EXPECT_FLOAT_EQ(s.config.snapshot()->crouch.squat_lower_threshold, 49);
 
   ASSERT_TRUE(ui.click("Hold mode", draw));
-  EXPECT_TRUE(s.squat_is_hold.load());
+  EXPECT_TRUE(s.config.snapshot()->crouch.squat_is_hold);
   s.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Pad; });
   ASSERT_TRUE(choose(ui, "##vJoy Button", "X", draw));
   EXPECT_EQ(s.config.snapshot()->outputs.squat_button, "X");
@@ -277,13 +276,13 @@ TEST(StatusTab, RefreshesOncePerSecondHidesOpenXRAndRepairs) {
   EXPECT_EQ(calls, (std::vector<std::string>{"firewall 6969 UDP", "install Hook (SteamVR)", "remove OpenXR API Layer"}))
       << "the disabled REGISTERED button does nothing";
 
-  // Opening a port to the network is saved and the listeners bind again at once.
+  // Opening a port to the network is published and the listeners bind again at once.
   calls.clear();
   ASSERT_TRUE(ui.click("Open the bridge port 55666 to the network", draw));
-  EXPECT_TRUE(s.bridge_listen_all.load());
+  EXPECT_TRUE(s.config.snapshot()->outputs.bridge_listen_all);
   ASSERT_TRUE(ui.click("Open the SlimeVR OSC port to the network", draw));
-  EXPECT_TRUE(s.osc_listen_all.load());
-  EXPECT_EQ(calls, (std::vector<std::string>{"save", "reopen", "save", "reopen"}));
+  EXPECT_TRUE(s.config.snapshot()->tracking.osc_listen_all);
+  EXPECT_EQ(calls, (std::vector<std::string>{"reopen", "reopen"}));
 }
 
 // The road panel over counters the services would fill, on a clock the test moves.

@@ -103,7 +103,9 @@ float PlotRange::y(float value, float top, float bottom) const {
 
 void LivePlots::lean(const core::LiveHistory& history, const core::Settings& settings, double now, float height) {
   copyRecent(history.lean, lean_, now, kLeanSeconds);
-  const float dead = settings.deadzone, maxX = settings.max_angle_x, maxY = settings.max_angle_y;
+  const core::ConfigStore::Snapshot config = settings.config.snapshot();
+  const core::Config::Locomotion& l = config->locomotion;
+  const float dead = l.deadzone, maxX = l.max_angle_x, maxY = l.max_angle_y;
   const float reach = std::max(maxX, maxY) * 1.15f;
   PlotRange range = rangeOf(
       lean_, [](const core::LeanSample& s) { return s.leanForward; }, -reach, reach);
@@ -138,7 +140,8 @@ void LivePlots::stick(const core::LiveHistory& history, double now, float height
 void LivePlots::jump(const core::LiveHistory& history, const core::Settings& settings, double now, float height) {
   copyRecent(history.jump, jump_, now, kJumpSeconds);
   const bool accel = !jump_.empty() && (jump_.back().flags & core::JumpSample::Acceleration);
-  const float threshold = accel ? settings.jump_accel_threshold.load() : settings.jump_threshold.load();
+  const core::ConfigStore::Snapshot config = settings.config.snapshot();
+  const float threshold = accel ? config->jump.jump_accel_threshold : config->jump.jump_threshold;
   const PlotRange range = rangeOf(
       jump_, [](const core::JumpSample& s) { return s.signal; }, accel ? -threshold : 0.0f, threshold * 1.5f);
   const Frame f = beginPlot("JumpPlot",
@@ -166,7 +169,8 @@ void LivePlots::jump(const core::LiveHistory& history, const core::Settings& set
 
 void LivePlots::crouch(const core::LiveHistory& history, const core::Settings& settings, double now, float height) {
   copyRecent(history.crouch, crouch_, now, kCrouchSeconds);
-  const float upper = settings.squat_upper_threshold, lower = settings.squat_lower_threshold;
+  const core::ConfigStore::Snapshot config = settings.config.snapshot();
+  const float upper = config->crouch.squat_upper_threshold, lower = config->crouch.squat_lower_threshold;
   const PlotRange range = rangeOf(
       crouch_, [](const core::CrouchSample& s) { return s.heightCm; }, std::min(upper, lower) - 20,
       std::max(upper, lower) + 20);

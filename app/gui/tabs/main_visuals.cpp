@@ -140,7 +140,9 @@ void drawJumpIndicator(const core::Settings& s, const engine::LiveView& live, bo
   draw->AddRect(boxTop, boxBottom, ImGui::GetColorU32(ImGuiCol_Border), 12, 0, 4);
   const float inset = 6;
 
-  const core::Source source = s.config.snapshot()->tracking.hmd_source;
+  const core::ConfigStore::Snapshot config = s.config.snapshot();
+  const core::Config::Jump& jump = config->jump;
+  const core::Source source = config->tracking.hmd_source;
   if (source != core::Source::PhoneAcceleration && source != core::Source::SlimeSolarXr) {
     float riseCm = live.jump_rise.load() * 100.0f;
     if (!std::isfinite(riseCm) || riseCm < 0) riseCm = 0;
@@ -148,12 +150,11 @@ void drawJumpIndicator(const core::Settings& s, const engine::LiveView& live, bo
     const float inner = boxHeight - 2 * inset;
     draw->AddRectFilled(ImVec2(boxTop.x + inset, boxBottom.y - inset - inner * fraction),
                         ImVec2(boxBottom.x - inset, boxBottom.y - inset), u32(palette::kGood), 8);
-    const float line = boxBottom.y - inset - inner * std::min(s.jump_threshold.load() / 50.0f, 1.0f);
+    const float line = boxBottom.y - inset - inner * std::min(jump.jump_threshold / 50.0f, 1.0f);
     draw->AddLine(ImVec2(boxTop.x + inset, line), ImVec2(boxBottom.x - inset, line), u32(palette::kBad), 2);
   } else {
-    const float scale =
-        std::max(std::max(s.jump_accel_threshold.load(), s.jump_accel_suppress_threshold.load()) * 1.5f, 10.0f);
-    const float value = std::clamp(accelerationOnAxis(live, s.jump_accel_axis.load()) / scale, -1.0f, 1.0f);
+    const float scale = std::max(std::max(jump.jump_accel_threshold, jump.jump_accel_suppress_threshold) * 1.5f, 10.0f);
+    const float value = std::clamp(accelerationOnAxis(live, jump.jump_accel_axis) / scale, -1.0f, 1.0f);
     const float middle = (boxTop.y + boxBottom.y) / 2;
     const float half = boxHeight / 2 - inset;
     const ImU32 colour = value <= 0                    ? u32(palette::kWhite)
@@ -163,9 +164,9 @@ void drawJumpIndicator(const core::Settings& s, const engine::LiveView& live, bo
     draw->AddRectFilled(ImVec2(boxTop.x + inset, std::min(middle, end)),
                         ImVec2(boxBottom.x - inset, std::max(middle, end)), colour, 4);
     draw->AddLine(ImVec2(boxTop.x + inset, middle), ImVec2(boxBottom.x - inset, middle), u32(palette::kInfo, 50));
-    const float trigger = middle - std::min(s.jump_accel_threshold.load() / scale, 1.0f) * half;
+    const float trigger = middle - std::min(jump.jump_accel_threshold / scale, 1.0f) * half;
     draw->AddLine(ImVec2(boxTop.x + inset, trigger), ImVec2(boxBottom.x - inset, trigger), u32(palette::kBad), 2);
-    const float suppress = middle + std::min(s.jump_accel_suppress_threshold.load() / scale, 1.0f) * half;
+    const float suppress = middle + std::min(jump.jump_accel_suppress_threshold / scale, 1.0f) * half;
     draw->AddLine(ImVec2(boxTop.x + inset, suppress), ImVec2(boxBottom.x - inset, suppress), u32(palette::kGood), 3);
   }
   ImGui::Dummy(ImVec2(columnWidth, boxHeight));
