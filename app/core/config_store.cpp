@@ -51,12 +51,14 @@ void ConfigStore::edit(const std::function<void(Config&)>& change) {
 void ConfigStore::replace(Config next) {
   std::lock_guard lock(mutex_);
   current_.store(std::make_shared<const Config>(std::move(next)), std::memory_order_release);
+  version_.fetch_add(1, std::memory_order_release);
 }
 
 void ConfigStore::publishLocked(Config next, std::unique_lock<std::mutex>& lock) {
   const unsigned changed = changedSections(*current_.load(std::memory_order_acquire), next);
   if (changed == 0) return;
   current_.store(std::make_shared<const Config>(std::move(next)), std::memory_order_release);
+  version_.fetch_add(1, std::memory_order_release);
   const bool heard = std::any_of(entries_.begin(), entries_.end(),
                                  [changed](const std::shared_ptr<Entry>& entry) { return entry->sections & changed; });
   if (!heard) return;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <ctime>
-#include <iomanip>
-#include <sstream>
 
 namespace core {
 namespace {
@@ -36,30 +34,41 @@ std::tm localTime(std::time_t seconds) {
 }  // namespace
 
 Logger::Logger(std::ostream* echo, WallClock clock, std::ostream* errorEcho)
-    : echo_(echo), errorEcho_(errorEcho ? errorEcho : echo), clock_(std::move(clock)) {}
+    : echo_(echo), errorEcho_(errorEcho ? errorEcho : echo), clock_(std::move(clock)), ring_(kCapacity) {
+  for (std::string& slot : ring_) slot.reserve(kSlotReserve);
+}
 
-std::string Logger::keep(const char* tag, std::string_view text) {
+Logger::Stamp Logger::stamp() const {
   const auto sinceEpoch = clock_().time_since_epoch();
   const auto wholeSeconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
   auto millis = std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - wholeSeconds).count();
   if (millis < 0) millis += 1000;
   const std::tm local = localTime(static_cast<std::time_t>(wholeSeconds.count()));
-
-  std::ostringstream line;
-  line << std::put_time(&local, "%H:%M:%S") << '.' << std::setw(3) << std::setfill('0') << millis << ' ' << tag << ' '
-       << text;
-  std::string kept = line.str();
-  std::lock_guard lock(mutex_);
-  lines_.push_back(kept);
-  if (lines_.size() > kCapacity) lines_.pop_front();
-  changes_.fetch_add(1, std::memory_order_relaxed);
-  return kept;
+  Stamp stamp{};
+  stamp.size = std::strftime(stamp.text, sizeof stamp.text, "%H:%M:%S", &local);
+  stamp.text[stamp.size++] = '.';
+  for (int divisor = 100; divisor > 0; divisor /= 10)
+    stamp.text[stamp.size++] = static_cast<char>('0' + millis / divisor % 10);
+  return stamp;
 }
 
-void Logger::log(int level, const std::string& message) {
+void Logger::keep(const Stamp& stamp, const char* tag, std::string_view text) {
+  std::lock_guard lock(mutex_);
+  std::string& slot = ring_[(first_ + kept_) % kCapacity];
+  if (kept_ < kCapacity)
+    ++kept_;
+  else
+    first_ = (first_ + 1) % kCapacity;
+  slot.assign(stamp.view()).append(" ").append(tag).append(" ").append(text);
+  changes_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void Logger::log(int level, std::string_view message) {
   std::lock_guard lock(echoMutex_);
-  const std::string line = keep(tagFor(level), message);
-  if (echo_) *echo_ << line << std::endl;
+  const Stamp now = stamp();
+  const char* tag = tagFor(level);
+  keep(now, tag, message);
+  if (echo_) *echo_ << now.view() << ' ' << tag << ' ' << message << std::endl;
   packetsPending_ = false;
 }
 
@@ -71,7 +80,7 @@ void Logger::write(Line kind, std::string_view text) {
     echo->put('\n');
   }
   if (kind != Line::Packet) {
-    keep(kind == Line::Err ? tagFor(Error) : tagFor(Info), text);
+    keep(stamp(), kind == Line::Err ? tagFor(Error) : tagFor(Info), text);
     if (echo) echo->flush();
     if (echo_ && echo_ != echo) echo_->flush();  // packet lines before an error line show first
     packetsPending_ = false;
@@ -98,12 +107,16 @@ void Logger::flushPackets() {
 
 std::vector<std::string> Logger::lines() const {
   std::lock_guard lock(mutex_);
-  return {lines_.begin(), lines_.end()};
+  std::vector<std::string> lines;
+  lines.reserve(kept_);
+  for (std::size_t i = 0; i < kept_; ++i) lines.push_back(ring_[(first_ + i) % kCapacity]);
+  return lines;
 }
 
 void Logger::clear() {
   std::lock_guard lock(mutex_);
-  lines_.clear();
+  first_ = 0;
+  kept_ = 0;
   changes_.fetch_add(1, std::memory_order_relaxed);
 }
 

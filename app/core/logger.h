@@ -3,7 +3,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <iostream>
 #include <mutex>
@@ -32,6 +31,7 @@ class Logger {
   using WallClock = std::function<std::chrono::system_clock::time_point()>;
 
   static constexpr std::size_t kCapacity = 1000;
+  static constexpr std::size_t kSlotReserve = 192;  // bytes reserved per kept line
   static constexpr std::chrono::milliseconds kPacketFlushInterval{250};
 
   // `errorEcho` receives the Err lines; without it they go to `echo` as well.
@@ -40,10 +40,10 @@ class Logger {
   Logger(const Logger&) = delete;
   Logger& operator=(const Logger&) = delete;
 
-  void log(int level, const std::string& message);
-  void info(const std::string& message) { log(Info, message); }
-  void warn(const std::string& message) { log(Warning, message); }
-  void error(const std::string& message) { log(Error, message); }
+  void log(int level, std::string_view message);
+  void info(std::string_view message) { log(Info, message); }
+  void warn(std::string_view message) { log(Warning, message); }
+  void error(std::string_view message) { log(Error, message); }
 
   // One console line, without its line end. Packet lines cost no heap allocation.
   void write(Line kind, std::string_view text);
@@ -79,8 +79,15 @@ class Logger {
     std::vector<std::pair<std::thread::id, std::string>> partial_;  // each writing thread's unfinished line
   };
 
-  // Adds the time-stamped line to the list; returns it.
-  std::string keep(const char* tag, std::string_view text);
+  // "HH:MM:SS.mmm", the local time of a line, built without the heap.
+  struct Stamp {
+    char text[16];
+    std::size_t size;
+    std::string_view view() const { return {text, size}; }
+  };
+  Stamp stamp() const;
+  // Adds "<stamp> <tag> <text>" to the list, reusing the oldest slot's storage.
+  void keep(const Stamp& stamp, const char* tag, std::string_view text);
 
   std::ostream* echo_;
   std::ostream* errorEcho_;
@@ -89,7 +96,11 @@ class Logger {
   // order. A stalled console stalls the writers, never a reader of the list.
   std::mutex echoMutex_;
   mutable std::mutex mutex_;  // the kept lines
-  std::deque<std::string> lines_;
+  // A ring of kCapacity slots, each with room reserved for a usual line, so keeping a
+  // line costs no allocation once the program runs (a longer line grows its slot).
+  std::vector<std::string> ring_;
+  std::size_t first_ = 0;  // the oldest kept line's slot
+  std::size_t kept_ = 0;   // how many slots hold a line
   std::atomic<std::uint64_t> changes_{0};
   bool packetsPending_ = false;  // under echoMutex_
   std::chrono::system_clock::time_point lastPacketFlush_{};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstddef>
@@ -29,10 +30,15 @@ class SampleRing {
     // Announce the slot being overwritten before touching it.
     started_.store(index + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
-    std::uint32_t words[kWords] = {};
-    std::memcpy(words, &sample, sizeof(Sample));
+    // Word by word from the sample itself: one wide copy of a sample just written
+    // field by field stalls the store buffer.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&sample);
     Slot& slot = slots_[index & (N - 1)];
-    for (std::size_t i = 0; i < kWords; ++i) slot[i].store(words[i], std::memory_order_relaxed);
+    for (std::size_t i = 0; i < kWords; ++i) {
+      std::uint32_t word = 0;
+      std::memcpy(&word, bytes + 4 * i, std::min<std::size_t>(4, sizeof(Sample) - 4 * i));
+      slot[i].store(word, std::memory_order_relaxed);
+    }
     written_.store(index + 1, std::memory_order_release);
   }
 

@@ -90,8 +90,8 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   if (!allFinite({a, b, c})) return;
   std::lock_guard lock(lock_);
   if (!settings_.tracking_active) return;
-  const core::ConfigStore::Snapshot config = settings_.config.snapshot();  // one per sample
-  const SourceSelection& selection = config->tracking;
+  const core::Config& config = config_.latest();  // one value for the whole sample
+  const SourceSelection& selection = config.tracking;
 
   if (isJumpTrackerSource(source, selection)) {
     live_.jump_tracker_orientation.set(a, b, c);
@@ -102,23 +102,23 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   const double now = clock_.now();
   activity_.lastSampleTime = now;
   noteSample({a, b, c, 0.0f}, 0.1f, now);
-  live_.raw_orientation.set(a, b, c);
+  live_.raw_orientation.setAngles(a, b, c);
 
   const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
-  const core::Config::Locomotion& locomotion = config->locomotion;
+  const core::Config::Locomotion& locomotion = config.locomotion;
   const core::Mounting orientation = solarXR ? locomotion.slime_orientation : locomotion.orientation;
   const core::Facing facing = solarXR ? locomotion.slime_facing : locomotion.screen_facing;
   const Angles mapped = mapper_.mapAngles(a, b, c, orientation, facing);
   live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
-  finishLocomotionSample(*config);
+  finishLocomotionSample(config);
 }
 
 void Engine::onQuaternion(std::string_view source, float x, float y, float z, float w) {
   if (!allFinite({x, y, z, w})) return;
   std::lock_guard lock(lock_);
   if (!settings_.tracking_active) return;
-  const core::ConfigStore::Snapshot config = settings_.config.snapshot();  // one per sample
-  const SourceSelection& selection = config->tracking;
+  const core::Config& config = config_.latest();  // one value for the whole sample
+  const SourceSelection& selection = config.tracking;
   const bool locomotion = isLocomotionSource(source, selection);
   const bool jumpTracker = isJumpTrackerSource(source, selection);
   if (!locomotion && !jumpTracker) return;
@@ -130,7 +130,7 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
     activity_.lastSampleTime = now;
     noteSample({x, y, z, w}, 0.001f, now);
     const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
-    const core::Config::Locomotion& locomotion = config->locomotion;
+    const core::Config::Locomotion& locomotion = config.locomotion;
     const core::Mounting orientation = solarXR ? locomotion.slime_orientation : locomotion.orientation;
     const core::Facing facing = solarXR ? locomotion.slime_facing : locomotion.screen_facing;
     mapped = mapper_.mapQuaternion(q, orientation, facing, true);
@@ -145,10 +145,9 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
   }
   if (!locomotion) return;
 
-  const Angles raw = quaternionToEuler(q);
-  live_.raw_orientation.set(raw[0], raw[1], raw[2]);
+  live_.raw_orientation.setQuaternion(q);
   live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
-  finishLocomotionSample(*config);
+  finishLocomotionSample(config);
 }
 
 void Engine::noteSample(const float (&values)[4], float limit, double now) {
@@ -192,8 +191,8 @@ void Engine::finishLocomotionSample(const core::Config& config) {
   sample.stickX = pushing ? 0.0f : stick.x;
   sample.stickY = pushing ? -1.0f : stick.y;
   history_->lean.push(sample);
-  live_.stick[0] = stick.x;
-  live_.stick[1] = stick.y;
+  live_.stick[0].store(stick.x, std::memory_order_relaxed);
+  live_.stick[1].store(stick.y, std::memory_order_relaxed);
   if (!pushing) output_.updateStick(stick.x, stick.y);
 }
 
@@ -217,18 +216,18 @@ void Engine::onPosition(std::string_view source, float x, float y, float z) {
   if (!settings_.tracking_active) return;
   live_.head_position.set(x, y, z);
 
-  const core::ConfigStore::Snapshot config = settings_.config.snapshot();
-  const Source hmdSource = config->tracking.hmd_source;
+  const core::Config& config = config_.latest();
+  const Source hmdSource = config.tracking.hmd_source;
   const double now = clock_.now();
   if (isOneOf(hmdSource, {Source::SlimeOsc, Source::OpenVr, Source::OpenXr}) &&
       isHeadPositionSource(source, hmdSource)) {
     const bool fired = hooks_->detectHeightJump(y);
     if (fired) pressJump("Engine: Jump detected (Height)!");
     const float rise = live_.jump_rise * 100.0f;  // centimetres above the window's low point
-    recordJump(now, rise, config->jump.jump_threshold, rise + live_.compensation, fired, false);
+    recordJump(now, rise, config.jump.jump_threshold, rise + live_.compensation, fired, false);
   }
 
-  const Source squatSource = config->tracking.squat_source;
+  const Source squatSource = config.tracking.squat_source;
   if (isOneOf(squatSource, {Source::OpenVr, Source::OpenXr}) && source == core::choiceText(squatSource)) {
     hooks_->updateCrouch(y);
     history_->crouch.push({now, y * 100.0f, live_.crouching.load()});
@@ -242,23 +241,23 @@ void Engine::onAcceleration(std::string_view source, float x, float y, float z) 
     std::lock_guard lock(lock_);
     if (settings_.tracking_active) {
       live_.last_acceleration.set(x, y, z);
-      const core::ConfigStore::Snapshot config = settings_.config.snapshot();
-      const Source hmdSource = config->tracking.hmd_source;
-      const Source trackerSource = config->tracking.tracker_source;
+      const core::Config& config = config_.latest();
+      const Source hmdSource = config.tracking.hmd_source;
+      const Source trackerSource = config.tracking.tracker_source;
       const bool solarXR = hmdSource == Source::SlimeSolarXr || trackerSource == Source::SlimeSolarXr;
       const bool sourceGate = isOneOf(hmdSource, {Source::PhoneAcceleration, Source::Phone, Source::SlimeSolarXr}) ||
                               trackerSource == Source::SlimeSolarXr;
       bool nameGate = source == core::choiceText(Source::Phone);
       if (!nameGate && solarXR) {
-        const std::string& jumpTracker = config->tracking.slime_jump_tracker_name;
+        const std::string& jumpTracker = config.tracking.slime_jump_tracker_name;
         nameGate = jumpTracker == "None" || jumpTracker.empty() || source == jumpTracker;
       }
       if (sourceGate && nameGate) {
         const bool fired = hooks_->detectAccelerationJump(x, y, z);
         if (fired) pressJump("Engine: Jump detected (Accel)!");
-        const float along = alongAxis(live_.averaged_acceleration, config->jump.jump_accel_axis);
+        const float along = alongAxis(live_.averaged_acceleration, config.jump.jump_accel_axis);
         const float shown = live_.jump_suppressed ? 0.0f : along;  // what the detector compared
-        recordJump(clock_.now(), shown, config->jump.jump_accel_threshold, along, fired, true);
+        recordJump(clock_.now(), shown, config.jump.jump_accel_threshold, along, fired, true);
       }
     }
   }

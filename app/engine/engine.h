@@ -128,6 +128,7 @@ class Engine {
   EngineHooks* hooks_ = &noHooks_;
 
   std::recursive_mutex lock_;
+  core::ConfigStore::Reader config_{settings_.config};  // the sample handlers' value; under the lock
   OrientationMapper mapper_;
   StickMapper stickMapper_;
 

@@ -258,7 +258,7 @@ TEST_F(EngineTest, MountingDecidesBetweenKeptAnglesAndTheQuaternionPath) {
 TEST_F(EngineTest, QuaternionHandlerCorrectsOnlyTheLocomotionTracker) {
   const float s = std::sin(10 * 0.017453292f), c = std::cos(10 * 0.017453292f);  // 20 degrees about X
   engine.onQuaternion("Phone", s, 0, 0, c);
-  EXPECT_NEAR(engine.live().raw_orientation[0], 20.0f, 1e-3f);
+  EXPECT_NEAR(engine.live().raw_orientation.get()[0], 20.0f, 1e-3f);
   EXPECT_NEAR(mapped()[0], 0.0f, 1e-3f);
   EXPECT_NEAR(mapped()[1], 20.0f, 1e-3f);  // the swing order puts the X rotation second
 

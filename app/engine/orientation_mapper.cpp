@@ -16,6 +16,10 @@ constexpr float kRadToDeg = 57.295776f;
 using core::Facing;
 using core::Mounting;
 
+// The quarter turns about Z that undo a landscape mounting, worked out once.
+const Quaternion kUndoLandscapeLeft{0.0f, 0.0f, std::sin(-kQuarterTurn / 2.0f), std::cos(-kQuarterTurn / 2.0f)};
+const Quaternion kUndoLandscapeRight{0.0f, 0.0f, std::sin(kQuarterTurn / 2.0f), std::cos(kQuarterTurn / 2.0f)};
+
 }  // namespace
 
 Quaternion multiply(const Quaternion& a, const Quaternion& b) {
@@ -58,10 +62,10 @@ Angles OrientationMapper::mapQuaternion(const Quaternion& input, Mounting orient
   Quaternion q = input;
   if (correct) {
     if (orientation != Mounting::Portrait && orientation != Mounting::Raw) {
-      float angle = 0.0f;
-      if (orientation == Mounting::LandscapeLeft) angle = -kQuarterTurn;
-      if (orientation == Mounting::LandscapeRight) angle = kQuarterTurn;
-      q = multiply(q, Quaternion{0.0f, 0.0f, std::sin(angle / 2.0f), std::cos(angle / 2.0f)});
+      const Quaternion none{0.0f, 0.0f, 0.0f, 1.0f};  // any other mounting: a turn by zero
+      q = multiply(q, orientation == Mounting::LandscapeLeft    ? kUndoLandscapeLeft
+                      : orientation == Mounting::LandscapeRight ? kUndoLandscapeRight
+                                                                : none);
     }
     if (facing == Facing::Inward) q = multiply(q, Quaternion{0.0f, 1.0f, 0.0f, 0.0f});  // half turn about Y
   }

@@ -31,10 +31,20 @@ float applyDeadZone(float value, float deadZone) {
   return value > 0.0f ? (value - deadZone) / (1.0f - deadZone) : (value + deadZone) / (1.0f - deadZone);
 }
 
+namespace {
+
+// The curve with its exponent, 3 to the power of the progression, already worked out.
+float curveWithExponent(float value, float exponent) {
+  if (value == 0.0f) return 0.0f;  // inside the dead zone, as most samples of a player standing still
+  const float magnitude = std::pow(std::fabs(value), exponent);
+  return value >= 0.0f ? magnitude : -magnitude;
+}
+
+}  // namespace
+
 float applyCurve(float value, float progression) {
   if (progression == 0.0f) return value;
-  const float magnitude = std::pow(std::fabs(value), std::pow(3.0f, progression));
-  return value >= 0.0f ? magnitude : -magnitude;
+  return curveWithExponent(value, std::pow(3.0f, progression));
 }
 
 Stick StickFilter::step(float targetX, float targetY) {
@@ -53,8 +63,11 @@ Stick StickMapper::compute(const core::Config::Locomotion& locomotion, const Ang
   const float maxX = locomotion.max_angle_x, maxY = locomotion.max_angle_y;
   const float deadZone = locomotion.deadzone, progression = locomotion.progression;
 
+  // One exponent for both axes: the same value applyCurve works out for each.
+  const float exponent = progression == 0.0f ? 1.0f : std::pow(3.0f, progression);
   auto shape = [&](float sum, float maxAngle) {
-    const float v = applyCurve(applyDeadZone(normalise(sum, maxAngle), deadZone / maxAngle), progression);
+    const float shaped = applyDeadZone(normalise(sum, maxAngle), deadZone / maxAngle);
+    const float v = progression == 0.0f ? shaped : curveWithExponent(shaped, exponent);
     // A zero maximum angle, or a dead zone as wide as the maximum, yields 0/0. The
     // filter never forgets, so a NaN here would freeze the stick at NaN for good.
     return std::isnan(v) ? 0.0f : v;

@@ -4,6 +4,8 @@
 #include <sstream>
 #include <utility>
 
+#include "app/core/fixed_line.h"
+
 namespace outputs {
 namespace {
 
@@ -251,9 +253,19 @@ void VirtualJoystickService::submitLocked() {
   if (client_ && target_) bus_.targetX360Update(client_, target_, merged);
   ++submitCount_;
   if (submitCount_ % 60 == 0) {
-    logger_.info("ViGEm Update - Local: (" + std::to_string(report_.sThumbLX) + "," + std::to_string(report_.sThumbLY) +
-                 ") Merged: (" + std::to_string(merged.sThumbLX) + "," + std::to_string(merged.sThumbLY) +
-                 ") Buttons: " + std::to_string(merged.wButtons));
+    // Built in place: this runs on the sample path.
+    logger_.info(core::FixedLine<96>()
+                     .add("ViGEm Update - Local: (")
+                     .addSigned(report_.sThumbLX)
+                     .add(",")
+                     .addSigned(report_.sThumbLY)
+                     .add(") Merged: (")
+                     .addSigned(merged.sThumbLX)
+                     .add(",")
+                     .addSigned(merged.sThumbLY)
+                     .add(") Buttons: ")
+                     .add(std::uint64_t{merged.wButtons})
+                     .view());
   }
 }
 

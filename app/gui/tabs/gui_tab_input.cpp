@@ -273,7 +273,7 @@ void GuiTabInput::renderRight() {
         settingCheckbox("Fix Angle Jumps (Hack)", locomotion_.fix_angle_discontinuity);
       }
     }
-    auto angleRows = [](const char* const(&labels)[3], const core::AtomicVec3& angles) {
+    auto angleRows = [](const char* const(&labels)[3], const std::array<float, 3>& angles) {
       for (int i = 0; i < 3; ++i) {
         ImGui::TextUnformatted(labels[i]);
         ImGui::SameLine(150);
@@ -281,12 +281,12 @@ void GuiTabInput::renderRight() {
       }
     };
     sectionTitle("Live Tracking Data");
-    angleRows({"Roll:", "Pitch:", "Yaw:"}, live_.centered_orientation);
+    angleRows({"Roll:", "Pitch:", "Yaw:"}, live_.centered_orientation.get());
     if (debug) {
       ImGui::Separator();
       sectionTitle("Raw Tracking Data");
       noteItem("Raw Tracking Data");
-      angleRows({"Roll (Raw):", "Pitch (Raw):", "Yaw (Raw):"}, live_.raw_orientation);
+      angleRows({"Roll (Raw):", "Pitch (Raw):", "Yaw (Raw):"}, live_.raw_orientation.get());
     }
     ImGui::Separator();
     sectionTitle("Output Monitor");
