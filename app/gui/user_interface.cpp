@@ -181,7 +181,10 @@ std::uint64_t UserInterface::shownState() {
       break;
     case Input: {
       const double engineNow = actions_.engineNow ? actions_.engineNow() : 0;
-      d.add(live.stick[0].load()).add(live.stick[1].load()).add(live.centered_orientation).add(live.raw_orientation.get());
+      d.add(live.stick[0].load())
+          .add(live.stick[1].load())
+          .add(live.centered_orientation)
+          .add(live.raw_orientation.get());
       const double lastSample = actions_.lastSampleTime ? actions_.lastSampleTime() : 0;
       d.add(engineNow - lastSample < 2.0);
       if (actions_.solarxr.statusText) d.add(actions_.solarxr.statusText());
