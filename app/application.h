@@ -150,6 +150,7 @@ class Application {
   outputs::SecondControllerBridge bridgeService_;
   outputs::VirtualJoystickService virtualPad_;
   outputs::VRChatOscOutput vrchatOsc_;
+  outputs::OutputConfigReader outputConfig_;  // asked under the output service's lock
   outputs::OutputService outputService_;
   outputs::RoadCountingPort roadPort_;
   std::unique_ptr<platform::IAudioDevice> audioDevice_;

@@ -39,8 +39,8 @@ class HookOutputChain : public fakevr::LoadedDriverTest {
   core::Logger logger{nullptr};
   std::ostringstream out;
   outputs::SteamVRHookService hook{logger, {}, {}, platform::Endpoint::loopback(hook::kDriverPort), out};
-  outputs::OutputService output{logger, hookOnly(),
-                                [this] { return outputs::readOutputConfig(settings.config.snapshot()->outputs); }};
+  outputs::OutputConfigReader config{settings.config};
+  outputs::OutputService output{logger, hookOnly(), [this] { return config.changed(); }};
 
   outputs::OutputSet hookOnly() {
     outputs::OutputSet set{};

@@ -59,12 +59,17 @@ class ConfigStore {
    public:
     explicit Reader(const ConfigStore& store) : store_(store) {}
     const Config& latest() {
-      const std::uint64_t version = store_.version_.load(std::memory_order_acquire);
-      if (!snapshot_ || version != version_) {
-        snapshot_ = store_.snapshot();  // this version's value or a newer one
-        version_ = version;
-      }
+      renew();
       return *snapshot_;
+    }
+    // Takes the snapshot again when the value changed since the last call (or on the
+    // first); true when it did.
+    bool renew() {
+      const std::uint64_t version = store_.version_.load(std::memory_order_acquire);
+      if (snapshot_ && version == version_) return false;
+      snapshot_ = store_.snapshot();  // this version's value or a newer one
+      version_ = version;
+      return true;
     }
 
    private:

@@ -55,7 +55,7 @@ TEST(OpenXRInputWriter, OutputServiceSticksAndButtonsLandInTheRecordTheLayerRead
   config.openxr.second = {core::Hand::Right, "Trigger"};
   OutputSet set{};
   set[slotOf(core::OutputMode::OpenXrLayer)] = &w.writer;
-  outputs::OutputService service(logger, set, [&] { return config; });
+  outputs::OutputService service(logger, set, [&] { return &config; });
   service.initialize();
   EXPECT_EQ(w.out.str(), "[OpenXR Out] Shared memory initialized for input injection.\n");
   EXPECT_EQ(layer->leftButtons | layer->rightConfirm | layer->sequence, 0u);

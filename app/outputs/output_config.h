@@ -6,6 +6,7 @@
 
 #include "app/core/choices.h"
 #include "app/core/config.h"
+#include "app/core/config_store.h"
 
 namespace outputs {
 
@@ -90,6 +91,23 @@ OutputConfig readOutputConfig(const core::Config::Outputs& outputs);
 // "Right: Grip" → right hand, "Grip": split at the first colon, both parts trimmed of
 // spaces, tabs, CR and LF. Without a colon, or with a hand naming no hand, the hand is `otherwise`.
 HandButton parseHandButton(std::string_view text, core::Hand otherwise);
+
+// The output section read again only when the configuration has changed: what the
+// output service asks on each call, without rebuilding the value per sample.
+class OutputConfigReader {
+ public:
+  explicit OutputConfigReader(const core::ConfigStore& store) : reader_(store) {}
+  // The section's values when the configuration changed since the last call, else nullptr.
+  const OutputConfig* changed() {
+    if (!reader_.renew()) return nullptr;
+    current_ = readOutputConfig(reader_.latest().outputs);
+    return &current_;
+  }
+
+ private:
+  core::ConfigStore::Reader reader_;
+  OutputConfig current_;
+};
 
 // Whether the main output or a jump or crouch target is `mode`.
 bool usesOutput(const OutputConfig& config, core::OutputMode mode);

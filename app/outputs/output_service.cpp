@@ -27,7 +27,7 @@ bool OutputService::wanted(OutputMode mode) const { return kAlwaysRuns[slotOf(mo
 void OutputService::initialize() {
   std::lock_guard lock(mutex_);
   logger_.info("OutputService: Initializing sub-output services...");
-  if (source_) config_ = source_();
+  if (const OutputConfig* next = source_ ? source_() : nullptr) config_ = *next;
   for (IOutput* output : outputs_)
     if (output) output->configure(config_);
   running_ = true;
@@ -60,8 +60,8 @@ void OutputService::applyOutputMode() {
 
 void OutputService::refresh() {
   if (!source_) return;
-  OutputConfig next = source_();
-  if (next != config_) apply(next);
+  const OutputConfig* next = source_();
+  if (next && *next != config_) apply(*next);
 }
 
 void OutputService::apply(const OutputConfig& next) {

@@ -16,16 +16,18 @@ namespace outputs {
 // jump and crouch to their target (core::targetOutput), and the second stage is
 // pressed on the main output while the stick leans beyond its threshold.
 //
-// The configuration is read from `config` at each call; when it changed, every output
+// The configuration is asked of `config` at each call; when it changed, every output
 // is configured anew, a press whose output no longer serves it is released there, and
 // on a mode change the old output is centred (or stopped) before the new one starts.
 // Each action remembers the output its press went to, so its release goes there.
 //
-// Calls are serialised by a private lock, so the user interface's applyOutputMode
-// and the engine thread never enter an output at the same time.
+// Calls are serialised by a private lock, so a notice's applyOutputMode, the sample
+// path and the engine thread never enter an output at the same time.
 class OutputService : public IOutputPort, public core::IService {
  public:
-  using ConfigSource = std::function<OutputConfig()>;
+  // The configuration to follow, or nullptr when it has not changed since the last
+  // call. Called under the service's lock.
+  using ConfigSource = std::function<const OutputConfig*()>;
 
   OutputService(core::Logger& logger, OutputSet outputs, ConfigSource config);
 
@@ -33,7 +35,7 @@ class OutputService : public IOutputPort, public core::IService {
   void initialize() override;
   // Releases every press, then stops every running output.
   void cleanup() override;
-  // Follows a changed configuration now (the main tab calls it after a mode change).
+  // Follows a changed configuration now (the output section's change notices call it).
   void applyOutputMode();
 
   void updateStick(float x, float y) override;

@@ -62,7 +62,7 @@ class OutputServiceTest : public ::testing::Test {
   Calls calls;  // one log, so calls keep their order across outputs
   std::vector<std::unique_ptr<RecordingOutput>> recorders;
   outputs::OutputConfig config;
-  outputs::OutputService service{logger, recordAll(), [this] { return config; }};
+  outputs::OutputService service{logger, recordAll(), [this] { return &config; }};
 };
 
 TEST_F(OutputServiceTest, InitializeAndCleanupStartAndStopTheOutputsInUse) {
@@ -231,7 +231,7 @@ TEST(OutputServiceWithoutOutputs, EveryOperationIsANoOp) {
   std::ostringstream logText;
   core::Logger logger{&logText};
   outputs::OutputConfig config;
-  outputs::OutputService service(logger, {}, [&] { return config; });
+  outputs::OutputService service(logger, {}, [&] { return &config; });
   for (const auto& entry : core::ChoiceNames<OutputMode>::table) {
     config.mode = entry.value;
     config.secondStage[outputs::slotOf(entry.value)].enabled = true;
@@ -256,8 +256,8 @@ TEST(OutputServiceWithKeyboard, CentringAndLeavingTheKeyboardModeLeaveNoKeyDown)
   outputs::KeyboardOutputService keyboard(logger, keys, out);
   outputs::OutputSet set{};
   set[outputs::slotOf(OutputMode::Keyboard)] = &keyboard;
-  outputs::OutputService service(logger, set,
-                                 [&] { return outputs::readOutputConfig(settings.config.snapshot()->outputs); });
+  outputs::OutputConfigReader config(settings.config);
+  outputs::OutputService service(logger, set, [&] { return config.changed(); });
   settings.config.edit([&](core::Config& c) { c.outputs.mode = core::OutputMode::Keyboard; });
   service.initialize();
   service.updateStick(-0.7f, -0.7f);

@@ -89,14 +89,40 @@ std::string address(std::string_view serial, std::string_view hand) {
   return (hand == "Left" || hand == "L") ? "L" : "R";
 }
 
+namespace {
+
+// `value` as "%.4f" in the "C" locale (printf would use the process locale's decimal
+// mark), into [at, end); the end of the text, or nullptr when it does not fit.
+// The float times 10000 is exact in a double (24 + 14 bits), so rounding it to the
+// nearest integer, ties to even, gives what to_chars gives; the integer digits then
+// need none of to_chars' tables, which a sample on its way to the driver would find
+// cold. Very large and non-finite values go to to_chars.
+char* writeFixed4(char* at, char* end, float value) {
+  if (!std::isfinite(value) || std::fabs(value) >= 1e9f) {
+    const auto result = std::to_chars(at, end, static_cast<double>(value), std::chars_format::fixed, 4);
+    return result.ec == std::errc{} ? result.ptr : nullptr;
+  }
+  std::uint64_t units = static_cast<std::uint64_t>(std::nearbyint(std::fabs(static_cast<double>(value)) * 10000.0));
+  char reversed[24];
+  std::size_t count = 0;
+  for (int i = 0; i < 4; ++i, units /= 10) reversed[count++] = static_cast<char>('0' + units % 10);
+  reversed[count++] = '.';
+  do {
+    reversed[count++] = static_cast<char>('0' + units % 10);
+    units /= 10;
+  } while (units != 0);
+  if (std::signbit(value)) reversed[count++] = '-';
+  if (static_cast<std::size_t>(end - at) < count) return nullptr;
+  while (count > 0) *at++ = reversed[--count];
+  return at;
+}
+
+}  // namespace
+
 std::string formatNumber(float value) {
-  // printf's "%.4f" uses the "C" locale's full stop only when the process locale is "C";
-  // format the digits ourselves from to_chars, which never looks at the locale.
   char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(value), std::chars_format::fixed, 4);
-  if (result.ec != std::errc{}) return "0.0000";
-  return std::string(buffer, result.ptr);
+  const char* const end = writeFixed4(buffer, buffer + sizeof buffer, value);
+  return end ? std::string(static_cast<const char*>(buffer), end) : std::string("0.0000");
 }
 
 std::size_t writeStickMessage(std::span<char> out, std::string_view address, float x, float y) {
@@ -107,13 +133,8 @@ std::size_t writeStickMessage(std::span<char> out, std::string_view address, flo
   for (const float value : {x, y}) {
     if (at == end) return 0;
     *at++ = ' ';
-    auto result = std::to_chars(at, end, static_cast<double>(value), std::chars_format::fixed, 4);
-    if (result.ec != std::errc{}) {
-      constexpr std::string_view kZero = "0.0000";  // as formatNumber answers
-      if (static_cast<std::size_t>(end - at) < kZero.size()) return 0;
-      result.ptr = std::copy(kZero.begin(), kZero.end(), at);
-    }
-    at = result.ptr;
+    at = writeFixed4(at, end, value);
+    if (!at) return 0;
   }
   return static_cast<std::size_t>(at - out.data());
 }
