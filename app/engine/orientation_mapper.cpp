@@ -22,15 +22,6 @@ const Quaternion kUndoLandscapeRight{0.0f, 0.0f, std::sin(kQuarterTurn / 2.0f), 
 
 }  // namespace
 
-Quaternion multiply(const Quaternion& a, const Quaternion& b) {
-  return {
-      a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
-      a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
-      a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w,
-      a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z,
-  };
-}
-
 Angles quaternionToEuler(const Quaternion& q) {
   const float roll = std::atan2(2.0f * (q.w * q.x + q.y * q.z), 1.0f - 2.0f * (q.x * q.x + q.y * q.y));
   const float pitch = std::asin(std::clamp(2.0f * (q.w * q.y - q.x * q.z), -1.0f, 1.0f));

@@ -63,8 +63,12 @@ Stick StickMapper::compute(const core::Config::Locomotion& locomotion, const Ang
   const float maxX = locomotion.max_angle_x, maxY = locomotion.max_angle_y;
   const float deadZone = locomotion.deadzone, progression = locomotion.progression;
 
-  // One exponent for both axes: the same value applyCurve works out for each.
-  const float exponent = progression == 0.0f ? 1.0f : std::pow(3.0f, progression);
+  // The same exponent applyCurve works out, once per progression instead of per axis and sample.
+  if (progression != curveProgression_) {
+    curveProgression_ = progression;
+    curveExponent_ = std::pow(3.0f, progression);
+  }
+  const float exponent = curveExponent_;
   auto shape = [&](float sum, float maxAngle) {
     const float shaped = applyDeadZone(normalise(sum, maxAngle), deadZone / maxAngle);
     const float v = progression == 0.0f ? shaped : curveWithExponent(shaped, exponent);

@@ -44,6 +44,9 @@ class StickMapper {
 
  private:
   StickFilter filter_;
+  // The curve's exponent, 3 to the power of the progression, for the last progression seen.
+  float curveProgression_ = 0.0f;
+  float curveExponent_ = 1.0f;
 };
 
 }  // namespace engine
