@@ -75,10 +75,13 @@ TEST(ConfigStore, EditsFromSeveralThreadsAreNeverLostAndReadersSeeWholeValues) {
   };
   store.edit([](Config& c) { c.program.audio_volume = static_cast<float>(c.program.slimevr_tap_axis); });
   bool torn = false;
+  ConfigStore::Reader cached(store);
   std::thread reader([&] {
     for (int i = 0; i < kEdits; ++i) {
       const ConfigStore::Snapshot value = store.snapshot();
       torn = torn || value->program.audio_volume != static_cast<float>(value->program.slimevr_tap_axis);
+      const Config& renewed = cached.latest();
+      torn = torn || renewed.program.audio_volume != static_cast<float>(renewed.program.slimevr_tap_axis);
     }
   });
   std::thread a(writer, true), b(writer, false);
@@ -88,6 +91,27 @@ TEST(ConfigStore, EditsFromSeveralThreadsAreNeverLostAndReadersSeeWholeValues) {
   EXPECT_FALSE(torn);
   EXPECT_EQ(store.snapshot()->program.slimevr_tap_axis, Config{}.program.slimevr_tap_axis + kEdits);
   EXPECT_EQ(store.snapshot()->program.steamvr_toggle_hand, kEdits);
+  EXPECT_EQ(cached.latest(), *store.snapshot());  // a reader that fell behind catches up
+}
+
+// A sample path's reader takes a new snapshot only when the value changed: after an
+// edit that changed something, or a replace; never after an edit that changed nothing.
+TEST(ConfigStore, AReaderRenewsOnlyAfterAChange) {
+  ConfigStore store;
+  ConfigStore::Reader reader(store);
+  EXPECT_TRUE(reader.renew());  // the first read
+  EXPECT_FALSE(reader.renew());
+  store.edit([](Config& c) { c.program.audio_volume = 0.25f; });
+  store.edit([](Config& c) { c.program.audio_volume = 0.5f; });
+  EXPECT_TRUE(reader.renew());
+  EXPECT_EQ(reader.latest().program.audio_volume, 0.5f);
+  store.edit([](Config& c) { c.program.audio_volume = 0.5f; });
+  EXPECT_FALSE(reader.renew());
+  Config fromFile;
+  fromFile.program.audio_volume = 0.75f;
+  store.replace(fromFile);
+  EXPECT_TRUE(reader.renew());
+  EXPECT_EQ(reader.latest().program.audio_volume, 0.75f);
 }
 
 }  // namespace

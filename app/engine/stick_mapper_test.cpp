@@ -91,7 +91,11 @@ TEST(StickMapper, ProgressionAndMaxAngleShapeTheTarget) {
   l.max_angle_y = 20.0f;
   StickMapper mapper;
   // 10 of 20 degrees is 0.5, cubed 0.125, negated, times the filter weight.
-  EXPECT_FLOAT_EQ(mapper.compute(l, {10, 0, 0}, false).y, -0.125f * 0.19999999f);
+  const float first = mapper.compute(l, {10, 0, 0}, false).y;
+  EXPECT_FLOAT_EQ(first, -0.125f * 0.19999999f);
+  // A new progression on the same mapper takes effect at once: 0.5 to the power 1/3.
+  l.progression = -1.0f;
+  EXPECT_NEAR(mapper.compute(l, {10, 0, 0}, false).y, first * 0.8f - std::cbrt(0.5f) * 0.19999999f, 1e-6f);
 }
 
 TEST(StickMapper, DegenerateSettingsNeverPoisonTheFilter) {
