@@ -140,7 +140,9 @@ std::size_t writeStickMessage(std::span<char> out, std::string_view address, flo
 }
 
 std::string stickMessage(std::string_view address, float x, float y) {
-  std::string text(address.size() + 64, '\0');
+  // Room for any two finite floats: "-340282346638528859811704183484516925440.0000" is 45.
+  constexpr std::size_t kLongestNumber = 45;
+  std::string text(address.size() + 2 * (1 + kLongestNumber), '\0');
   text.resize(writeStickMessage(text, address, x, y));
   return text;
 }

@@ -7,6 +7,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,17 +33,21 @@ TEST(HookCompose, MessagesAreByteExact) {
 
 // The stick's numbers are "%.4f" of the float, rounding ties to even, as to_chars
 // writes them: every 4099th float up to 4 (both signs), the exact ties, and values too
-// large for the integer digits. A text that does not fit is not sent at all.
+// large for the integer digits, two of the longest in one message. A text that does
+// not fit in the caller's buffer is not sent at all.
 TEST(HookCompose, StickNumbersAreToCharsFixedFour) {
-  const auto expected = [](float v) {
-    char text[64];
-    const auto end = std::to_chars(text, text + sizeof text, static_cast<double>(v), std::chars_format::fixed, 4).ptr;
-    return "L " + std::string(text, end) + " 0.0000";
+  const auto text = [](float v) {
+    char digits[64];
+    const auto end =
+        std::to_chars(digits, digits + sizeof digits, static_cast<double>(v), std::chars_format::fixed, 4).ptr;
+    return std::string(digits, end);
   };
   std::vector<float> values{0.03125f, -0.03125f, 0.09375f, 0.00005f, 1e9f, -3e38f, 999999999.0f, -0.0f};
   for (std::uint32_t bits = 0; bits <= std::bit_cast<std::uint32_t>(4.0f); bits += 4099)
     values.insert(values.end(), {std::bit_cast<float>(bits), -std::bit_cast<float>(bits)});
-  for (const float v : values) ASSERT_EQ(hook::stickMessage("L", v, 0.0f), expected(v)) << v;
+  for (const float v : values) ASSERT_EQ(hook::stickMessage("L", v, 0.0f), "L " + text(v) + " 0.0000") << v;
+  const float longest = -std::numeric_limits<float>::max();
+  EXPECT_EQ(hook::stickMessage("L", longest, longest), "L " + text(longest) + " " + text(longest));
 
   char small[12];
   EXPECT_EQ(hook::writeStickMessage(small, "L", 123456.0f, 0.0f), 0u);
