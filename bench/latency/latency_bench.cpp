@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/engine/stick_mapper.h"
 #include "app/tracking/owotrack_protocol.h"
 #include "bench/latency/process_stats.h"
 #include "common/hook/hook_protocol.h"
@@ -56,6 +57,8 @@ struct Options {
   // A second relay in the program's place: the spread between two equal roads shows
   // how far the machine's own noise moves the ratio.
   bool control = false;
+  // A relay that also does the program's arithmetic for a sample (see runArithmeticRelay).
+  bool arithmetic = false;
 };
 
 // A child process with its standard output and error in `log`.
@@ -122,6 +125,40 @@ int runRelay(std::uint16_t inPort, std::uint16_t outPort, bool twice) {
   }
 }
 
+// The program's arithmetic for a sample and nothing else: decodes the phone's
+// rotation, maps it and works out the stick with the engine's own mappers (the
+// default locomotion settings), and sends the hook's stick message. No source choice,
+// lock, configuration, counter or live value: its distance from the bare relay is
+// what the arithmetic itself costs on this machine, a part of the program's that no
+// change to the plumbing around it can remove.
+int runArithmeticRelay(std::uint16_t inPort, std::uint16_t outPort) {
+  ::prctl(PR_SET_NAME, "relay");
+  platform::UdpSocket socket;
+  if (!socket.open() || !socket.bind(platform::Endpoint::loopback(inPort))) return 1;
+  const auto out = platform::Endpoint::loopback(outPort);
+  const std::string address = hook::address("", "R");
+  const core::Config::Locomotion locomotion;
+  const engine::OrientationMapper mapper;
+  engine::StickMapper stickMapper;
+  std::array<std::byte, 2048> buffer{};
+  std::array<char, 128> message{};
+  for (;;) {
+    const auto result = socket.receiveFrom(buffer);
+    if (result.status == platform::ReceiveStatus::Closed) return 0;
+    if (result.status != platform::ReceiveStatus::Received) continue;
+    const owo::Packet packet = owo::decode(std::span<const std::byte>(buffer.data(), result.bytes));
+    if (packet.kind != owo::Packet::Rotation) continue;
+    const auto& v = packet.values;
+    const engine::Angles mapped =
+        mapper.mapQuaternion({v[0], v[1], v[2], v[3]}, locomotion.orientation, locomotion.screen_facing, true);
+    engine::Angles centred = mapped;
+    for (int i = 0; i < 3; ++i) centred[i] -= locomotion.center_offset[i];
+    const engine::Stick stick = stickMapper.compute(locomotion, centred, false);
+    const std::size_t length = hook::writeStickMessage(message, address, stick.x, -stick.y);
+    if (length > 0) socket.sendTo(std::as_bytes(std::span(message.data(), length)), out);
+  }
+}
+
 // A rotation of the phone leaning forward by 10 or 14 degrees (alternating; the lean
 // turns about the quaternion's y axis, as phone_sim sends it), so every sample
 // differs from the one before and yields a new stick value.
@@ -141,6 +178,7 @@ enum class Reply { SameBytes, HookStick, OscVertical };
 
 struct Road {
   std::string name;
+  bool program = false;  // a strivovr-headless, greeted and waited for
   Reply reply = Reply::SameBytes;
   platform::UdpSocket* listener = nullptr;
   pid_t pid = -1;
@@ -275,6 +313,10 @@ bool parseOptions(int argc, char** argv, Options& options) {
       options.control = true;
       continue;
     }
+    if (flag == "--arithmetic") {
+      options.arithmetic = true;
+      continue;
+    }
     if (i + 1 >= argc) return false;
     const std::string value = argv[++i];
     if (flag == "--program") {
@@ -293,6 +335,9 @@ bool parseOptions(int argc, char** argv, Options& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--arithmetic-relay")
+    return runArithmeticRelay(static_cast<std::uint16_t>(std::atoi(argv[2])),
+                              static_cast<std::uint16_t>(std::atoi(argv[3])));
   if (argc == 5 && std::string(argv[1]) == "--relay")
     return runRelay(static_cast<std::uint16_t>(std::atoi(argv[2])), static_cast<std::uint16_t>(std::atoi(argv[3])),
                     std::string(argv[4]) == "2");
@@ -352,6 +397,22 @@ int main(int argc, char** argv) {
   };
 
   std::vector<Road> roads(options.control ? 2 : 4);
+  if (options.arithmetic) {
+    // Its own port: the probe above kept six, all taken.
+    platform::UdpSocket probe;
+    platform::Endpoint local;
+    if (!probe.open() || !probe.bind(platform::Endpoint::loopback(0)) || !probe.localEndpoint(local)) return 1;
+    Road& road = roads.emplace_back();
+    road.name = "arithmetic";
+    road.reply = Reply::HookStick;
+    road.listener = &hookListener;
+    road.log = (home / "arithmetic.log").string();
+    road.input = platform::Endpoint::loopback(local.port);
+    probe.close();
+    road.pid =
+        spawn({options.self, "--arithmetic-relay", std::to_string(local.port), std::to_string(hook::kDriverPort)},
+              {"PATH=/usr/bin:/bin"}, road.log, home.string());
+  }
   roads[0].name = "relay";
   roads[0].listener = &hookListener;
   startRelay(roads[0], ports[0], hook::kDriverPort, 1);
@@ -362,10 +423,12 @@ int main(int argc, char** argv) {
   } else {
     roads[1].name = "program";
     roads[1].reply = Reply::HookStick;
+    roads[1].program = true;
     roads[1].listener = &hookListener;
     startProgram(roads[1], "hook", ports[1], ports[2], "\"mode\": \"SteamVR Hook\"");
     roads[2].name = "program_osc";
     roads[2].reply = Reply::OscVertical;
+    roads[2].program = true;
     roads[2].listener = &oscListener;
     startProgram(roads[2], "osc", ports[3], ports[4],
                  "\"mode\": \"VRChat OSC\", \"vrchat_osc_address\": \"127.0.0.1\", \"vrchat_osc_port\": " +
@@ -378,7 +441,7 @@ int main(int argc, char** argv) {
   int status = 0;
   std::uint64_t number = 0;
   for (auto& road : roads) {
-    const bool program = road.reply != Reply::SameBytes;
+    const bool program = road.program;
     if (road.pid < 0 || (program && !waitForText(road.log, "[Main] Logic initialized.", 15s))) {
       std::fprintf(stderr, "latency: %s did not start:\n%s\n", road.name.c_str(), readAll(road.log).c_str());
       status = 1;
@@ -398,7 +461,7 @@ int main(int argc, char** argv) {
     if (!done) status = 1;
   }
   for (auto& road : roads)
-    if (road.pid > 0 && stopChild(road.pid) != 0 && road.reply != Reply::SameBytes) {
+    if (road.pid > 0 && stopChild(road.pid) != 0 && road.program) {
       std::fprintf(stderr, "latency: %s did not stop cleanly\n", road.name.c_str());
       status = 1;
     }
