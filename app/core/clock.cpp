@@ -2,9 +2,11 @@
 
 #include <chrono>
 
+#include "platform/hot_path.h"
+
 namespace core {
 
-double SteadyClock::now() const {
+STRIVO_HOT_PATH double SteadyClock::now() const {
   const auto since = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count()) / 1e9;
 }

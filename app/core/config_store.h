@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/core/config.h"
+#include "platform/hot_path.h"
 
 namespace core {
 
@@ -64,7 +65,7 @@ class ConfigStore {
     }
     // Takes the snapshot again when the value changed since the last call (or on the
     // first); true when it did.
-    bool renew() {
+    STRIVO_HOT_PATH bool renew() {
       const std::uint64_t version = store_.version_.load(std::memory_order_acquire);
       if (snapshot_ && version == version_) return false;
       snapshot_ = store_.snapshot();  // this version's value or a newer one

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/core/source_names.h"
+#include "platform/hot_path.h"
 
 namespace core {
 namespace {
@@ -14,12 +15,12 @@ thread_local std::int64_t arrivalNs = 0;
 
 }  // namespace
 
-std::int64_t steadyNanoseconds() {
+STRIVO_HOT_PATH std::int64_t steadyNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
 }
 
-void LatencyRing::add(std::int64_t atNs, std::int64_t latencyNs) {
+STRIVO_HOT_PATH void LatencyRing::add(std::int64_t atNs, std::int64_t latencyNs) {
   Slot& slot = slots_[next_.fetch_add(1, std::memory_order_relaxed) % kCapacity];
   slot.latency.store(latencyNs, std::memory_order_relaxed);
   slot.at.store(atNs, std::memory_order_release);
@@ -47,7 +48,7 @@ LatencyRing::Summary LatencyRing::summarize(std::int64_t nowNs, std::int64_t win
   return summary;
 }
 
-void RoadStats::trackerPacket(TrackerStage& stage, std::uint32_t address, std::uint16_t port) {
+STRIVO_HOT_PATH void RoadStats::trackerPacket(TrackerStage& stage, std::uint32_t address, std::uint16_t port) {
   const std::int64_t at = now();
   arrivalNs = at;
   stage.packets.fetch_add(1, std::memory_order_relaxed);
@@ -58,7 +59,7 @@ void RoadStats::trackerPacket(TrackerStage& stage, std::uint32_t address, std::u
   }
 }
 
-TrackerStage* RoadStats::stageOf(std::string_view source) {
+STRIVO_HOT_PATH TrackerStage* RoadStats::stageOf(std::string_view source) {
   if (source == sources::kPhone || source == sources::kPhoneAcceleration) return &phone;
   if (source == sources::kSlimeOsc) return &slimeOsc;
   if (source == sources::kSlimeSolarXr) return &solarXr;
@@ -66,7 +67,7 @@ TrackerStage* RoadStats::stageOf(std::string_view source) {
   return nullptr;
 }
 
-void RoadStats::outputSent(float x, float y) {
+STRIVO_HOT_PATH void RoadStats::outputSent(float x, float y) {
   outputMessages.fetch_add(1, std::memory_order_relaxed);
   stickX.store(x, std::memory_order_relaxed);
   stickY.store(y, std::memory_order_relaxed);

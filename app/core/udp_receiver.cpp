@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <system_error>
 
+#include "platform/hot_path.h"
+
 namespace core {
 
 UdpReceiver::UdpReceiver(std::size_t bufferSize) : buffer_(bufferSize) {}
@@ -92,7 +94,7 @@ bool UdpReceiver::sendTo(std::span<const std::byte> bytes, const platform::Endpo
   return socket_.sendTo(bytes, to);
 }
 
-bool UdpReceiver::dispatch(const platform::ReceiveResult& result, Handler& handler) {
+STRIVO_HOT_PATH bool UdpReceiver::dispatch(const platform::ReceiveResult& result, Handler& handler) {
   switch (result.status) {
     case platform::ReceiveStatus::Received:
       handler.received(std::span<const std::byte>(buffer_.data(), std::min(result.bytes, buffer_.size())), result.from);
@@ -113,7 +115,7 @@ bool UdpReceiver::dispatch(const platform::ReceiveResult& result, Handler& handl
   return true;
 }
 
-void UdpReceiver::run(Handler& handler) {
+STRIVO_HOT_PATH void UdpReceiver::run(Handler& handler) {
   while (running_.load(std::memory_order_relaxed)) {
     const platform::ReceiveResult result = socket_.receiveFrom(buffer_);
     if (!running_.load(std::memory_order_relaxed)) break;  // the wake-up datagram, or a late one

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <initializer_list>
 
+#include "platform/hot_path.h"
+
 namespace engine {
 namespace {
 
@@ -86,7 +88,7 @@ core::SampleSink Engine::callbacks() {
 
 // ---- Handlers ----
 
-void Engine::onRotation(std::string_view source, float a, float b, float c) {
+STRIVO_HOT_PATH void Engine::onRotation(std::string_view source, float a, float b, float c) {
   if (!allFinite({a, b, c})) return;
   std::lock_guard lock(lock_);
   if (!settings_.tracking_active) return;
@@ -102,18 +104,16 @@ void Engine::onRotation(std::string_view source, float a, float b, float c) {
   const double now = clock_.now();
   activity_.lastSampleTime = now;
   noteSample({a, b, c, 0.0f}, 0.1f, now);
-  live_.raw_orientation.setAngles(a, b, c);
 
   const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
   const core::Config::Locomotion& locomotion = config.locomotion;
   const core::Mounting orientation = solarXR ? locomotion.slime_orientation : locomotion.orientation;
   const core::Facing facing = solarXR ? locomotion.slime_facing : locomotion.screen_facing;
-  const Angles mapped = mapper_.mapAngles(a, b, c, orientation, facing);
-  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
-  finishLocomotionSample(config);
+  finishLocomotionSample(config, mapper_.mapAngles(a, b, c, orientation, facing));
+  live_.raw_orientation.setAngles(a, b, c);
 }
 
-void Engine::onQuaternion(std::string_view source, float x, float y, float z, float w) {
+STRIVO_HOT_PATH void Engine::onQuaternion(std::string_view source, float x, float y, float z, float w) {
   if (!allFinite({x, y, z, w})) return;
   std::lock_guard lock(lock_);
   if (!settings_.tracking_active) return;
@@ -145,12 +145,11 @@ void Engine::onQuaternion(std::string_view source, float x, float y, float z, fl
   }
   if (!locomotion) return;
 
+  finishLocomotionSample(config, mapped);
   live_.raw_orientation.setQuaternion(q);
-  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
-  finishLocomotionSample(config);
 }
 
-void Engine::noteSample(const float (&values)[4], float limit, double now) {
+STRIVO_HOT_PATH void Engine::noteSample(const float (&values)[4], float limit, double now) {
   bool changed = activity_.lastChangeTime == 0.0;
   for (int i = 0; i < 4; ++i)
     if (std::fabs(values[i] - lastSample_[i]) > limit) changed = true;
@@ -160,10 +159,12 @@ void Engine::noteSample(const float (&values)[4], float limit, double now) {
   activity_.stalled = false;
 }
 
-void Engine::finishLocomotionSample(const core::Config& config) {
+// The stick goes to the output as soon as it is known; the live values and the plot
+// follow, so a sample's send waits for none of the window's bookkeeping.
+STRIVO_HOT_PATH void Engine::finishLocomotionSample(const core::Config& config, const Angles& mapped) {
   const SourceSelection& selection = config.tracking;
   const core::Config::Locomotion& locomotion = config.locomotion;
-  Angles centred = live_.mapped_orientation.get();
+  Angles centred = mapped;
   if (isOneOf(selection.tracker_source,
               {Source::Phone, Source::SlimeSolarXr, Source::SlimeOsc, Source::SteamVrTracker})) {
     for (int i = 0; i < 3; ++i) centred[i] -= locomotion.center_offset[i];
@@ -178,22 +179,23 @@ void Engine::finishLocomotionSample(const core::Config& config) {
   } else {
     centred = {0.0f, 0.0f, 0.0f};
   }
+  // While TEST OUTPUT pushes, the push owns the output's stick.
+  const bool pushing = testPushActive();
+  if (!pushing) output_.updateStick(stick.x, stick.y);
+
+  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
   live_.centered_orientation.set(centred[0], centred[1], centred[2]);
   const AxisMap map = StickMapper::axisMap(locomotion, slime);
-  const Angles mapped = live_.mapped_orientation.get();
   core::LeanSample sample;
   sample.time = clock_.now();
   for (int i = 0; i < 3; ++i) sample.mapped[i] = mapped[i];
   sample.leanSide = -axisSum(centred, map, core::AxisX);
   sample.leanForward = axisSum(centred, map, core::AxisY);
-  // While TEST OUTPUT pushes, the push owns the output's stick.
-  const bool pushing = testPushActive();
   sample.stickX = pushing ? 0.0f : stick.x;
   sample.stickY = pushing ? -1.0f : stick.y;
   history_->lean.push(sample);
   live_.stick[0].store(stick.x, std::memory_order_relaxed);
   live_.stick[1].store(stick.y, std::memory_order_relaxed);
-  if (!pushing) output_.updateStick(stick.x, stick.y);
 }
 
 void Engine::recordJump(double now, float signal, float threshold, float unsuppressed, bool fired, bool acceleration) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <string>
 
+#include "platform/hot_path.h"
+
 namespace engine {
 namespace {
 
@@ -22,14 +24,15 @@ const Quaternion kUndoLandscapeRight{0.0f, 0.0f, std::sin(kQuarterTurn / 2.0f), 
 
 }  // namespace
 
-Angles quaternionToEuler(const Quaternion& q) {
+STRIVO_HOT_PATH Angles quaternionToEuler(const Quaternion& q) {
   const float roll = std::atan2(2.0f * (q.w * q.x + q.y * q.z), 1.0f - 2.0f * (q.x * q.x + q.y * q.y));
   const float pitch = std::asin(std::clamp(2.0f * (q.w * q.y - q.x * q.z), -1.0f, 1.0f));
   const float yaw = std::atan2(2.0f * (q.x * q.y + q.w * q.z), 1.0f - 2.0f * (q.y * q.y + q.z * q.z));
   return {roll * kRadToDeg, pitch * kRadToDeg, yaw * kRadToDeg};
 }
 
-Angles OrientationMapper::mapAngles(float a, float b, float c, Mounting orientation, Facing facing) const {
+STRIVO_HOT_PATH Angles OrientationMapper::mapAngles(float a, float b, float c, Mounting orientation,
+                                                    Facing facing) const {
   if ((orientation == Mounting::Portrait || orientation == Mounting::Raw) &&
       (facing == Facing::Outward || facing == Facing::Raw))
     return {a, b, c};
@@ -48,8 +51,8 @@ Angles OrientationMapper::mapAngles(float a, float b, float c, Mounting orientat
   return mapQuaternion(q, orientation, facing, true);
 }
 
-Angles OrientationMapper::mapQuaternion(const Quaternion& input, Mounting orientation, Facing facing,
-                                        bool correct) const {
+STRIVO_HOT_PATH Angles OrientationMapper::mapQuaternion(const Quaternion& input, Mounting orientation, Facing facing,
+                                                        bool correct) const {
   Quaternion q = input;
   if (correct) {
     if (orientation != Mounting::Portrait && orientation != Mounting::Raw) {

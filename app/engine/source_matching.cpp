@@ -1,5 +1,7 @@
 #include "app/engine/source_matching.h"
 
+#include "platform/hot_path.h"
+
 namespace engine {
 namespace {
 
@@ -9,13 +11,13 @@ bool isOscHeadAddress(std::string_view source) {
   return source.find("/tracking/trackers/head/") != std::string_view::npos;
 }
 
-bool isChosenSolarXRTracker(std::string_view source, const SourceSelection& s) {
+STRIVO_HOT_PATH bool isChosenSolarXRTracker(std::string_view source, const SourceSelection& s) {
   return s.slime_tracker_name != "None" && source == s.slime_tracker_name;
 }
 
 }  // namespace
 
-bool isLocomotionSource(std::string_view source, const SourceSelection& s) {
+STRIVO_HOT_PATH bool isLocomotionSource(std::string_view source, const SourceSelection& s) {
   if (source == core::choiceText(s.tracker_source)) return true;
   if (s.tracker_source == Source::SlimeSolarXr && isChosenSolarXRTracker(source, s)) return true;
   if (s.tracker_source == Source::SlimeOsc) {
@@ -25,7 +27,7 @@ bool isLocomotionSource(std::string_view source, const SourceSelection& s) {
   return false;
 }
 
-bool isJumpTrackerSource(std::string_view source, const SourceSelection& s) {
+STRIVO_HOT_PATH bool isJumpTrackerSource(std::string_view source, const SourceSelection& s) {
   if (source == core::choiceText(s.hmd_source)) return true;
   if (s.hmd_source == Source::SlimeOsc) return isOscHeadAddress(source);
   return s.hmd_source == Source::SlimeSolarXr && isChosenSolarXRTracker(source, s);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/hot_path.h"
+
 namespace engine {
 namespace {
 
@@ -11,11 +13,11 @@ constexpr float kKeep = 0.8f;
 constexpr float kTake = 0.19999999f;
 
 // Normalised, clamped and negated sum for one stick axis.
-float normalise(float sum, float maxAngle) { return -std::clamp(sum / maxAngle, -1.0f, 1.0f); }
+STRIVO_HOT_PATH float normalise(float sum, float maxAngle) { return -std::clamp(sum / maxAngle, -1.0f, 1.0f); }
 
 }  // namespace
 
-float axisSum(const Angles& angles, const AxisMap& map, int axis) {
+STRIVO_HOT_PATH float axisSum(const Angles& angles, const AxisMap& map, int axis) {
   float sum = 0.0f;
   for (int i = 0; i < 3; ++i) {
     if (map[i] == axis)
@@ -26,7 +28,7 @@ float axisSum(const Angles& angles, const AxisMap& map, int axis) {
   return sum;
 }
 
-float applyDeadZone(float value, float deadZone) {
+STRIVO_HOT_PATH float applyDeadZone(float value, float deadZone) {
   if (std::fabs(value) < deadZone) return 0.0f;
   return value > 0.0f ? (value - deadZone) / (1.0f - deadZone) : (value + deadZone) / (1.0f - deadZone);
 }
@@ -34,7 +36,7 @@ float applyDeadZone(float value, float deadZone) {
 namespace {
 
 // The curve with its exponent, 3 to the power of the progression, already worked out.
-float curveWithExponent(float value, float exponent) {
+STRIVO_HOT_PATH float curveWithExponent(float value, float exponent) {
   if (value == 0.0f) return 0.0f;  // inside the dead zone, as most samples of a player standing still
   const float magnitude = std::pow(std::fabs(value), exponent);
   return value >= 0.0f ? magnitude : -magnitude;
@@ -42,23 +44,24 @@ float curveWithExponent(float value, float exponent) {
 
 }  // namespace
 
-float applyCurve(float value, float progression) {
+STRIVO_HOT_PATH float applyCurve(float value, float progression) {
   if (progression == 0.0f) return value;
   return curveWithExponent(value, std::pow(3.0f, progression));
 }
 
-Stick StickFilter::step(float targetX, float targetY) {
+STRIVO_HOT_PATH Stick StickFilter::step(float targetX, float targetY) {
   x = x * kKeep + targetX * kTake;
   y = y * kKeep + targetY * kTake;
   return {x, y};
 }
 
-AxisMap StickMapper::axisMap(const core::Config::Locomotion& l, bool slimeMapping) {
+STRIVO_HOT_PATH AxisMap StickMapper::axisMap(const core::Config::Locomotion& l, bool slimeMapping) {
   return slimeMapping ? AxisMap{l.slime_map_roll, l.slime_map_pitch, l.slime_map_yaw}
                       : AxisMap{l.phone_map_roll, l.phone_map_pitch, l.phone_map_yaw};
 }
 
-Stick StickMapper::compute(const core::Config::Locomotion& locomotion, const Angles& centred, bool slimeMapping) {
+STRIVO_HOT_PATH Stick StickMapper::compute(const core::Config::Locomotion& locomotion, const Angles& centred,
+                                           bool slimeMapping) {
   const AxisMap map = axisMap(locomotion, slimeMapping);
   const float maxX = locomotion.max_angle_x, maxY = locomotion.max_angle_y;
   const float deadZone = locomotion.deadzone, progression = locomotion.progression;

@@ -14,6 +14,7 @@
 #include "app/core/wait_clock.h"
 #include "app/outputs/output.h"
 #include "common/hook/hook_protocol.h"
+#include "platform/hot_path.h"
 #include "platform/udp_socket.h"
 
 namespace outputs {
@@ -88,7 +89,7 @@ class MonitoredHookOutput final : public IOutput {
     monitor_.stop();
     hook_.stop();
   }
-  void stick(float x, float y) override { hook_.stick(x, y); }
+  STRIVO_HOT_PATH void stick(float x, float y) override { hook_.stick(x, y); }
   void press(Action action) override { hook_.press(action); }
   void release(Action action) override { hook_.release(action); }
   void centre() override { hook_.centre(); }

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "app/outputs/key_names.h"
+#include "platform/hot_path.h"
 
 namespace outputs {
 
@@ -125,7 +126,7 @@ void KeyboardOutputService::release(Action action) {
     if (code != 0 && downCount_.count(code) == 0) injector_.sendKey(code, false);
 }
 
-void KeyboardOutputService::stick(float x, float y) {
+STRIVO_HOT_PATH void KeyboardOutputService::stick(float x, float y) {
   std::lock_guard lock(mutex_);
   const std::array<bool, 8> before = flags_;
   const float thresholds[2] = {config_.threshold, config_.threshold2};

@@ -4,6 +4,7 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/hot_path.h"
 #include "platform/last_stop.h"
 
 namespace outputs {
@@ -95,7 +96,7 @@ void OpenXRInputWriter::configure(const OutputConfig& config) {
   config_ = config.openxr;
 }
 
-void OpenXRInputWriter::stick(float x, float y) {
+STRIVO_HOT_PATH void OpenXRInputWriter::stick(float x, float y) {
   std::unique_lock lock(shared_->mutex);
   if (!shared_->memory.isOpen()) return;
   const core::Hand hand = config_.hand;

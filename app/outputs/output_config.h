@@ -7,6 +7,7 @@
 #include "app/core/choices.h"
 #include "app/core/config.h"
 #include "app/core/config_store.h"
+#include "platform/hot_path.h"
 
 namespace outputs {
 
@@ -98,7 +99,7 @@ class OutputConfigReader {
  public:
   explicit OutputConfigReader(const core::ConfigStore& store) : reader_(store) {}
   // The section's values when the configuration changed since the last call, else nullptr.
-  const OutputConfig* changed() {
+  STRIVO_HOT_PATH const OutputConfig* changed() {
     if (!reader_.renew()) return nullptr;
     current_ = readOutputConfig(reader_.latest().outputs);
     return &current_;

@@ -1,5 +1,7 @@
 #include "app/outputs/output_service.h"
 
+#include "platform/hot_path.h"
+
 namespace outputs {
 namespace {
 
@@ -58,7 +60,7 @@ void OutputService::applyOutputMode() {
   refresh();
 }
 
-void OutputService::refresh() {
+STRIVO_HOT_PATH void OutputService::refresh() {
   if (!source_) return;
   const OutputConfig* next = source_();
   if (next && *next != config_) apply(*next);
@@ -96,7 +98,7 @@ void OutputService::apply(const OutputConfig& next) {
   startWanted();
 }
 
-void OutputService::updateStick(float x, float y) {
+STRIVO_HOT_PATH void OutputService::updateStick(float x, float y) {
   std::lock_guard lock(mutex_);
   refresh();
   const float forward = -y;  // the engine's forward is negative, the outputs' positive
@@ -104,7 +106,7 @@ void OutputService::updateStick(float x, float y) {
   followSecondStage(forward);
 }
 
-void OutputService::followSecondStage(float forward) {
+STRIVO_HOT_PATH void OutputService::followSecondStage(float forward) {
   const SecondStageConfig& stage = config_.secondStage[slotOf(config_.mode)];
   // Pressed on every sample beyond the threshold, so a changed binding follows at once.
   if (stage.enabled && forward > stage.threshold)
@@ -147,7 +149,7 @@ void OutputService::pressOn(Action action, OutputMode mode) {
   holder = mode;
 }
 
-void OutputService::releaseHeld(Action action) {
+STRIVO_HOT_PATH void OutputService::releaseHeld(Action action) {
   auto& holder = holder_[slotOf(action)];
   if (!holder) return;
   if (IOutput* out = output(*holder)) out->release(action);

@@ -2,6 +2,7 @@
 
 #include "app/core/road_stats.h"
 #include "app/outputs/output_port.h"
+#include "platform/hot_path.h"
 
 namespace outputs {
 
@@ -10,7 +11,7 @@ namespace outputs {
 class RoadCountingPort final : public IOutputPort {
  public:
   RoadCountingPort(IOutputPort& output, core::RoadStats& road) : output_(output), road_(road) {}
-  void updateStick(float x, float y) override {
+  STRIVO_HOT_PATH void updateStick(float x, float y) override {
     output_.updateStick(x, y);
     road_.outputSent(x, y);
   }

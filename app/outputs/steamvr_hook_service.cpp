@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/hot_path.h"
 #include "platform/last_stop.h"
 
 namespace outputs {
@@ -85,20 +86,20 @@ void SteamVRHookService::sendAll(const std::vector<std::string>& messages) {
   for (const std::string& message : messages) send(message);
 }
 
-void SteamVRHookService::noteStickAddress(core::Hand hand, const std::string& address) {
+STRIVO_HOT_PATH void SteamVRHookService::noteStickAddress(core::Hand hand, const std::string& address) {
   for (const StickAddress& stick : sticks_)
     if (stick.address == address) return;
   sticks_.push_back({hand, address});
   publishLastStop();
 }
 
-bool SteamVRHookService::holdsPseudo(core::Hand hand, const char* button) const {
+STRIVO_HOT_PATH bool SteamVRHookService::holdsPseudo(core::Hand hand, const char* button) const {
   for (const auto& press : held_)
     if (press && press->hand == hand && press->button == button) return true;
   return false;
 }
 
-void SteamVRHookService::stick(float x, float y) {
+STRIVO_HOT_PATH void SteamVRHookService::stick(float x, float y) {
   std::lock_guard lock(mutex_);
   if (!initialized_) return;
   const core::Hand hand = config_.hand;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/core/fixed_line.h"
+#include "platform/hot_path.h"
 
 namespace outputs {
 namespace {
@@ -128,7 +129,7 @@ void VirtualJoystickService::stop() {
   out_ << "[ViGEm] Cleaned up." << std::endl;
 }
 
-void VirtualJoystickService::stick(float x, float y) {
+STRIVO_HOT_PATH void VirtualJoystickService::stick(float x, float y) {
   std::lock_guard lock(mutex_);
   stickLocked(x, y);
   submitLocked();

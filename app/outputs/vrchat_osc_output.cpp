@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/hot_path.h"
 #include "platform/last_stop.h"
 
 namespace outputs {
@@ -30,7 +31,7 @@ struct Message {
 // One OSC message with a single 4-byte argument: the address padded with zeros to
 // a multiple of 4 (at least one zero), the type tag ("," + tag, two zeros), then
 // the argument big-endian. The addresses are this file's three constants.
-Message message(std::string_view address, char tag, std::uint32_t argument) {
+STRIVO_HOT_PATH Message message(std::string_view address, char tag, std::uint32_t argument) {
   Message m;
   for (char c : address) m.bytes[m.size++] = static_cast<std::byte>(c);
   do m.bytes[m.size++] = std::byte{0};
@@ -86,7 +87,7 @@ void VRChatOscOutput::start() {
   logger_.info(line);
 }
 
-void VRChatOscOutput::stick(float x, float y) {
+STRIVO_HOT_PATH void VRChatOscOutput::stick(float x, float y) {
   if (!initialized_) return;
   sendFloat(kHorizontal, axis(x));
   sendFloat(kVertical, axis(y));
@@ -127,7 +128,7 @@ void VRChatOscOutput::stop() {
   logger_.info("VRChat OSC Output cleaned up");
 }
 
-void VRChatOscOutput::sendFloat(std::string_view address, float value) {
+STRIVO_HOT_PATH void VRChatOscOutput::sendFloat(std::string_view address, float value) {
   socket_.sendTo(message(address, 'f', std::bit_cast<std::uint32_t>(value)).view(), destination_);
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/core/fixed_line.h"
 #include "app/tracking/owotrack_protocol.h"
+#include "platform/hot_path.h"
 
 namespace tracking {
 
@@ -28,7 +29,7 @@ std::string owotrack_server::followedPhone() const {
   return address ? platform::Endpoint{address, 0}.addressText() : std::string();
 }
 
-bool owotrack_server::follows(const platform::Endpoint& from, const owotrack::Packet& packet) {
+STRIVO_HOT_PATH bool owotrack_server::follows(const platform::Endpoint& from, const owotrack::Packet& packet) {
   const double now = now_();
   const std::uint32_t followed = followed_.load();
   if (from.address != followed) {
@@ -124,7 +125,7 @@ void owotrack_server::logUnknown(const owotrack::Packet& packet, std::span<const
   log_.write(core::Logger::Line::Packet, hex.view());
 }
 
-void owotrack_server::received(std::span<const std::byte> data, const platform::Endpoint& from) {
+STRIVO_HOT_PATH void owotrack_server::received(std::span<const std::byte> data, const platform::Endpoint& from) {
   if (data.empty()) return;
   const owotrack::Packet packet = owotrack::decode(data);
   if (packet.kind == owotrack::Packet::TooShort) return;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "platform/hot_path.h"
+
 namespace hook {
 namespace {
 
@@ -97,7 +99,7 @@ namespace {
 // nearest integer, ties to even, gives what to_chars gives; the integer digits then
 // need none of to_chars' tables, which a sample on its way to the driver would find
 // cold. Very large and non-finite values go to to_chars.
-char* writeFixed4(char* at, char* end, float value) {
+STRIVO_HOT_PATH char* writeFixed4(char* at, char* end, float value) {
   if (!std::isfinite(value) || std::fabs(value) >= 1e9f) {
     const auto result = std::to_chars(at, end, static_cast<double>(value), std::chars_format::fixed, 4);
     return result.ec == std::errc{} ? result.ptr : nullptr;
@@ -125,7 +127,7 @@ std::string formatNumber(float value) {
   return end ? std::string(static_cast<const char*>(buffer), end) : std::string("0.0000");
 }
 
-std::size_t writeStickMessage(std::span<char> out, std::string_view address, float x, float y) {
+STRIVO_HOT_PATH std::size_t writeStickMessage(std::span<char> out, std::string_view address, float x, float y) {
   char* at = out.data();
   char* const end = out.data() + out.size();
   if (address.size() > out.size()) return 0;

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/hot_path.h"
 #include "platform/udp_socket.h"
 
 namespace platform {
@@ -73,7 +74,7 @@ bool UdpSocket::open() {
   return true;
 }
 
-bool UdpSocket::isOpen() const { return handle_ >= 0; }
+STRIVO_HOT_PATH bool UdpSocket::isOpen() const { return handle_ >= 0; }
 
 void UdpSocket::close() {
   if (handle_ >= 0) {
@@ -139,7 +140,7 @@ bool UdpSocket::connect(const Endpoint& remote) {
   return true;
 }
 
-ReceiveResult UdpSocket::receiveFrom(std::span<std::byte> buffer) {
+STRIVO_HOT_PATH ReceiveResult UdpSocket::receiveFrom(std::span<std::byte> buffer) {
   ReceiveResult result;
   if (handle_ < 0) {
     result.status = ReceiveStatus::Closed;
@@ -170,7 +171,7 @@ ReceiveResult UdpSocket::receiveFrom(std::span<std::byte> buffer) {
   return result;
 }
 
-bool UdpSocket::sendTo(std::span<const std::byte> data, const Endpoint& to) {
+STRIVO_HOT_PATH bool UdpSocket::sendTo(std::span<const std::byte> data, const Endpoint& to) {
   const sockaddr_in address = toSockaddr(to);
   const ssize_t sent = ::sendto(static_cast<int>(handle_), data.data(), data.size(), MSG_NOSIGNAL,
                                 reinterpret_cast<const sockaddr*>(&address), sizeof address);
