@@ -67,11 +67,19 @@ int main() {
     port.calls.clear();
     engine.onPosition("SteamVR (OpenVR)", 0, 1.5f + (i % 10) * 0.01f, 0);
   });
+  // A SlimeVR tracker over OSC: its samples are told apart by their address.
+  settings.config.edit([&](core::Config& c) { c.tracking.tracker_source = core::Source::SlimeOsc; });
+  const double slimeOsc = allocationsPerSample([&](int i) {
+    port.calls.clear();
+    const float h = 0.001f * static_cast<float>(i % 200);
+    engine.onQuaternion("/tracking/trackers/1/rotation", h, 0.05f, 0.0f, 1.0f - h * h / 2);
+  });
   core::LeanSample copy[16];
   std::printf("history_alloc_bench: %d samples each\n", kSamples);
   std::printf("  ring fill (lean + jump + crouch push): %.3f allocations per sample\n", ring);
   std::printf("  engine rotation handler (fills the lean ring): %.3f allocations per sample\n", rotation);
   std::printf("  engine position handler (fills the jump and crouch rings): %.3f allocations per sample\n", position);
+  std::printf("  engine quaternion handler, SlimeVR OSC tracker: %.3f allocations per sample\n", slimeOsc);
   std::printf("  (rings hold %zu lean samples; last copied: %zu)\n", decltype(core::LiveHistory::lean)::kCapacity,
               engine.history().lean.copyLatest(copy, 16));
   return 0;

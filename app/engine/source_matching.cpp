@@ -1,5 +1,6 @@
 #include "app/engine/source_matching.h"
 
+#include "app/core/fixed_line.h"
 #include "platform/hot_path.h"
 
 namespace engine {
@@ -21,8 +22,10 @@ STRIVO_HOT_PATH bool isLocomotionSource(std::string_view source, const SourceSel
   if (source == core::choiceText(s.tracker_source)) return true;
   if (s.tracker_source == Source::SlimeSolarXr && isChosenSolarXRTracker(source, s)) return true;
   if (s.tracker_source == Source::SlimeOsc) {
-    const std::string address = "/tracking/trackers/" + std::to_string(s.slime_tracker_id) + "/";
-    return source.find(address) != std::string_view::npos;
+    // Built in place: this runs for every SlimeVR sample.
+    core::FixedLine<48> address;  // room for the longest id
+    address.add("/tracking/trackers/").addSigned(s.slime_tracker_id).add("/");
+    return source.find(address.view()) != std::string_view::npos;
   }
   return false;
 }
