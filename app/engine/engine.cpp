@@ -104,13 +104,15 @@ STRIVO_HOT_PATH void Engine::onRotation(std::string_view source, float a, float 
   const double now = clock_.now();
   activity_.lastSampleTime = now;
   noteSample({a, b, c, 0.0f}, 0.1f, now);
+  live_.raw_orientation.setAngles(a, b, c);
 
   const bool solarXR = selection.tracker_source == Source::SlimeSolarXr;
   const core::Config::Locomotion& locomotion = config.locomotion;
   const core::Mounting orientation = solarXR ? locomotion.slime_orientation : locomotion.orientation;
   const core::Facing facing = solarXR ? locomotion.slime_facing : locomotion.screen_facing;
-  finishLocomotionSample(config, mapper_.mapAngles(a, b, c, orientation, facing));
-  live_.raw_orientation.setAngles(a, b, c);
+  const Angles mapped = mapper_.mapAngles(a, b, c, orientation, facing);
+  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
+  finishLocomotionSample(config);
 }
 
 STRIVO_HOT_PATH void Engine::onQuaternion(std::string_view source, float x, float y, float z, float w) {
@@ -145,8 +147,9 @@ STRIVO_HOT_PATH void Engine::onQuaternion(std::string_view source, float x, floa
   }
   if (!locomotion) return;
 
-  finishLocomotionSample(config, mapped);
   live_.raw_orientation.setQuaternion(q);
+  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
+  finishLocomotionSample(config);
 }
 
 STRIVO_HOT_PATH void Engine::noteSample(const float (&values)[4], float limit, double now) {
@@ -159,12 +162,10 @@ STRIVO_HOT_PATH void Engine::noteSample(const float (&values)[4], float limit, d
   activity_.stalled = false;
 }
 
-// The stick goes to the output as soon as it is known; the live values and the plot
-// follow, so a sample's send waits for none of the window's bookkeeping.
-STRIVO_HOT_PATH void Engine::finishLocomotionSample(const core::Config& config, const Angles& mapped) {
+STRIVO_HOT_PATH void Engine::finishLocomotionSample(const core::Config& config) {
   const SourceSelection& selection = config.tracking;
   const core::Config::Locomotion& locomotion = config.locomotion;
-  Angles centred = mapped;
+  Angles centred = live_.mapped_orientation.get();
   if (isOneOf(selection.tracker_source,
               {Source::Phone, Source::SlimeSolarXr, Source::SlimeOsc, Source::SteamVrTracker})) {
     for (int i = 0; i < 3; ++i) centred[i] -= locomotion.center_offset[i];
@@ -179,23 +180,22 @@ STRIVO_HOT_PATH void Engine::finishLocomotionSample(const core::Config& config, 
   } else {
     centred = {0.0f, 0.0f, 0.0f};
   }
-  // While TEST OUTPUT pushes, the push owns the output's stick.
-  const bool pushing = testPushActive();
-  if (!pushing) output_.updateStick(stick.x, stick.y);
-
-  live_.mapped_orientation.set(mapped[0], mapped[1], mapped[2]);
   live_.centered_orientation.set(centred[0], centred[1], centred[2]);
   const AxisMap map = StickMapper::axisMap(locomotion, slime);
+  const Angles mapped = live_.mapped_orientation.get();
   core::LeanSample sample;
   sample.time = clock_.now();
   for (int i = 0; i < 3; ++i) sample.mapped[i] = mapped[i];
   sample.leanSide = -axisSum(centred, map, core::AxisX);
   sample.leanForward = axisSum(centred, map, core::AxisY);
+  // While TEST OUTPUT pushes, the push owns the output's stick.
+  const bool pushing = testPushActive();
   sample.stickX = pushing ? 0.0f : stick.x;
   sample.stickY = pushing ? -1.0f : stick.y;
   history_->lean.push(sample);
   live_.stick[0].store(stick.x, std::memory_order_relaxed);
   live_.stick[1].store(stick.y, std::memory_order_relaxed);
+  if (!pushing) output_.updateStick(stick.x, stick.y);
 }
 
 void Engine::recordJump(double now, float signal, float threshold, float unsuppressed, bool fired, bool acceleration) {

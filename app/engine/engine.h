@@ -104,7 +104,7 @@ class Engine {
   // than `limit`, or no change seen yet, marks a change and clears stalled.
   void noteSample(const float (&values)[4], float limit, double now);
   // Centre, wrap, stick and output: the end of every locomotion sample.
-  void finishLocomotionSample(const core::Config& config, const Angles& mapped);
+  void finishLocomotionSample(const core::Config& config);
   // Presses jump and schedules its release `jump_duration` from now.
   void pressJump(const char* logLine);
   // Releases jump when its release time has come; takes the lock only then.
