@@ -362,7 +362,7 @@ int main(int argc, char** argv) {
   if (!sender.open() || !sender.bind(platform::Endpoint::loopback(0))) return 1;
 
   // Ports that were free a moment ago: each program's phone and OSC input ports, the relays'.
-  std::uint16_t ports[6] = {};
+  std::uint16_t ports[7] = {};
   for (auto& port : ports) {
     platform::UdpSocket probe;
     platform::Endpoint local;
@@ -398,20 +398,14 @@ int main(int argc, char** argv) {
 
   std::vector<Road> roads(options.control ? 2 : 4);
   if (options.arithmetic) {
-    // Its own port: the probe above kept six, all taken.
-    platform::UdpSocket probe;
-    platform::Endpoint local;
-    if (!probe.open() || !probe.bind(platform::Endpoint::loopback(0)) || !probe.localEndpoint(local)) return 1;
     Road& road = roads.emplace_back();
     road.name = "arithmetic";
     road.reply = Reply::HookStick;
     road.listener = &hookListener;
     road.log = (home / "arithmetic.log").string();
-    road.input = platform::Endpoint::loopback(local.port);
-    probe.close();
-    road.pid =
-        spawn({options.self, "--arithmetic-relay", std::to_string(local.port), std::to_string(hook::kDriverPort)},
-              {"PATH=/usr/bin:/bin"}, road.log, home.string());
+    road.input = platform::Endpoint::loopback(ports[6]);
+    road.pid = spawn({options.self, "--arithmetic-relay", std::to_string(ports[6]), std::to_string(hook::kDriverPort)},
+                     {"PATH=/usr/bin:/bin"}, road.log, home.string());
   }
   roads[0].name = "relay";
   roads[0].listener = &hookListener;
